@@ -1,0 +1,48 @@
+# Set-up, build, run and test on Debian 12. `make run` and `make test` install what is missing first.
+BUILD ?= build
+JOBS ?= 2
+ARGS ?=
+FUZZ_SECONDS ?= 30
+
+PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
+            libgl-dev libxkbcommon-dev
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
+
+.PHONY: deps build run test fuzz bench format clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    export DEBIAN_FRONTEND=noninteractive; \
+	    $(SUDO) apt-get install -y --no-install-recommends $$missing || \
+	    { $(SUDO) apt-get update && $(SUDO) apt-get install -y --no-install-recommends $$missing; }; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	./$(BUILD)/perixchat $(ARGS)
+
+test: build
+	mkdir -p $(BUILD)/xdg-runtime && chmod 700 $(BUILD)/xdg-runtime
+	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j$(JOBS)
+
+# A libFuzzer run over the packet reader (needs clang).
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DPERIX_LIBFUZZER=ON
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_packet
+	mkdir -p build-fuzz/corpus-packet && cp fuzz/corpus/packet/* build-fuzz/corpus-packet/
+	./build-fuzz/fuzz/fuzz_packet -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus-packet
+
+bench: build
+	./$(BUILD)/bench/bench_packets
+
+format:
+	cmake --build $(BUILD) --target format
+
+clean:
+	rm -rf $(BUILD) build-fuzz

@@ -1,0 +1,16 @@
+#include "AppContext.h"
+
+#include "CommandLine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+AppContext AppContext::fromOptions(const StartOptions &options)
+{
+    AppContext context{options.settingsFile.isEmpty() ? SettingsStore() : SettingsStore(options.settingsFile),
+                       TransportConfig{}, AppPaths{}};
+    context.transport.loopback = options.loopback;
+    const QString dir = options.dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.dataDir;
+    context.paths.dataDir = QDir(dir).absolutePath();
+    return context;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct StartOptions {
+    bool loopback = false;
+    QString settingsFile;
+    QString dataDir;
+    bool showHelp = false;
+    // Not empty when the command line could not be understood.
+    QString error;
+};
+
+StartOptions ParseCommandLine(const QStringList &arguments);
+QString CommandLineHelp();

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QStringList>
+
+// Every message box of the program goes through here, so that tests can answer them
+// instead of a user and see which texts were shown.
+class MessageBox {
+public:
+    static void error(QWidget *parent, const QString &text);
+    static void information(QWidget *parent, const QString &text);
+
+    // Test hook: while set, no box is shown; each box is only recorded and answered with the given button.
+    static void setAutoAnswer(QMessageBox::StandardButton answer);
+    static void clearAutoAnswer();
+    static QStringList shownTexts();
+    static void clearShownTexts();
+
+private:
+    static QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &text,
+                                            QMessageBox::StandardButtons buttons);
+};

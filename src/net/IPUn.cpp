@@ -1,0 +1,55 @@
+#include "IPUn.h"
+
+#include <QNetworkInterface>
+
+QString PickLocalIP(const QList<InterfaceAddress> &addresses)
+{
+    QString result;
+    for (const InterfaceAddress &entry : addresses) {
+        if (entry.loopback || !entry.up || entry.address.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        result = entry.address.toString();
+    }
+    return result;
+}
+
+QString GetLocalIP()
+{
+    QList<InterfaceAddress> addresses;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : interfaces) {
+        const bool loopback = iface.flags().testFlag(QNetworkInterface::IsLoopBack);
+        const bool up = iface.flags().testFlag(QNetworkInterface::IsUp);
+        for (const QNetworkAddressEntry &entry : iface.addressEntries())
+            addresses.append({entry.ip(), loopback, up});
+    }
+    return PickLocalIP(addresses);
+}
+
+QString GetIPOctet(const QString &ip, int n)
+{
+    if (ip.isEmpty() || n < 1)
+        return {};
+    QString rest = ip;
+    QString octet;
+    for (int round = 1; round <= 3; ++round) {
+        const qsizetype dot = rest.indexOf(u'.');
+        if (dot < 0) {
+            octet.clear();
+            rest.clear();
+        } else {
+            octet = rest.first(dot);
+            rest.remove(0, dot + 1);
+        }
+        if (round == n)
+            break;
+    }
+    return octet;
+}
+
+QString GetBroadcastAddress(const QString &ip)
+{
+    if (ip.isEmpty())
+        return {};
+    return GetIPOctet(ip, 1) + u'.' + GetIPOctet(ip, 2) + u'.' + GetIPOctet(ip, 3) + QStringLiteral(".255");
+}

@@ -1,0 +1,100 @@
+#include "UdpTransport.h"
+
+#include "IPUn.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+#include <QVariant>
+
+namespace {
+constexpr int KernelReceiveBuffer = 1 << 20;
+}
+
+UdpTransport::UdpTransport(const TransportConfig &config, QObject *parent)
+    : PacketTransport(parent)
+    , m_config(config)
+    , m_server(new QUdpSocket(this))
+    , m_client(new QUdpSocket(this))
+{
+    m_server->setObjectName(QStringLiteral("IdUDPServer"));
+    m_client->setObjectName(QStringLiteral("IdUDPClient"));
+    connect(m_server, &QUdpSocket::readyRead, this, &UdpTransport::IdUDPServerUDPRead);
+}
+
+UdpTransport::~UdpTransport() = default;
+
+QString UdpTransport::LocalIP() const
+{
+    return m_config.loopback ? QStringLiteral("127.0.0.1") : GetLocalIP();
+}
+
+bool UdpTransport::isOpen() const
+{
+    return m_server->state() == QAbstractSocket::BoundState;
+}
+
+quint16 UdpTransport::SenderPort() const
+{
+    return m_client->localPort();
+}
+
+bool UdpTransport::SetTransportOpen(bool open)
+{
+    m_broadcastAddress =
+        m_config.loopback ? QStringLiteral("127.255.255.255") : GetBroadcastAddress(LocalIP());
+    bool ok = true;
+    if (open) {
+        // The sending socket gets its own port from the system; it must never be the receiving one.
+        if (m_client->state() != QAbstractSocket::BoundState)
+            ok = m_client->bind(QHostAddress::AnyIPv4, 0) && ok;
+        if (m_server->state() != QAbstractSocket::BoundState) {
+            ok = m_server->bind(QHostAddress::AnyIPv4, m_config.port,
+                                QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint) &&
+                 ok;
+            if (m_server->state() == QAbstractSocket::BoundState)
+                m_server->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                          QVariant(KernelReceiveBuffer));
+        }
+    } else {
+        m_client->close();
+        m_server->close();
+    }
+    return ok;
+}
+
+bool UdpTransport::SendPacket(const Packet &packet)
+{
+    if (packet.isEmpty() || packet.size() > MaxDatagramSize || m_broadcastAddress.isEmpty())
+        return false;
+    if (m_client->state() != QAbstractSocket::BoundState)
+        return false;
+    const QHostAddress destination(m_broadcastAddress);
+    if (destination.isNull())
+        return false;
+    return m_client->writeDatagram(packet, destination, m_config.port) == packet.size();
+}
+
+void UdpTransport::IdUDPServerUDPRead()
+{
+    while (m_server->hasPendingDatagrams()) {
+        if (!isOpen())
+            return;
+        const qint64 size = m_server->pendingDatagramSize();
+        if (size > MaxDatagramSize) {
+            m_server->receiveDatagram(0); // too large for the receive buffer: dropped unseen
+            continue;
+        }
+        const QNetworkDatagram datagram = m_server->receiveDatagram(MaxDatagramSize);
+        if (!datagram.isValid())
+            continue;
+        const Packet text = datagram.data();
+        try {
+            // A datagram from the peer port itself comes from another receiving socket: echoing it
+            // would start an endless exchange of echoes between the two.
+            if (datagram.senderPort() != m_config.port)
+                m_server->writeDatagram(text, datagram.senderAddress(), quint16(datagram.senderPort()));
+            Q_EMIT packetReceived(text);
+        } catch (...) {
+        }
+    }
+}

@@ -1,0 +1,242 @@
+#include "SettingsStore.h"
+
+#include "ProtocolClassUn.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QVariant>
+
+namespace {
+
+constexpr char ProductName[] = "Perix Chat";
+
+// QSettings reads both separators as a level of the tree, and the registry forbids the backslash in a
+// key name, so such a name could never come back unchanged.
+bool isValidName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\');
+}
+
+bool isValidSection(const QString &section)
+{
+    return section.isEmpty() || isValidName(section);
+}
+
+QString keyPath(const QString &section, const QString &name)
+{
+    return section.isEmpty() ? name : section + u'/' + name;
+}
+
+// A registry number comes back typed; INI values come back as text.
+bool tryInteger(const QVariant &value, qint32 *result)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        *result = static_cast<qint32>(value.toLongLong());
+        return true;
+    case QMetaType::QString:
+        return TryParseInteger(value.toString(), result);
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+SettingsStore::SettingsStore() = default;
+
+SettingsStore::SettingsStore(const QString &iniFile)
+    : m_userStore(false)
+    , m_iniFile(iniFile)
+{}
+
+std::unique_ptr<QSettings> SettingsStore::open() const
+{
+    if (!m_userStore)
+        return std::make_unique<QSettings>(m_iniFile, QSettings::IniFormat);
+#ifdef Q_OS_WIN
+    // The full path names exactly HKEY_CURRENT_USER\Software\Perix Chat, with no fallback keys.
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\") +
+                                           QLatin1StringView(ProductName),
+                                       QSettings::NativeFormat);
+#else
+    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                QString::fromLatin1(ProductName));
+    // Only the user's own file counts; system-wide defaults would mask "missing".
+    settings->setFallbacksEnabled(false);
+    return settings;
+#endif
+}
+
+QString SettingsStore::location() const
+{
+    // Opening an INI file here would use up its one format-error report before the next real access.
+    if (!m_userStore)
+        return QFileInfo(m_iniFile).absoluteFilePath();
+    return open()->fileName();
+}
+
+SettingsStore::ReadResult SettingsStore::read(const QString &section, const QString &name,
+                                              QVariant *value) const
+{
+    if (!isValidSection(section) || !isValidName(name))
+        return ReadResult::Missing;
+    const auto settings = open();
+    // The status is checked after the access because QSettings parses a section only when it is used.
+    *value = settings->value(keyPath(section, name));
+    if (settings->status() != QSettings::NoError)
+        return ReadResult::Error;
+    return value->isValid() ? ReadResult::Found : ReadResult::Missing;
+}
+
+bool SettingsStore::write(const QString &section, const QString &name, const QVariant &value) const
+{
+    if (!isValidSection(section) || !isValidName(name))
+        return false;
+    const auto settings = open();
+    settings->setValue(keyPath(section, name), value);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+bool SettingsStore::readBool(const QString &section, const QString &name, bool defaultValue,
+                             bool onReadError) const
+{
+    QVariant value;
+    switch (read(section, name, &value)) {
+    case ReadResult::Error:
+        return onReadError;
+    case ReadResult::Missing:
+        return defaultValue;
+    case ReadResult::Found:
+        break;
+    }
+    qint32 number = 0;
+    return tryInteger(value, &number) ? number != 0 : defaultValue;
+}
+
+qint32 SettingsStore::readInt(const QString &section, const QString &name, qint32 defaultValue,
+                              qint32 onReadError) const
+{
+    QVariant value;
+    switch (read(section, name, &value)) {
+    case ReadResult::Error:
+        return onReadError;
+    case ReadResult::Missing:
+        return defaultValue;
+    case ReadResult::Found:
+        break;
+    }
+    qint32 number = 0;
+    return tryInteger(value, &number) ? number : defaultValue;
+}
+
+std::optional<QList<qint32>> SettingsStore::readInts(const QString &section, const QStringList &names,
+                                                     qint32 defaultValue) const
+{
+    QList<qint32> values(names.size(), defaultValue);
+    if (!isValidSection(section))
+        return values;
+    const auto settings = open();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        qint32 number = 0;
+        if (isValidName(names[i]) && tryInteger(settings->value(keyPath(section, names[i])), &number))
+            values[i] = number;
+    }
+    if (settings->status() != QSettings::NoError)
+        return std::nullopt;
+    return values;
+}
+
+QString SettingsStore::readString(const QString &section, const QString &name,
+                                  const QString &defaultValue) const
+{
+    QVariant value;
+    if (read(section, name, &value) != ReadResult::Found)
+        return defaultValue;
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return value.toString();
+    default:
+        return defaultValue;
+    }
+}
+
+QByteArray SettingsStore::readBytes(const QString &section, const QString &name) const
+{
+    QVariant value;
+    if (read(section, name, &value) != ReadResult::Found || value.typeId() != QMetaType::QByteArray)
+        return {};
+    return value.toByteArray();
+}
+
+bool SettingsStore::contains(const QString &section, const QString &name) const
+{
+    QVariant value;
+    return read(section, name, &value) == ReadResult::Found;
+}
+
+bool SettingsStore::writeBool(const QString &section, const QString &name, bool value) const
+{
+    return write(section, name, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool SettingsStore::writeInt(const QString &section, const QString &name, qint32 value) const
+{
+    QVariant existing;
+    if (read(section, name, &existing) == ReadResult::Found && existing.typeId() == QMetaType::QString)
+        return write(section, name, QString::number(value));
+    return write(section, name, value);
+}
+
+bool SettingsStore::writeString(const QString &section, const QString &name, const QString &value) const
+{
+    return write(section, name, value);
+}
+
+bool SettingsStore::writeBytes(const QString &section, const QString &name, const QByteArray &value) const
+{
+    return write(section, name, value);
+}
+
+QStringList SettingsStore::sections() const
+{
+    const auto settings = open();
+    const QStringList groups = settings->childGroups();
+    if (settings->status() != QSettings::NoError)
+        return {};
+    return groups;
+}
+
+bool SettingsStore::hasSection(const QString &name) const
+{
+    return isValidName(name) && sections().contains(name);
+}
+
+bool SettingsStore::removeSection(const QString &name) const
+{
+    if (!isValidName(name))
+        return false;
+    const auto settings = open();
+    // QSettings::remove(name) would also take a base-level value called the same; remove the
+    // section's own values one by one instead.
+    settings->beginGroup(name);
+    const QStringList keys = settings->allKeys();
+    if (settings->status() != QSettings::NoError)
+        return false;
+    for (const QString &key : keys)
+        settings->remove(key);
+    settings->endGroup();
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QSettings;
+class QVariant;
+
+// The per-user hierarchical store: sections under one base key, named values inside a section, and a
+// few values directly in the base key (section ""). Every call opens the store, reads or writes and
+// closes it again; nothing is cached, so a write is stored when the call returns. No call throws: a
+// failed read yields the caller's fallback, a failed write returns false.
+//
+// A read fails when QSettings reports an error for the access: AccessError when the store cannot be
+// opened (for an INI file, e.g. a directory in its place), FormatError when the part of the file that
+// the access parses is malformed. QSettings keeps the parsed file per process and reports a format
+// error only to the first access after the file changed; later accesses see what it could parse.
+class SettingsStore {
+public:
+    // The user's own store: HKEY_CURRENT_USER\Software\Perix Chat on Windows, "Perix Chat.conf" in the
+    // user's configuration folder elsewhere.
+    SettingsStore();
+    // A store kept in one INI file (never the user's own store, even for an empty name).
+    explicit SettingsStore(const QString &iniFile);
+
+    // The file (or registry path) behind the store.
+    QString location() const;
+
+    // A number, or decimal text; a non-number gives the default. Any non-zero number is true.
+    bool readBool(const QString &section, const QString &name, bool defaultValue, bool onReadError) const;
+    qint32 readInt(const QString &section, const QString &name, qint32 defaultValue,
+                   qint32 onReadError) const;
+    // Missing, unreadable or not text: the default.
+    QString readString(const QString &section, const QString &name, const QString &defaultValue = {}) const;
+    // Missing, unreadable or not binary: empty.
+    QByteArray readBytes(const QString &section, const QString &name) const;
+    bool contains(const QString &section, const QString &name) const;
+    // Several integers of one section in one access, in the order of the names; nullopt when the store
+    // cannot be read, so that no mix of stored values and fallbacks comes back.
+    std::optional<QList<qint32>> readInts(const QString &section, const QStringList &names,
+                                          qint32 defaultValue) const;
+
+    // Booleans are stored as the text "0" or "1".
+    bool writeBool(const QString &section, const QString &name, bool value) const;
+    // A number, or decimal text when the value already exists as text.
+    bool writeInt(const QString &section, const QString &name, qint32 value) const;
+    bool writeString(const QString &section, const QString &name, const QString &value) const;
+    bool writeBytes(const QString &section, const QString &name, const QByteArray &value) const;
+
+    // The sections of the base key, in the store's order; base-level values are not sections.
+    QStringList sections() const;
+    bool hasSection(const QString &name) const;
+    // Removes the section with all its values; a base-level value of the same name stays.
+    bool removeSection(const QString &name) const;
+
+private:
+    enum class ReadResult { Found, Missing, Error };
+
+    std::unique_ptr<QSettings> open() const;
+    ReadResult read(const QString &section, const QString &name, QVariant *value) const;
+    bool write(const QString &section, const QString &name, const QVariant &value) const;
+
+    bool m_userStore = true;
+    QString m_iniFile;
+};
