@@ -1,11 +1,23 @@
 #include "AppContext.h"
 #include "CommandLine.h"
+#include "PerixChatProgram.h"
+#include "TELInstanceChecker.h"
 #include "TPerixChatForm.h"
 #include "UnixSignalWatcher.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
+
+namespace {
+// One copy per user and settings store: the guard's scope names the store.
+QString guardScope(const StartOptions &options)
+{
+    return options.settingsFile.isEmpty() ? QStringLiteral("user-store")
+                                          : QFileInfo(options.settingsFile).absoluteFilePath();
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -25,10 +37,23 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Perix Chat"));
-    AppContext context = AppContext::fromOptions(options);
-    TPerixChatForm mainWindow(context);
+
+    TELInstanceChecker guard(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
+                             guardScope(options));
+    if (!guard.ClaimFirstInstance()) {
+        if (guard.RequestShow()) {
+            guard.PostText(QString::fromLatin1(TELInstanceChecker::RestartText));
+            return 0;
+        }
+    }
+
+    TPerixChatProgram program(AppContext::fromOptions(options));
+    program.start();
+    QObject::connect(&guard, &TELInstanceChecker::showRequested, program.mainWindow(),
+                     &TPerixChatForm::ShowFromSecondInstance);
+    QObject::connect(&program, &TPerixChatProgram::finished, &app, &QCoreApplication::quit);
     UnixSignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &mainWindow, &QWidget::close);
-    mainWindow.show();
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
+                     &TPerixChatProgram::close);
     return app.exec();
 }

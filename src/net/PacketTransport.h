@@ -3,6 +3,7 @@
 #include "ProtocolUn.h"
 
 #include <QObject>
+#include <QString>
 
 // Sends a packet to every peer and delivers the packets that arrive.
 class PacketTransport : public QObject {
@@ -12,6 +13,8 @@ public:
 
     // False when the packet could not be handed to the network.
     virtual bool SendPacket(const Packet &packet) = 0;
+    // The local user's IPv4 address as the peers should see it.
+    virtual QString LocalIP() const = 0;
 
 Q_SIGNALS:
     void packetReceived(const Packet &packet);

@@ -31,7 +31,7 @@ public:
     bool SendPacket(const Packet &packet) override;
 
     // The local address, looked up afresh by every call.
-    QString LocalIP() const;
+    QString LocalIP() const override;
     QString BroadcastAddress() const { return m_broadcastAddress; }
     quint16 SenderPort() const;
     const TransportConfig &config() const { return m_config; }

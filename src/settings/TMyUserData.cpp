@@ -2,7 +2,7 @@
 
 #include "ProtocolClassUn.h"
 
-#include <QUuid>
+#include "Guid.h"
 
 #include <cstdlib>
 
@@ -136,8 +136,7 @@ QString TMyUserData::GetID() const
     const QString stored = text(Profile::ID);
     if (!stored.trimmed().isEmpty())
         return stored;
-    // Registry text form: braces and upper-case hexadecimal digits.
-    const QString id = QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+    const QString id = NewRegistryGuid();
     m_store.writeString(section(), QString::fromLatin1(Profile::ID), id);
     return id;
 }

@@ -1,0 +1,42 @@
+#include "PerixChatProgram.h"
+
+#include "MainActionList.h"
+#include "TPerixChatForm.h"
+#include "fmUserListUn.h"
+
+#include <QAction>
+
+TPerixChatProgram::TPerixChatProgram(AppContext context, QObject *parent)
+    : QObject(parent)
+    , m_context(std::move(context))
+{}
+
+TPerixChatProgram::~TPerixChatProgram()
+{
+    // The user list reads the main window's geometry while it goes; it goes first.
+    m_userList.reset();
+    m_mainWindow.reset();
+}
+
+void TPerixChatProgram::start()
+{
+    m_mainWindow = std::make_unique<TPerixChatForm>(m_context);
+    const TMainActionList *actions = m_mainWindow->actions();
+    m_userList = std::make_unique<TfmUserList>(m_context.store, m_mainWindow->transport(), m_mainWindow.get(),
+                                               m_mainWindow.get(),
+                                               actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
+    m_mainWindow->attachUserList(m_userList.get());
+    m_userList->Create(actions->action(QStringLiteral("actShowUserList"))->isChecked());
+    connect(m_mainWindow.get(), &TPerixChatForm::closed, this, [this] {
+        if (m_userList)
+            m_userList->hide();
+        Q_EMIT finished();
+    });
+    m_mainWindow->show();
+}
+
+void TPerixChatProgram::close()
+{
+    if (m_mainWindow)
+        m_mainWindow->close();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "AppContext.h"
+
+#include <QObject>
+
+#include <memory>
+
+class TPerixChatForm;
+class TfmUserList;
+
+// One running copy: the windows in their creation order, wired together. Tests start several in
+// one process, each with its own settings file.
+class TPerixChatProgram : public QObject {
+    Q_OBJECT
+public:
+    explicit TPerixChatProgram(AppContext context, QObject *parent = nullptr);
+    ~TPerixChatProgram() override;
+
+    // Creates the main window, then the user list (which announces the user), then shows the main window.
+    void start();
+    // Closes the main window through its close box path.
+    void close();
+
+    TPerixChatForm *mainWindow() const { return m_mainWindow.get(); }
+    TfmUserList *userList() const { return m_userList.get(); }
+    AppContext &context() { return m_context; }
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    AppContext m_context;
+    std::unique_ptr<TPerixChatForm> m_mainWindow;
+    std::unique_ptr<TfmUserList> m_userList;
+};

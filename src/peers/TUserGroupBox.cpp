@@ -1,0 +1,177 @@
+#include "TUserGroupBox.h"
+
+#include "PeerList.h"
+#include "TImageList.h"
+#include "WireColor.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int MinRowsExtent = 50;
+constexpr int MaxRowsExtent = 550;
+constexpr int HeightMargin = 10;
+} // namespace
+
+TUserGroupBox::TUserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent)
+    : QFrame(parent)
+    , m_tag(tag)
+    , m_groupId(groupId)
+    , m_caption(new QToolButton(this))
+    , m_tree(new QTreeWidget(this))
+{
+    setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+
+    m_caption->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_caption->setArrowType(Qt::DownArrow);
+    m_caption->setAutoRaise(true);
+    m_caption->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_caption->setFixedHeight(18);
+    m_caption->setFocusPolicy(Qt::StrongFocus);
+    connect(m_caption, &QToolButton::clicked, this, [this] { setCollapsed(!m_collapsed); });
+    layout->addWidget(m_caption);
+
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setItemsExpandable(false);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_tree->setStyleSheet(QStringLiteral("QTreeWidget::item { padding: 1px; }"
+                                         "QTreeWidget::item:selected { border: 1px solid palette(highlight); "
+                                         "background: palette(alternate-base);"
+                                         " color: palette(text); }"));
+    layout->addWidget(m_tree);
+
+    m_caption->installEventFilter(this);
+    m_tree->installEventFilter(this);
+    setCaption(caption);
+    updateCaptionLook();
+    layoutHeight();
+}
+
+QString TUserGroupBox::caption() const
+{
+    return m_caption->text();
+}
+
+void TUserGroupBox::setCaption(const QString &caption)
+{
+    m_caption->setText(caption.trimmed().isEmpty() ? QStringLiteral(" ") : caption);
+}
+
+void TUserGroupBox::setCollapsed(bool collapsed)
+{
+    if (m_collapsed == collapsed)
+        return;
+    m_collapsed = collapsed;
+    m_tree->setVisible(!collapsed);
+    m_caption->setArrowType(collapsed ? Qt::RightArrow : Qt::DownArrow);
+    layoutHeight();
+    Q_EMIT collapsedChanged(collapsed);
+    if (!collapsed)
+        Q_EMIT expanded();
+}
+
+void TUserGroupBox::setBadListLook(bool badList)
+{
+    m_badList = badList;
+    updateCaptionLook();
+}
+
+int TUserGroupBox::heightForRows(int rowsExtent)
+{
+    return qBound(MinRowsExtent, rowsExtent, MaxRowsExtent) + HeightMargin;
+}
+
+void TUserGroupBox::layoutHeight()
+{
+    if (m_collapsed) {
+        setFixedHeight(m_caption->height() + 2 * frameWidth() + 2);
+        return;
+    }
+    // Rows are all alike, so the extent follows from the count: the bottom of the last row plus one
+    // more row of room. Asking the view for item rectangles would lay out every row each time.
+    const int rows = m_tree->topLevelItemCount();
+    const int extent = rows > 0 ? (rows + 1) * rowHeight() : 0;
+    setFixedHeight(heightForRows(extent));
+}
+
+int TUserGroupBox::rowHeight() const
+{
+    if (m_tree->topLevelItemCount() > 0) {
+        const int hinted = m_tree->sizeHintForRow(0);
+        if (hinted > 0)
+            return hinted;
+    }
+    return qMax(m_tree->iconSize().height(), m_tree->fontMetrics().height()) + 4;
+}
+
+bool TUserGroupBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        m_focused = m_caption->hasFocus() || m_tree->hasFocus();
+        updateCaptionLook();
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void TUserGroupBox::updateCaptionLook()
+{
+    const QString top = m_focused ? QStringLiteral("palette(highlight)")
+                                  : (m_badList ? QStringLiteral("#e8c4c0") : QStringLiteral("#dbe4f0"));
+    const QString bottom = m_focused ? QStringLiteral("palette(highlight)")
+                                     : (m_badList ? QStringLiteral("#d49a94") : QStringLiteral("#b9c9df"));
+    const QString text = m_focused ? QStringLiteral("palette(highlighted-text)") : QStringLiteral("#1d2b3f");
+    m_caption->setStyleSheet(QStringLiteral("QToolButton { border: none; font-weight: bold; color: %1;"
+                                            " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %2,"
+                                            " stop:1 %3); text-align: left; padding-left: 2px; }")
+                                 .arg(text, top, bottom));
+}
+
+QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const TImageList &pictures)
+{
+    auto *node = new QTreeWidgetItem;
+    node->setData(0, PeerIndexRole, peerIndex);
+    node->setData(0, CutStateRole, entry.Blocked != 0);
+    RefreshUserNode(node, entry, pictures);
+    return node;
+}
+
+void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const TImageList &pictures)
+{
+    node->setText(0, DisplayName(entry));
+    node->setForeground(0, WireColorToQColor(entry.Color));
+    node->setData(0, PictureRole, entry.PictureIndex);
+    SetNodePictures(node, pictures);
+}
+
+void SetNodePictures(QTreeWidgetItem *node, const TImageList &pictures)
+{
+    const int picture = node->data(0, PictureRole).toInt();
+    const bool cut = node->data(0, CutStateRole).toBool();
+    const QPixmap pixmap = pictures.pixmap(picture);
+    if (pixmap.isNull()) {
+        node->setIcon(0, QIcon());
+        return;
+    }
+    // A blocked user's picture is drawn dimmed.
+    QIcon icon;
+    icon.addPixmap(pixmap, QIcon::Normal);
+    icon.addPixmap(pixmap, QIcon::Selected);
+    node->setIcon(0, cut ? QIcon(QIcon(pixmap).pixmap(pixmap.size(), QIcon::Disabled)) : icon);
+}
+
+int NodePeerIndex(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, PeerIndexRole).toInt() : 0;
+}

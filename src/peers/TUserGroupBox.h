@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QFrame>
+
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TImageList;
+struct RUserID;
+
+// Item data roles of a user node.
+inline constexpr int PeerIndexRole = Qt::UserRole;
+inline constexpr int CutStateRole = Qt::UserRole + 1;
+inline constexpr int PictureRole = Qt::UserRole + 2;
+
+// A collapsible contact group: a caption bar over a tree of user nodes. The group's number is its Tag,
+// its group ID its Hint.
+class TUserGroupBox : public QFrame {
+    Q_OBJECT
+public:
+    TUserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent = nullptr);
+
+    int Tag() const { return m_tag; }
+    QString Hint() const { return m_groupId; }
+    void setHint(const QString &groupId) { m_groupId = groupId; }
+    QString caption() const;
+    // A blank caption is kept as one blank.
+    void setCaption(const QString &caption);
+    bool isCollapsed() const { return m_collapsed; }
+    void setCollapsed(bool collapsed);
+    void setBadListLook(bool badList);
+
+    QTreeWidget *tree() const { return m_tree; }
+    QToolButton *captionButton() const { return m_caption; }
+
+    // Height rule: the rows' extent clamped to 50..550, plus 10.
+    void layoutHeight();
+    static int heightForRows(int rowsExtent);
+
+Q_SIGNALS:
+    void expanded();
+    void collapsedChanged(bool collapsed);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void updateCaptionLook();
+    int rowHeight() const;
+
+    int m_tag;
+    QString m_groupId;
+    bool m_collapsed = false;
+    bool m_focused = false;
+    bool m_badList = false;
+    QToolButton *m_caption;
+    QTreeWidget *m_tree;
+};
+
+// A node for the peer: text = display name in the peer's colour, picture from the list, data = index.
+QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const TImageList &pictures);
+void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const TImageList &pictures);
+void SetNodePictures(QTreeWidgetItem *node, const TImageList &pictures);
+int NodePeerIndex(const QTreeWidgetItem *node);
