@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QTextEdit>
 
+#include "TalkManager.h"
+
 namespace {
 
 // Records what the user list sends, without any network.
@@ -60,6 +62,19 @@ public:
     }
     void PeerRenamed(const QString &, const QString &name, int) override { events.append("renamed " + name); }
     void PeerLeft(const QString &name, const QString &) override { events.append("left " + name); }
+    void SendGroupRename(const QString &, const QString &caption) override
+    {
+        events.append("rename " + caption);
+    }
+    void SendGroupDelete(const QString &, const QString &caption) override
+    {
+        events.append("delete " + caption);
+    }
+    void CloseOwnGroupTalk(int group) override { events.append("close " + QString::number(group)); }
+    void SetMemberBlocked(int peer, bool blocked) override
+    {
+        events.append(QString("blocked %1 %2").arg(peer).arg(blocked));
+    }
     QStringList events;
 };
 

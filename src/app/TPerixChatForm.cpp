@@ -1,9 +1,11 @@
 #include "TPerixChatForm.h"
 
 #include "ConstUnit.h"
+#include "FileRecords.h"
 #include "MainActionList.h"
 #include "MessageBox.h"
 #include "PeerList.h"
+#include "RVStyle.h"
 #include "SendMessageUn.h"
 #include "UdpTransport.h"
 #include "fmUserListUn.h"
@@ -26,7 +28,9 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     , m_transport(new UdpTransport(context.transport, this))
     , m_actions(new TMainActionList(this))
     , m_pcMain(new QTabWidget(this))
-    , m_allUsersTranscript(new QTextEdit)
+    , m_rvStyle(new TRVStyle(this))
+    , m_files(std::make_unique<TFileRecordList>())
+    , m_talks(new TTalkManager(m_pcMain, m_transport, context.store, m_rvStyle, m_files.get(), this, this))
     , m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
@@ -53,10 +57,30 @@ void TPerixChatForm::FormCreate()
     restorePlacement();
     m_actions->readOptions(m_context.store);
 
-    m_allUsersTranscript->setObjectName(QStringLiteral("reAllMessage"));
-    m_allUsersTranscript->setReadOnly(true);
-    m_pcMain->addTab(m_allUsersTranscript, QStringLiteral("All users"));
-    m_pcMain->widget(0)->setProperty("tsName", QStringLiteral("tsAllUsers"));
+    const auto action = [this](const char *name) {
+        return m_actions->action(QLatin1StringView(name));
+    };
+    TalkActions talkActions;
+    talkActions.notTalkPrivate = action("actNotTalkPrivate");
+    talkActions.notTalkGroup = action("actNotTalkGroup");
+    talkActions.showUserIP = action("actShowUserIPWhenMessage");
+    talkActions.showTime = action("actShowDataTimewhenMessage");
+    talkActions.showPicture = action("actShowPictureWhenMessage");
+    talkActions.bigIcon = action("actBtnBigIcon");
+    talkActions.answeringMachine = action("actAnsweringMachine");
+    talkActions.sendCommands = {action("actSendMessage"),   nullptr, action("actSelectImageMood"),
+                                action("actSelectGifMood"), nullptr, action("actInsertFile"),
+                                action("actInsertFolder")};
+    // Placing files and folders is not offered.
+    action("actInsertFile")->setVisible(false);
+    action("actInsertFolder")->setVisible(false);
+    m_talks->setActions(talkActions);
+    m_talks->attachDispatcher(m_dispatcher);
+    m_pcMain->setDocumentMode(true);
+    m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
+                        QString(), QString(), QString());
+    m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
+    connectCommands();
 
     connect(m_actions->action(QStringLiteral("actShowUserList")), &QAction::triggered, this,
             [this](bool checked) { setUserListShown(checked); });
@@ -66,9 +90,40 @@ void TPerixChatForm::FormCreate()
             [this](bool checked) { applyStayOnTop(m_userList, checked); });
 }
 
+void TPerixChatForm::connectCommands()
+{
+    const auto on = [this](const char *name, auto &&handler) {
+        connect(m_actions->action(QLatin1StringView(name)), &QAction::triggered, this, handler);
+    };
+    on("actMessageToUser", [this] { m_talks->MessageToUser(); });
+    on("actMessageToGroup", [this] { m_talks->MessageToGroup(); });
+    on("actSendMessage", [this] { m_talks->SendMessage(); });
+    on("actClearDialogParametr", [this] { m_talks->ClearDialogParametr(); });
+    on("actMailUser", [this] { m_talks->MailUser(); });
+    on("actMailGroup", [this] { m_talks->MailGroup(); });
+    on("actMailAll", [this] { m_talks->MailAll(); });
+    on("actMailEmpty", [this] { m_talks->MailEmpty(); });
+    on("actBtnBigIcon", [this] { applyIconSize(); });
+    on("actBtnLitleIcon", [this] { applyIconSize(); });
+}
+
+void TPerixChatForm::applyIconSize()
+{
+    m_talks->applyIconSize();
+    if (m_userList)
+        m_userList->setBigIcons(m_actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
+}
+
 void TPerixChatForm::attachUserList(TfmUserList *userList)
 {
     m_userList = userList;
+    m_talks->setUserList(userList);
+    const auto action = [this](const char *name) {
+        return m_actions->action(QLatin1StringView(name));
+    };
+    userList->setMainActions({action("actMessageToUser"), action("actMessageToGroup"), action("actMailUser"),
+                              action("actMailGroup"), action("actMailAll"), action("actMailEmpty"),
+                              action("actUserNetProfile"), action("actStayOnTopUserList")});
     m_dispatcher.setHandler(pkNew, [userList](const Packet &p) { userList->ProcessNewPacket(p); });
     m_dispatcher.setHandler(pkUpdateInfo,
                             [userList](const Packet &p) { userList->ProcessUpdateInfoPacket(p); });
@@ -95,7 +150,7 @@ void TPerixChatForm::FormShow()
     if (!m_firstShow)
         return;
     m_firstShow = false;
-    PlayEventSound(2);
+    PlayEventSound(SoundStart);
     m_timer->start();
 }
 
@@ -155,6 +210,11 @@ void TPerixChatForm::FormCloseQuery()
     m_closed = true;
     if (m_userList)
         m_userList->SendDisconnect();
+    for (int sheet = 0; sheet < m_talks->count(); ++sheet) {
+        if (const TfrConnectUser *talk = m_talks->frame(sheet))
+            writeHeightNewMessagePanel(m_context.store, talk->inputPanelHeight());
+        SaveTalkHistory(sheet);
+    }
     if (m_userList)
         m_userList->StoreGroups();
     storeSettings();
@@ -178,9 +238,9 @@ void TPerixChatForm::storeSettings() const
     m_actions->writeOptions(m_context.store);
 }
 
-int TPerixChatForm::SenderTextStyle(const QString &, qint32)
+int TPerixChatForm::SenderTextStyle(const QString &id, qint32 color)
 {
-    return 0;
+    return m_talks->SenderTextStyle(id, color);
 }
 
 void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
@@ -195,36 +255,66 @@ void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
 void TPerixChatForm::Notify(const QString &, const QString &, int, int, const QString &)
 {}
 
-void TPerixChatForm::AppendMessage(int sheet, const QString &, const QString &ip, const QString &body, qint32,
-                                   int, const QString &alias)
+void TPerixChatForm::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
+                                   qint32 color, int picture, const QString &alias)
 {
-    if (sheet != 0)
-        return;
-    const QString header = u'[' + (alias.isEmpty() ? ip : alias) + QStringLiteral("] ") +
-                           QTime::currentTime().toString(QStringLiteral("hh.mm"));
-    QTextCursor cursor(m_allUsersTranscript->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!m_allUsersTranscript->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(header);
-    cursor.insertBlock();
-    cursor.insertText(body);
+    m_talks->AppendMessage(sheet, id, ip, body, color, picture, alias);
 }
 
-void TPerixChatForm::NotifyTalks(int, const QString &, bool, const QString &, qint32, int, const QString &)
-{}
+void TPerixChatForm::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id,
+                                 qint32 color, int picture, const QString &alias)
+{
+    m_talks->NotifyTalks(peerIndex, ip, connected, id, color, picture, alias);
+}
 
 void TPerixChatForm::PlayEventSound(int)
 {}
 
-void TPerixChatForm::MemberAdded(int, int)
+void TPerixChatForm::MemberAdded(int groupNumber, int peerIndex)
+{
+    m_talks->MemberAdded(groupNumber, peerIndex);
+}
+
+void TPerixChatForm::MemberRemoved(int groupNumber, int peerIndex)
+{
+    m_talks->MemberRemoved(groupNumber, peerIndex);
+}
+
+void TPerixChatForm::PeerRenamed(const QString &id, const QString &displayName, int picture)
+{
+    m_talks->PeerRenamed(id, displayName, picture);
+}
+
+void TPerixChatForm::PeerLeft(const QString &displayName, const QString &id)
+{
+    m_talks->PeerLeft(displayName, id);
+}
+
+void TPerixChatForm::SendGroupRename(const QString &groupId, const QString &caption)
+{
+    m_talks->SendGroupRename(groupId, caption);
+}
+
+void TPerixChatForm::SendGroupDelete(const QString &groupId, const QString &caption)
+{
+    m_talks->SendGroupDelete(groupId, caption);
+}
+
+void TPerixChatForm::CloseOwnGroupTalk(int groupNumber)
+{
+    m_talks->CloseOwnGroupTalk(groupNumber);
+}
+
+void TPerixChatForm::SetMemberBlocked(int peerIndex, bool blocked)
+{
+    m_talks->SetMemberBlocked(peerIndex, blocked);
+}
+
+void TPerixChatForm::SaveTalkHistory(int)
 {}
 
-void TPerixChatForm::MemberRemoved(int, int)
+void TPerixChatForm::OfferFiles(const QStringList &, int, const QString &, const QString &)
 {}
 
-void TPerixChatForm::PeerRenamed(const QString &, const QString &, int)
-{}
-
-void TPerixChatForm::PeerLeft(const QString &, const QString &)
+void TPerixChatForm::AutoReply(int)
 {}

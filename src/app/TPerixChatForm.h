@@ -2,20 +2,24 @@
 
 #include "AppContext.h"
 #include "PacketDispatcher.h"
+#include "TalkManager.h"
 #include "UserListHooks.h"
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QTabWidget;
-class QTextEdit;
 class QTimer;
+class TFileRecordList;
 class TMainActionList;
+class TRVStyle;
 class TfmUserList;
 class UdpTransport;
 
 // The main window: owns both UDP endpoints and the command map, routes every received packet and
 // holds the talk pages.
-class TPerixChatForm : public QMainWindow, public TUserListHooks {
+class TPerixChatForm : public QMainWindow, public TUserListHooks, public TTalkHooks {
     Q_OBJECT
 public:
     explicit TPerixChatForm(AppContext &context, QWidget *parent = nullptr);
@@ -26,6 +30,8 @@ public:
     TMainActionList *actions() const { return m_actions; }
     QTabWidget *pages() const { return m_pcMain; }
     TfmUserList *userList() const { return m_userList; }
+    TTalkManager *talks() const { return m_talks; }
+    TRVStyle *RVStyle() const { return m_rvStyle; }
 
     // Opens or closes both endpoints; a failure shows the port error box.
     void SetTransportOpen(bool open);
@@ -48,6 +54,15 @@ public:
     void MemberRemoved(int groupNumber, int peerIndex) override;
     void PeerRenamed(const QString &id, const QString &displayName, int picture) override;
     void PeerLeft(const QString &displayName, const QString &id) override;
+    void SendGroupRename(const QString &groupId, const QString &caption) override;
+    void SendGroupDelete(const QString &groupId, const QString &caption) override;
+    void CloseOwnGroupTalk(int groupNumber) override;
+    void SetMemberBlocked(int peerIndex, bool blocked) override;
+
+    // TTalkHooks
+    void SaveTalkHistory(int sheet) override;
+    void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name) override;
+    void AutoReply(int sheet) override;
 
 Q_SIGNALS:
     // Emitted once, after the closing steps, when the window has closed.
@@ -66,13 +81,17 @@ private:
     void storeSettings() const;
     void applyStayOnTop(QWidget *window, bool onTop);
     void setUserListShown(bool shown);
+    void connectCommands();
+    void applyIconSize();
 
     AppContext &m_context;
     UdpTransport *m_transport;
     PacketDispatcher m_dispatcher;
     TMainActionList *m_actions;
     QTabWidget *m_pcMain;
-    QTextEdit *m_allUsersTranscript;
+    TRVStyle *m_rvStyle;
+    std::unique_ptr<TFileRecordList> m_files;
+    TTalkManager *m_talks;
     QTimer *m_timer;
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;

@@ -4,6 +4,8 @@
 #include "TImageList.h"
 #include "WireColor.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QHeaderView>
 #include <QToolButton>
@@ -16,12 +18,57 @@ constexpr int MaxRowsExtent = 550;
 constexpr int HeightMargin = 10;
 } // namespace
 
+TUserTree::TUserTree(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+}
+
+bool TUserTree::accepts(const QObject *source) const
+{
+    // Never from the tree itself, and only with a node to move.
+    const auto *tree = qobject_cast<const TUserTree *>(source);
+    return tree && tree != this && tree->currentItem();
+}
+
+void TUserTree::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (accepts(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TUserTree::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (accepts(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TUserTree::dropEvent(QDropEvent *event)
+{
+    auto *source = qobject_cast<TUserTree *>(event->source());
+    if (!accepts(source)) {
+        event->ignore();
+        return;
+    }
+    // The move is ours: the source node is copied and removed by the group logic.
+    event->setDropAction(Qt::IgnoreAction);
+    event->accept();
+    Q_EMIT userDropped(source);
+}
+
 TUserGroupBox::TUserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent)
     : QFrame(parent)
     , m_tag(tag)
     , m_groupId(groupId)
     , m_caption(new QToolButton(this))
-    , m_tree(new QTreeWidget(this))
+    , m_tree(new TUserTree(this))
 {
     setFrameShape(QFrame::StyledPanel);
     auto *layout = new QVBoxLayout(this);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QFrame>
+#include <QTreeWidget>
 
 class QToolButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 class TImageList;
 struct RUserID;
@@ -12,6 +12,25 @@ struct RUserID;
 inline constexpr int PeerIndexRole = Qt::UserRole;
 inline constexpr int CutStateRole = Qt::UserRole + 1;
 inline constexpr int PictureRole = Qt::UserRole + 2;
+
+// The tree of a contact group: user nodes can be dragged from one group's tree to another's.
+class TUserTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TUserTree(QWidget *parent = nullptr);
+
+Q_SIGNALS:
+    // A node of the source tree was dropped here.
+    void userDropped(QTreeWidget *source);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    bool accepts(const QObject *source) const;
+};
 
 // A collapsible contact group: a caption bar over a tree of user nodes. The group's number is its Tag,
 // its group ID its Hint.

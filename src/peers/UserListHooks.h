@@ -32,4 +32,11 @@ public:
     virtual void PeerRenamed(const QString &id, const QString &displayName, int picture) = 0;
     // A peer disconnected: its private talks and the group talks it authored may close.
     virtual void PeerLeft(const QString &displayName, const QString &id) = 0;
+    // A contact group was renamed or deleted: the peers hear of it.
+    virtual void SendGroupRename(const QString &groupId, const QString &caption) = 0;
+    virtual void SendGroupDelete(const QString &groupId, const QString &caption) = 0;
+    // The own group talk of a deleted contact group closes.
+    virtual void CloseOwnGroupTalk(int groupNumber) = 0;
+    // A user was blocked or unblocked: member items show it.
+    virtual void SetMemberBlocked(int peerIndex, bool blocked) = 0;
 };

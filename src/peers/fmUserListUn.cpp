@@ -2,6 +2,7 @@
 
 #include "ConstUnit.h"
 #include "GroupBoxStorageUn.h"
+#include "Guid.h"
 #include "PacketTransport.h"
 #include "ProtocolClassUn.h"
 #include "SendMessageUn.h"
@@ -10,10 +11,13 @@
 #include "TMyUserData.h"
 #include "TUserGroupBox.h"
 #include "UserListHooks.h"
+#include "fmEditorUn.h"
 #include "iniFileUn.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -326,6 +330,24 @@ TUserGroupBox *TfmUserList::addGroupBox(TUserGroupBox *box)
     m_groupsLayout->insertWidget(m_groupsLayout->count() - 1, box);
     box->tree()->setIconSize(nodePictures().size());
     connect(box, &TUserGroupBox::expanded, this, &TfmUserList::LayoutGroups);
+    auto *tree = static_cast<TUserTree *>(box->tree());
+    connect(tree, &TUserTree::userDropped, this, [this, tree](QTreeWidget *source) {
+        if (source->currentItem())
+            MoveUser(tree, source->currentItem());
+    });
+    connect(tree, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (m_main.messageToUser)
+            m_main.messageToUser->trigger();
+    });
+    connect(tree, &QWidget::customContextMenuRequested, this,
+            [this, tree](const QPoint &pos) { showPopup(tree, tree->viewport()->mapToGlobal(pos)); });
+    connect(box->captionButton(), &QWidget::customContextMenuRequested, this, [this, box](const QPoint &pos) {
+        showPopup(box->captionButton(), box->captionButton()->mapToGlobal(pos));
+    });
+    if (m_pmUserList) {
+        tree->setContextMenuPolicy(Qt::CustomContextMenu);
+        box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
+    }
     return box;
 }
 
@@ -381,7 +403,8 @@ void TfmUserList::StoreGroups() const
 
 TUserGroupBox *TfmUserList::ActiveGroup() const
 {
-    const QWidget *focus = QApplication::focusWidget();
+    // The window keeps its focused control while another window is active.
+    const QWidget *focus = focusWidget();
     for (TUserGroupBox *box : groups()) {
         if (focus && (focus == box || focus == box->tree() || focus == box->captionButton()))
             return box;
@@ -466,4 +489,346 @@ void TfmUserList::restoreBounds()
 void TfmUserList::storeBounds() const
 {
     writePlacement(m_store, Setting::UserListSection, QRect(pos(), size()));
+}
+
+QAction *TfmUserList::addUserAction(const QString &name, const QString &caption,
+                                    const QList<QKeySequence> &keys)
+{
+    auto *a = new QAction(caption, this);
+    a->setObjectName(name);
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+    m_userActions.insert(name, a);
+    return a;
+}
+
+QAction *TfmUserList::userAction(const QString &name) const
+{
+    return m_userActions.value(name);
+}
+
+namespace {
+// A menu item of its own for a command, so that hiding it in one menu leaves the command alone.
+QAction *menuItem(QMenu *menu, const QString &name, QAction *command)
+{
+    auto *item = menu->addAction(command ? command->text() : QString());
+    item->setObjectName(name);
+    if (!command)
+        return item;
+    item->setIcon(command->icon());
+    QObject::connect(command, &QAction::changed, item, [item, command] {
+        item->setText(command->text());
+        item->setIcon(command->icon());
+        item->setCheckable(command->isCheckable());
+        item->setChecked(command->isChecked());
+    });
+    item->setCheckable(command->isCheckable());
+    item->setChecked(command->isChecked());
+    QObject::connect(item, &QAction::triggered, command, [command] { command->trigger(); });
+    return item;
+}
+} // namespace
+
+void TfmUserList::setMainActions(const TUserListMainActions &actions)
+{
+    m_main = actions;
+    buildMenu();
+}
+
+void TfmUserList::buildMenu()
+{
+    QAction *deactive = addUserAction("actDeactiveUser", ConstUnit::text(ConstUnit::Text::DeactiveUser),
+                                      {QKeySequence(Qt::CTRL | Qt::Key_D)});
+    QAction *badList = addUserAction("actAddToBadList", QStringLiteral("Add to bad list"),
+                                     {QKeySequence(Qt::CTRL | Qt::Key_B)});
+    QAction *create = addUserAction("actCreateNewGroup", QStringLiteral("Create new group"),
+                                    {QKeySequence(Qt::Key_Insert), QKeySequence(Qt::CTRL | Qt::Key_N)});
+    QAction *rename =
+        addUserAction("actRenameGroupBox", QStringLiteral("Rename group"), {QKeySequence(Qt::Key_F2)});
+    QAction *remove =
+        addUserAction("actDeleteGroupBox", QStringLiteral("Delete group"), {QKeySequence(Qt::Key_Delete)});
+    QAction *collapse = addUserAction("actCollapseAndUncollapse", QStringLiteral("Collapse group"),
+                                      {QKeySequence(Qt::CTRL | Qt::Key_R)});
+    QAction *profile =
+        addUserAction("actOtherProfils",
+                      m_main.userNetProfile ? m_main.userNetProfile->text() : QStringLiteral("User profile"),
+                      {QKeySequence(Qt::ALT | Qt::Key_Return)});
+    connect(deactive, &QAction::triggered, this, &TfmUserList::DeactiveUser);
+    connect(badList, &QAction::triggered, this, &TfmUserList::AddToBadList);
+    connect(create, &QAction::triggered, this, [this] { CreateNewGroup(false); });
+    connect(rename, &QAction::triggered, this, &TfmUserList::RenameGroup);
+    connect(remove, &QAction::triggered, this, &TfmUserList::DeleteGroup);
+    connect(collapse, &QAction::triggered, this, &TfmUserList::CollapseToggle);
+    connect(profile, &QAction::triggered, this, [this] {
+        if (m_main.userNetProfile)
+            m_main.userNetProfile->trigger();
+        clearCommandTarget();
+    });
+
+    m_pmUserList = new QMenu(this);
+    m_pmUserList->setObjectName(QStringLiteral("pmUserList"));
+    QAction *toUser = menuItem(m_pmUserList, "miSendMessageToUser", m_main.messageToUser);
+    m_pmUserList->setDefaultAction(toUser);
+    menuItem(m_pmUserList, "miSendMessageToGroup", m_main.messageToGroup);
+    m_mailMenu = m_pmUserList->addMenu(QStringLiteral("Mail"));
+    m_mailMenu->menuAction()->setObjectName(QStringLiteral("miUIMailUser"));
+    menuItem(m_mailMenu, "miMailUser", m_main.mailUser);
+    menuItem(m_mailMenu, "UIactMailGroup", m_main.mailGroup);
+    m_mailMenu->addSeparator();
+    menuItem(m_mailMenu, "UIactMailAll", m_main.mailAll);
+    menuItem(m_mailMenu, "UIactMailEmpty", m_main.mailEmpty);
+    m_pmUserList->addSeparator();
+    menuItem(m_pmUserList, "miDeactive", deactive);
+    m_moveToGroup = m_pmUserList->addMenu(QStringLiteral("Move to group"));
+    m_moveToGroup->menuAction()->setObjectName(QStringLiteral("tbMoveToGroup"));
+    m_moveToGroup->addSeparator()->setData(-1);
+    QAction *createFromMove = m_moveToGroup->addAction(create->text());
+    createFromMove->setObjectName(QStringLiteral("miCreateNewGroup"));
+    createFromMove->setData(-2);
+    connect(createFromMove, &QAction::triggered, this, [this] { CreateNewGroup(true); });
+    menuItem(m_pmUserList, "miUserProfil", profile);
+    m_pmUserList->addSeparator();
+    menuItem(m_pmUserList, "tbDeleteGroup", remove);
+    menuItem(m_pmUserList, "miRenameGroup", rename);
+    menuItem(m_pmUserList, "tbCollapseAndUncollapse", collapse);
+    m_pmUserList->addSeparator();
+    menuItem(m_pmUserList, "miCreateNewGroupBox", create);
+    m_pmUserList->addSeparator();
+    menuItem(m_pmUserList, "miStayOnTopUserList", m_main.stayOnTopUserList);
+    connect(m_moveToGroup, &QMenu::triggered, this, [this](QAction *item) {
+        if (item->data().toInt() >= 0 && item->data().isValid())
+            MoveTargetUserTo(item->data().toInt());
+    });
+
+    m_scroll->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_scroll, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { showPopup(m_scroll, m_scroll->mapToGlobal(pos)); });
+    for (TUserGroupBox *box : groups()) {
+        box->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
+        box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+}
+
+void TfmUserList::showPopup(QWidget *control, const QPoint &globalPos)
+{
+    PreparePopup(control);
+    m_pmUserList->exec(globalPos);
+    m_menuControl = nullptr;
+}
+
+void TfmUserList::rebuildMoveToGroup(const TUserGroupBox *current)
+{
+    for (QAction *item : m_moveToGroup->actions()) {
+        if (item->data().toInt() >= 0 && item->data().isValid())
+            delete item;
+    }
+    for (const TUserGroupBox *box : groups()) {
+        auto *item = new QAction(box->caption(), m_moveToGroup);
+        item->setData(box->Tag());
+        item->setEnabled(box != current);
+        m_moveToGroup->insertAction(m_moveToGroup->actions().value(0), item);
+    }
+}
+
+void TfmUserList::PreparePopup(QWidget *control)
+{
+    m_menuControl = control;
+    const QList<QAction *> items = m_pmUserList->findChildren<QAction *>();
+    for (QAction *item : items) {
+        item->setVisible(true);
+        item->setEnabled(true);
+    }
+    const auto set = [this](const char *name, bool enabled) {
+        if (QAction *item = m_pmUserList->findChild<QAction *>(QLatin1StringView(name)))
+            item->setEnabled(enabled);
+    };
+    const char *userItems[] = {"miSendMessageToUser", "miDeactive", "tbMoveToGroup", "miMailUser",
+                               "miUserProfil"};
+    const char *groupItems[] = {"miSendMessageToGroup", "tbCollapseAndUncollapse"};
+    const char *ownGroupItems[] = {"tbDeleteGroup", "miRenameGroup"};
+
+    auto *tree = qobject_cast<QTreeWidget *>(control);
+    TUserGroupBox *group = tree ? groupOfTree(tree) : nullptr;
+    if (!group) {
+        for (TUserGroupBox *box : groups()) {
+            if (control == box || control == box->captionButton())
+                group = box;
+        }
+    }
+    rebuildMoveToGroup(tree ? group : nullptr);
+    const bool hasNode = tree && tree->currentItem() && tree->currentItem()->isSelected();
+    for (const char *name : userItems)
+        set(name, tree && hasNode);
+    for (const char *name : groupItems)
+        set(name, group != nullptr);
+    for (const char *name : ownGroupItems)
+        set(name, group && !isFixed(group));
+    if (tree && hasNode) {
+        const bool cut = tree->currentItem()->data(0, CutStateRole).toBool();
+        userAction("actDeactiveUser")
+            ->setText(ConstUnit::text(cut ? ConstUnit::Text::ActiveUser : ConstUnit::Text::DeactiveUser));
+        tree->setFocus(Qt::PopupFocusReason);
+    } else if (group) {
+        group->captionButton()->setFocus(Qt::PopupFocusReason);
+    }
+    if (group)
+        userAction("actCollapseAndUncollapse")
+            ->setText(group->isCollapsed() ? QStringLiteral("Uncollapse group")
+                                           : QStringLiteral("Collapse group"));
+}
+
+void TfmUserList::PrepareMemberMenu(int peerIndex, bool blocked, bool moveToGroupVisible)
+{
+    selectPeer(peerIndex);
+    const std::optional<PeerNode> node = [&]() -> std::optional<PeerNode> {
+        const RUserID *entry = m_peers.GetPeer(peerIndex);
+        return entry ? FindPeerNode(entry->ID) : std::nullopt;
+    }();
+    m_menuControl = node ? node->tree : nullptr;
+    rebuildMoveToGroup(node ? groupOfTree(node->tree) : nullptr);
+    for (QAction *item : m_pmUserList->findChildren<QAction *>()) {
+        item->setVisible(true);
+        item->setEnabled(true);
+    }
+    for (const char *name : {"miSendMessageToGroup", "tbDeleteGroup", "miRenameGroup",
+                             "tbCollapseAndUncollapse", "miCreateNewGroupBox"}) {
+        if (QAction *item = m_pmUserList->findChild<QAction *>(QLatin1StringView(name))) {
+            item->setEnabled(false);
+            item->setVisible(false);
+        }
+    }
+    m_moveToGroup->menuAction()->setVisible(moveToGroupVisible);
+    userAction("actDeactiveUser")
+        ->setText(ConstUnit::text(blocked ? ConstUnit::Text::ActiveUser : ConstUnit::Text::DeactiveUser));
+}
+
+QWidget *TfmUserList::commandTarget() const
+{
+    return m_menuControl ? m_menuControl : focusWidget();
+}
+
+QTreeWidget *TfmUserList::targetTree() const
+{
+    auto *tree = qobject_cast<QTreeWidget *>(commandTarget());
+    return groupOfTree(tree) ? tree : nullptr;
+}
+
+TUserGroupBox *TfmUserList::targetGroup() const
+{
+    QWidget *target = commandTarget();
+    for (TUserGroupBox *box : groups()) {
+        if (target == box || target == box->tree() || target == box->captionButton())
+            return box;
+    }
+    return nullptr;
+}
+
+void TfmUserList::DeactiveUser()
+{
+    QTreeWidget *tree = targetTree();
+    QTreeWidgetItem *node = tree ? tree->currentItem() : nullptr;
+    const int k = NodePeerIndex(node);
+    RUserID *entry = k != 0 ? m_peers.GetPeer(k) : nullptr;
+    clearCommandTarget();
+    if (!entry)
+        return;
+    const bool cut = !node->data(0, CutStateRole).toBool();
+    node->setData(0, CutStateRole, cut);
+    SetNodePictures(node, nodePictures());
+    entry->Blocked = cut ? 1 : 0;
+    if (m_hooks)
+        m_hooks->SetMemberBlocked(k, cut);
+}
+
+void TfmUserList::AddToBadList()
+{
+    QTreeWidget *tree = targetTree();
+    clearCommandTarget();
+    if (!tree || tree == m_badList->tree() || !tree->currentItem())
+        return;
+    MoveUser(m_badList->tree(), tree->currentItem());
+}
+
+void TfmUserList::MoveTargetUserTo(int groupNumber)
+{
+    QTreeWidget *tree = targetTree();
+    const TUserGroupBox *to = groupByNumber(groupNumber);
+    clearCommandTarget();
+    if (!tree || !to || !tree->currentItem() || to->tree() == tree)
+        return;
+    MoveUser(to->tree(), tree->currentItem());
+}
+
+namespace {
+// The editor lies over the caption of the group.
+QRect captionRect(const TUserGroupBox *group)
+{
+    const QWidget *caption = group->captionButton();
+    const QPoint topLeft = caption->mapToGlobal(QPoint(caption->height() + 2, 1));
+    return QRect(topLeft,
+                 QSize(qMax(40, caption->width() - caption->height() - 2), qMax(14, caption->height() - 4)));
+}
+} // namespace
+
+TUserGroupBox *TfmUserList::CreateNewGroup(bool moveTargetUser)
+{
+    QTreeWidget *sourceTree = moveTargetUser ? targetTree() : nullptr;
+    QTreeWidgetItem *node = sourceTree ? sourceTree->currentItem() : nullptr;
+    clearCommandTarget();
+    TUserGroupBox *group = CreateGroup(QStringLiteral(" "), NewRegistryGuid(), false, -1);
+    group->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
+    group->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
+    if (const std::optional<QString> text =
+            TfmEditor::Edit(this, captionRect(group), palette().color(QPalette::Highlight), QString())) {
+        group->setCaption(NormalizeGroupCaption(*text));
+        if (m_hooks)
+            m_hooks->SendGroupRename(group->Hint(), group->caption());
+    }
+    if (node)
+        MoveUser(group->tree(), node);
+    return group;
+}
+
+void TfmUserList::RenameGroup()
+{
+    TUserGroupBox *group = targetGroup();
+    clearCommandTarget();
+    if (!group || isFixed(group))
+        return;
+    const std::optional<QString> text = TfmEditor::Edit(
+        this, captionRect(group), palette().color(QPalette::Highlight), group->caption().trimmed());
+    if (!text)
+        return;
+    group->setCaption(NormalizeGroupCaption(*text));
+    if (m_hooks)
+        m_hooks->SendGroupRename(group->Hint(), group->caption());
+    if (HasStoredGroup(m_store, group->Tag()))
+        WriteStoredGroup(m_store, {group->Tag(), group->isCollapsed(), group->caption(), group->Hint()});
+}
+
+void TfmUserList::DeleteGroup()
+{
+    TUserGroupBox *group = targetGroup();
+    clearCommandTarget();
+    if (!group || isFixed(group))
+        return;
+    if (m_hooks)
+        m_hooks->SendGroupDelete(group->Hint(), group->caption());
+    QTreeWidget *tree = group->tree();
+    for (int i = tree->topLevelItemCount() - 1; i >= 0; --i)
+        MoveUser(m_mainGroup->tree(), tree->topLevelItem(i));
+    EraseStoredGroup(m_store, group->Tag());
+    if (m_hooks)
+        m_hooks->CloseOwnGroupTalk(group->Tag());
+    delete group;
+    LayoutGroups();
+}
+
+void TfmUserList::CollapseToggle()
+{
+    TUserGroupBox *group = targetGroup();
+    clearCommandTarget();
+    if (group)
+        group->setCollapsed(!group->isCollapsed());
 }

@@ -3,11 +3,15 @@
 #include "PeerList.h"
 #include "ProtocolUn.h"
 
+#include <QHash>
+#include <QKeySequence>
 #include <QWidget>
 
 #include <optional>
 
 class PacketTransport;
+class QAction;
+class QMenu;
 class QScrollArea;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -21,6 +25,18 @@ class TUserListHooks;
 struct PeerNode {
     QTreeWidget *tree = nullptr;
     QTreeWidgetItem *item = nullptr;
+};
+
+// Commands of the main window that the user list's menu offers.
+struct TUserListMainActions {
+    QAction *messageToUser = nullptr;
+    QAction *messageToGroup = nullptr;
+    QAction *mailUser = nullptr;
+    QAction *mailGroup = nullptr;
+    QAction *mailAll = nullptr;
+    QAction *mailEmpty = nullptr;
+    QAction *userNetProfile = nullptr;
+    QAction *stayOnTopUserList = nullptr;
 };
 
 // The user-list window: owns the peer list, shows every online peer as a node in one of the contact
@@ -70,6 +86,26 @@ public:
     int SelectedUser() const;
     void selectPeer(int peerIndex);
 
+    // The popup menu pmUserList and the window's own commands.
+    void setMainActions(const TUserListMainActions &actions);
+    QMenu *pmUserList() const { return m_pmUserList; }
+    QAction *userAction(const QString &name) const;
+    // Sets the shared menu up for a member item of a group talk and selects that member's node.
+    void PrepareMemberMenu(int peerIndex, bool blocked, bool moveToGroupVisible);
+    // The menu as it is prepared when it opens on the given control (a tree, a group's caption,
+    // anything else); the control becomes the target of the menu's commands.
+    void PreparePopup(QWidget *control);
+    void clearCommandTarget() { m_menuControl = nullptr; }
+
+    void DeactiveUser();
+    void AddToBadList();
+    // A new group named by the editor; from the "Move to group" menu the target user moves into it.
+    TUserGroupBox *CreateNewGroup(bool moveTargetUser);
+    void RenameGroup();
+    void DeleteGroup();
+    void CollapseToggle();
+    void MoveTargetUserTo(int groupNumber);
+
     void setBigIcons(bool big);
     const TImageList &nodePictures() const;
     // Placement from the store, or docked to the main window's right edge.
@@ -84,6 +120,15 @@ protected:
 
 private:
     TUserGroupBox *addGroupBox(TUserGroupBox *box);
+    void buildMenu();
+    void rebuildMoveToGroup(const TUserGroupBox *current);
+    QAction *addUserAction(const QString &name, const QString &caption, const QList<QKeySequence> &keys);
+    void showPopup(QWidget *control, const QPoint &globalPos);
+    // The control a command acts on: the one its menu was opened on, else the focused one.
+    QWidget *commandTarget() const;
+    QTreeWidget *targetTree() const;
+    TUserGroupBox *targetGroup() const;
+    bool isFixed(const TUserGroupBox *group) const { return group == m_mainGroup || group == m_badList; }
     int placeNewPeer(int peerIndex);
     void storeBounds() const;
 
@@ -99,4 +144,10 @@ private:
     TUserGroupBox *m_mainGroup;
     TUserGroupBox *m_badList;
     bool m_created = false;
+    TUserListMainActions m_main;
+    QMenu *m_pmUserList = nullptr;
+    QMenu *m_moveToGroup = nullptr;
+    QMenu *m_mailMenu = nullptr;
+    QHash<QString, QAction *> m_userActions;
+    QWidget *m_menuControl = nullptr;
 };

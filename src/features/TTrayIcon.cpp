@@ -1,0 +1,118 @@
+#include "TTrayIcon.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+// Resources of a static library are registered only when asked for, and the macro must stand
+// outside any namespace. Qt ignores a second registration of the same data.
+static void InitTrayResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(pictures);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+TTrayIcon::TTrayIcon(QObject *parent)
+    : QObject(parent)
+{
+    setObjectName(QStringLiteral("CoolTrayIcon"));
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+
+    for (int i = 0; i < FrameCount; ++i)
+        m_frames.append(Frame(i));
+    m_tray = new QSystemTrayIcon(m_frames.first(), this);
+    m_tray->setToolTip(QStringLiteral("Perix Chat"));
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            Q_EMIT activated();
+    });
+
+    m_animation = new QTimer(this);
+    m_animation->setInterval(AnimationStepMs);
+    connect(m_animation, &QTimer::timeout, this, [this] { showFrame(NextFrame(m_frame, FrameCount)); });
+}
+
+TTrayIcon::~TTrayIcon() { hideIcon(); }
+
+QIcon TTrayIcon::Frame(int index)
+{
+    if (index < 0 || index >= FrameCount)
+        return {};
+    InitTrayResources();
+    const QString path = QStringLiteral(":/tray/%1.png").arg(index);
+    QIcon icon(path);
+    // A larger picture of the same frame, for trays that draw bigger icons.
+    icon.addFile(QStringLiteral(":/tray/32/%1.png").arg(index));
+    return icon;
+}
+
+int TTrayIcon::NextFrame(int frame, int count)
+{
+    if (count <= 0)
+        return 0;
+    return (frame + 1) % count;
+}
+
+bool TTrayIcon::isVisible() const { return m_tray && m_tray->isVisible(); }
+
+bool TTrayIcon::isAnimating() const { return m_animation && m_animation->isActive(); }
+
+void TTrayIcon::setMenu(QMenu *pmTrey)
+{
+    m_menu = pmTrey;
+    if (m_tray)
+        m_tray->setContextMenu(pmTrey);
+}
+
+void TTrayIcon::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    if (!enabled) {
+        stopAnimation();
+        hideIcon();
+    }
+}
+
+void TTrayIcon::minimizedToTray()
+{
+    if (minimizesToTray())
+        m_tray->show();
+}
+
+void TTrayIcon::hideIcon()
+{
+    if (m_tray)
+        m_tray->hide();
+}
+
+void TTrayIcon::startAnimation()
+{
+    if (m_animation && !m_animation->isActive())
+        m_animation->start();
+}
+
+void TTrayIcon::stopAnimation()
+{
+    if (!m_animation)
+        return;
+    m_animation->stop();
+    showFrame(0);
+}
+
+void TTrayIcon::showBalloon(const QString &title, const QString &message)
+{
+    if (m_tray)
+        m_tray->showMessage(title, message, QSystemTrayIcon::Information, BalloonTimeoutMs);
+}
+
+void TTrayIcon::showFrame(int index)
+{
+    if (!m_tray || index < 0 || index >= m_frames.size())
+        return;
+    m_frame = index;
+    m_tray->setIcon(m_frames.at(index));
+}

@@ -1,0 +1,67 @@
+#include "fmEditorUn.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+struct AutoAnswer {
+    bool active = false;
+    std::optional<QString> answer;
+};
+
+AutoAnswer &autoAnswer()
+{
+    static AutoAnswer a;
+    return a;
+}
+} // namespace
+
+TfmEditor::TfmEditor(const QString &text, const QColor &color, QWidget *parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Popup)
+    , m_edEditor(new QLineEdit(text, this))
+{
+    setObjectName(QStringLiteral("fmEditor"));
+    m_edEditor->setObjectName(QStringLiteral("edEditor"));
+    m_edEditor->setFrame(false);
+    QPalette palette = m_edEditor->palette();
+    palette.setColor(QPalette::Base, color);
+    m_edEditor->setPalette(palette);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_edEditor);
+    m_edEditor->installEventFilter(this);
+    connect(m_edEditor, &QLineEdit::returnPressed, this, &QDialog::accept);
+}
+
+bool TfmEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_edEditor && event->type() == QEvent::FocusOut)
+        reject();
+    return QDialog::eventFilter(watched, event);
+}
+
+std::optional<QString> TfmEditor::Edit(QWidget *parent, const QRect &screenRect, const QColor &color,
+                                       const QString &text)
+{
+    if (autoAnswer().active)
+        return autoAnswer().answer;
+    TfmEditor editor(text, color, parent);
+    editor.setGeometry(screenRect);
+    editor.m_edEditor->setFocus();
+    if (editor.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return editor.m_edEditor->text();
+}
+
+void TfmEditor::setAutoAnswer(std::optional<QString> answer)
+{
+    autoAnswer().active = true;
+    autoAnswer().answer = std::move(answer);
+}
+
+void TfmEditor::clearAutoAnswer()
+{
+    autoAnswer().active = false;
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "ProtocolUn.h"
+#include "frConnectUserUn.h"
+
+#include <QList>
+#include <QObject>
+
+class PacketDispatcher;
+class PacketTransport;
+class QAction;
+class QMenu;
+class QTabWidget;
+class SettingsStore;
+class TFileRecordList;
+class TPeerList;
+class TRVStyle;
+class TfmUserList;
+class TUserGroupBox;
+struct RUserID;
+struct WireIdentity;
+
+// Event numbers of the sounds.
+enum TalkSound { SoundUserConnect = 0, SoundUserDisconnect = 1, SoundStart = 2, SoundNewMessage = 3 };
+
+// What the talks ask of the rest of the program: notices, sounds, history, file offers and the
+// auto-reply. The main window implements it.
+class TTalkHooks {
+public:
+    virtual ~TTalkHooks() = default;
+    virtual void Notify(const QString &format, const QString &alias, int sheet, int picture,
+                        const QString &ip) = 0;
+    virtual void PlayEventSound(int event) = 0;
+    // The transcript of the talk is about to be lost: keep it in the history.
+    virtual void SaveTalkHistory(int sheet) = 0;
+    // A message from another user carried file references (record indexes as text).
+    virtual void OfferFiles(const QStringList &records, int picture, const QString &ip,
+                            const QString &name) = 0;
+    // A private message without the auto-reply marker arrived in that talk.
+    virtual void AutoReply(int sheet) = 0;
+};
+
+// The options and commands the talks read.
+struct TalkActions {
+    QAction *notTalkPrivate = nullptr;
+    QAction *notTalkGroup = nullptr;
+    QAction *showUserIP = nullptr;
+    QAction *showTime = nullptr;
+    QAction *showPicture = nullptr;
+    QAction *bigIcon = nullptr;
+    QAction *answeringMachine = nullptr;
+    // The send toolbar of every talk, in order; null entries are separators.
+    QList<QAction *> sendCommands;
+};
+
+// The talks of the main window: creating them, sending, finding the talk of every received message,
+// group membership, renaming, deleting and closing; and the display of messages in transcripts.
+class TTalkManager : public QObject {
+    Q_OBJECT
+public:
+    TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store, TRVStyle *style,
+                 TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent);
+
+    void setUserList(TfmUserList *userList) { m_userList = userList; }
+    void setActions(const TalkActions &actions) { m_actions = actions; }
+    // Routes the talk packets to their handlers.
+    void attachDispatcher(PacketDispatcher &dispatcher);
+
+    int CreateTalk(const QString &caption, int image, TalkKind kind, int tag, const QString &groupName,
+                   const QString &authorAlias, const QString &groupId, const QString &mac,
+                   const QString &userId, const QString &ip);
+    int count() const;
+    TfrConnectUser *frame(int sheet) const;
+    int sheetOf(const TfrConnectUser *frame) const;
+    int FindPrivateTalk(const QString &userId) const;
+    int FindOwnGroupTalk(int tag) const;
+    int FindTalkByGroupID(const QString &groupId) const;
+
+    // Commands.
+    void MessageToUser();
+    void MessageToGroup();
+    // Sends the input of the talk (the active one when sheet is -1); false when a send failed.
+    bool SendMessage(int sheet = -1, bool fromAutoReply = false);
+    void CloseTalk(int sheet);
+    void ClearTextMessage(int sheet);
+    void ClearDialogParametr();
+    void MailUser();
+    void MailGroup();
+    void MailAll();
+    void MailEmpty();
+
+    // Received packets.
+    void ProcessMessage(const Packet &text);
+    void ProcessGroupMessage(const Packet &text);
+    void ProcessUserMessage(const Packet &text);
+    void ProcessUpdateInfoToGroup(const Packet &text);
+    void ProcessGroupRename(const Packet &text);
+    void ProcessGroupDelete(const Packet &text);
+    void ProcessPrivateDelete(const Packet &text);
+
+    // Display.
+    void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
+                       int picture, const QString &alias);
+    void NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
+                     int picture, const QString &alias);
+    int SenderTextStyle(const QString &id, qint32 color);
+
+    // From the user list.
+    void MemberAdded(int groupNumber, int peerIndex);
+    void MemberRemoved(int groupNumber, int peerIndex);
+    void PeerRenamed(const QString &id, const QString &displayName, int picture);
+    void PeerLeft(const QString &displayName, const QString &id);
+    void SendGroupRename(const QString &groupId, const QString &caption);
+    void SendGroupDelete(const QString &groupId, const QString &caption);
+    void CloseOwnGroupTalk(int tag);
+    void SetMemberBlocked(int peerIndex, bool blocked);
+    void SendMemberUpdate(int sheet);
+
+    // Big or small pictures on the tabs and the talk toolbars.
+    void applyIconSize();
+    // The input editors of private talks are read-only while the auto-reply answers.
+    void setPrivateInputLocked(bool locked);
+    // Saves the talk to the history and removes its page.
+    void destroyTalk(int sheet);
+
+private:
+    const RUserID *local() const;
+    WireIdentity localWire() const;
+    bool isSenderBlocked(const QString &id) const;
+    bool isChecked(const QAction *action) const;
+    int iconSize() const;
+    QString userIDList(const TfrConnectUser *frame) const;
+    void addTalkMember(TfrConnectUser *frame, int peerIndex);
+    void addMemberById(TfrConnectUser *frame, const QString &id);
+    void memberMenu(TfrConnectUser *frame, int peerIndex, QMenu *menu);
+    void notifyMessage(const QString &alias, int sheet, int picture, const QString &ip);
+    bool send(const Packet &packet, bool userMessage);
+
+    QTabWidget *m_pcMain;
+    PacketTransport *m_transport;
+    const SettingsStore &m_store;
+    TRVStyle *m_style;
+    TFileRecordList *m_files;
+    TTalkHooks *m_hooks;
+    QWidget *m_dialogParent;
+    TfmUserList *m_userList = nullptr;
+    TalkActions m_actions;
+};
+
+// The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those
+// of one contact group, joined by ";".
+QString MailAddressList(const TPeerList &peers, int groupNumber = -1);

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <QTextCursor>
+
+class QTextDocument;
+class TFileRecordList;
+class TImageList;
+class TRVStyle;
+
+// The markers of a message string. They are case-sensitive, and text is not escaped: a marker
+// typed as text becomes the item at the receiver.
+namespace MessageMarker {
+inline constexpr char LineBreak[] = "\n\r";
+inline constexpr char BulletOpen[] = "{[!BULLET!]}";
+inline constexpr char BulletClose[] = "{[/!BULLET!]}";
+inline constexpr char ControlOpen[] = "{[!CONTROL!]}";
+inline constexpr char ControlClose[] = "{[/!CONTROL!]}";
+inline constexpr char ControlFileOpen[] = "{[!CONTROLFILE!]}";
+inline constexpr char ControlFileClose[] = "{[!/CONTROLFILE!]}";
+} // namespace MessageMarker
+
+// What the decoder needs of the animations. Null in the decode context means there are none, and
+// an animation reference then decodes to nothing.
+class AnimationCatalogue {
+public:
+    virtual ~AnimationCatalogue();
+    virtual bool hasAnimation(int number) const = 0;
+    virtual QImage animationFrame(int number) const = 0;
+
+    // Called before each decoded animation is placed: the place to remove older animations from the
+    // transcripts, so that only the newest few keep running.
+    virtual void trimAnimations() {}
+    // Called after the placeholder of an animation was inserted at the position, so that a player
+    // can take it over.
+    virtual void animationInserted(QTextDocument *doc, int position, int number)
+    {
+        Q_UNUSED(doc);
+        Q_UNUSED(position);
+        Q_UNUSED(number);
+    }
+};
+
+struct DecodeContext {
+    QTextCursor cursor; // where the items go, normally the end of the transcript; moved along
+    int textStyle = 0;  // the one style of all text of the message
+    const TRVStyle *style = nullptr;
+    const TImageList *pictures = nullptr;     // the 32x32 picture list; null shows no pictures
+    QStringList *collectedFiles = nullptr;    // receives the index of each file record created
+    TFileRecordList *fileRecords = nullptr;   // null: file references produce nothing
+    QString myId;                             // decides IsOwn and the icon of a file reference
+    AnimationCatalogue *animations = nullptr; // null: animation references produce nothing
+};
+
+// Removes one leading line break, then a trailing one when it is the only one left.
+QString TrimLineBreaks(const QString &text);
+
+// The message string of an input editor's content. A line break stands between two items that start
+// on different laid-out lines, so the editor's current width matters. Empty on any failure.
+QString EncodeMessageText(QTextDocument *editorDocument, const QString &myId, const QString &myIp);
+
+// Appends the items of a message string at the context's cursor. Malformed elements are consumed
+// and show nothing; never throws.
+void DecodeMessageText(DecodeContext &context, const QString &message);
+
+// The icon of a received file reference: the shell's icon when the file is mine and exists here,
+// else the stock file icon.
+QImage FileReferenceIcon(const QString &path, bool isOwn);
