@@ -1,10 +1,12 @@
 #include "MainActionList.h"
 
 #include "SettingsStore.h"
+#include "TImageList.h"
 #include "iniFileUn.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QHash>
 #include <QKeySequence>
 
 namespace {
@@ -97,6 +99,63 @@ const StoredOption StoredOptions[] = {
     {"actShowAnimation", Setting::ShowGifAnimation},
 };
 
+// Both drawn sizes, so that small icons are not shrunk big ones.
+QIcon ToolbarIconSet(const QString &name)
+{
+    QIcon icon;
+    for (int size : {16, 32}) {
+        const QImage image = ToolbarImage(name, size);
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+// The toolbar picture of each command that has one.
+const QHash<QString, QString> &IconNames()
+{
+    static const QHash<QString, QString> names = {
+        {QStringLiteral("actMessageToUser"), QStringLiteral("talk-user")},
+        {QStringLiteral("actMessageToGroup"), QStringLiteral("talk-group")},
+        {QStringLiteral("actSendMessage"), QStringLiteral("send")},
+        {QStringLiteral("actCloseTalk"), QStringLiteral("close-talk")},
+        {QStringLiteral("actClearTextMessage"), QStringLiteral("clear-message")},
+        {QStringLiteral("actNotTalkPrivate"), QStringLiteral("not-talk-private")},
+        {QStringLiteral("actNotTalkGroup"), QStringLiteral("not-talk-group")},
+        {QStringLiteral("actMailUser"), QStringLiteral("mail")},
+        {QStringLiteral("actMailGroup"), QStringLiteral("mail-group")},
+        {QStringLiteral("actMailAll"), QStringLiteral("mail-all")},
+        {QStringLiteral("actMailEmpty"), QStringLiteral("mail-empty")},
+        {QStringLiteral("actShowUserList"), QStringLiteral("user-list")},
+        {QStringLiteral("actStayOnTopUserList"), QStringLiteral("stay-on-top")},
+        {QStringLiteral("actStayOnTop"), QStringLiteral("stay-on-top")},
+        {QStringLiteral("actUserMyProfile"), QStringLiteral("my-profile")},
+        {QStringLiteral("actUserNetProfile"), QStringLiteral("user-profile")},
+        {QStringLiteral("actAnsweringMachine"), QStringLiteral("auto-reply")},
+        {QStringLiteral("actAnsweringmachineOptions"), QStringLiteral("auto-reply")},
+        {QStringLiteral("actShowHistoryMessage"), QStringLiteral("history")},
+        {QStringLiteral("actSelectImageMood"), QStringLiteral("insert-image")},
+        {QStringLiteral("actSelectGifMood"), QStringLiteral("insert-animation")},
+        {QStringLiteral("actSoundPerixChat"), QStringLiteral("sound")},
+        {QStringLiteral("actSoundUserConnect"), QStringLiteral("sound")},
+        {QStringLiteral("actSoundUserDisconnect"), QStringLiteral("sound")},
+        {QStringLiteral("actSoundNewMessage"), QStringLiteral("sound")},
+        {QStringLiteral("actOpen"), QStringLiteral("tray-open")},
+        {QStringLiteral("actClose"), QStringLiteral("close")},
+        {QStringLiteral("actInsertFile"), QStringLiteral("insert-file")},
+        {QStringLiteral("actInsertFolder"), QStringLiteral("insert-folder")},
+        {QStringLiteral("actOpenFileOrFolder"), QStringLiteral("open")},
+        {QStringLiteral("actSaveAsFileOrFolder"), QStringLiteral("save-as")},
+        {QStringLiteral("actGetFileOrFolder"), QStringLiteral("get-file")},
+        {QStringLiteral("actHelp"), QStringLiteral("help")},
+        {QStringLiteral("actAbout"), QStringLiteral("about")},
+        {QStringLiteral("actPerixChatOnTheWeb"), QStringLiteral("web")},
+        {QStringLiteral("actTechnicalSupport"), QStringLiteral("support")},
+        {QStringLiteral("actSiteOurCompany"), QStringLiteral("web")},
+    };
+    return names;
+}
+
 } // namespace
 
 TMainActionList::TMainActionList(QObject *parent)
@@ -112,6 +171,9 @@ TMainActionList::TMainActionList(QObject *parent)
         a->setShortcut(spec.shortcut);
         a->setCheckable(spec.checkable);
         a->setChecked(spec.checked);
+        const QString icon = IconNames().value(a->objectName());
+        if (!icon.isEmpty())
+            a->setIcon(ToolbarIconSet(icon));
         m_actions.append(a);
         m_byName.insert(a->objectName(), a);
     }

@@ -29,8 +29,7 @@ void ShowErrorReport(const QString &text)
 
 PerixApplication::PerixApplication(int &argc, char **argv)
     : QApplication(argc, argv)
-{
-}
+{}
 
 bool PerixApplication::notify(QObject *receiver, QEvent *event)
 {
@@ -44,11 +43,20 @@ bool PerixApplication::notify(QObject *receiver, QEvent *event)
     return false;
 }
 
-void PerixApplication::setErrorHandler(ErrorHandler handler) { reporting().handler = std::move(handler); }
+void PerixApplication::setErrorHandler(ErrorHandler handler)
+{
+    reporting().handler = std::move(handler);
+}
 
-QStringList PerixApplication::suppressedErrors() { return reporting().suppressed; }
+QStringList PerixApplication::suppressedErrors()
+{
+    return reporting().suppressed;
+}
 
-void PerixApplication::clearSuppressedErrors() { reporting().suppressed.clear(); }
+void PerixApplication::clearSuppressedErrors()
+{
+    reporting().suppressed.clear();
+}
 
 void PerixApplication::ReportError(const QString &text)
 {

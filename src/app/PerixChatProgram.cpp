@@ -27,6 +27,7 @@ void TPerixChatProgram::start()
                                                actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
     m_mainWindow->attachUserList(m_userList.get());
     m_userList->Create(actions->action(QStringLiteral("actShowUserList"))->isChecked());
+    m_mainWindow->UserListCreated();
     connect(m_mainWindow.get(), &TPerixChatForm::closed, this, [this] {
         if (m_userList)
             m_userList->hide();

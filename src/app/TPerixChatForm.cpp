@@ -3,10 +3,17 @@
 #include "ConstUnit.h"
 #include "FileRecords.h"
 #include "MainActionList.h"
+#include "MainMenus.h"
 #include "MessageBox.h"
 #include "PeerList.h"
+#include "ProductLinks.h"
 #include "RVStyle.h"
 #include "SendMessageUn.h"
+#include "ShellOpen.h"
+#include "TImageList.h"
+#include "TStatusPanels.h"
+#include "TTrayIcon.h"
+#include "TfmAbout.h"
 #include "UdpTransport.h"
 #include "fmUserListUn.h"
 #include "iniFileUn.h"
@@ -15,12 +22,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFileInfo>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
 
 TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
@@ -42,12 +55,120 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     connect(m_timer, &QTimer::timeout, this, &TPerixChatForm::TimerTimer);
 
     m_pcMain->setObjectName(QStringLiteral("pcMain"));
-    setCentralWidget(m_pcMain);
     addActions(m_actions->actions());
+    buildFrame();
     FormCreate();
 }
 
 TPerixChatForm::~TPerixChatForm() = default;
+
+void TPerixChatForm::buildFrame()
+{
+    setWindowIcon(QIcon(QStringLiteral(":/app/perixchat-64.png")));
+    resize(475, 309);
+    setMinimumSize(380, 270);
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto *bevel = new QFrame(central);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setFixedHeight(2);
+    layout->addWidget(bevel);
+    layout->addWidget(m_pcMain);
+    setCentralWidget(central);
+    m_pcMain->setDocumentMode(true);
+    m_pcMain->setUsesScrollButtons(true);
+    m_pcMain->setElideMode(Qt::ElideRight);
+    // Tabs drawn as flat buttons that light up under the mouse.
+    m_pcMain->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { border: 1px solid transparent; border-radius: 3px; padding: 2px 8px; margin: 2px "
+        "1px; }"
+        "QTabBar::tab:hover { border-color: palette(mid); background: palette(light); }"
+        "QTabBar::tab:selected { border-color: palette(dark); background: palette(button); }"));
+
+    m_menus = new TMainMenus(this, m_actions);
+    DockToolbar(m_menus->tbMainForm(), Qt::TopToolBarArea);
+    DockToolbar(m_menus->tbAdditional(), Qt::TopToolBarArea);
+
+    m_statusBar = new TStatusPanels(this);
+    setStatusBar(m_statusBar);
+    connect(m_statusBar, &TStatusPanels::myImageDoubleClicked,
+            m_actions->action(QStringLiteral("actUserMyProfile")), &QAction::trigger);
+    connect(m_statusBar, &TStatusPanels::noticeClicked, this, [this](int sheet) {
+        if (sheet >= 0 && sheet < m_pcMain->count())
+            m_pcMain->setCurrentIndex(sheet);
+    });
+
+    m_tray = new TTrayIcon(this);
+    m_tray->setMenu(m_menus->pmTrey());
+    connect(m_tray, &TTrayIcon::activated, this, &TPerixChatForm::restoreFromTray);
+    qApp->installEventFilter(this);
+}
+
+bool TPerixChatForm::DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area)
+{
+    const bool ours = toolbar && (toolbar == m_menus->tbMainForm() || toolbar == m_menus->tbAdditional());
+    if (!ours || (area != Qt::TopToolBarArea && area != Qt::BottomToolBarArea))
+        return false;
+    addToolBar(area, toolbar);
+    return true;
+}
+
+int TPerixChatForm::helpTopic() const
+{
+    return m_userList && QApplication::activeWindow() == m_userList ? 2000 : 1000;
+}
+
+bool TPerixChatForm::OpenHelp(int topic)
+{
+    const QString file = m_context.paths.helpFile();
+    if (!QFileInfo::exists(file))
+        return false;
+    QUrl url = QUrl::fromLocalFile(file);
+    url.setFragment(QStringLiteral("topic-%1").arg(topic));
+    return ShellOpen::open(url.toString());
+}
+
+void TPerixChatForm::enableUserCommands(bool byUserList)
+{
+    const bool user = !byUserList || (m_userList && m_userList->SelectedUser() > 0);
+    const bool group = !byUserList || (m_userList && m_userList->ActiveGroup());
+    for (const char *name : {"actMessageToUser", "actUserNetProfile", "actMailUser"})
+        m_actions->action(QLatin1StringView(name))->setEnabled(user);
+    for (const char *name : {"actMessageToGroup", "actMailGroup"})
+        m_actions->action(QLatin1StringView(name))->setEnabled(group);
+}
+
+void TPerixChatForm::restoreFromTray()
+{
+    showNormal();
+    raise();
+    activateWindow();
+    m_tray->stopAnimation();
+    m_tray->hideIcon();
+}
+
+void TPerixChatForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_tray->minimizesToTray())
+        return;
+    // Minimised into the tray: the window goes, the icon comes.
+    QTimer::singleShot(0, this, [this] {
+        hide();
+        m_tray->minimizedToTray();
+    });
+}
+
+bool TPerixChatForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && !m_actions->action(QStringLiteral("actShowHint"))->isChecked())
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void TPerixChatForm::FormCreate()
 {
@@ -55,7 +176,10 @@ void TPerixChatForm::FormCreate()
     QApplication::setApplicationDisplayName(QStringLiteral("Perix Chat"));
     SetTransportOpen(true);
     restorePlacement();
+    restoreState(readToolbarLayout(m_context.store));
     m_actions->readOptions(m_context.store);
+    m_tray->setEnabled(m_actions->action(QStringLiteral("actHideProgramm"))->isChecked());
+    m_menus->setShowText(m_actions->action(QStringLiteral("actShowText"))->isChecked());
 
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
@@ -76,7 +200,6 @@ void TPerixChatForm::FormCreate()
     action("actInsertFolder")->setVisible(false);
     m_talks->setActions(talkActions);
     m_talks->attachDispatcher(m_dispatcher);
-    m_pcMain->setDocumentMode(true);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
@@ -105,10 +228,27 @@ void TPerixChatForm::connectCommands()
     on("actMailEmpty", [this] { m_talks->MailEmpty(); });
     on("actBtnBigIcon", [this] { applyIconSize(); });
     on("actBtnLitleIcon", [this] { applyIconSize(); });
+    on("actShowText", [this](bool checked) { m_menus->setShowText(checked); });
+    on("actHideProgramm", [this](bool checked) { m_tray->setEnabled(checked); });
+    on("actHelp", [this] { OpenHelp(helpTopic()); });
+    on("actAbout", [this] {
+        TfmAbout about(this);
+        about.exec();
+    });
+    on("actPerixChatOnTheWeb", [] { ShellOpen::open(QLatin1StringView(ProductLinks::WebPage)); });
+    on("actSiteOurCompany", [] { ShellOpen::open(QLatin1StringView(ProductLinks::WebPage)); });
+    on("actTechnicalSupport",
+       [] { ShellOpen::open(QStringLiteral("MailTo:") + QLatin1StringView(ProductLinks::SupportMail)); });
+    on("actOpen", [this] { restoreFromTray(); });
+    on("actClose", [this] { close(); });
+    connect(m_menus, &TMainMenus::userMenuAboutToShow, this, [this] { enableUserCommands(true); });
+    // Afterwards the commands work again from everywhere else (the user list's menu, shortcuts).
+    connect(m_menus, &TMainMenus::userMenuHidden, this, [this] { enableUserCommands(false); });
 }
 
 void TPerixChatForm::applyIconSize()
 {
+    m_menus->setIconSize(m_actions->action(QStringLiteral("actBtnBigIcon"))->isChecked() ? 32 : 16);
     m_talks->applyIconSize();
     if (m_userList)
         m_userList->setBigIcons(m_actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
@@ -131,6 +271,14 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
                             [userList](const Packet &p) { userList->ProcessDisconnectPacket(p); });
     QAction *show = m_actions->action(QStringLiteral("actShowUserList"));
     connect(userList, &TfmUserList::shownChanged, show, &QAction::setChecked);
+    // F1 in the user list opens its own help topic.
+    userList->addAction(m_actions->action(QStringLiteral("actHelp")));
+}
+
+void TPerixChatForm::UserListCreated()
+{
+    applyIconSize();
+    m_menus->setShowText(m_actions->action(QStringLiteral("actShowText"))->isChecked());
 }
 
 void TPerixChatForm::SetTransportOpen(bool open)
@@ -187,12 +335,7 @@ void TPerixChatForm::setUserListShown(bool shown)
 
 void TPerixChatForm::ShowFromSecondInstance()
 {
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    restoreFromTray();
 }
 
 void TPerixChatForm::closeEvent(QCloseEvent *event)
@@ -219,6 +362,8 @@ void TPerixChatForm::FormCloseQuery()
         m_userList->StoreGroups();
     storeSettings();
     SetTransportOpen(false);
+    m_tray->setEnabled(false);
+    m_tray->hideIcon();
 }
 
 void TPerixChatForm::restorePlacement()
@@ -235,6 +380,7 @@ void TPerixChatForm::restorePlacement()
 void TPerixChatForm::storeSettings() const
 {
     writePlacement(m_context.store, Setting::MainWindowSection, QRect(pos(), size()));
+    writeToolbarLayout(m_context.store, saveState());
     m_actions->writeOptions(m_context.store);
 }
 
@@ -245,6 +391,8 @@ int TPerixChatForm::SenderTextStyle(const QString &id, qint32 color)
 
 void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
 {
+    m_statusBar->ShowIdentity(ProfileImages16().pixmap(local.PictureIndex < 0 ? 0 : local.PictureIndex),
+                              local.Alias, local.IP);
     if (local.Alias.trimmed().isEmpty())
         return;
     const QString title = QStringLiteral("Perix Chat [") + local.Alias + u']';

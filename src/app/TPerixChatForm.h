@@ -11,7 +11,11 @@
 
 class QTabWidget;
 class QTimer;
+class QToolBar;
 class TFileRecordList;
+class TMainMenus;
+class TStatusPanels;
+class TTrayIcon;
 class TMainActionList;
 class TRVStyle;
 class TfmUserList;
@@ -32,11 +36,22 @@ public:
     TfmUserList *userList() const { return m_userList; }
     TTalkManager *talks() const { return m_talks; }
     TRVStyle *RVStyle() const { return m_rvStyle; }
+    TMainMenus *menus() const { return m_menus; }
+    TStatusPanels *statusPanels() const { return m_statusBar; }
+    TTrayIcon *trayIcon() const { return m_tray; }
+
+    // Docks one of the two toolbars at the top or the bottom; any other toolbar or area is refused.
+    bool DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area);
+    // The help at a topic: 1000 for the main window, 2000 for the user list.
+    bool OpenHelp(int topic);
+    int helpTopic() const;
 
     // Opens or closes both endpoints; a failure shows the port error box.
     void SetTransportOpen(bool open);
     // Hands the user list its packets and commands; called once, right after it is created.
     void attachUserList(TfmUserList *userList);
+    // The toolbar look, applied once the user list exists.
+    void UserListCreated();
     // The answer to a second copy: show, restore and bring to the front.
     void ShowFromSecondInstance();
 
@@ -71,6 +86,8 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
@@ -83,6 +100,9 @@ private:
     void setUserListShown(bool shown);
     void connectCommands();
     void applyIconSize();
+    void buildFrame();
+    void enableUserCommands(bool byUserList);
+    void restoreFromTray();
 
     AppContext &m_context;
     UdpTransport *m_transport;
@@ -92,6 +112,9 @@ private:
     TRVStyle *m_rvStyle;
     std::unique_ptr<TFileRecordList> m_files;
     TTalkManager *m_talks;
+    TMainMenus *m_menus = nullptr;
+    TStatusPanels *m_statusBar = nullptr;
+    TTrayIcon *m_tray = nullptr;
     QTimer *m_timer;
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;

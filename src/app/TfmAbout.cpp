@@ -23,7 +23,8 @@ TfmAbout::TfmAbout(QWidget *parent, const QString &caption)
     , m_imIcon(new QLabel(this))
     , m_lbProductName(new QLabel(QStringLiteral("Perix Chat"), this))
     , m_lbVersion(new QLabel(QStringLiteral("Version %1").arg(QStringLiteral(PERIX_VERSION)), this))
-    , m_lbDescription(new QLabel(QStringLiteral("A messenger for the local network, without a server."), this))
+    , m_lbDescription(
+          new QLabel(QStringLiteral("A messenger for the local network, without a server."), this))
     , m_btnOk(new QPushButton(QStringLiteral("&OK"), this))
 {
     setObjectName(QStringLiteral("fmAbout"));

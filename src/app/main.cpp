@@ -5,6 +5,8 @@
 #include "TPerixChatForm.h"
 #include "UnixSignalWatcher.h"
 
+#include "PerixApplication.h"
+
 #include <QApplication>
 #include <QFileInfo>
 
@@ -35,7 +37,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    QApplication app(argc, argv);
+    PerixApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Perix Chat"));
 
     TELInstanceChecker guard(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
@@ -48,12 +50,13 @@ int main(int argc, char *argv[])
     }
 
     TPerixChatProgram program(AppContext::fromOptions(options));
+    // Watch the signals before the user is announced: a goodbye must follow every hello.
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
+                     &TPerixChatProgram::close);
     program.start();
     QObject::connect(&guard, &TELInstanceChecker::showRequested, program.mainWindow(),
                      &TPerixChatForm::ShowFromSecondInstance);
     QObject::connect(&program, &TPerixChatProgram::finished, &app, &QCoreApplication::quit);
-    UnixSignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
-                     &TPerixChatProgram::close);
     return app.exec();
 }

@@ -109,7 +109,10 @@ void TStatusPanels::SetMyImage(const QPixmap &picture)
         m_myImage->setPixmap(picture);
 }
 
-void TStatusPanels::ClearMyImage() { m_myImage->clear(); }
+void TStatusPanels::ClearMyImage()
+{
+    m_myImage->clear();
+}
 
 void TStatusPanels::ShowIdentity(const QPixmap &picture16, const QString &alias, const QString &ip)
 {
@@ -139,7 +142,10 @@ void TStatusPanels::ClearNotice()
     SetStatusPanel(NoticePanel, QString());
 }
 
-bool TStatusPanels::isNoticeShown() const { return !m_userImage->isHidden(); }
+bool TStatusPanels::isNoticeShown() const
+{
+    return !m_userImage->isHidden();
+}
 
 int TStatusPanels::userImageLeft() const
 {

@@ -36,7 +36,10 @@ TTrayIcon::TTrayIcon(QObject *parent)
     connect(m_animation, &QTimer::timeout, this, [this] { showFrame(NextFrame(m_frame, FrameCount)); });
 }
 
-TTrayIcon::~TTrayIcon() { hideIcon(); }
+TTrayIcon::~TTrayIcon()
+{
+    hideIcon();
+}
 
 QIcon TTrayIcon::Frame(int index)
 {
@@ -57,9 +60,15 @@ int TTrayIcon::NextFrame(int frame, int count)
     return (frame + 1) % count;
 }
 
-bool TTrayIcon::isVisible() const { return m_tray && m_tray->isVisible(); }
+bool TTrayIcon::isVisible() const
+{
+    return m_tray && m_tray->isVisible();
+}
 
-bool TTrayIcon::isAnimating() const { return m_animation && m_animation->isActive(); }
+bool TTrayIcon::isAnimating() const
+{
+    return m_animation && m_animation->isActive();
+}
 
 void TTrayIcon::setMenu(QMenu *pmTrey)
 {

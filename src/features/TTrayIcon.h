@@ -2,11 +2,11 @@
 
 #include <QIcon>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class QMenu;
 class QSystemTrayIcon;
 class QTimer;
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class TMainActionList;
+
+// The two toolbars of the main window with every menu in its place, and the tray menu.
+class TMainMenus : public QObject {
+    Q_OBJECT
+public:
+    TMainMenus(QMainWindow *window, TMainActionList *actions);
+
+    QToolBar *tbMainForm() const { return m_tbMainForm; }
+    QToolBar *tbAdditional() const { return m_tbAdditional; }
+    QMenu *pmTrey() const { return m_pmTrey; }
+    // A menu or submenu by its object name ("miMessage", "tbOptions", "tbsiLanguage", ...).
+    QMenu *menu(const QString &name) const { return m_menus.value(name); }
+    // The toolbar button of a toolbar item by its object name.
+    QToolButton *button(const QString &name) const;
+
+    // Captions under the images, or images only.
+    void setShowText(bool show);
+    void setIconSize(int size);
+
+Q_SIGNALS:
+    // One of the submenus that hold user commands is about to drop down, or has closed.
+    void userMenuAboutToShow();
+    void userMenuHidden();
+
+private:
+    QMenu *addMenu(const QString &name, const QString &caption, QWidget *parent);
+    QAction *addMenuItem(QToolBar *bar, const QString &name, const QString &caption, const QIcon &icon,
+                         QMenu *menu, QAction *clickCommand);
+
+    TMainActionList *m_actions;
+    QToolBar *m_tbMainForm;
+    QToolBar *m_tbAdditional;
+    QMenu *m_pmTrey;
+    QHash<QString, QMenu *> m_menus;
+    QHash<QString, QAction *> m_items;
+};
