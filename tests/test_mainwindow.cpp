@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void helpOpensTopics();
     void linksAndLocalIdentity();
     void iconSizeAndCaptions();
+    void eventNoticeInStatusBar();
 };
 
 void TestMainWindow::initTestCase()
@@ -375,6 +377,28 @@ void TestMainWindow::iconSizeAndCaptions()
     a->action("actBtnBigIcon")->trigger();
     QVERIFY(!a->action("actBtnLitleIcon")->isChecked());
     QCOMPARE(m->tbAdditional()->iconSize(), QSize(32, 32));
+    anna.close();
+}
+
+void TestMainWindow::eventNoticeInStatusBar()
+{
+    TestPeer anna("Anna"), boris("Boris");
+    anna.start();
+    boris.start();
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
+    const TStatusPanels *status = anna.mainWindow()->statusPanels();
+    QCOMPARE(status->panelText(5), QStringLiteral("       User \"[Boris]\" is connect..."));
+    QVERIFY(status->isNoticeShown());
+    QCOMPARE(status->noticeSheet(), 0);
+    auto *timer = anna.mainWindow()->findChild<QTimer *>("TimerHintInformation");
+    QVERIFY(timer);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 5000);
+    // When the five seconds are over, the notice goes.
+    timer->start(1);
+    QVERIFY(waitUntil([&] { return !status->isNoticeShown(); }));
+    QVERIFY(status->panelText(5).isEmpty());
+    boris.close();
     anna.close();
 }
 

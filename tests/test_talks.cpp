@@ -228,6 +228,24 @@ void TestTalks::groupTalkMembershipRenameAndDelete()
     QCOMPARE(talks(*anna)->frame(own)->members().size(), 2);
     QVERIFY(!talks(*anna)->frame(own)->tbGroupUser()->isHidden());
 
+    // A member item's menu acts on that member.
+    const int borisAtAnna = peerIndexOf(*anna, *boris);
+    QAction *memberItem = talks(*anna)->frame(own)->memberItem(borisAtAnna);
+    QVERIFY(memberItem && memberItem->menu());
+    list->mainGroup()->captionButton()->setFocus();
+    QMetaObject::invokeMethod(memberItem->menu(), "aboutToShow");
+    QCOMPARE(list->SelectedUser(), borisAtAnna);
+    const auto item = [&](const char *name) {
+        return list->pmUserList()->findChild<QAction *>(name);
+    };
+    QVERIFY(item("miSendMessageToUser")->isVisible() && item("miSendMessageToUser")->isEnabled());
+    QVERIFY(!item("miSendMessageToGroup")->isVisible());
+    QVERIFY(!item("tbDeleteGroup")->isVisible());
+    QVERIFY(!item("miCreateNewGroupBox")->isVisible());
+    QVERIFY(item("tbMoveToGroup")->isVisible());
+    QCOMPARE(list->userAction("actDeactiveUser")->text(), QStringLiteral("Deactive"));
+    QVERIFY(!memberItem->menu()->actions().isEmpty());
+
     say(*anna, own, "Group hello");
     QVERIFY(waitUntil([&] {
         const int b = talks(*boris)->FindTalkByGroupID(friends->Hint());

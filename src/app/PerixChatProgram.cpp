@@ -2,6 +2,7 @@
 
 #include "MainActionList.h"
 #include "TPerixChatForm.h"
+#include "fmSelectPictureGIFMoodUn.h"
 #include "fmUserListUn.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@ TPerixChatProgram::TPerixChatProgram(AppContext context, QObject *parent)
 TPerixChatProgram::~TPerixChatProgram()
 {
     // The user list reads the main window's geometry while it goes; it goes first.
+    m_animationChooser.reset();
     m_userList.reset();
     m_mainWindow.reset();
 }
@@ -28,6 +30,8 @@ void TPerixChatProgram::start()
     m_mainWindow->attachUserList(m_userList.get());
     m_userList->Create(actions->action(QStringLiteral("actShowUserList"))->isChecked());
     m_mainWindow->UserListCreated();
+    m_animationChooser = std::make_unique<TfmSelectPictureGIFMood>();
+    m_mainWindow->talks()->setAnimationCatalogue(m_animationChooser.get());
     connect(m_mainWindow.get(), &TPerixChatForm::closed, this, [this] {
         if (m_userList)
             m_userList->hide();

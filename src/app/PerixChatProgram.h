@@ -7,6 +7,7 @@
 #include <memory>
 
 class TPerixChatForm;
+class TfmSelectPictureGIFMood;
 class TfmUserList;
 
 // One running copy: the windows in their creation order, wired together. Tests start several in
@@ -33,4 +34,5 @@ private:
     AppContext m_context;
     std::unique_ptr<TPerixChatForm> m_mainWindow;
     std::unique_ptr<TfmUserList> m_userList;
+    std::unique_ptr<TfmSelectPictureGIFMood> m_animationChooser;
 };

@@ -45,6 +45,7 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     , m_files(std::make_unique<TFileRecordList>())
     , m_talks(new TTalkManager(m_pcMain, m_transport, context.store, m_rvStyle, m_files.get(), this, this))
     , m_timer(new QTimer(this))
+    , m_timerHintInformation(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
     connect(m_transport, &PacketTransport::packetReceived, this,
@@ -53,6 +54,14 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     m_timer->setSingleShot(true);
     m_timer->setInterval(500);
     connect(m_timer, &QTimer::timeout, this, &TPerixChatForm::TimerTimer);
+    // The event notice stays for five seconds after the latest event.
+    m_timerHintInformation->setObjectName(QStringLiteral("TimerHintInformation"));
+    m_timerHintInformation->setSingleShot(true);
+    m_timerHintInformation->setInterval(5000);
+    connect(m_timerHintInformation, &QTimer::timeout, this, [this] {
+        m_tray->stopAnimation();
+        m_statusBar->ClearNotice();
+    });
 
     m_pcMain->setObjectName(QStringLiteral("pcMain"));
     addActions(m_actions->actions());
@@ -400,8 +409,20 @@ void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
     setWindowTitle(title);
 }
 
-void TPerixChatForm::Notify(const QString &, const QString &, int, int, const QString &)
-{}
+void TPerixChatForm::Notify(const QString &format, const QString &alias, int sheet, int picture,
+                            const QString &ip)
+{
+    QString name;
+    if (!alias.trimmed().isEmpty())
+        name = u'[' + alias + u']';
+    else if (!ip.trimmed().isEmpty())
+        name = u'[' + ip + u']';
+    const QString message = ConstUnit::Format(format, {name});
+    m_statusBar->ShowNotice(message, ProfileImages16().pixmap(picture), name, sheet);
+    m_tray->startAnimation();
+    m_timerHintInformation->start();
+    m_tray->showBalloon(name, message);
+}
 
 void TPerixChatForm::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
                                    qint32 color, int picture, const QString &alias)

@@ -116,6 +116,7 @@ private:
     TStatusPanels *m_statusBar = nullptr;
     TTrayIcon *m_tray = nullptr;
     QTimer *m_timer;
+    QTimer *m_timerHintInformation;
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;
     bool m_closed = false;

@@ -518,6 +518,7 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
         context.collectedFiles = &files;
         context.fileRecords = m_files;
         context.myId = local() ? local()->ID : QString();
+        context.animations = m_animations;
         DecodeMessageText(context, body);
         if (local() && id != local()->ID && !files.isEmpty() && m_hooks)
             m_hooks->OfferFiles(files, picture, ip, name);

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 
+class AnimationCatalogue;
 class PacketDispatcher;
 class PacketTransport;
 class QAction;
@@ -63,6 +64,7 @@ public:
 
     void setUserList(TfmUserList *userList) { m_userList = userList; }
     void setActions(const TalkActions &actions) { m_actions = actions; }
+    void setAnimationCatalogue(AnimationCatalogue *catalogue) { m_animations = catalogue; }
     // Routes the talk packets to their handlers.
     void attachDispatcher(PacketDispatcher &dispatcher);
 
@@ -145,6 +147,7 @@ private:
     QWidget *m_dialogParent;
     TfmUserList *m_userList = nullptr;
     TalkActions m_actions;
+    AnimationCatalogue *m_animations = nullptr;
 };
 
 // The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those
