@@ -73,6 +73,7 @@ TPerixChatForm::~TPerixChatForm() = default;
 
 void TPerixChatForm::buildFrame()
 {
+    InitPictureResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/perixchat-64.png")));
     resize(475, 309);
     setMinimumSize(380, 270);

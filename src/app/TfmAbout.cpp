@@ -1,22 +1,13 @@
 #include "TfmAbout.h"
 
+#include "TImageList.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-// The program's pictures are compiled into the features library, whose resources are registered
-// only when asked for; Qt ignores a second registration of the same data.
-static void InitAboutResources()
-{
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(pictures);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
 
 TfmAbout::TfmAbout(QWidget *parent, const QString &caption)
     : QDialog(parent)
@@ -30,7 +21,7 @@ TfmAbout::TfmAbout(QWidget *parent, const QString &caption)
     setObjectName(QStringLiteral("fmAbout"));
     setWindowTitle(caption.isEmpty() ? DefaultCaption() : caption);
 
-    InitAboutResources();
+    InitPictureResources();
     m_imIcon->setObjectName(QStringLiteral("imIcon"));
     m_imIcon->setPixmap(QPixmap(QStringLiteral(":/app/perixchat-64.png")));
     m_imIcon->setFixedSize(64, 64);

@@ -5,7 +5,7 @@
 
 // Resources of a static library are registered only when asked for, and the macro must stand
 // outside any namespace.
-static void InitPictureResources()
+void InitPictureResources()
 {
     static const bool registered = [] {
         Q_INIT_RESOURCE(pictures);

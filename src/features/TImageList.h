@@ -29,6 +29,9 @@ private:
     QList<QImage> m_images;
 };
 
+// Registers the program's compiled-in pictures, icons and tray frames; safe to call often.
+void InitPictureResources();
+
 // ilProfilesImage: the 50 profile pictures, 32x32.
 const TImageList &ProfileImages32();
 // ilProfilesImage16x16: the 25 small profile pictures, 16x16.

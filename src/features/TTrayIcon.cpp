@@ -1,19 +1,10 @@
 #include "TTrayIcon.h"
 
+#include "TImageList.h"
+
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
-
-// Resources of a static library are registered only when asked for, and the macro must stand
-// outside any namespace. Qt ignores a second registration of the same data.
-static void InitTrayResources()
-{
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(pictures);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
 
 TTrayIcon::TTrayIcon(QObject *parent)
     : QObject(parent)
@@ -45,7 +36,7 @@ QIcon TTrayIcon::Frame(int index)
 {
     if (index < 0 || index >= FrameCount)
         return {};
-    InitTrayResources();
+    InitPictureResources();
     const QString path = QStringLiteral(":/tray/%1.png").arg(index);
     QIcon icon(path);
     // A larger picture of the same frame, for trays that draw bigger icons.
