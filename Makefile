@@ -40,6 +40,9 @@ fuzz: deps
 
 bench: build
 	./$(BUILD)/bench/bench_packets
+	./$(BUILD)/bench/bench_codec
+	./$(BUILD)/bench/bench_transcript
+	./$(BUILD)/bench/bench_discovery
 
 format:
 	cmake --build $(BUILD) --target format
