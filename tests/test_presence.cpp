@@ -2,6 +2,8 @@
 
 #include "GroupBoxStorageUn.h"
 #include "Guid.h"
+#include "fmEditorUn.h"
+
 #include "MessageBox.h"
 #include "PacketTransport.h"
 #include "PeerList.h"
@@ -9,6 +11,8 @@
 #include "TELInstanceChecker.h"
 #include "TUserGroupBox.h"
 #include "UserListHooks.h"
+#include <QAction>
+#include <QToolButton>
 
 #include <QFileInfo>
 #include <QProcess>
@@ -118,6 +122,7 @@ private Q_SLOTS:
     void blankAliasShowsIp();
     void storedGroupPlacement();
     void floodOfNewUsersIsCapped();
+    void groupCommandsOnTheUserList();
 
     // Complete peers over UDP on loopback.
     void peersDiscoverEachOtherWhicheverStartsFirst();
@@ -339,6 +344,77 @@ void TestPresence::floodOfNewUsersIsCapped()
     list->ProcessNewPacket(newPacket(known, "again"));
     QCOMPARE(m_transport.sent.size(), sent + 1);
     QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
+}
+
+void TestPresence::groupCommandsOnTheUserList()
+{
+    QTemporaryDir dir;
+    auto list = makeList(dir);
+    list->setMainActions({});
+    const QString ids[] = {PeerX, "{PEER-Y}", "{PEER-Z}"};
+    for (const QString &id : ids)
+        list->ProcessNewPacket(newPacket(id, "User " + id));
+    TfmEditor::setAutoAnswer(QStringLiteral("Work"));
+    TUserGroupBox *work = list->CreateNewGroup(false);
+    TfmEditor::clearAutoAnswer();
+    QCOMPARE(work->Tag(), 3);
+    QVERIFY(m_hooks.events.contains("rename Work"));
+    for (int k = 1; k <= 3; ++k) {
+        list->selectPeer(k);
+        list->MoveTargetUserTo(work->Tag());
+    }
+    QCOMPARE(work->tree()->topLevelItemCount(), 3);
+
+    // Delete and rename do nothing on the fixed groups.
+    list->mainGroup()->captionButton()->setFocus();
+    m_hooks.events.clear();
+    list->DeleteGroup();
+    list->RenameGroup();
+    QVERIFY(m_hooks.events.isEmpty());
+    QVERIFY(list->groupByNumber(GroupStorage::MainGroupNumber));
+
+    // Collapse toggles the target group; an empty group is 60 pixels high.
+    list->CollapseToggle();
+    QVERIFY(list->mainGroup()->isCollapsed());
+    list->CollapseToggle();
+    QCOMPARE(list->mainGroup()->height(), 60);
+
+    // "Add to bad list" moves the selected user, and does nothing on a user already there.
+    list->selectPeer(2);
+    list->AddToBadList();
+    QCOMPARE(list->badList()->tree()->topLevelItemCount(), 1);
+    QCOMPARE(GroupStorage::StoredGroupOfUser(*m_store, ids[1]), GroupStorage::BadListNumber);
+    list->selectPeer(2);
+    list->AddToBadList();
+    QCOMPARE(list->badList()->tree()->topLevelItemCount(), 1);
+
+    // Deleting a group tells the peers, moves its users to the end of the main group in reverse order,
+    // stores 1 as their group, erases its section and closes its own talk.
+    GroupStorage::WriteStoredGroup(*m_store, {work->Tag(), false, work->caption(), work->Hint()});
+    QVERIFY(GroupStorage::HasStoredGroup(*m_store, 3));
+    work->captionButton()->setFocus();
+    m_hooks.events.clear();
+    list->DeleteGroup();
+    QVERIFY(!list->groupByNumber(3));
+    QVERIFY(!GroupStorage::HasStoredGroup(*m_store, 3));
+    QCOMPARE(m_hooks.events.first(), QStringLiteral("delete Work"));
+    QVERIFY(m_hooks.events.contains("close 3"));
+    QTreeWidget *main = list->mainGroup()->tree();
+    QCOMPARE(main->topLevelItemCount(), 2);
+    QCOMPARE(NodePeerIndex(main->topLevelItem(0)), 3);
+    QCOMPARE(NodePeerIndex(main->topLevelItem(1)), 1);
+    QCOMPARE(GroupStorage::StoredGroupOfUser(*m_store, PeerX), GroupStorage::MainGroupNumber);
+
+    // Deactive dims the node, blocks the entry and tells the talks; Activate undoes it.
+    list->selectPeer(1);
+    list->DeactiveUser();
+    QCOMPARE(list->GetPeer(1)->Blocked, quint8(1));
+    QVERIFY(m_hooks.events.contains("blocked 1 1"));
+    list->selectPeer(1);
+    list->PreparePopup(main);
+    QCOMPARE(list->userAction("actDeactiveUser")->text(), QStringLiteral("Activate"));
+    list->DeactiveUser();
+    QCOMPARE(list->GetPeer(1)->Blocked, quint8(0));
 }
 
 void TestPresence::peersDiscoverEachOtherWhicheverStartsFirst()
