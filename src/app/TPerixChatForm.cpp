@@ -8,7 +8,6 @@
 #include "PeerList.h"
 #include "ProductLinks.h"
 #include "RVStyle.h"
-#include "SendMessageUn.h"
 #include "ShellOpen.h"
 #include "TImageList.h"
 #include "TStatusPanels.h"
@@ -21,15 +20,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QScreen>
 #include <QTabWidget>
-#include <QTextCursor>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>

@@ -89,7 +89,6 @@ TfrConnectUser::TfrConnectUser(TRVStyle *style, const TalkData &data, QWidget *p
 
 void TfrConnectUser::setSendCommands(const QList<QAction *> &commands)
 {
-    m_sendCommands = commands;
     m_tbSendMessage->clear();
     for (QAction *command : commands) {
         if (command)

@@ -85,5 +85,4 @@ private:
     QTextEdit *m_reMessage;
     QAction *m_tbiClearMessage;
     QAction *m_tbiCloseTalk;
-    QList<QAction *> m_sendCommands;
 };
