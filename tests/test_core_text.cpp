@@ -1,0 +1,107 @@
+#include "RemoteText.h"
+#include "SafeFileName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using SafeFileName::SafeName;
+
+class TestCoreText : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void safeName_data();
+    void safeName();
+    void safeNameIsBoundedAndWritable();
+    void isInside();
+    void isolateKeepsOverridesInside();
+    void escapedNeverCarriesMarkup();
+};
+
+void TestCoreText::safeName_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << QStringLiteral("Anna and Boris") << QStringLiteral("Anna and Boris");
+    QTest::newRow("traversal") << QStringLiteral("../../x") << QStringLiteral("_.._x");
+    QTest::newRow("separator") << QStringLiteral("a/b") << QStringLiteral("a_b");
+    QTest::newRow("backslash and colon") << QStringLiteral("c:\\dir") << QStringLiteral("c__dir");
+    QTest::newRow("windows refused") << QStringLiteral("a*b?c\"d<e>f|g") << QStringLiteral("a_b_c_d_e_f_g");
+    QTest::newRow("device") << QStringLiteral("CON") << QStringLiteral("_CON");
+    QTest::newRow("device with extension") << QStringLiteral("lpt1.txt") << QStringLiteral("_lpt1.txt");
+    QTest::newRow("not a device") << QStringLiteral("CONSOLE") << QStringLiteral("CONSOLE");
+    QTest::newRow("cjk") << QStringLiteral("名前") << QStringLiteral("名前");
+    QTest::newRow("emoji kept whole") << QStringLiteral("a\U0001F600b") << QStringLiteral("a\U0001F600b");
+    QTest::newRow("override") << QStringLiteral("Eve\u202Eexe.txt") << QStringLiteral("Eve_exe.txt");
+    QTest::newRow("control") << QStringLiteral("a\nb\tc\x7f") << QStringLiteral("a_b_c_");
+    QTest::newRow("leading dots") << QStringLiteral("...hidden") << QStringLiteral("hidden");
+    QTest::newRow("trailing dots and blanks") << QStringLiteral("name. . ") << QStringLiteral("name");
+    QTest::newRow("dots only") << QStringLiteral("..") << QStringLiteral("_");
+    QTest::newRow("empty") << QString() << QStringLiteral("_");
+}
+
+void TestCoreText::safeName()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(SafeName(text), expected);
+}
+
+void TestCoreText::safeNameIsBoundedAndWritable()
+{
+    const QString longName = SafeName(QString(300, u'x'));
+    QCOMPARE(longName.size(), SafeFileName::MaxLength);
+    // Cutting never leaves half of a surrogate pair.
+    QString pairs;
+    for (int i = 0; i < 200; ++i)
+        pairs += QStringLiteral("\U0001F600");
+    const QString cut = SafeName(pairs);
+    QVERIFY(cut.size() <= SafeFileName::MaxLength);
+    QVERIFY(!cut.back().isHighSurrogate());
+
+    QTemporaryDir dir;
+    const QStringList hostile = {QStringLiteral("../../x"), QStringLiteral("a/b"), QStringLiteral("CON"),
+                                 QStringLiteral("名前"),    QString(300, u'y'),    QStringLiteral("\u202E"),
+                                 QStringLiteral("..")};
+    for (const QString &text : hostile) {
+        const QString path = dir.filePath(SafeName(text) + QStringLiteral(".txt"));
+        QVERIFY2(SafeFileName::IsInside(dir.path(), path), qPrintable(path));
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+        file.close();
+        QCOMPARE(QFileInfo(path).absolutePath(), QDir(dir.path()).absolutePath());
+    }
+}
+
+void TestCoreText::isInside()
+{
+    QVERIFY(SafeFileName::IsInside(QStringLiteral("/tmp/h"), QStringLiteral("/tmp/h/a.txt")));
+    QVERIFY(SafeFileName::IsInside(QStringLiteral("/tmp/h/"), QStringLiteral("/tmp/h/sub/a.txt")));
+    QVERIFY(!SafeFileName::IsInside(QStringLiteral("/tmp/h"), QStringLiteral("/tmp/h")));
+    QVERIFY(!SafeFileName::IsInside(QStringLiteral("/tmp/h"), QStringLiteral("/tmp/h/../x")));
+    QVERIFY(!SafeFileName::IsInside(QStringLiteral("/tmp/h"), QStringLiteral("/tmp/hx/a")));
+    QVERIFY(!SafeFileName::IsInside(QString(), QStringLiteral("/tmp/a")));
+}
+
+void TestCoreText::isolateKeepsOverridesInside()
+{
+    const QString isolated = RemoteText::isolate(QStringLiteral("Eve\u202Eexe"));
+    QCOMPARE(isolated, QStringLiteral("\u2068Eve\u202Eexe\u2069"));
+    // A pop inside the name cannot end the isolate early.
+    QCOMPARE(RemoteText::isolate(QStringLiteral("a\u2069b")), QStringLiteral("\u2068ab\u2069"));
+    QCOMPARE(RemoteText::isolate(QString()), QString());
+}
+
+void TestCoreText::escapedNeverCarriesMarkup()
+{
+    const QString escaped = RemoteText::escapedName(QStringLiteral("<img src=\"/etc/passwd\">&"));
+    QVERIFY(!escaped.contains(u'<'));
+    QVERIFY(!escaped.contains(u'>'));
+    QVERIFY(!escaped.contains(u'"'));
+    QVERIFY(escaped.contains(QStringLiteral("&lt;img")));
+    QVERIFY(escaped.contains(QStringLiteral("&amp;")));
+}
+
+QTEST_GUILESS_MAIN(TestCoreText)
+#include "test_core_text.moc"
