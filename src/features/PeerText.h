@@ -1,0 +1,25 @@
+#pragma once
+
+#include "RemoteText.h"
+
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// The one way text that came from a peer reaches a widget: always as plain text, names
+// bidi-isolated. Qt guesses rich text for labels, message boxes and tooltips; these never let it.
+namespace PeerText {
+
+// The label shows text literally, whatever it holds.
+void setLabelText(QLabel *label, const QString &text);
+// A tooltip that shows text literally (Qt would read "<b>" in a tooltip as markup).
+void setToolTip(QWidget *widget, const QString &text);
+QString toolTip(const QString &text);
+// A peer's name ready for any plain-text place: tab captions, nodes, titles, menu items.
+inline QString name(const QString &name)
+{
+    return RemoteText::isolate(name);
+}
+
+} // namespace PeerText
