@@ -21,6 +21,14 @@
 #include <functional>
 #include <memory>
 
+// Displayed peer names carry bidi isolates; checks that look at the words drop them.
+inline QString withoutIsolates(QString text)
+{
+    text.remove(QChar(0x2068));
+    text.remove(QChar(0x2069));
+    return text;
+}
+
 // Waits, bounded, until the condition holds.
 inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
 {
@@ -83,7 +91,7 @@ public:
         QStringList texts;
         for (const QTreeWidget *tree : userList()->findChildren<QTreeWidget *>()) {
             for (int i = 0; i < tree->topLevelItemCount(); ++i)
-                texts.append(tree->topLevelItem(i)->text(0));
+                texts.append(withoutIsolates(tree->topLevelItem(i)->text(0)));
         }
         return texts;
     }

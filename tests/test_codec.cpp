@@ -1,4 +1,5 @@
 #include "FileRecords.h"
+#include "PeerText.h"
 #include "RVStyle.h"
 #include "RichTextItems.h"
 #include "TImageList.h"
@@ -377,7 +378,7 @@ void TestCodec::richItems()
     QCOMPARE(textFormat.property(RichProperty::TextStyle).toInt(), 1);
     QTextCursor at(&doc);
     at.setPosition(items[3].position + 1);
-    QCOMPARE(at.charFormat().toolTip(), QStringLiteral("/srv/a.txt"));
+    QCOMPARE(at.charFormat().toolTip(), PeerText::toolTip(QStringLiteral("/srv/a.txt")));
     QCOMPARE(at.charFormat().verticalAlignment(), QTextCharFormat::AlignBaseline);
     at.setPosition(items[5].position + 1);
     QCOMPARE(at.charFormat().verticalAlignment(), QTextCharFormat::AlignMiddle);

@@ -387,7 +387,7 @@ void TestMainWindow::eventNoticeInStatusBar()
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
     const TStatusPanels *status = anna.mainWindow()->statusPanels();
-    QCOMPARE(status->panelText(5), QStringLiteral("       User \"[Boris]\" is connect..."));
+    QCOMPARE(status->panelText(5), QStringLiteral("       User \"[\u2068Boris\u2069]\" is connect..."));
     QVERIFY(status->isNoticeShown());
     QCOMPARE(status->noticeSheet(), 0);
     auto *timer = anna.mainWindow()->findChild<QTimer *>("TimerHintInformation");

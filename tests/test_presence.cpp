@@ -193,10 +193,11 @@ void TestPresence::newPeerReactionsInOrder()
     QCOMPARE(x->TextStyle, 7);
     QCOMPARE(m_transport.sent.size(), 2);
     QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
-    QCOMPARE(m_hooks.events, (QStringList{"added 1 1", "notify Xena 0",
-                                          "append 0 User \"Xena\" is connect...", "talks 1 1", "sound 0"}));
+    QCOMPARE(m_hooks.events,
+             (QStringList{"added 1 1", "notify Xena 0", "append 0 User \"\u2068Xena\u2069\" is connect...",
+                          "talks 1 1", "sound 0"}));
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 1);
-    QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("Xena"));
+    QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("\u2068Xena\u2069"));
     QCOMPARE(NodePeerIndex(list->mainGroup()->tree()->topLevelItem(0)), 1);
 }
 
@@ -226,7 +227,7 @@ void TestPresence::updateInfoFromUnknownAddsPeer()
     list->ProcessUpdateInfoPacket(BuildPresencePacket(u, false));
     QCOMPARE(list->peers().count(), 2);
     QVERIFY(m_hooks.events.contains("sound 0"));
-    QVERIFY(m_hooks.events.contains("append 0 User \"Xena\" is connect..."));
+    QVERIFY(m_hooks.events.contains("append 0 User \"\u2068Xena\u2069\" is connect..."));
     QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
 }
 
@@ -250,7 +251,7 @@ void TestPresence::updateInfoRefreshesEntryAndNode()
     QCOMPARE(x->IP, QStringLiteral("10.0.0.6"));
     QCOMPARE(x->PictureIndex, 20);
     QCOMPARE(x->Online, quint8(1));
-    QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("Xena Warrior"));
+    QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("\u2068Xena Warrior\u2069"));
     QCOMPARE(m_transport.sent.size(), sent); // no answer
     QCOMPARE(m_hooks.events, QStringList{"renamed Xena Warrior"});
 }
@@ -267,7 +268,7 @@ void TestPresence::disconnectKeepsEntryOffline()
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 0);
     QCOMPARE(m_hooks.events,
              (QStringList{"talks 1 0", "removed 1 1", "notify Xena 0",
-                          "append 0 User \"Xena\" is disconnect...", "sound 1", "left Xena"}));
+                          "append 0 User \"\u2068Xena\u2069\" is disconnect...", "sound 1", "left Xena"}));
     // A second DISCONNECT finds no node and does nothing.
     m_hooks.events.clear();
     list->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
@@ -297,8 +298,8 @@ void TestPresence::blankAliasShowsIp()
     auto list = makeList(dir);
     m_hooks.events.clear();
     list->ProcessNewPacket(newPacket(PeerX, "   ", "10.0.0.77"));
-    QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("10.0.0.77"));
-    QVERIFY(m_hooks.events.contains("append 0 User \"10.0.0.77\" is connect..."));
+    QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("\u206810.0.0.77\u2069"));
+    QVERIFY(m_hooks.events.contains("append 0 User \"\u206810.0.0.77\u2069\" is connect..."));
     QCOMPARE(DisplayName(*list->GetPeer(1)), QStringLiteral("10.0.0.77"));
     QCOMPARE(DisplayName(" Bo ", "1.2.3.4"), QStringLiteral(" Bo "));
 }
@@ -444,7 +445,7 @@ void TestPresence::peersDiscoverEachOtherWhicheverStartsFirst()
     QVERIFY(anna.mainWindow()
                 ->findChild<QTextEdit *>("reAllMessage")
                 ->toPlainText()
-                .contains("User \"Clara\" is connect..."));
+                .contains("User \"\u2068Clara\u2069\" is connect..."));
     clara.close();
     boris.close();
     anna.close();
@@ -504,7 +505,7 @@ void TestPresence::disconnectRemovesNodeRejoinAddsEntry()
     QVERIFY(anna.mainWindow()
                 ->findChild<QTextEdit *>("reAllMessage")
                 ->toPlainText()
-                .contains("User \"Boris\" is disconnect..."));
+                .contains("User \"\u2068Boris\u2069\" is disconnect..."));
     borisAgain.close();
     anna.close();
 }

@@ -1,3 +1,4 @@
+#include "PeerText.h"
 #include "PerixApplication.h"
 #include "ProductLinks.h"
 #include "ShellOpen.h"
@@ -327,7 +328,7 @@ void TestShell::noticeShowAndClear()
                                     panel(bar, 5)->fontMetrics().horizontalAdvance(bar.panelText(5))));
     QVERIFY(bar.isNoticeShown());
     QVERIFY(bar.userImage()->isVisible());
-    QCOMPARE(bar.userImage()->toolTip(), QStringLiteral("[Bob]"));
+    QCOMPARE(bar.userImage()->toolTip(), PeerText::toolTip(QStringLiteral("[Bob]")));
     QCOMPARE(bar.userImage()->pixmap().toImage().pixelColor(8, 8), QColor(Qt::red));
     QCOMPARE(bar.noticeSheet(), 3);
     QTest::mouseClick(bar.userImage(), Qt::LeftButton);
@@ -338,7 +339,7 @@ void TestShell::noticeShowAndClear()
     bar.ShowNotice(QStringLiteral("second"), QPixmap(), QStringLiteral("[Carol]"), 1);
     QCOMPARE(bar.panelText(5), QStringLiteral("       second"));
     QVERIFY(bar.userImage()->pixmap().isNull());
-    QCOMPARE(bar.userImage()->toolTip(), QStringLiteral("[Carol]"));
+    QCOMPARE(bar.userImage()->toolTip(), PeerText::toolTip(QStringLiteral("[Carol]")));
     QTest::mouseClick(bar.userImage(), Qt::RightButton);
     QCOMPARE(clicked.count(), 0);
     QTest::mouseClick(bar.userImage(), Qt::LeftButton);

@@ -6,6 +6,7 @@
 #include "MainMenus.h"
 #include "MessageBox.h"
 #include "PeerList.h"
+#include "PeerText.h"
 #include "ProductLinks.h"
 #include "RVStyle.h"
 #include "ShellOpen.h"
@@ -34,6 +35,7 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
     , m_transport(new UdpTransport(context.transport, this))
+    , m_queue(new PacketQueue([this](const Packet &packet) { m_dispatcher.DispatchPacket(packet); }, this))
     , m_actions(new TMainActionList(this))
     , m_pcMain(new QTabWidget(this))
     , m_rvStyle(new TRVStyle(this))
@@ -43,8 +45,9 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     , m_timerHintInformation(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
-    connect(m_transport, &PacketTransport::packetReceived, this,
-            [this](const Packet &packet) { m_dispatcher.DispatchPacket(packet); });
+    // Modal windows (and open menus, whose targets a packet could remove) hold handling back.
+    m_queue->setGate([] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
+    connect(m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
     m_timer->setObjectName(QStringLiteral("Timer"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(500);
@@ -410,9 +413,9 @@ void TPerixChatForm::Notify(const QString &format, const QString &alias, int she
 {
     QString name;
     if (!alias.trimmed().isEmpty())
-        name = u'[' + alias + u']';
+        name = u'[' + PeerText::name(alias) + u']';
     else if (!ip.trimmed().isEmpty())
-        name = u'[' + ip + u']';
+        name = u'[' + PeerText::name(ip) + u']';
     const QString message = ConstUnit::Format(format, {name});
     m_statusBar->ShowNotice(message, ProfileImages16().pixmap(picture), name, sheet);
     m_tray->startAnimation();

@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "PacketDispatcher.h"
+#include "PacketQueue.h"
 #include "TalkManager.h"
 #include "UserListHooks.h"
 
@@ -31,6 +32,8 @@ public:
 
     UdpTransport *transport() const { return m_transport; }
     PacketDispatcher &dispatcher() { return m_dispatcher; }
+    // Received packets wait here until no modal window is open.
+    PacketQueue *handlingQueue() const { return m_queue; }
     TMainActionList *actions() const { return m_actions; }
     QTabWidget *pages() const { return m_pcMain; }
     TfmUserList *userList() const { return m_userList; }
@@ -107,6 +110,7 @@ private:
     AppContext &m_context;
     UdpTransport *m_transport;
     PacketDispatcher m_dispatcher;
+    PacketQueue *m_queue;
     TMainActionList *m_actions;
     QTabWidget *m_pcMain;
     TRVStyle *m_rvStyle;

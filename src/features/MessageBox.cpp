@@ -53,6 +53,8 @@ QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon 
     hook().shown.append(text);
     if (hook().active)
         return hook().answer;
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+    QMessageBox box(icon, QApplication::applicationDisplayName(), QString(), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

@@ -22,6 +22,13 @@ QString toolTip(const QString &text)
            QStringLiteral("</p>");
 }
 
+QString menuText(const QString &name)
+{
+    QString text = RemoteText::isolate(name);
+    text.replace(u'&', QStringLiteral("&&"));
+    return text;
+}
+
 void setToolTip(QWidget *widget, const QString &text)
 {
     if (widget)

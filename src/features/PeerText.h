@@ -21,5 +21,7 @@ inline QString name(const QString &name)
 {
     return RemoteText::isolate(name);
 }
+// A name for places that read "&" as a shortcut marker: tab captions, menu and toolbar items.
+QString menuText(const QString &name);
 
 } // namespace PeerText

@@ -1,5 +1,7 @@
 #include "TStatusPanels.h"
 
+#include "PeerText.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -130,7 +132,7 @@ void TStatusPanels::ShowNotice(const QString &message, const QPixmap &picture, c
     else
         m_userImage->setPixmap(picture);
     m_noticeSheet = sheet;
-    m_userImage->setToolTip(tooltip);
+    PeerText::setToolTip(m_userImage, tooltip);
     m_userImage->show();
     m_userImage->raise();
 }

@@ -1,5 +1,7 @@
 #include "TTrayIcon.h"
 
+#include "PeerText.h"
+
 #include "TImageList.h"
 
 #include <QMenu>
@@ -106,7 +108,8 @@ void TTrayIcon::stopAnimation()
 void TTrayIcon::showBalloon(const QString &title, const QString &message)
 {
     if (m_tray)
-        m_tray->showMessage(title, message, QSystemTrayIcon::Information, BalloonTimeoutMs);
+        m_tray->showMessage(PeerText::toolTip(title), PeerText::toolTip(message),
+                            QSystemTrayIcon::Information, BalloonTimeoutMs);
 }
 
 void TTrayIcon::showFrame(int index)

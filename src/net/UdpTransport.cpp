@@ -3,6 +3,7 @@
 #include "IPUn.h"
 
 #include <QNetworkDatagram>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QVariant>
 
@@ -76,9 +77,22 @@ bool UdpTransport::SendPacket(const Packet &packet)
 
 void UdpTransport::IdUDPServerUDPRead()
 {
+    m_readPending = false;
+    QElapsedTimer batch;
+    batch.start();
+    int read = 0;
     while (m_server->hasPendingDatagrams()) {
         if (!isOpen())
             return;
+        if (read >= ReadBatchDatagrams || batch.elapsed() >= ReadBatchMs) {
+            // The rest waits for the next turn of the event loop.
+            if (!m_readPending) {
+                m_readPending = true;
+                QTimer::singleShot(0, this, &UdpTransport::IdUDPServerUDPRead);
+            }
+            return;
+        }
+        ++read;
         const qint64 size = m_server->pendingDatagramSize();
         if (size > MaxDatagramSize) {
             m_server->receiveDatagram(0); // too large for the receive buffer: dropped unseen
@@ -87,14 +101,23 @@ void UdpTransport::IdUDPServerUDPRead()
         const QNetworkDatagram datagram = m_server->receiveDatagram(MaxDatagramSize);
         if (!datagram.isValid())
             continue;
-        const Packet text = datagram.data();
         try {
-            // A datagram from the peer port itself comes from another receiving socket: echoing it
-            // would start an endless exchange of echoes between the two.
-            if (datagram.senderPort() != m_config.port)
-                m_server->writeDatagram(text, datagram.senderAddress(), quint16(datagram.senderPort()));
-            Q_EMIT packetReceived(text);
+            echo(datagram);
+            Q_EMIT packetReceived(datagram.data());
         } catch (...) {
         }
     }
+}
+
+void UdpTransport::echo(const QNetworkDatagram &datagram)
+{
+    // A datagram from the peer port itself comes from another receiving socket: echoing it would
+    // start an endless exchange of echoes between the two.
+    if (datagram.senderPort() == m_config.port || datagram.senderPort() <= 0)
+        return;
+    if (!m_clock.isValid())
+        m_clock.start();
+    const auto port = quint16(datagram.senderPort());
+    if (m_echoLimiter.allow(datagram.senderAddress(), port, m_clock.elapsed()))
+        m_server->writeDatagram(datagram.data(), datagram.senderAddress(), port);
 }

@@ -1,13 +1,20 @@
 #pragma once
 
+#include "EchoLimiter.h"
 #include "PacketTransport.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
+class QNetworkDatagram;
 class QUdpSocket;
 
 inline constexpr quint16 PeerPort = 54812;
 inline constexpr qsizetype MaxDatagramSize = 8192;
+// Datagrams read in one turn of the event loop, and the time that may take; the rest wait for the
+// next turn, so that a flood never starves timers, painting or the termination signals.
+inline constexpr int ReadBatchDatagrams = 32;
+inline constexpr int ReadBatchMs = 4;
 
 struct TransportConfig {
     // Local address 127.0.0.1 and broadcast 127.255.255.255, so that copies on one machine hear each other.
@@ -38,9 +45,13 @@ public:
 
 private:
     void IdUDPServerUDPRead();
+    void echo(const QNetworkDatagram &datagram);
 
     TransportConfig m_config;
     QUdpSocket *m_server;
     QUdpSocket *m_client;
     QString m_broadcastAddress;
+    EchoLimiter m_echoLimiter;
+    QElapsedTimer m_clock;
+    bool m_readPending = false;
 };

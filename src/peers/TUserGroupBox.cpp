@@ -1,5 +1,7 @@
 #include "TUserGroupBox.h"
 
+#include "PeerText.h"
+
 #include "PeerList.h"
 #include "TImageList.h"
 #include "WireColor.h"
@@ -196,7 +198,7 @@ QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const TImageL
 
 void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const TImageList &pictures)
 {
-    node->setText(0, DisplayName(entry));
+    node->setText(0, PeerText::name(DisplayName(entry)));
     node->setForeground(0, WireColorToQColor(entry.Color));
     node->setData(0, PictureRole, entry.PictureIndex);
     SetNodePictures(node, pictures);

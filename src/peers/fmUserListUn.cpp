@@ -4,6 +4,7 @@
 #include "GroupBoxStorageUn.h"
 #include "Guid.h"
 #include "PacketTransport.h"
+#include "PeerText.h"
 #include "ProtocolClassUn.h"
 #include "SendMessageUn.h"
 #include "SettingsStore.h"
@@ -143,7 +144,7 @@ void TfmUserList::ProcessNewPacket(const Packet &text)
         return;
     const QString connectFormat = ConstUnit::text(ConstUnit::Text::ConnectUser);
     m_hooks->Notify(connectFormat, peer.Alias, 0, peer.PictureIndex, peer.IP);
-    m_hooks->AppendMessage(0, peer.ID, peer.IP, ConstUnit::Format(connectFormat, {DisplayName(peer)}),
+    m_hooks->AppendMessage(0, peer.ID, peer.IP, ConstUnit::Format(connectFormat, {PeerText::name(DisplayName(peer))}),
                            peer.Color, peer.PictureIndex, peer.Alias);
     m_hooks->NotifyTalks(k, peer.IP, true, peer.ID, peer.Color, peer.PictureIndex, peer.Alias);
     m_hooks->PlayEventSound(0);
@@ -204,7 +205,7 @@ void TfmUserList::ProcessDisconnectPacket(const Packet &text)
         return;
     const QString disconnectFormat = ConstUnit::text(ConstUnit::Text::DisconnectUser);
     m_hooks->Notify(disconnectFormat, alias, 0, picture, ip);
-    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {name}), color, picture, alias);
+    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {PeerText::name(name)}), color, picture, alias);
     m_hooks->PlayEventSound(1);
     m_hooks->PeerLeft(name, id);
 }

@@ -1,5 +1,7 @@
 #include "RichTextItems.h"
 
+#include "PeerText.h"
+
 #include "RVStyle.h"
 #include "TImageList.h"
 
@@ -205,7 +207,7 @@ bool AppendFilePicture(QTextCursor &cursor, const QString &path, const QImage &i
 {
     QTextImageFormat format;
     format.setVerticalAlignment(QTextCharFormat::AlignBaseline);
-    format.setToolTip(path);
+    format.setToolTip(PeerText::toolTip(path));
     format.setProperty(RichProperty::FilePath, path);
     format.setProperty(RichProperty::FileRecordIndex, recordIndex);
     format.setProperty(RichProperty::ItemTag, recordIndex);
@@ -216,7 +218,7 @@ bool AppendFileControl(QTextCursor &cursor, const QString &path, const QImage &i
 {
     QTextImageFormat format;
     format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-    format.setToolTip(path);
+    format.setToolTip(PeerText::toolTip(path));
     format.setProperty(RichProperty::FilePath, path);
     format.setProperty(RichProperty::ItemTag, 0);
     return appendImage(cursor, icon, format);

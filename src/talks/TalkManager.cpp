@@ -6,6 +6,7 @@
 #include "PacketDispatcher.h"
 #include "PacketTransport.h"
 #include "PeerList.h"
+#include "PeerText.h"
 #include "ProtocolClassUn.h"
 #include "RVStyle.h"
 #include "RichTextItems.h"
@@ -37,6 +38,11 @@ constexpr int DesignFrameWidth = 443;
 QString nameOrIp(const QString &alias, const QString &ip)
 {
     return alias.trimmed().isEmpty() ? ip : alias;
+}
+
+QString memberGroupCaption(const QString &authorAlias, const QString &groupName)
+{
+    return u'[' + authorAlias + QStringLiteral("] ") + groupName;
 }
 } // namespace
 
@@ -112,6 +118,7 @@ int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, i
     data.GroupID = groupId;
     data.AuthorAlias = authorAlias;
     data.GroupName = groupName;
+    data.Caption = caption;
     auto *talk = new TfrConnectUser(m_style, data);
     talk->setSendCommands(m_actions.sendCommands);
     if (kind == tkOwnGroup)
@@ -125,11 +132,36 @@ int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, i
     connect(talk, &TfrConnectUser::clearRequested, this, [this, talk] { ClearTextMessage(sheetOf(talk)); });
     connect(talk, &TfrConnectUser::memberMenuRequested, this,
             [this, talk](int peerIndex, QMenu *menu) { memberMenu(talk, peerIndex, menu); });
-    const int index = m_pcMain->addTab(talk, ProfileImages32().icon(image), caption);
+    const int index = m_pcMain->addTab(talk, ProfileImages32().icon(image), QString());
+    setCaption(index, caption);
     m_pcMain->setCurrentIndex(index);
     talk->reMessage()->setFocus();
     talk->setIconSize(iconSize());
     return index;
+}
+
+QString TTalkManager::caption(int sheet) const
+{
+    const TfrConnectUser *talk = frame(sheet);
+    return talk ? talk->data().Caption : QString();
+}
+
+void TTalkManager::setCaption(int sheet, const QString &caption)
+{
+    TfrConnectUser *talk = frame(sheet);
+    if (!talk)
+        return;
+    TalkData &data = talk->data();
+    data.Caption = caption;
+    // Each peer text is isolated on its own, so that neither can reorder the other or the brackets.
+    const QString shown =
+        data.kind == tkMemberGroup && caption == memberGroupCaption(data.AuthorAlias, data.GroupName)
+            ? u'[' + PeerText::menuText(data.AuthorAlias) + QStringLiteral("] ") +
+                  PeerText::menuText(data.GroupName)
+        : data.kind == tkAllUsers ? caption
+                                  : PeerText::menuText(caption);
+    m_pcMain->setTabText(sheet, shown);
+    m_pcMain->setTabToolTip(sheet, PeerText::toolTip(caption));
 }
 
 int TTalkManager::FindPrivateTalk(const QString &userId) const
@@ -357,9 +389,9 @@ void TTalkManager::ProcessGroupMessage(const Packet &text)
         const QString authorAlias = nameOrIp(m.GetAutorGroupAliase(), authorIp);
         const QString groupName = m.GetGroupName();
         const bool mine = authorId == me->ID;
-        const QString caption = mine ? groupName : u'[' + authorAlias + QStringLiteral("] ") + groupName;
-        lastSheet = CreateTalk(caption, GroupImage, mine ? tkOwnGroup : tkMemberGroup, -1, groupName,
-                               authorAlias, groupId, m.GetAutorGroupMAC(), authorId, authorIp);
+        lastSheet = CreateTalk(mine ? groupName : memberGroupCaption(authorAlias, groupName), GroupImage,
+                               mine ? tkOwnGroup : tkMemberGroup, -1, groupName, authorAlias, groupId,
+                               m.GetAutorGroupMAC(), authorId, authorIp);
         QStringList ids;
         m.GetUserIDList(&ids);
         for (const QString &member : std::as_const(ids))
@@ -438,9 +470,7 @@ void TTalkManager::ProcessGroupRename(const Packet &text)
             continue;
         talk->data().AuthorAlias = author;
         talk->data().GroupName = groupName;
-        m_pcMain->setTabText(i, talk->data().kind == tkOwnGroup
-                                    ? groupName
-                                    : u'[' + author + QStringLiteral("] ") + groupName);
+        setCaption(i, talk->data().kind == tkOwnGroup ? groupName : memberGroupCaption(author, groupName));
     }
 }
 
@@ -453,8 +483,7 @@ void TTalkManager::ProcessGroupDelete(const Packet &text)
     if (!me || !talk || talk->data().PeerID == me->ID)
         return;
     TfmInformation::ShowGroupClosed(m_dialogParent, m_store,
-                                    nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP()),
-                                    m_pcMain->tabText(sheet));
+                                    nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP()), caption(sheet));
     destroyTalk(FindTalkByGroupID(m.GetGroupID()));
 }
 
@@ -503,7 +532,7 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
         if (!m_actions.showPicture || m_actions.showPicture->isChecked()) {
             AppendBullet(cursor, ProfileImages32(), picture < 0 ? 0 : picture);
         }
-        QString header = u'[' + name + u']';
+        QString header = u'[' + PeerText::name(name) + u']';
         if (isChecked(m_actions.showUserIP))
             header += QStringLiteral(" IP:") + ip;
         if (!m_actions.showTime || m_actions.showTime->isChecked())
@@ -534,7 +563,7 @@ void TTalkManager::NotifyTalks(int peerIndex, const QString &ip, bool connected,
 {
     const QString body = ConstUnit::Format(
         ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser),
-        {nameOrIp(alias, ip)});
+        {PeerText::name(nameOrIp(alias, ip))});
     for (int i = 1; i < count(); ++i) {
         const TfrConnectUser *talk = frame(i);
         if (!talk)
@@ -555,7 +584,8 @@ void TTalkManager::addTalkMember(TfrConnectUser *talk, int peerIndex)
     const QTreeWidgetItem *item = node->item;
     const QPixmap picture =
         (iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(item->data(0, PictureRole).toInt());
-    talk->addMember(peerIndex, item->text(0), QIcon(picture), item->data(0, CutStateRole).toBool());
+    const RUserID *peer = m_userList->GetPeer(peerIndex);
+    talk->addMember(peerIndex, DisplayName(*peer), QIcon(picture), item->data(0, CutStateRole).toBool());
 }
 
 void TTalkManager::addMemberById(TfrConnectUser *talk, const QString &id)
@@ -616,7 +646,7 @@ void TTalkManager::PeerRenamed(const QString &id, const QString &displayName, in
     const int sheet = FindPrivateTalk(id);
     if (sheet < 0)
         return;
-    m_pcMain->setTabText(sheet, displayName);
+    setCaption(sheet, displayName);
     m_pcMain->setTabIcon(sheet, ProfileImages32().icon(picture));
 }
 
@@ -633,7 +663,7 @@ void TTalkManager::PeerLeft(const QString &displayName, const QString &id)
                 talk)
                 destroyTalk(sheetOf(talk));
         } else if (talk->data().kind == tkMemberGroup) {
-            TfmInformation::ShowGroupClosed(m_dialogParent, m_store, displayName, m_pcMain->tabText(i));
+            TfmInformation::ShowGroupClosed(m_dialogParent, m_store, displayName, caption(i));
             if (talk)
                 destroyTalk(sheetOf(talk));
         }

@@ -72,6 +72,9 @@ public:
                    const QString &authorAlias, const QString &groupId, const QString &mac,
                    const QString &userId, const QString &ip);
     int count() const;
+    // The talk's caption as built from the peers' texts (the tab shows it isolated).
+    QString caption(int sheet) const;
+    void setCaption(int sheet, const QString &caption);
     TfrConnectUser *frame(int sheet) const;
     int sheetOf(const TfrConnectUser *frame) const;
     int FindPrivateTalk(const QString &userId) const;

@@ -1,6 +1,7 @@
 #include "TfmInformation.h"
 
 #include "ConstUnit.h"
+#include "PeerText.h"
 #include "SettingsStore.h"
 #include "iniFileUn.h"
 
@@ -30,14 +31,16 @@ using ConstUnit::Text;
 TfmInformation::TfmInformation(Page page, const QString &text, QWidget *parent)
     : QDialog(parent)
     , m_header(new QLabel(this))
-    , m_text(new QLabel(text, this))
+    , m_text(new QLabel(this))
     , m_notShowAgain(new QCheckBox(ConstUnit::text(Text::NotShowAgain), this))
 {
     setObjectName(QStringLiteral("fmInformation"));
     const QString headerText = ConstUnit::text(page == GroupClosedPage ? Text::CloseTalkInformation
                                                                        : Text::CloseTalkPrivateInformation);
     setWindowTitle(headerText);
-    m_header->setText(headerText);
+    PeerText::setLabelText(m_header, headerText);
+    // The text names peers and groups: it is shown literally, never as markup.
+    PeerText::setLabelText(m_text, text);
     QFont bold = m_header->font();
     bold.setBold(true);
     m_header->setFont(bold);
@@ -90,7 +93,8 @@ void TfmInformation::ShowGroupClosed(QWidget *parent, const SettingsStore &store
     if (readSetting(store, Setting::CloseTalkGroupValue))
         return;
     TfmInformation dialog(
-        GroupClosedPage, ConstUnit::Format(ConstUnit::text(Text::CloseTalkGroupText), {authorAlias, caption}),
+        GroupClosedPage, ConstUnit::Format(ConstUnit::text(Text::CloseTalkGroupText),
+                          {PeerText::name(authorAlias), PeerText::name(caption)}),
         parent);
     if (dialog.run())
         writeSetting(store, Setting::CloseTalkGroupValue, dialog.m_notShowAgain->isChecked());
@@ -107,7 +111,7 @@ PrivateCloseAnswer TfmInformation::AskPrivateClose(QWidget *parent, const Settin
         return PrivateCloseAnswer::Undecided;
     }
     TfmInformation dialog(PrivateClosedPage,
-                          ConstUnit::Format(ConstUnit::text(Text::CloseTalkPrivateText), {alias}), parent);
+                          ConstUnit::Format(ConstUnit::text(Text::CloseTalkPrivateText), {PeerText::name(alias)}), parent);
     if (!dialog.run())
         return PrivateCloseAnswer::Leave;
     writeSetting(store, Setting::CloseTalkPrivateNotShow, dialog.m_notShowAgain->isChecked());

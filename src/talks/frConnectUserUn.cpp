@@ -1,5 +1,7 @@
 #include "frConnectUserUn.h"
 
+#include "PeerText.h"
+
 #include "RVStyle.h"
 #include "TImageList.h"
 
@@ -137,7 +139,8 @@ void TfrConnectUser::addMember(int peerIndex, const QString &caption, const QIco
 {
     if (hasMember(peerIndex))
         return;
-    auto *item = new QAction(icon, caption, m_tbGroupUser);
+    auto *item = new QAction(icon, PeerText::menuText(caption), m_tbGroupUser);
+    item->setToolTip(PeerText::toolTip(caption));
     item->setData(peerIndex);
     item->setCheckable(true);
     item->setChecked(blocked);

@@ -27,6 +27,8 @@ struct TalkData {
     QString GroupID;
     QString AuthorAlias;
     QString GroupName;
+    // The tab's caption as the peers' texts make it; the tab shows it bidi-isolated.
+    QString Caption;
 };
 
 // One talk page: the member toolbar, the transcript, and under a splitter the input panel with the

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ProtocolUn.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+
+// Received packets wait here, in arrival order, until they can be handled: never inside the socket's
+// read slot, never while a modal window is open, and only a slice at a time, so that timers, painting
+// and the termination signals go on under any flood.
+class PacketQueue : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Capacity = 16384;
+    // Handling stops after this many packets or this much time in one turn of the event loop.
+    static constexpr int SlicePackets = 64;
+    static constexpr int SliceMs = 8;
+    // How often a blocked queue looks again whether it may go on.
+    static constexpr int BlockedRetryMs = 20;
+
+    using Handler = std::function<void(const Packet &)>;
+    using Gate = std::function<bool()>;
+
+    explicit PacketQueue(Handler handler, QObject *parent = nullptr);
+
+    // While the gate answers false (a modal window is open), packets only wait.
+    void setGate(Gate gate) { m_gate = std::move(gate); }
+
+    // Queues the packet; false when the queue is full and the packet was dropped.
+    bool enqueue(const Packet &packet);
+    int size() const { return int(m_packets.size()); }
+    qint64 dropped() const { return m_dropped; }
+    // Handles what may be handled now, within one slice; for tests and for the drain timer.
+    void drain();
+
+private:
+    void schedule(int delayMs);
+
+    Handler m_handler;
+    Gate m_gate;
+    std::deque<Packet> m_packets;
+    QTimer m_timer;
+    bool m_draining = false;
+    qint64 m_dropped = 0;
+};
