@@ -176,6 +176,7 @@ TPacketFields::TPacketFields(QByteArrayView packet)
         p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
         if (!p)
             break;
+        const char *const tagAt = p;
         const char *q = p + 1;
         const bool closing = q < end && *q == '/';
         if (closing)
@@ -205,7 +206,7 @@ TPacketFields::TPacketFields(QByteArrayView packet)
             if (span.begin < 0)
                 span.begin = p - begin;
         } else if (span.begin >= 0 && span.end < 0) {
-            span.end = (name - 2) - begin;
+            span.end = tagAt - begin;
         }
     }
 }
