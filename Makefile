@@ -38,11 +38,13 @@ fuzz: deps
 	mkdir -p build-fuzz/corpus-packet && cp fuzz/corpus/packet/* build-fuzz/corpus-packet/
 	./build-fuzz/fuzz/fuzz_packet -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus-packet
 
+# Each benchmark keeps its files in its own temporary folder; the discovery one binds UDP 54812 and
+# waits for the port's lock so that it never hears another run's peers.
 bench: build
 	./$(BUILD)/bench/bench_packets
 	./$(BUILD)/bench/bench_codec
 	./$(BUILD)/bench/bench_transcript
-	./$(BUILD)/bench/bench_discovery
+	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_discovery
 
 format:
 	cmake --build $(BUILD) --target format

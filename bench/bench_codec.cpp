@@ -1,5 +1,6 @@
 // Message codec cost: encode and decode a 4,000-character message with 10 pictures, laid out in an
 // editor 400 px wide. Run by hand; prints the time per message.
+#include "BenchFolder.h"
 #include "FileRecords.h"
 #include "RVStyle.h"
 #include "RichTextItems.h"
@@ -67,6 +68,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const BenchFolder folder;
     QApplication app(argc, argv);
     TRVStyle style;
 

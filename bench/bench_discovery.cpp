@@ -1,5 +1,6 @@
 // Discovery with many peers: one complete copy starts, 250 simulated peers (raw sockets on loopback)
 // answer its NEW, and the time until all 250 nodes are shown is measured with the memory used.
+#include "BenchFolder.h"
 #include "CommandLine.h"
 #include "PerixChatProgram.h"
 #include "ProtocolClassUn.h"
@@ -10,7 +11,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QUdpSocket>
 
@@ -41,6 +41,7 @@ int shownNodes(const TfmUserList *list)
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const BenchFolder folder;
     QApplication app(argc, argv);
     constexpr int Peers = 250;
     constexpr int TimeoutMs = 20000;
@@ -53,11 +54,10 @@ int main(int argc, char *argv[])
         peers.back()->bind(QHostAddress::LocalHost, 0);
     }
 
-    QTemporaryDir dir;
     StartOptions options;
     options.loopback = true;
-    options.settingsFile = dir.filePath("settings.ini");
-    options.dataDir = dir.path();
+    options.settingsFile = folder.filePath("settings.ini");
+    options.dataDir = folder.path();
     TSetUserData(SettingsStore(options.settingsFile)).SetAlias("Newcomer");
     const long rssBefore = peakResidentKb();
 

@@ -1,5 +1,6 @@
 // Appends 10,000 messages of 200 characters to one transcript and reports the time of every
 // thousand, so that growth with the transcript's length shows.
+#include "BenchFolder.h"
 #include "RVStyle.h"
 #include "SettingsStore.h"
 #include "TalkManager.h"
@@ -14,6 +15,7 @@
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const BenchFolder folder;
     QApplication app(argc, argv);
     constexpr int Messages = 10000;
     constexpr int Batch = 1000;
@@ -21,7 +23,7 @@ int main(int argc, char *argv[])
     QTabWidget pages;
     pages.resize(475, 309);
     TRVStyle style;
-    SettingsStore store(QStringLiteral("/tmp/perix-bench-transcript.ini"));
+    SettingsStore store(folder.filePath(QStringLiteral("settings.ini")));
     TTalkManager talks(&pages, nullptr, store, &style, nullptr, nullptr, nullptr);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     pages.show();

@@ -1,9 +1,11 @@
-// Feeds arbitrary bytes to the packet reader: the classifier and every getter.
+// Feeds arbitrary bytes to the packet reader: the classifier and every getter, each checked against
+// the search for its single tag.
 #include "ProtocolClassUn.h"
 #include "ProtocolUn.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -11,44 +13,61 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     volatile qsizetype sink = ClassifyPacket(packet);
 
     const TDataNewMessage m(packet);
-    const QString texts[] = {m.GetAlias(),
-                             m.GetEMail(),
-                             m.GetField(),
-                             m.GetHouse(),
-                             m.GetICQ(),
-                             m.GetIP(),
-                             m.GetName(),
-                             m.GetName2(),
-                             m.GetStreet(),
-                             m.GetTown(),
-                             m.GetWDepartment(),
-                             m.GetWField(),
-                             m.GetWHouse(),
-                             m.GetWName(),
-                             m.GetWPost(),
-                             m.GetWStreet(),
-                             m.GetWTown(),
-                             m.GetWTypeWork(),
-                             m.GetID(),
-                             m.GetMAC(),
-                             m.GetInterest(),
-                             m.GetMessageStr(),
-                             m.GetFromUserID(),
-                             m.GetGroupID(),
-                             m.GetAutorGroupAliase(),
-                             m.GetAutorGroupID(),
-                             m.GetAutorGroupIP(),
-                             m.GetAutorGroupMAC(),
-                             m.GetGroupName()};
-    for (const QString &t : texts)
-        sink = sink + t.size();
-    sink = sink + m.GetColor() + m.GetImageIndex() + m.GetSex() + m.GetOld() + m.IsAutoReply();
+    const TDataFileMessage f(packet);
+    struct Text {
+        PacketField field;
+        QString value;
+    };
+    const Text texts[] = {{PacketField::Alias, m.GetAlias()},
+                          {PacketField::EMail, m.GetEMail()},
+                          {PacketField::Field, m.GetField()},
+                          {PacketField::House, m.GetHouse()},
+                          {PacketField::ICQ, m.GetICQ()},
+                          {PacketField::IP, m.GetIP()},
+                          {PacketField::Name, m.GetName()},
+                          {PacketField::Name2, m.GetName2()},
+                          {PacketField::Street, m.GetStreet()},
+                          {PacketField::Town, m.GetTown()},
+                          {PacketField::WDepartment, m.GetWDepartment()},
+                          {PacketField::WField, m.GetWField()},
+                          {PacketField::WHouse, m.GetWHouse()},
+                          {PacketField::WName, m.GetWName()},
+                          {PacketField::WPost, m.GetWPost()},
+                          {PacketField::WStreet, m.GetWStreet()},
+                          {PacketField::WTown, m.GetWTown()},
+                          {PacketField::WTypeWork, m.GetWTypeWork()},
+                          {PacketField::ID, m.GetID()},
+                          {PacketField::MAC, m.GetMAC()},
+                          {PacketField::Interest, m.GetInterest()},
+                          {PacketField::MessageStr, m.GetMessageStr()},
+                          {PacketField::FromUserID, m.GetFromUserID()},
+                          {PacketField::GroupID, m.GetGroupID()},
+                          {PacketField::AutorGroupAliase, m.GetAutorGroupAliase()},
+                          {PacketField::AutorGroupID, m.GetAutorGroupID()},
+                          {PacketField::AutorGroupIP, m.GetAutorGroupIP()},
+                          {PacketField::AutorGroupMAC, m.GetAutorGroupMAC()},
+                          {PacketField::GroupName, m.GetGroupName()},
+                          {PacketField::ClientID, f.GetClientID()},
+                          {PacketField::ClientIP, f.GetClientIP()},
+                          {PacketField::FileName, f.GetFileName()},
+                          {PacketField::NomberFile, f.GetNomberFile()},
+                          {PacketField::ServerID, f.GetServerID()},
+                          {PacketField::ServerIP, f.GetServerIP()}};
+    // The one-pass reader must read what a search for the single tag reads.
+    for (const Text &t : texts) {
+        const QString single = GetTagValue(packet, PacketFieldTag(t.field));
+        if (t.value != single || t.value.isNull() != single.isNull())
+            std::abort();
+        sink = sink + t.value.size();
+    }
+    if (m.GetColor() != ParseIntegerRule(GetTagValue(packet, Tag::Color)) ||
+        m.GetImageIndex() != ParsePictureNumberRule(GetTagValue(packet, Tag::ImageIndex)) ||
+        m.GetSex() != ParseIntegerRule(GetTagValue(packet, Tag::Sex)) ||
+        m.GetOld() != ParseIntegerRule(GetTagValue(packet, Tag::Old)) ||
+        m.IsAutoReply() != packet.contains(AutoReplyMarker))
+        std::abort();
     QStringList ids;
     m.GetUserIDList(&ids);
     sink = sink + ids.size() + m.IsUserInList(m.GetID());
-
-    const TDataFileMessage f(packet);
-    sink = sink + f.GetClientID().size() + f.GetClientIP().size() + f.GetFileName().size() +
-           f.GetNomberFile().size() + f.GetServerID().size() + f.GetServerIP().size();
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 // An opening and a closing tag, e.g. "<ALIAS>" and "</ALIAS>".
 struct TagPair {
     QByteArrayView open;
@@ -68,6 +70,84 @@ qint32 ParsePictureNumberRule(QStringView text);
 // True and the number when the text is a valid integer in the sense of the integer rule.
 bool TryParseInteger(QStringView text, qint32 *value);
 
+// Every field that the read-side views know, numbered for TPacketFields.
+enum class PacketField : quint8 {
+    Alias,
+    EMail,
+    Field,
+    House,
+    ICQ,
+    Color,
+    ImageIndex,
+    IP,
+    Name,
+    Name2,
+    Old,
+    Sex,
+    Street,
+    Town,
+    WDepartment,
+    WField,
+    WHouse,
+    WName,
+    WPost,
+    WStreet,
+    WTown,
+    WTypeWork,
+    ID,
+    MAC,
+    Interest,
+    MessageStr,
+    FromUserID,
+    GroupID,
+    AutorGroupAliase,
+    AutorGroupID,
+    AutorGroupIP,
+    AutorGroupMAC,
+    GroupName,
+    ClientID,
+    ClientIP,
+    FileName,
+    NomberFile,
+    ServerID,
+    ServerIP,
+};
+inline constexpr int PacketFieldCount = 39;
+
+// The tag pair of a field.
+const TagPair &PacketFieldTag(PacketField field);
+
+// Where the known fields of one packet lie, found in one pass over its bytes: for each field the
+// first opening tag and the first closing tag after it, as GetTagBytes finds them, and whether the
+// auto-reply marker occurs. Holds offsets, so it stays valid for any copy of the same bytes.
+class TPacketFields {
+public:
+    TPacketFields() = default;
+    explicit TPacketFields(QByteArrayView packet);
+
+    // Equal to GetTagBytes(packet, PacketFieldTag(field)) for the bytes it was made from.
+    QByteArrayView Bytes(QByteArrayView packet, PacketField field) const
+    {
+        const Span &span = m_spans[static_cast<size_t>(field)];
+        if (span.end < 0)
+            return {};
+        return packet.sliced(span.begin, span.end - span.begin);
+    }
+    QString Value(QByteArrayView packet, PacketField field) const
+    {
+        return QString::fromUtf8(Bytes(packet, field));
+    }
+    bool HasAutoReplyMarker() const { return m_autoReply; }
+
+private:
+    struct Span {
+        qsizetype begin = -1; // first byte of the value
+        qsizetype end = -1;   // first byte of the closing tag; set only after begin
+    };
+    std::array<Span, PacketFieldCount> m_spans{};
+    bool m_autoReply = false;
+};
+
 // Splits a user-ID list ("<USERIDSEPARATOR>" delimited) into its non-empty items, in order.
 void SplitUserIDList(const QString &list, QStringList *items);
 
@@ -76,51 +156,53 @@ class TDataNewMessage {
 public:
     explicit TDataNewMessage(Packet packet)
         : m_packet(std::move(packet))
+        , m_fields(m_packet)
     {}
 
     const Packet &PacketText() const { return m_packet; }
 
-    QString GetAlias() const { return value(Tag::Alias); }
-    QString GetEMail() const { return value(Tag::EMail); }
-    QString GetField() const { return value(Tag::Field); }
-    QString GetHouse() const { return value(Tag::House); }
-    QString GetICQ() const { return value(Tag::ICQ); }
-    qint32 GetColor() const { return ParseIntegerRule(value(Tag::Color)); }
-    qint32 GetImageIndex() const { return ParsePictureNumberRule(value(Tag::ImageIndex)); }
-    QString GetIP() const { return value(Tag::IP); }
-    QString GetName() const { return value(Tag::Name); }
-    QString GetName2() const { return value(Tag::Name2); }
-    qint32 GetOld() const { return ParseIntegerRule(value(Tag::Old)); }
-    qint32 GetSex() const { return ParseIntegerRule(value(Tag::Sex)); }
-    QString GetStreet() const { return value(Tag::Street); }
-    QString GetTown() const { return value(Tag::Town); }
-    QString GetWDepartment() const { return value(Tag::WDepartment); }
-    QString GetWField() const { return value(Tag::WField); }
-    QString GetWHouse() const { return value(Tag::WHouse); }
-    QString GetWName() const { return value(Tag::WName); }
-    QString GetWPost() const { return value(Tag::WPost); }
-    QString GetWStreet() const { return value(Tag::WStreet); }
-    QString GetWTown() const { return value(Tag::WTown); }
-    QString GetWTypeWork() const { return value(Tag::WTypeWork); }
-    QString GetID() const { return value(Tag::ID); }
-    QString GetMAC() const { return value(Tag::MAC); }
-    QString GetInterest() const { return value(Tag::Interest); }
-    QString GetMessageStr() const { return value(Tag::MessageStr); }
-    QString GetFromUserID() const { return value(Tag::FromUserID); }
+    QString GetAlias() const { return value(PacketField::Alias); }
+    QString GetEMail() const { return value(PacketField::EMail); }
+    QString GetField() const { return value(PacketField::Field); }
+    QString GetHouse() const { return value(PacketField::House); }
+    QString GetICQ() const { return value(PacketField::ICQ); }
+    qint32 GetColor() const;
+    qint32 GetImageIndex() const;
+    QString GetIP() const { return value(PacketField::IP); }
+    QString GetName() const { return value(PacketField::Name); }
+    QString GetName2() const { return value(PacketField::Name2); }
+    qint32 GetOld() const;
+    qint32 GetSex() const;
+    QString GetStreet() const { return value(PacketField::Street); }
+    QString GetTown() const { return value(PacketField::Town); }
+    QString GetWDepartment() const { return value(PacketField::WDepartment); }
+    QString GetWField() const { return value(PacketField::WField); }
+    QString GetWHouse() const { return value(PacketField::WHouse); }
+    QString GetWName() const { return value(PacketField::WName); }
+    QString GetWPost() const { return value(PacketField::WPost); }
+    QString GetWStreet() const { return value(PacketField::WStreet); }
+    QString GetWTown() const { return value(PacketField::WTown); }
+    QString GetWTypeWork() const { return value(PacketField::WTypeWork); }
+    QString GetID() const { return value(PacketField::ID); }
+    QString GetMAC() const { return value(PacketField::MAC); }
+    QString GetInterest() const { return value(PacketField::Interest); }
+    QString GetMessageStr() const { return value(PacketField::MessageStr); }
+    QString GetFromUserID() const { return value(PacketField::FromUserID); }
     void GetUserIDList(QStringList *list) const;
     bool IsUserInList(const QString &id) const;
-    QString GetGroupID() const { return value(Tag::GroupID); }
-    bool IsAutoReply() const;
-    QString GetAutorGroupAliase() const { return value(Tag::AutorGroupAliase); }
-    QString GetAutorGroupID() const { return value(Tag::AutorGroupID); }
-    QString GetAutorGroupIP() const { return value(Tag::AutorGroupIP); }
-    QString GetAutorGroupMAC() const { return value(Tag::AutorGroupMAC); }
-    QString GetGroupName() const { return value(Tag::GroupName); }
+    QString GetGroupID() const { return value(PacketField::GroupID); }
+    bool IsAutoReply() const { return m_fields.HasAutoReplyMarker(); }
+    QString GetAutorGroupAliase() const { return value(PacketField::AutorGroupAliase); }
+    QString GetAutorGroupID() const { return value(PacketField::AutorGroupID); }
+    QString GetAutorGroupIP() const { return value(PacketField::AutorGroupIP); }
+    QString GetAutorGroupMAC() const { return value(PacketField::AutorGroupMAC); }
+    QString GetGroupName() const { return value(PacketField::GroupName); }
 
 private:
-    QString value(const TagPair &tag) const { return GetTagValue(m_packet, tag); }
+    QString value(PacketField field) const { return m_fields.Value(m_packet, field); }
 
     Packet m_packet;
+    TPacketFields m_fields;
 };
 
 // Read-side view of a FILETO packet.
@@ -128,15 +210,19 @@ class TDataFileMessage {
 public:
     explicit TDataFileMessage(Packet packet)
         : m_packet(std::move(packet))
+        , m_fields(m_packet)
     {}
 
-    QString GetClientID() const { return GetTagValue(m_packet, Tag::ClientID); }
-    QString GetClientIP() const { return GetTagValue(m_packet, Tag::ClientIP); }
-    QString GetFileName() const { return GetTagValue(m_packet, Tag::FileName); }
-    QString GetNomberFile() const { return GetTagValue(m_packet, Tag::NomberFile); }
-    QString GetServerID() const { return GetTagValue(m_packet, Tag::ServerID); }
-    QString GetServerIP() const { return GetTagValue(m_packet, Tag::ServerIP); }
+    QString GetClientID() const { return value(PacketField::ClientID); }
+    QString GetClientIP() const { return value(PacketField::ClientIP); }
+    QString GetFileName() const { return value(PacketField::FileName); }
+    QString GetNomberFile() const { return value(PacketField::NomberFile); }
+    QString GetServerID() const { return value(PacketField::ServerID); }
+    QString GetServerIP() const { return value(PacketField::ServerIP); }
 
 private:
+    QString value(PacketField field) const { return m_fields.Value(m_packet, field); }
+
     Packet m_packet;
+    TPacketFields m_fields;
 };
