@@ -782,10 +782,10 @@ bool TfmUserProfile::eventFilter(QObject *watched, QEvent *event)
             }
             return true;
         }
+        KeySwallow::Swallow(key->key());
         // A focused button answers Enter itself.
         if (qobject_cast<QPushButton *>(watched))
             return QDialog::eventFilter(watched, event);
-        KeySwallow::Swallow(key->key());
         okPressed();
         return true;
     }
