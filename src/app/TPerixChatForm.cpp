@@ -14,6 +14,7 @@
 #include "TStatusPanels.h"
 #include "TTrayIcon.h"
 #include "TfmAbout.h"
+#include "TfmUserProfileUn.h"
 #include "UdpTransport.h"
 #include "fmUserListUn.h"
 #include "iniFileUn.h"
@@ -249,6 +250,15 @@ void TPerixChatForm::connectCommands()
        [] { ShellOpen::open(QStringLiteral("MailTo:") + QLatin1StringView(ProductLinks::SupportMail)); });
     on("actOpen", [this] { restoreFromTray(); });
     on("actClose", [this] { close(); });
+    const auto showProfile = [this](int peerIndex) {
+        TfmUserProfile::Execute(this, m_context.store, m_userList, this, peerIndex,
+                                [this](int topic) { OpenHelp(topic); });
+    };
+    on("actUserMyProfile", [showProfile] { showProfile(0); });
+    on("actUserNetProfile", [this, showProfile] {
+        if (m_userList && m_userList->SelectedUser() > 0)
+            showProfile(m_userList->SelectedUser());
+    });
     connect(m_menus, &TMainMenus::userMenuAboutToShow, this, [this] { enableUserCommands(true); });
     // Afterwards the commands work again from everywhere else (the user list's menu, shortcuts).
     connect(m_menus, &TMainMenus::userMenuHidden, this, [this] { enableUserCommands(false); });

@@ -32,7 +32,7 @@ QImage readPicture(const QString &path, QSize size)
 
 } // namespace
 
-TImageList TImageList::load(const QString &resourcePrefix, int count, QSize size)
+TImageList TImageList::load(const QString &resourcePrefix, int count, QSize size, int digits)
 {
     TImageList list;
     list.m_size = size;
@@ -43,7 +43,8 @@ TImageList TImageList::load(const QString &resourcePrefix, int count, QSize size
         prefix += u'/';
     list.m_images.reserve(count);
     for (int i = 0; i < count; ++i)
-        list.m_images.append(readPicture(prefix + QStringLiteral("%1.png").arg(i, 2, 10, QChar(u'0')), size));
+        list.m_images.append(
+            readPicture(prefix + QStringLiteral("%1.png").arg(i, digits, 10, QChar(u'0')), size));
     return list;
 }
 
@@ -77,6 +78,23 @@ const TImageList &ProfileImages16()
 {
     static const TImageList list = TImageList::load(QStringLiteral(":/pictures/16"), 25, QSize(16, 16));
     return list;
+}
+
+const TImageList &ProfilePageImages16()
+{
+    static const TImageList list = TImageList::load(QStringLiteral(":/icons/pages/16"), 5, QSize(16, 16), 1);
+    return list;
+}
+
+const TImageList &ProfilePageImages32()
+{
+    static const TImageList list = TImageList::load(QStringLiteral(":/icons/pages/32"), 5, QSize(32, 32), 1);
+    return list;
+}
+
+QImage SelectPictureImage()
+{
+    return readPicture(QStringLiteral(":/pictures/selectpicture.png"), QSize(32, 32));
 }
 
 QImage ToolbarImage(const QString &name, int size)

@@ -12,9 +12,9 @@ class TImageList {
 public:
     TImageList() = default;
 
-    // Loads "<resourcePrefix>/00.png" .. "NN.png". A picture that cannot be read keeps its slot as a
-    // transparent image, so the indexes that peers send stay meaningful.
-    static TImageList load(const QString &resourcePrefix, int count, QSize size);
+    // Loads "<resourcePrefix>/00.png" .. "NN.png" (numbers of that many digits). A picture that cannot be
+    // read keeps its slot as a transparent image, so the indexes that peers send stay meaningful.
+    static TImageList load(const QString &resourcePrefix, int count, QSize size, int digits = 2);
 
     int count() const { return int(m_images.size()); }
     QSize size() const { return m_size; }
@@ -36,6 +36,12 @@ void InitPictureResources();
 const TImageList &ProfileImages32();
 // ilProfilesImage16x16: the 25 small profile pictures, 16x16.
 const TImageList &ProfileImages16();
+
+// ilTreeView and ilTreeView32: the profile window's page icons, index = page number.
+const TImageList &ProfilePageImages16();
+const TImageList &ProfilePageImages32();
+// The "SELECTPICTURE" bitmap of the picture button while no picture is chosen, 32x32.
+QImage SelectPictureImage();
 
 // The toolbar picture "name" (e.g. "file", "folder") of size 16 or 32; null when there is none.
 QImage ToolbarImage(const QString &name, int size);

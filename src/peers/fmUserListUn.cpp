@@ -12,6 +12,7 @@
 #include "TMyUserData.h"
 #include "TUserGroupBox.h"
 #include "UserListHooks.h"
+#include "WindowMagnetUn.h"
 #include "fmEditorUn.h"
 #include "iniFileUn.h"
 
@@ -63,6 +64,7 @@ TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport,
     m_badList->setObjectName(QStringLiteral("gbBadList"));
     m_badList->tree()->setObjectName(QStringLiteral("tvBadList"));
     m_badList->setBadListLook(true);
+    new TWindowMagnet(this, mainWindow);
 }
 
 TfmUserList::~TfmUserList() = default;

@@ -644,10 +644,28 @@ void TTalkManager::MemberRemoved(int groupNumber, int peerIndex)
 void TTalkManager::PeerRenamed(const QString &id, const QString &displayName, int picture)
 {
     const int sheet = FindPrivateTalk(id);
-    if (sheet < 0)
-        return;
-    setCaption(sheet, displayName);
-    m_pcMain->setTabIcon(sheet, ProfileImages32().icon(picture));
+    if (sheet >= 0) {
+        setCaption(sheet, displayName);
+        m_pcMain->setTabIcon(sheet, ProfileImages32().icon(picture));
+    }
+    // Member items show the peer's name and picture; a member group talk names its author.
+    const std::optional<PeerNode> node = m_userList ? m_userList->FindPeerNode(id) : std::nullopt;
+    const int peerIndex = node ? NodePeerIndex(node->item) : 0;
+    const TImageList &pictures = iconSize() == 32 ? ProfileImages32() : ProfileImages16();
+    for (int i = 1; i < count(); ++i) {
+        TfrConnectUser *talk = frame(i);
+        if (!talk)
+            continue;
+        if (QAction *item = peerIndex > 0 ? talk->memberItem(peerIndex) : nullptr) {
+            item->setText(PeerText::menuText(displayName));
+            item->setToolTip(PeerText::toolTip(displayName));
+            item->setIcon(pictures.icon(picture));
+        }
+        if (talk->data().kind == tkMemberGroup && talk->data().PeerID == id) {
+            talk->data().AuthorAlias = displayName;
+            setCaption(i, memberGroupCaption(displayName, talk->data().GroupName));
+        }
+    }
 }
 
 void TTalkManager::PeerLeft(const QString &displayName, const QString &id)

@@ -6,9 +6,13 @@
 #include "TMyUserData.h"
 #include "TPerixChatForm.h"
 #include "TalkManager.h"
+#include "TfmUserProfileUn.h"
+#include "fmSelectPictureUn.h"
 #include "fmUserListUn.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QScreen>
@@ -50,6 +54,63 @@ void save(QWidget *w, const QString &file)
     std::printf("%s\n", qPrintable(file));
 }
 
+// A profile with every field filled, so that each page of the profile window shows something.
+void fillProfile(const QString &dir)
+{
+    TSetUserData p{SettingsStore(dir + "/settings.ini")};
+    p.SetName("Boris");
+    p.SetName2("Kowalski");
+    p.SetEMail("boris@example.org");
+    p.SetICQ("123456789");
+    p.SetStreet("Lindenallee 12\nBack building");
+    p.SetTown("Hamburg");
+    p.SetField("Altona");
+    p.SetHouse("12b");
+    p.SetWStreet("Hafenstrasse 3");
+    p.SetWTown("Hamburg");
+    p.SetWHouse("3");
+    p.SetWField("Port");
+    p.SetWName("Northwind Shipping");
+    p.SetWDepartment("Logistics");
+    p.SetWPost("Dispatcher");
+    p.SetWTypeWork("Planning container routes");
+    p.SetSex("1");
+    p.SetOld("34");
+    p.SetInterest("Sailing, chess, old radios");
+}
+
+// Every page of the profile window on the entry, and the picture chooser open over it.
+void saveProfilePages(TPerixChatProgram *peer, int peerIndex, const QString &prefix)
+{
+    TfmUserProfile window(peer->mainWindow());
+    window.SetMode(peerIndex == 0);
+    window.LoadEntry(*peer->userList()->GetPeer(peerIndex));
+    window.show();
+    wait(300);
+    for (int page = 0; page < UserProfile::PageCount; ++page) {
+        window.showPage(page);
+        wait(150);
+        save(&window, prefix + QStringLiteral("-%1.png").arg(page));
+    }
+    if (peerIndex != 0)
+        return;
+    window.showPage(UserProfile::BasicPage);
+    wait(100);
+    auto *button = window.findChild<QAbstractButton *>(QStringLiteral("btnSelectImage"));
+    TfmSelectPicture::Open(button, window.picture());
+    wait(300);
+    // The chooser is a window of its own: take the screen around the profile window.
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect around = window.frameGeometry().adjusted(-10, -10, 200, 130);
+        screen->grabWindow(0, around.x(), around.y(), around.width(), around.height())
+            .save(prefix + QStringLiteral("-chooser.png"));
+        std::printf("%s\n", qPrintable(prefix + QStringLiteral("-chooser.png")));
+    }
+    if (QWidget *chooser = QApplication::activePopupWidget())
+        chooser->close();
+    wait(100);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -60,6 +121,7 @@ int main(int argc, char *argv[])
     QTemporaryDir a, b;
     auto anna = startPeer(a.path(), "Anna", 12, 0x00A03010);
     wait(300);
+    fillProfile(b.path());
     auto boris = startPeer(b.path(), "Boris", 17, 0x00206020);
     wait(800);
 
@@ -103,6 +165,10 @@ int main(int argc, char *argv[])
     save(anna->mainWindow(), out + "/small-icons.png");
     if (QScreen *screen = QGuiApplication::primaryScreen())
         screen->grabWindow(0).save(out + "/desktop.png");
+    anna->mainWindow()->actions()->action("actBtnBigIcon")->trigger();
+    saveProfilePages(anna.get(), 0, out + "/profile-edit");
+    saveProfilePages(anna.get(), anna->userList()->peers().findOnline(boris->userList()->GetPeer(0)->ID),
+                     out + "/profile-peer");
     boris->close();
     anna->close();
     return 0;
