@@ -1,16 +1,22 @@
 // Starts two complete copies on loopback, lets them talk, and saves pictures of their windows.
+#include "AnsweringmachineTextUn.h"
 #include "CommandLine.h"
 #include "MainActionList.h"
+#include "MainHistory.h"
+#include "MainMenus.h"
 #include "PerixApplication.h"
 #include "PerixChatProgram.h"
 #include "TMyUserData.h"
 #include "TPerixChatForm.h"
 #include "TalkManager.h"
+#include "fmAnsweringmachineUn.h"
+#include "fmStoryUn.h"
 #include "fmUserListUn.h"
 
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -103,6 +109,33 @@ int main(int argc, char *argv[])
     save(anna->mainWindow(), out + "/small-icons.png");
     if (QScreen *screen = QGuiApplication::primaryScreen())
         screen->grabWindow(0).save(out + "/desktop.png");
+    anna->mainWindow()->actions()->action("actBtnBigIcon")->trigger();
+
+    // Boris is away: his auto-reply answers Anna.
+    const SettingsStore borisStore(b.path() + "/settings.ini");
+    AnsweringmachineText::WriteVariant(borisStore, 1, "Out for lunch", "Back at two.");
+    AnsweringmachineText::WriteVariant(borisStore, 2, "In a meeting", "I will call you back.");
+    Q_EMIT boris->mainWindow()->menus()->menu("miAnsweringMachine")->aboutToShow();
+    boris->mainWindow()->menus()->menu("miVariants")->actions().at(0)->trigger();
+    annaTalks->frame(sheet)->reMessage()->setPlainText("Are you coming?");
+    anna->mainWindow()->actions()->action("actSendMessage")->trigger();
+    wait(600);
+    save(anna->mainWindow(), out + "/auto-reply-answer.png");
+    save(boris->mainWindow(), out + "/auto-reply-on.png");
+    {
+        TfmAnsweringmachine editor(borisStore, {});
+        editor.show();
+        wait(300);
+        save(&editor, out + "/auto-reply-options.png");
+    }
+    annaTalks->frame(sheet)->clearMessageItem()->trigger();
+    {
+        TfmStory story(SettingsStore(a.path() + "/settings.ini"), anna->mainWindow()->history()->historyDir(),
+                       {});
+        story.show();
+        wait(300);
+        save(&story, out + "/history.png");
+    }
     boris->close();
     anna->close();
     return 0;
