@@ -4,13 +4,41 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 AppContext AppContext::fromOptions(const StartOptions &options)
 {
     AppContext context{options.settingsFile.isEmpty() ? SettingsStore() : SettingsStore(options.settingsFile),
                        TransportConfig{}, AppPaths{}};
     context.transport.loopback = options.loopback;
-    const QString dir = options.dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.dataDir;
-    context.paths.dataDir = QDir(dir).absolutePath();
+    if (options.dataDir.isEmpty()) {
+        context.paths.programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath();
+        context.paths.dataDir = AppPaths::defaultDataDir(context.paths.programDir);
+    } else {
+        context.paths.dataDir = QDir(options.dataDir).absolutePath();
+    }
     return context;
+}
+
+QString AppPaths::lookup(const QString &name) const
+{
+    for (const QString &dir : {programDir, dataDir}) {
+        if (!dir.isEmpty() && QFileInfo::exists(dir + u'/' + name))
+            return dir + u'/' + name;
+    }
+    return dataDir + u'/' + name;
+}
+
+QString AppPaths::defaultDataDir(const QString &programDir)
+{
+#ifdef Q_OS_WIN
+    // As the program always did on Windows, unless it was installed where the user cannot write.
+    if (!programDir.isEmpty() && QFileInfo(programDir).isWritable())
+        return programDir;
+#else
+    Q_UNUSED(programDir)
+#endif
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir(location.isEmpty() ? QDir::homePath() : location).absolutePath();
 }

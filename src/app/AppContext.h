@@ -7,14 +7,25 @@
 
 struct StartOptions;
 
-// Folders next to the program (or under --data-dir).
+// Where the program keeps and finds its files. With --data-dir everything lies in that folder.
+// Otherwise History lies in the user's data location (next to the program on Windows when that
+// folder is writable), and Lng, Sound and help are looked for next to the program first, then in
+// the data location.
 struct AppPaths {
     QString dataDir;
+    // Empty when everything lies in dataDir.
+    QString programDir;
 
-    QString lngDir() const { return dataDir + QStringLiteral("/Lng/"); }
-    QString soundDir() const { return dataDir + QStringLiteral("/Sound/"); }
+    QString lngDir() const { return lookup(QStringLiteral("Lng")) + u'/'; }
+    QString soundDir() const { return lookup(QStringLiteral("Sound")) + u'/'; }
     QString historyDir() const { return dataDir + QStringLiteral("/History/"); }
-    QString helpFile() const { return dataDir + QStringLiteral("/help/PerixChat.html"); }
+    QString helpFile() const { return lookup(QStringLiteral("help/PerixChat.html")); }
+
+    // The first existing entry of that name next to the program or in the data folder; the data
+    // folder's one when neither exists.
+    QString lookup(const QString &name) const;
+    // The data folder when no --data-dir is given.
+    static QString defaultDataDir(const QString &programDir);
 };
 
 // What every window of one running copy shares: where it keeps its settings and files,

@@ -16,8 +16,8 @@ struct Parser {
         QStringLiteral("FILE")};
     QCommandLineOption dataDir{
         QStringLiteral("data-dir"),
-        QStringLiteral("Folder with History, Lng, Sound and help (default: the program's "
-                       "folder)."),
+        QStringLiteral("Folder with History, Lng, Sound and help (default: History in the user's "
+                       "data folder; Lng, Sound and help next to the program, then there)."),
         QStringLiteral("DIR")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 

@@ -3,6 +3,8 @@
 #include "ConstUnit.h"
 #include "FileRecords.h"
 #include "MainActionList.h"
+#include "MainAutoReply.h"
+#include "MainHistory.h"
 #include "MainMenus.h"
 #include "MessageBox.h"
 #include "PeerList.h"
@@ -189,6 +191,14 @@ void TPerixChatForm::FormCreate()
     m_actions->readOptions(m_context.store);
     m_tray->setEnabled(m_actions->action(QStringLiteral("actHideProgramm"))->isChecked());
     m_menus->setShowText(m_actions->action(QStringLiteral("actShowText"))->isChecked());
+    const auto openHelp = [this](int topic) {
+        return OpenHelp(topic);
+    };
+    m_history = new TMainHistory(
+        m_context.store, m_context.paths.historyDir(), m_talks, m_pcMain,
+        [this] { return m_userList && m_userList->GetPeer(0) ? m_userList->GetPeer(0)->Alias : QString(); },
+        openHelp, this);
+    m_history->StartUp();
 
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
@@ -213,6 +223,8 @@ void TPerixChatForm::FormCreate()
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
     connectCommands();
+    m_autoReply = new TMainAutoReply(m_context.store, m_menus, m_actions, m_talks, m_rvStyle, m_statusBar,
+                                     openHelp, this);
 
     connect(m_actions->action(QStringLiteral("actShowUserList")), &QAction::triggered, this,
             [this](bool checked) { setUserListShown(checked); });
@@ -248,6 +260,7 @@ void TPerixChatForm::connectCommands()
     on("actSiteOurCompany", [] { ShellOpen::open(QLatin1StringView(ProductLinks::WebPage)); });
     on("actTechnicalSupport",
        [] { ShellOpen::open(QStringLiteral("MailTo:") + QLatin1StringView(ProductLinks::SupportMail)); });
+    on("actShowHistoryMessage", [this] { m_history->ShowHistoryWindow(); });
     on("actOpen", [this] { restoreFromTray(); });
     on("actClose", [this] { close(); });
     const auto showProfile = [this](int peerIndex) {
@@ -488,11 +501,18 @@ void TPerixChatForm::SetMemberBlocked(int peerIndex, bool blocked)
     m_talks->SetMemberBlocked(peerIndex, blocked);
 }
 
-void TPerixChatForm::SaveTalkHistory(int)
-{}
+void TPerixChatForm::SaveTalkHistory(int sheet)
+{
+    // While closing, every talk is written, whatever the budget.
+    if (m_history)
+        m_history->SaveTalk(sheet, m_closed);
+}
 
 void TPerixChatForm::OfferFiles(const QStringList &, int, const QString &, const QString &)
 {}
 
-void TPerixChatForm::AutoReply(int)
-{}
+void TPerixChatForm::AutoReply(int sheet)
+{
+    if (m_autoReply)
+        m_autoReply->Answer(sheet);
+}

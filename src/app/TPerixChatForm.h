@@ -14,6 +14,8 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 class TFileRecordList;
+class TMainAutoReply;
+class TMainHistory;
 class TMainMenus;
 class TStatusPanels;
 class TTrayIcon;
@@ -42,6 +44,8 @@ public:
     TMainMenus *menus() const { return m_menus; }
     TStatusPanels *statusPanels() const { return m_statusBar; }
     TTrayIcon *trayIcon() const { return m_tray; }
+    TMainAutoReply *autoReply() const { return m_autoReply; }
+    TMainHistory *history() const { return m_history; }
 
     // Docks one of the two toolbars at the top or the bottom; any other toolbar or area is refused.
     bool DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area);
@@ -119,6 +123,8 @@ private:
     TMainMenus *m_menus = nullptr;
     TStatusPanels *m_statusBar = nullptr;
     TTrayIcon *m_tray = nullptr;
+    TMainAutoReply *m_autoReply = nullptr;
+    TMainHistory *m_history = nullptr;
     QTimer *m_timer;
     QTimer *m_timerHintInformation;
     TfmUserList *m_userList = nullptr;

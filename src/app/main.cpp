@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QSessionManager>
 
 #include <cstdio>
 
@@ -54,6 +55,9 @@ int main(int argc, char *argv[])
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
                      &TPerixChatProgram::close);
+    // The desktop session ending closes the program the way its close box does: the talks are kept.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &program,
+                     [&program](QSessionManager &) { program.close(); });
     program.start();
     QObject::connect(&guard, &TELInstanceChecker::showRequested, program.mainWindow(),
                      &TPerixChatForm::ShowFromSecondInstance);

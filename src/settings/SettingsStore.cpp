@@ -211,10 +211,15 @@ bool SettingsStore::writeBytes(const QString &section, const QString &name, cons
 
 QStringList SettingsStore::sections() const
 {
+    return readSections().value_or(QStringList());
+}
+
+std::optional<QStringList> SettingsStore::readSections() const
+{
     const auto settings = open();
     const QStringList groups = settings->childGroups();
     if (settings->status() != QSettings::NoError)
-        return {};
+        return std::nullopt;
     return groups;
 }
 

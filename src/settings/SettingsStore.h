@@ -54,6 +54,8 @@ public:
 
     // The sections of the base key, in the store's order; base-level values are not sections.
     QStringList sections() const;
+    // The same, but nullopt when the store cannot be read.
+    std::optional<QStringList> readSections() const;
     bool hasSection(const QString &name) const;
     // Removes the section with all its values; a base-level value of the same name stays.
     bool removeSection(const QString &name) const;

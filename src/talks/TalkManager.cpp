@@ -21,6 +21,7 @@
 #include "iniFileUn.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
@@ -207,9 +208,9 @@ void TTalkManager::MessageToUser()
         m_pcMain->setCurrentIndex(existing);
         return;
     }
+    // A talk the user opens stays writable while the auto-reply answers.
     CreateTalk(DisplayName(*peer), peer->PictureIndex, tkPrivate, -1, QString(), QString(), QString(),
                peer->MAC, peer->ID, peer->IP);
-    setPrivateInputLocked(isChecked(m_actions.answeringMachine));
 }
 
 void TTalkManager::MessageToGroup()
@@ -735,8 +736,14 @@ void TTalkManager::setPrivateInputLocked(bool locked)
 {
     for (int i = 1; i < count(); ++i) {
         TfrConnectUser *talk = frame(i);
-        if (talk && talk->data().kind == tkPrivate)
-            talk->reMessage()->setReadOnly(locked);
+        if (!talk || talk->data().kind != tkPrivate)
+            continue;
+        QTextEdit *editor = talk->reMessage();
+        editor->setReadOnly(locked);
+        // A style sheet, since the page control's own style sheet would put a palette back.
+        editor->setStyleSheet(locked ? QStringLiteral("QTextEdit { background-color: %1; }")
+                                           .arg(QApplication::palette().color(QPalette::Button).name())
+                                     : QString());
     }
 }
 

@@ -1,6 +1,9 @@
 // Starts two complete copies on loopback, lets them talk, and saves pictures of their windows.
+#include "AnsweringmachineTextUn.h"
 #include "CommandLine.h"
 #include "MainActionList.h"
+#include "MainHistory.h"
+#include "MainMenus.h"
 #include "PerixApplication.h"
 #include "PerixChatProgram.h"
 #include "TMyUserData.h"
@@ -8,6 +11,8 @@
 #include "TalkManager.h"
 #include "TfmUserProfileUn.h"
 #include "fmSelectPictureUn.h"
+#include "fmAnsweringmachineUn.h"
+#include "fmStoryUn.h"
 #include "fmUserListUn.h"
 
 #include <QAbstractButton>
@@ -15,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -169,6 +175,32 @@ int main(int argc, char *argv[])
     saveProfilePages(anna.get(), 0, out + "/profile-edit");
     saveProfilePages(anna.get(), anna->userList()->peers().findOnline(boris->userList()->GetPeer(0)->ID),
                      out + "/profile-peer");
+
+    // Boris is away: his auto-reply answers Anna.
+    const SettingsStore borisStore(b.path() + "/settings.ini");
+    AnsweringmachineText::WriteVariant(borisStore, 1, "Out for lunch", "Back at two.");
+    AnsweringmachineText::WriteVariant(borisStore, 2, "In a meeting", "I will call you back.");
+    Q_EMIT boris->mainWindow()->menus()->menu("miAnsweringMachine")->aboutToShow();
+    boris->mainWindow()->menus()->menu("miVariants")->actions().at(0)->trigger();
+    annaTalks->frame(sheet)->reMessage()->setPlainText("Are you coming?");
+    anna->mainWindow()->actions()->action("actSendMessage")->trigger();
+    wait(600);
+    save(anna->mainWindow(), out + "/auto-reply-answer.png");
+    save(boris->mainWindow(), out + "/auto-reply-on.png");
+    {
+        TfmAnsweringmachine editor(borisStore, {});
+        editor.show();
+        wait(300);
+        save(&editor, out + "/auto-reply-options.png");
+    }
+    annaTalks->frame(sheet)->clearMessageItem()->trigger();
+    {
+        TfmStory story(SettingsStore(a.path() + "/settings.ini"), anna->mainWindow()->history()->historyDir(),
+                       {});
+        story.show();
+        wait(300);
+        save(&story, out + "/history.png");
+    }
     boris->close();
     anna->close();
     return 0;

@@ -1,0 +1,133 @@
+#include "MainAutoReply.h"
+
+#include "AutoReplyUn.h"
+#include "LngUn.h"
+#include "MainActionList.h"
+#include "MainMenus.h"
+#include "RVStyle.h"
+#include "RichTextItems.h"
+#include "TImageList.h"
+#include "TStatusPanels.h"
+#include "TalkManager.h"
+#include "fmAnsweringmachineUn.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QTextEdit>
+#include <QToolBar>
+
+TMainAutoReply::TMainAutoReply(const SettingsStore &store, TMainMenus *menus, TMainActionList *actions,
+                               TTalkManager *talks, TRVStyle *style, TStatusPanels *status,
+                               std::function<bool(int)> openHelp, QWidget *window)
+    : QObject(window)
+    , m_store(store)
+    , m_state(new TAutoReply(store, this))
+    , m_menus(menus)
+    , m_talks(talks)
+    , m_style(style)
+    , m_status(status)
+    , m_openHelp(std::move(openHelp))
+    , m_window(window)
+    , m_actAnsweringMachine(actions->action(QStringLiteral("actAnsweringMachine")))
+    , m_miVariants(menus->menu(QStringLiteral("miVariants")))
+{
+    QMenu *autoReply = menus->menu(QStringLiteral("miAnsweringMachine"));
+    m_miDisconnect = autoReply->findChild<QAction *>(QStringLiteral("miDisconnectAnsweringMachine"));
+    for (QAction *item : menus->tbAdditional()->actions()) {
+        if (item->objectName() == QLatin1StringView("miAnsweringMachine"))
+            m_miAnsweringMachine = item;
+    }
+    if (m_miAnsweringMachine)
+        m_miAnsweringMachine->setCheckable(true);
+    m_actAnsweringMachine->setChecked(false);
+    m_miVariants->setEnabled(false);
+
+    connect(autoReply, &QMenu::aboutToShow, this, &TMainAutoReply::Refresh);
+    // The tray's copy shows the same items; it is filled just before it opens.
+    if (QMenu *tray = menus->menu(QStringLiteral("miAnsweringMachineTrey")))
+        connect(tray, &QMenu::aboutToShow, this, &TMainAutoReply::Refresh);
+    if (m_miDisconnect)
+        connect(m_miDisconnect, &QAction::triggered, m_state, &TAutoReply::DisconnectClicked);
+    connect(m_state, &TAutoReply::stateChanged, this, &TMainAutoReply::showState);
+    connect(actions->action(QStringLiteral("actAnsweringmachineOptions")), &QAction::triggered, this,
+            &TMainAutoReply::ShowOptions);
+}
+
+void TMainAutoReply::Refresh()
+{
+    const AutoReplyMenuState &menu = m_state->Refresh(Lng::Caption(
+        QStringLiteral("miDisconnectAnsweringMachine"), QStringLiteral("Disconnect Auto-Reply")));
+    if (m_miDisconnect) {
+        // A caption the user typed: "&" is a character, not a mnemonic.
+        m_miDisconnect->setText(QString(menu.disconnectCaption).replace(u'&', QStringLiteral("&&")));
+        m_miDisconnect->setVisible(menu.disconnectVisible);
+    }
+    if (menu.variantsRebuilt)
+        rebuildVariants();
+}
+
+void TMainAutoReply::rebuildVariants()
+{
+    const AutoReplyMenuState &menu = m_state->menuState();
+    m_miVariants->setEnabled(false);
+    m_miVariants->clear();
+    for (int i = 0; i < menu.variants.size(); ++i) {
+        const AutoReplyMenuItem &variant = menu.variants.at(i);
+        QAction *item = m_miVariants->addAction(QString(variant.caption).replace(u'&', QStringLiteral("&&")));
+        item->setObjectName(QStringLiteral("miVariant"));
+        item->setData(variant.section);
+        item->setCheckable(true);
+        item->setChecked(variant.checked);
+        connect(item, &QAction::triggered, m_state, [this, i] { m_state->Pick(i); });
+    }
+    m_miVariants->setEnabled(menu.variantsEnabled);
+}
+
+void TMainAutoReply::showState(bool on)
+{
+    const QList<QAction *> items = m_miVariants->actions();
+    const QList<AutoReplyMenuItem> &variants = m_state->variants();
+    for (int i = 0; i < items.size() && i < variants.size(); ++i)
+        items[i]->setChecked(variants.at(i).checked);
+    if (m_miDisconnect)
+        m_miDisconnect->setVisible(m_state->disconnectVisible());
+    m_actAnsweringMachine->setChecked(on);
+    if (m_miAnsweringMachine)
+        m_miAnsweringMachine->setChecked(on);
+    m_talks->setPrivateInputLocked(on);
+    m_status->SetStatusPanel(StatusPanel, on ? m_actAnsweringMachine->text() : QString());
+}
+
+void TMainAutoReply::Answer(int sheet)
+{
+    const auto variant = m_state->AnswerFor(false, m_talks->frame(sheet) != nullptr);
+    if (!variant)
+        return;
+    // Sent from a queued call: a failed send shows a message box, which never opens inside the
+    // socket's read slot.
+    const QPointer<TfrConnectUser> talk = m_talks->frame(sheet);
+    QMetaObject::invokeMethod(
+        this,
+        [this, talk, answer = *variant] {
+            if (!talk || !m_style)
+                return;
+            QTextEdit *editor = talk->reMessage();
+            editor->clear();
+            QTextCursor cursor(editor->document());
+            cursor.setBlockFormat(m_style->paragraphFormat(0));
+            AppendBullet(cursor, ProfileImages32(), AnswerPicture);
+            AppendTextItem(cursor, answer.Caption, *m_style, 0);
+            AppendNewParagraph(cursor, *m_style, 0);
+            AppendTextItem(cursor, answer.Text, *m_style, 0);
+            m_talks->SendMessage(m_talks->sheetOf(talk), true);
+        },
+        Qt::QueuedConnection);
+}
+
+void TMainAutoReply::ShowOptions()
+{
+    TfmAnsweringmachine editor(m_store, m_openHelp, m_window);
+    editor.exec();
+}

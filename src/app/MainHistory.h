@@ -1,0 +1,41 @@
+#pragma once
+
+#include "StoryFileUn.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QTabWidget;
+class SettingsStore;
+class TTalkManager;
+class QWidget;
+
+// The main window's side of the history: the folder at start-up, writing a talk when its transcript
+// is about to be lost, and the history window.
+class TMainHistory : public QObject {
+    Q_OBJECT
+public:
+    TMainHistory(const SettingsStore &store, QString historyDir, TTalkManager *talks, QTabWidget *pages,
+                 std::function<QString()> localAlias, std::function<bool(int)> openHelp, QWidget *window);
+
+    // Creates the folder and, when the period of storage is on, deletes the files that are too old.
+    void StartUp();
+    // Writes the talk on that sheet to a new history file; the path, or empty when nothing was written.
+    // Outside the program's closing, at most a budget of files per minute is written.
+    QString SaveTalk(int sheet, bool closing = false);
+    void ShowHistoryWindow();
+
+    QString historyDir() const { return m_historyDir; }
+
+private:
+    const SettingsStore &m_store;
+    QString m_historyDir;
+    TTalkManager *m_talks;
+    QTabWidget *m_pages;
+    std::function<QString()> m_localAlias;
+    std::function<bool(int)> m_openHelp;
+    QWidget *m_window;
+    StoryFile::TWriteBudget m_budget;
+};
