@@ -43,6 +43,7 @@ bench: build
 	./$(BUILD)/bench/bench_codec
 	./$(BUILD)/bench/bench_transcript
 	./$(BUILD)/bench/bench_discovery
+	./$(BUILD)/bench/bench_animations
 
 format:
 	cmake --build $(BUILD) --target format

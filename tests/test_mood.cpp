@@ -577,6 +577,14 @@ void TestMood::transcriptAnimationMoves()
     }
     const QImage frame = resourceImage(transcript.document(), shown[0].resource);
     QCOMPARE(frame.size(), QSize(61, 15));
+
+    // Behind another page nobody sees it: its frames are not drawn until it shows again.
+    transcript.hide();
+    const quint64 drawn = gif.player()->framesShown();
+    QTest::qWait(250);
+    QCOMPARE(gif.player()->framesShown(), drawn);
+    transcript.show();
+    QTRY_VERIFY(gif.player()->framesShown() > drawn);
 }
 
 void TestMood::unknownNumbersShowNothing_data()
@@ -620,10 +628,14 @@ void TestMood::deletedAnimationIsForgotten()
     QCOMPARE(gif.player()->count(), 0);
     decodeInto(editor.document(), animationMarker(6), &gif, m_style);
     QCOMPARE(gif.player()->count(), 1);
+    const QString resource = gif.player()->animations(editor.document())[0].resource;
     editor.clear();
     QCOMPARE(gif.player()->count(), 0);
-    QTest::qWait(150); // ticks after the clear touch nothing
+    const quint64 frames = gif.player()->framesShown();
+    QTest::qWait(300); // ticks after the clear touch nothing
     QVERIFY(editor.document()->isEmpty());
+    QCOMPARE(gif.player()->framesShown(), frames);
+    QVERIFY(editor.document()->resource(QTextDocument::ImageResource, QUrl(resource)).isNull());
 }
 
 void TestMood::shortcutAloneDoesNothing()

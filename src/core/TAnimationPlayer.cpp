@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr qint64 CoalesceMs = 15;
+
 // The format of the one character at the position, or an invalid format.
 QTextCharFormat formatAt(const QTextDocument *doc, int position)
 {
@@ -60,6 +62,7 @@ bool TAnimationPlayer::adopt(QTextDocument *doc, int position, int number, Place
     cursor.setCharFormat(image);
     a.cursor = QTextCursor(doc);
     a.cursor.setPosition(position);
+    watch(doc);
     m_instances.push_back(a);
     schedule();
     return true;
@@ -83,9 +86,24 @@ bool TAnimationPlayer::stillThere(const Instance &a) const
     return format.isImageFormat() && format.toImageFormat().name() == a.resource;
 }
 
-void TAnimationPlayer::dropGone()
+void TAnimationPlayer::dropGone(bool changedOnly)
 {
-    std::erase_if(m_instances, [this](const Instance &a) { return !stillThere(a); });
+    std::erase_if(m_instances, [this, changedOnly](const Instance &a) {
+        return !a.doc || ((!changedOnly || m_changed.contains(a.doc)) && !stillThere(a));
+    });
+    m_changed.clear();
+}
+
+void TAnimationPlayer::watch(QTextDocument *doc)
+{
+    if (m_known.contains(doc))
+        return;
+    m_known.insert(doc);
+    connect(doc, &QTextDocument::contentsChanged, this, [this, doc] { m_changed.insert(doc); });
+    connect(doc, &QObject::destroyed, this, [this, doc] {
+        m_known.remove(doc);
+        m_changed.remove(doc);
+    });
 }
 
 // Puts the instance's current frame (or a blank while hidden) into its resource.
@@ -133,8 +151,11 @@ QRectF TAnimationPlayer::rectOf(const Instance &a)
 
 void TAnimationPlayer::tick()
 {
-    dropGone();
-    const qint64 now = m_clock.elapsed();
+    dropGone(true);
+    // Frames due a little later are shown now too: one wake-up serves several animations.
+    const qint64 now = m_clock.elapsed() + CoalesceMs;
+    const QTextDocument *lastDoc = nullptr;
+    bool lastShown = true;
     for (Instance &a : m_instances) {
         if (!runs(a) || a.due > now)
             continue;
@@ -143,7 +164,13 @@ void TAnimationPlayer::tick()
         // After a long stall the animation goes on from now instead of catching up.
         if (a.due <= now)
             a.due = now + a.frames->delays.at(a.frame);
-        show(a, true);
+        if (a.doc != lastDoc) {
+            lastDoc = a.doc;
+            lastShown = !m_isShown || m_isShown(lastDoc);
+        }
+        // An unseen document keeps its old frame until it is seen again.
+        if (lastShown)
+            show(a, true);
     }
     schedule();
 }

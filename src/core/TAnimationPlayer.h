@@ -7,9 +7,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
+#include <QSet>
 #include <QTextCursor>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 class QTextDocument;
@@ -41,6 +43,10 @@ public:
     // Takes over the image that stands at the position: gives it a resource of its own and plays it.
     // False, and nothing changed, when there is no image there or the number is unknown.
     bool adopt(QTextDocument *doc, int position, int number, Place place);
+
+    // Tells whether anyone sees the document; frames of unseen documents are skipped, not drawn.
+    using ShownCheck = std::function<bool(const QTextDocument *)>;
+    void setShownCheck(ShownCheck check) { m_isShown = std::move(check); }
 
     void setTranscriptsStopped(bool stopped);
     bool transcriptsStopped() const { return m_stopped; }
@@ -77,7 +83,9 @@ private:
     bool runs(const Instance &a) const;
     bool hides(const Instance &a) const;
     bool stillThere(const Instance &a) const;
-    void dropGone();
+    // Forgets the animations whose image is no longer in their document.
+    void dropGone(bool changedOnly = false);
+    void watch(QTextDocument *doc);
     void show(Instance &a, bool repaint);
     void tick();
     void schedule();
@@ -88,6 +96,9 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     QImage m_blank;
+    ShownCheck m_isShown;
+    QSet<const QTextDocument *> m_known;
+    QSet<const QTextDocument *> m_changed; // edited since their animations were last looked for
     bool m_stopped = false;
     bool m_hidden = false;
     quint64 m_serial = 0;

@@ -18,6 +18,17 @@
 namespace {
 const QString ResourcePrefix = QStringLiteral(":/animations");
 
+// A document is seen while the widget that shows it (an editor owns the document through its text
+// control) is visible; a document of no widget counts as seen.
+bool isShown(const QTextDocument *doc)
+{
+    for (QObject *owner = doc ? doc->parent() : nullptr; owner; owner = owner->parent()) {
+        if (auto *widget = qobject_cast<QWidget *>(owner))
+            return widget->isVisible();
+    }
+    return true;
+}
+
 TAnimationLibrary loadLibrary()
 {
     InitPictureResources();
@@ -107,6 +118,7 @@ TfmSelectPictureGIFMood::TfmSelectPictureGIFMood(QWidget *parent)
 {
     setObjectName(QStringLiteral("fmSelectPictureGIFMood"));
     setAutoFillBackground(true);
+    m_player.setShownCheck(isShown);
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(3, 3, 3, 3);
     rows->setSpacing(1);
