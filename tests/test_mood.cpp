@@ -1,5 +1,6 @@
 #include "PeerHarness.h"
 
+#include "LngUn.h"
 #include "MainActionList.h"
 #include "MessageBox.h"
 #include "MoodPickers.h"
@@ -143,6 +144,7 @@ private Q_SLOTS:
     void sixthAnimationIsRefused();
     void editorAnimationsRunWhatever();
     void transcriptAnimationMoves();
+    void limitTextComesFromTheLanguageFile();
     void unknownNumbersShowNothing_data();
     void unknownNumbersShowNothing();
     void deletedAnimationIsForgotten();
@@ -585,6 +587,22 @@ void TestMood::transcriptAnimationMoves()
     QCOMPARE(gif.player()->framesShown(), drawn);
     transcript.show();
     QTRY_VERIFY(gif.player()->framesShown() > drawn);
+}
+
+void TestMood::limitTextComesFromTheLanguageFile()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("Deutsch.lng")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[NotInsertManyAnimationText]\nCaption=Nicht mehr als %s Animationen.\n");
+    file.close();
+    Lng::SetCurrentFile(file.fileName());
+    const QString translated = NotInsertManyAnimationText();
+    Lng::SetCurrentFile(QString());
+    QCOMPARE(translated, QStringLiteral("Nicht mehr als 5 Animationen."));
+    QCOMPARE(NotInsertManyAnimationText(), QStringLiteral("In consequence of economy of resources it is not "
+                                                          "authorized to add more than 5 animations in the "
+                                                          "text of the message."));
 }
 
 void TestMood::unknownNumbersShowNothing_data()
