@@ -45,6 +45,7 @@ bench: build
 	./$(BUILD)/bench/bench_codec
 	./$(BUILD)/bench/bench_transcript
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_discovery
+	./$(BUILD)/bench/bench_animations
 
 format:
 	cmake --build $(BUILD) --target format

@@ -1,7 +1,10 @@
 // Feeds arbitrary text to the message decoder, then encodes what it produced. The decoder reads
 // strings from foreign peers, so it must survive anything.
+#include "AnimationLibrary.h"
 #include "FileRecords.h"
+#include "MoodRules.h"
 #include "RVStyle.h"
+#include "TAnimationPlayer.h"
 #include "TImageList.h"
 #include "WorkFormatTextRichViewEditUn.h"
 
@@ -15,10 +18,30 @@
 
 namespace {
 
-class OneAnimation : public AnimationCatalogue {
+// The program's own animations and player, so that trimming and playing see foreign strings too.
+class PlayedAnimations : public AnimationCatalogue {
 public:
-    bool hasAnimation(int number) const override { return number == 3; }
-    QImage animationFrame(int number) const override { return ProfileImages32().image(number); }
+    PlayedAnimations()
+        : m_library(load())
+        , m_player(m_library)
+    {}
+    bool hasAnimation(int number) const override { return m_library.has(number); }
+    QImage animationFrame(int number) const override { return m_library.firstFrame(number); }
+    void trimAnimations() override { m_player.trimTranscripts(); }
+    void animationInserted(QTextDocument *doc, int position, int number) override
+    {
+        m_player.adopt(doc, position, number, TAnimationPlayer::Place::Transcript);
+    }
+    const TAnimationPlayer &player() const { return m_player; }
+
+private:
+    static TAnimationLibrary load()
+    {
+        InitPictureResources();
+        return TAnimationLibrary::load(QStringLiteral(":/animations"), MoodRules::AnimationCount);
+    }
+    TAnimationLibrary m_library;
+    TAnimationPlayer m_player;
 };
 
 QGuiApplication &application()
@@ -45,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     application();
     static TRVStyle style;
     static TFileRecordList records;
-    static OneAnimation animations;
+    static PlayedAnimations animations;
     const QString message = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
 
     QTextDocument doc;
@@ -61,6 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     context.animations = &animations;
     DecodeMessageText(context, message);
 
+    // However many a string names, a transcript keeps four animations and the one just added.
+    if (animations.player().animations(&doc).size() > MoodRules::KeptTranscriptAnimations + 1)
+        std::abort();
     // Paragraphs come only from line breaks of the string, never from characters inside a text.
     if (doc.blockCount() > 1 + message.count(QLatin1StringView(MessageMarker::LineBreak)))
         std::abort();

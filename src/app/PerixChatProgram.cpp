@@ -1,6 +1,7 @@
 #include "PerixChatProgram.h"
 
 #include "MainActionList.h"
+#include "MoodPickers.h"
 #include "TPerixChatForm.h"
 #include "fmSelectPictureGIFMoodUn.h"
 #include "fmUserListUn.h"
@@ -15,6 +16,7 @@ TPerixChatProgram::TPerixChatProgram(AppContext context, QObject *parent)
 TPerixChatProgram::~TPerixChatProgram()
 {
     // The user list reads the main window's geometry while it goes; it goes first.
+    m_moodPickers.reset();
     m_animationChooser.reset();
     m_userList.reset();
     m_mainWindow.reset();
@@ -32,6 +34,14 @@ void TPerixChatProgram::start()
     m_mainWindow->UserListCreated();
     m_animationChooser = std::make_unique<TfmSelectPictureGIFMood>();
     m_mainWindow->talks()->setAnimationCatalogue(m_animationChooser.get());
+    const auto action = [actions](const char *name) {
+        return actions->action(QLatin1StringView(name));
+    };
+    m_moodPickers = std::make_unique<TMoodPickers>(
+        m_mainWindow->pages(),
+        TMoodPickers::Actions{action("actSelectImageMood"), action("actSelectGifMood"),
+                              action("actStopAnimation"), action("actShowAnimation")},
+        m_animationChooser.get());
     connect(m_mainWindow.get(), &TPerixChatForm::closed, this, [this] {
         if (m_userList)
             m_userList->hide();

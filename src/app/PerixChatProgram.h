@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class TMoodPickers;
 class TPerixChatForm;
 class TfmSelectPictureGIFMood;
 class TfmUserList;
@@ -25,6 +26,8 @@ public:
 
     TPerixChatForm *mainWindow() const { return m_mainWindow.get(); }
     TfmUserList *userList() const { return m_userList.get(); }
+    TfmSelectPictureGIFMood *animationChooser() const { return m_animationChooser.get(); }
+    TMoodPickers *moodPickers() const { return m_moodPickers.get(); }
     AppContext &context() { return m_context; }
 
 Q_SIGNALS:
@@ -35,4 +38,5 @@ private:
     std::unique_ptr<TPerixChatForm> m_mainWindow;
     std::unique_ptr<TfmUserList> m_userList;
     std::unique_ptr<TfmSelectPictureGIFMood> m_animationChooser;
+    std::unique_ptr<TMoodPickers> m_moodPickers;
 };

@@ -9,6 +9,7 @@ void InitPictureResources()
 {
     static const bool registered = [] {
         Q_INIT_RESOURCE(pictures);
+        Q_INIT_RESOURCE(animations);
         return true;
     }();
     Q_UNUSED(registered);

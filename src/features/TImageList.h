@@ -29,7 +29,7 @@ private:
     QList<QImage> m_images;
 };
 
-// Registers the program's compiled-in pictures, icons and tray frames; safe to call often.
+// Registers the program's compiled-in pictures, icons, tray frames and animations; safe to call often.
 void InitPictureResources();
 
 // ilProfilesImage: the 50 profile pictures, 32x32.

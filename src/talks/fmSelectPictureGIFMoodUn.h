@@ -1,16 +1,104 @@
 #pragma once
 
+#include "AnimationLibrary.h"
+#include "TAnimationPlayer.h"
 #include "WorkFormatTextRichViewEditUn.h"
 
+#include <QLabel>
+#include <QPointer>
 #include <QWidget>
 
-// The animation chooser. It lives for the whole run because received animations are taken from its
-// catalogue. It holds no animations yet, so an animation reference in a message shows nothing.
+#include <QAction>
+class QMovie;
+#include <QTextEdit>
+
+// Plays one animation of the chooser; its tag is the animation's number.
+class TGIFAnimator : public QLabel {
+    Q_OBJECT
+public:
+    TGIFAnimator(int tag, const QString &fileName, QWidget *parent);
+    int tag() const { return m_tag; }
+    void start();
+    // Stops and goes back to the first frame.
+    void stop();
+    bool isRunning() const;
+    QMovie *movie() const { return m_movie; }
+
+private:
+    int m_tag;
+    QMovie *m_movie;
+};
+
+// One cell of the chooser, holding one animator; under the mouse it lights up and plays.
+class TGIFPanel : public QWidget {
+    Q_OBJECT
+public:
+    TGIFPanel(TGIFAnimator *animator, QWidget *parent);
+    TGIFAnimator *animator() const { return m_animator; }
+    bool isHighlighted() const { return m_hover; }
+    // Lit and playing, or plain and still.
+    void setHighlighted(bool on);
+
+Q_SIGNALS:
+    void clicked(int number);
+
+protected:
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    TGIFAnimator *m_animator;
+    bool m_hover = false;
+};
+
+// The animation chooser. It lives for the whole run: received animations are taken from its
+// catalogue, and the player that moves every animation in the talks belongs to it. Opening and
+// closing only show and hide it.
 class TfmSelectPictureGIFMood : public QWidget, public AnimationCatalogue {
     Q_OBJECT
 public:
     explicit TfmSelectPictureGIFMood(QWidget *parent = nullptr);
+    ~TfmSelectPictureGIFMood() override;
 
+    // AnimationCatalogue
     bool hasAnimation(int number) const override;
     QImage animationFrame(int number) const override;
+    void trimAnimations() override;
+    void animationInserted(QTextDocument *doc, int position, int number) override;
+
+    const TAnimationLibrary &library() const { return m_library; }
+    TAnimationPlayer *player() { return &m_player; }
+
+    // Shows the chooser for the editor; the action stays checked while it is up.
+    void Popup(QAction *opener, QTextEdit *target);
+    QAction *openingAction() const { return m_opener; }
+    QTextEdit *targetEditor() const { return m_target; }
+    QList<TGIFPanel *> panels() const { return m_panels; }
+    TGIFAnimator *animator(int number) const;
+    int runningCount() const;
+
+    // The click on an animation: appends it to the target editor, or refuses with the limit message.
+    bool ChooseAnimation(int number);
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void stopAll();
+
+    TAnimationLibrary m_library;
+    TAnimationPlayer m_player;
+    QPointer<QAction> m_opener;
+    QPointer<QTextEdit> m_target;
+    QList<TGIFPanel *> m_panels;
 };
+
+// The animations of the editor's text.
+int CountAnimations(const QTextDocument *doc);
+// The refusal text with the limit in it, from the language file or built in.
+QString NotInsertManyAnimationText();

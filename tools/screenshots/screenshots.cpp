@@ -4,6 +4,7 @@
 #include "MainActionList.h"
 #include "MainHistory.h"
 #include "MainMenus.h"
+#include "MoodPickers.h"
 #include "PerixApplication.h"
 #include "PerixChatProgram.h"
 #include "TMyUserData.h"
@@ -13,6 +14,8 @@
 #include "fmSelectPictureUn.h"
 #include "fmAnsweringmachineUn.h"
 #include "fmStoryUn.h"
+#include "fmSelectPictureGIFMoodUn.h"
+#include "fmSelectPictureMoodUn.h"
 #include "fmUserListUn.h"
 
 #include <QAbstractButton>
@@ -21,10 +24,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QEnterEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <cstdio>
 #include <memory>
@@ -52,6 +58,77 @@ std::unique_ptr<TPerixChatProgram> startPeer(const QString &dir, const QString &
     auto program = std::make_unique<TPerixChatProgram>(AppContext::fromOptions(options));
     program->start();
     return program;
+}
+
+void save(QWidget *w, const QString &file);
+
+void saveScreen(const QString &file)
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        screen->grabWindow(0).save(file);
+    std::printf("%s\n", qPrintable(file));
+}
+
+void hover(QWidget *cell)
+{
+    QEnterEvent enter(QPointF(4, 4), QPointF(4, 4), QPointF(4, 4));
+    QCoreApplication::sendEvent(cell, &enter);
+}
+
+void clickCommand(TPerixChatProgram &program, int sheet, const char *name)
+{
+    TfrConnectUser *talk = program.mainWindow()->talks()->frame(sheet);
+    QAction *command = program.mainWindow()->actions()->action(QLatin1StringView(name));
+    if (auto *button = qobject_cast<QToolButton *>(talk->tbSendMessage()->widgetForAction(command)))
+        button->click();
+}
+
+// Both choosers open over Anna's talk with everybody, then a message with pictures and animations
+// that Boris receives; his transcript is taken twice a moment apart.
+void moodShots(TPerixChatProgram &anna, TPerixChatProgram &boris, const QString &out)
+{
+    anna.mainWindow()->pages()->setCurrentIndex(0);
+    boris.mainWindow()->pages()->setCurrentIndex(0);
+    anna.mainWindow()->move(40, 40);
+    boris.mainWindow()->setGeometry(620, 40, 560, 480);
+    wait(300);
+    TfrConnectUser *talk = anna.mainWindow()->talks()->frame(0);
+    talk->reMessage()->setPlainText("Happy birthday, Boris! ");
+    clickCommand(anna, 0, "actSelectImageMood");
+    wait(300);
+    if (TfmSelectPictureMood *pictures = anna.moodPickers()->pictureMood()) {
+        hover(pictures->cells().at(8));
+        wait(200);
+        saveScreen(out + "/mood-pictures.png");
+        pictures->ChoosePicture(pictures->cells().at(1)->pictureIndex());
+    }
+    wait(200);
+    TfmSelectPictureGIFMood *gif = anna.animationChooser();
+    clickCommand(anna, 0, "actSelectGifMood");
+    wait(300);
+    hover(gif->panels().at(7));
+    wait(350);
+    saveScreen(out + "/mood-animations.png");
+    gif->ChooseAnimation(7);
+    for (int number : {2, 4}) {
+        clickCommand(anna, 0, "actSelectGifMood");
+        wait(100);
+        gif->ChooseAnimation(number);
+    }
+    wait(300);
+    save(anna.mainWindow(), out + "/mood-editor.png");
+    anna.mainWindow()->actions()->action("actSendMessage")->trigger();
+    boris.mainWindow()->talks()->frame(0)->reMessage()->setPlainText(
+        "Thank you! {[!CONTROL!]}3{[/!CONTROL!]}");
+    wait(500);
+    boris.mainWindow()->actions()->action("actSendMessage")->trigger();
+    wait(800);
+    const QImage first = boris.mainWindow()->grab().toImage();
+    wait(260);
+    const QImage second = boris.mainWindow()->grab().toImage();
+    first.save(out + "/transcript-animations-1.png");
+    second.save(out + "/transcript-animations-2.png");
+    std::printf("transcript frames %s\n", first == second ? "are equal" : "differ");
 }
 
 void save(QWidget *w, const QString &file)
@@ -201,6 +278,7 @@ int main(int argc, char *argv[])
         wait(300);
         save(&story, out + "/history.png");
     }
+    moodShots(*anna, *boris, out);
     boris->close();
     anna->close();
     return 0;

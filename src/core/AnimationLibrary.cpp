@@ -1,0 +1,66 @@
+#include "AnimationLibrary.h"
+
+#include <QImageReader>
+
+namespace {
+// More frames than any of ours; keeps a broken file from filling the memory.
+constexpr int MaximumFrames = 64;
+} // namespace
+
+TAnimationLibrary TAnimationLibrary::load(const QString &resourcePrefix, int count)
+{
+    TAnimationLibrary library;
+    for (int n = 0; n < count; ++n)
+        library.m_animations.push_back(decode(fileName(resourcePrefix, n)));
+    return library;
+}
+
+QString TAnimationLibrary::fileName(const QString &resourcePrefix, int number)
+{
+    QString prefix = resourcePrefix;
+    if (!prefix.endsWith(u'/'))
+        prefix += u'/';
+    return prefix + QStringLiteral("%1.gif").arg(number, 2, 10, QChar(u'0'));
+}
+
+TAnimationFrames TAnimationLibrary::decode(const QString &fileName)
+{
+    TAnimationFrames result;
+    QImageReader reader(fileName, "gif");
+    if (!reader.canRead())
+        return result;
+    result.loopCount = reader.loopCount();
+    while (result.frames.size() < MaximumFrames) {
+        QImage frame = reader.read();
+        if (frame.isNull())
+            break;
+        if (result.size.isEmpty())
+            result.size = frame.size();
+        else if (frame.size() != result.size)
+            frame = frame.scaled(result.size);
+        result.frames.append(frame.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        result.delays.append(qMax(reader.nextImageDelay(), MinimumDelayMs));
+    }
+    if (result.frames.isEmpty())
+        result = TAnimationFrames();
+    return result;
+}
+
+bool TAnimationLibrary::has(int number) const
+{
+    return frames(number) != nullptr;
+}
+
+const TAnimationFrames *TAnimationLibrary::frames(int number) const
+{
+    if (number < 0 || number >= count())
+        return nullptr;
+    const TAnimationFrames &frames = m_animations[std::size_t(number)];
+    return frames.frames.isEmpty() ? nullptr : &frames;
+}
+
+QImage TAnimationLibrary::firstFrame(int number) const
+{
+    const TAnimationFrames *f = frames(number);
+    return f ? f->frames.first() : QImage();
+}
