@@ -45,7 +45,7 @@ QAction *action(const TestPeer &p, const char *name)
 QString transcript(const TestPeer &p, int sheet)
 {
     const TfrConnectUser *talk = talks(p)->frame(sheet);
-    return talk ? talk->reAllMessage()->toPlainText() : QString();
+    return talk ? withoutIsolates(talk->reAllMessage()->toPlainText()) : QString();
 }
 
 int openPrivateTalk(const TestPeer &at, const TestPeer &with)

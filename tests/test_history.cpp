@@ -702,7 +702,8 @@ void TestHistory::writtenAsRtfWhenChosen()
     QVERIFY(unrtf.waitForFinished(10000));
     const QString text = QString::fromUtf8(unrtf.readAllStandardOutput());
     QVERIFY2(text.contains("rich words"), qPrintable(text));
-    QVERIFY(text.contains("[Anna]"));
+    // The name's bidi isolates come out of unrtf as one character each side.
+    QVERIFY2(QRegularExpression(QStringLiteral("\\[.?Anna.?\\]")).match(text).hasMatch(), qPrintable(text));
     // The transcript is not cleared by a write.
     QVERIFY(transcript(*anna, sheet).contains("rich words"));
 }
@@ -758,7 +759,7 @@ void TestHistory::terminationSignalWritesHistory()
     QCOMPARE(files.size(), 1);
     QVERIFY(files.first().startsWith(QStringLiteral("All users and Tess ")));
     const QString text = readText(dir.filePath("History/") + files.first());
-    QVERIFY(text.contains("[Zed]"));
+    QVERIFY(withoutIsolates(text).contains("[Zed]"));
     QVERIFY(text.contains("kept through SIGTERM"));
 }
 

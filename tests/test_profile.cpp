@@ -1,4 +1,5 @@
 #include "PeerHarness.h"
+#include "PeerText.h"
 
 #include "KeySwallow.h"
 #include "LngUn.h"
@@ -1165,7 +1166,7 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
     QVERIFY(waitUntil([&] { return anna.nodeTexts() == QStringList{QStringLiteral("Bobby")}; }));
     QCOMPARE(list->GetPeer(k)->PictureIndex, 20);
     QCOMPARE(anna.mainWindow()->talks()->caption(privateSheet), QStringLiteral("Bobby"));
-    QCOMPARE(item->text(), QStringLiteral("Bobby"));
+    QCOMPARE(item->text(), PeerText::menuText(QStringLiteral("Bobby")));
     const int size = anna.mainWindow()->actions()->action("actBtnBigIcon")->isChecked() ? 32 : 16;
     QCOMPARE(item->icon().pixmap(size, size).toImage(),
              (size == 32 ? ProfileImages32() : ProfileImages16()).image(20));
