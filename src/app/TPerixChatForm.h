@@ -12,7 +12,9 @@
 class QTabWidget;
 class QTimer;
 class QToolBar;
+class TEventSounds;
 class TFileRecordList;
+class TLngMenu;
 class TMainMenus;
 class TStatusPanels;
 class TTrayIcon;
@@ -39,6 +41,8 @@ public:
     TMainMenus *menus() const { return m_menus; }
     TStatusPanels *statusPanels() const { return m_statusBar; }
     TTrayIcon *trayIcon() const { return m_tray; }
+    TLngMenu *languageMenu() const { return m_lngMenu; }
+    TEventSounds *eventSounds() const { return m_sounds; }
 
     // Docks one of the two toolbars at the top or the bottom; any other toolbar or area is refused.
     bool DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area);
@@ -54,6 +58,8 @@ public:
     void UserListCreated();
     // The answer to a second copy: show, restore and bring to the front.
     void ShowFromSecondInstance();
+    // The texts of the language file, at once, on this window and the user list.
+    void ApplyLanguage(const QString &path);
 
     // TUserListHooks
     int SenderTextStyle(const QString &id, qint32 color) override;
@@ -115,6 +121,8 @@ private:
     TMainMenus *m_menus = nullptr;
     TStatusPanels *m_statusBar = nullptr;
     TTrayIcon *m_tray = nullptr;
+    TLngMenu *m_lngMenu = nullptr;
+    TEventSounds *m_sounds = nullptr;
     QTimer *m_timer;
     QTimer *m_timerHintInformation;
     TfmUserList *m_userList = nullptr;
