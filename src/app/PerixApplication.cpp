@@ -1,5 +1,6 @@
 #include "PerixApplication.h"
 
+#include "LngApply.h"
 #include "TfmErrorReport.h"
 
 #include <exception>
@@ -21,7 +22,7 @@ ErrorReporting &reporting()
 
 void ShowErrorReport(const QString &text)
 {
-    TfmErrorReport report(text, QApplication::activeWindow());
+    TfmErrorReport report(text, QApplication::activeWindow(), LngApply::LanguageErrorReportTexts());
     report.exec();
 }
 

@@ -2,6 +2,8 @@
 
 #include "ConstUnit.h"
 #include "FileRecords.h"
+#include "LngApply.h"
+#include "LngMenu.h"
 #include "MainActionList.h"
 #include "MainAutoReply.h"
 #include "MainHistory.h"
@@ -12,6 +14,7 @@
 #include "ProductLinks.h"
 #include "RVStyle.h"
 #include "ShellOpen.h"
+#include "TEventSounds.h"
 #include "TImageList.h"
 #include "TStatusPanels.h"
 #include "TTrayIcon.h"
@@ -186,6 +189,10 @@ void TPerixChatForm::FormCreate()
     setWindowTitle(QStringLiteral("Perix Chat"));
     QApplication::setApplicationDisplayName(QStringLiteral("Perix Chat"));
     SetTransportOpen(true);
+    m_lngMenu = new TLngMenu(m_menus->menu(QStringLiteral("tbsiLanguage")), this);
+    m_lngMenu->Build(m_context.paths.lngDir());
+    connect(m_lngMenu, &TLngMenu::languageChosen, this, &TPerixChatForm::ApplyLanguage);
+    m_sounds = new TEventSounds(m_context.paths.soundDir(), this);
     restorePlacement();
     restoreState(readToolbarLayout(m_context.store));
     m_actions->readOptions(m_context.store);
@@ -225,6 +232,13 @@ void TPerixChatForm::FormCreate()
     connectCommands();
     m_autoReply = new TMainAutoReply(m_context.store, m_menus, m_actions, m_talks, m_rvStyle, m_statusBar,
                                      openHelp, this);
+    for (const auto &[kind, option] : {std::pair{TEventSounds::UserConnect, "actSoundUserConnect"},
+                                       {TEventSounds::UserDisconnect, "actSoundUserDisconnect"},
+                                       {TEventSounds::Start, "actSoundPerixChat"},
+                                       {TEventSounds::NewMessage, "actSoundNewMessage"}})
+        m_sounds->setOption(kind, action(option));
+    if (const QString language = m_lngMenu->RestoreChoice(m_context.store); !language.isEmpty())
+        ApplyLanguage(language);
 
     connect(m_actions->action(QStringLiteral("actShowUserList")), &QAction::triggered, this,
             [this](bool checked) { setUserListShown(checked); });
@@ -253,7 +267,7 @@ void TPerixChatForm::connectCommands()
     on("actHideProgramm", [this](bool checked) { m_tray->setEnabled(checked); });
     on("actHelp", [this] { OpenHelp(helpTopic()); });
     on("actAbout", [this] {
-        TfmAbout about(this);
+        TfmAbout about(this, LngApply::AboutCaption());
         about.exec();
     });
     on("actPerixChatOnTheWeb", [] { ShellOpen::open(QLatin1StringView(ProductLinks::WebPage)); });
@@ -304,6 +318,7 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
     connect(userList, &TfmUserList::shownChanged, show, &QAction::setChecked);
     // F1 in the user list opens its own help topic.
     userList->addAction(m_actions->action(QStringLiteral("actHelp")));
+    LngApply::ApplyToUserList(userList, m_actions);
 }
 
 void TPerixChatForm::UserListCreated()
@@ -413,6 +428,7 @@ void TPerixChatForm::storeSettings() const
     writePlacement(m_context.store, Setting::MainWindowSection, QRect(pos(), size()));
     writeToolbarLayout(m_context.store, saveState());
     m_actions->writeOptions(m_context.store);
+    m_lngMenu->StoreChoice(m_context.store);
 }
 
 int TPerixChatForm::SenderTextStyle(const QString &id, qint32 color)
@@ -458,8 +474,15 @@ void TPerixChatForm::NotifyTalks(int peerIndex, const QString &ip, bool connecte
     m_talks->NotifyTalks(peerIndex, ip, connected, id, color, picture, alias);
 }
 
-void TPerixChatForm::PlayEventSound(int)
-{}
+void TPerixChatForm::PlayEventSound(int event)
+{
+    m_sounds->Play(event);
+}
+
+void TPerixChatForm::ApplyLanguage(const QString &path)
+{
+    LngApply::ApplyLanguage(*this, path);
+}
 
 void TPerixChatForm::MemberAdded(int groupNumber, int peerIndex)
 {

@@ -13,9 +13,11 @@
 class QTabWidget;
 class QTimer;
 class QToolBar;
+class TEventSounds;
 class TFileRecordList;
 class TMainAutoReply;
 class TMainHistory;
+class TLngMenu;
 class TMainMenus;
 class TStatusPanels;
 class TTrayIcon;
@@ -46,6 +48,8 @@ public:
     TTrayIcon *trayIcon() const { return m_tray; }
     TMainAutoReply *autoReply() const { return m_autoReply; }
     TMainHistory *history() const { return m_history; }
+    TLngMenu *languageMenu() const { return m_lngMenu; }
+    TEventSounds *eventSounds() const { return m_sounds; }
 
     // Docks one of the two toolbars at the top or the bottom; any other toolbar or area is refused.
     bool DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area);
@@ -61,6 +65,8 @@ public:
     void UserListCreated();
     // The answer to a second copy: show, restore and bring to the front.
     void ShowFromSecondInstance();
+    // The texts of the language file, at once, on this window and the user list.
+    void ApplyLanguage(const QString &path);
 
     // TUserListHooks
     int SenderTextStyle(const QString &id, qint32 color) override;
@@ -125,6 +131,8 @@ private:
     TTrayIcon *m_tray = nullptr;
     TMainAutoReply *m_autoReply = nullptr;
     TMainHistory *m_history = nullptr;
+    TLngMenu *m_lngMenu = nullptr;
+    TEventSounds *m_sounds = nullptr;
     QTimer *m_timer;
     QTimer *m_timerHintInformation;
     TfmUserList *m_userList = nullptr;

@@ -1,7 +1,10 @@
 #include "LngUn.h"
 
-#include <QFile>
-#include <QHash>
+#include "ConstUnit.h"
+#include "LngIniFile.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace Lng {
 
@@ -9,8 +12,7 @@ namespace {
 
 struct Current {
     QString path;
-    // Section and name in lower case, joined by a newline.
-    QHash<QString, QString> values;
+    TLngIniFile file;
 };
 
 Current &current()
@@ -19,40 +21,22 @@ Current &current()
     return c;
 }
 
-QHash<QString, QString> readFile(const QString &path)
-{
-    QHash<QString, QString> values;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return values;
-    QString section;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            section = line.mid(1, line.size() - 2).trimmed().toLower();
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0 || section.isEmpty())
-            continue;
-        QString value = line.mid(equals + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-            value = value.mid(1, value.size() - 2);
-        const QString key = section + u'\n' + line.left(equals).trimmed().toLower();
-        if (!values.contains(key))
-            values.insert(key, value);
-    }
-    return values;
-}
-
 } // namespace
+
+int PlaceholderCount(const QString &text)
+{
+    return int(text.count(QStringLiteral("%s")));
+}
 
 QString Text(const QString &section, const QString &name, const QString &defaultText)
 {
     const Current &c = current();
     if (c.path.isEmpty())
         return defaultText;
-    return c.values.value(section.toLower() + u'\n' + name.toLower(), defaultText);
+    const std::optional<QString> value = c.file.value(section, name);
+    if (!value || PlaceholderCount(*value) != PlaceholderCount(defaultText))
+        return defaultText;
+    return *value;
 }
 
 QString CurrentFile()
@@ -63,7 +47,49 @@ QString CurrentFile()
 void SetCurrentFile(const QString &path)
 {
     current().path = path;
-    current().values = path.isEmpty() ? QHash<QString, QString>() : readFile(path);
+    current().file = path.isEmpty() ? TLngIniFile() : TLngIniFile::load(path);
+}
+
+void ApplySharedTexts()
+{
+    for (int i = 0; i < int(ConstUnit::Text::Count); ++i) {
+        const auto key = ConstUnit::Text(i);
+        ConstUnit::setText(key, Caption(ConstUnit::languageSection(key), ConstUnit::defaultText(key)));
+    }
+}
+
+QString LanguageName(const QString &path)
+{
+    const QString name =
+        TLngIniFile::load(path).value(QStringLiteral("LNG"), QStringLiteral("LanguageName"), QString());
+    // A blank name would leave an empty menu item.
+    return name.trimmed().isEmpty() ? QFileInfo(path).fileName() : name;
+}
+
+QList<LanguageFile> ListLanguageFiles(const QString &dir)
+{
+    QList<LanguageFile> files;
+    const QFileInfoList entries = QDir(dir).entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        if (!entry.isFile())
+            continue;
+        const QString path = entry.absoluteFilePath();
+        files.append({path, LanguageName(path)});
+    }
+    return files;
+}
+
+int StoredChoiceIndex(const QStringList &paths, const QString &storedPath)
+{
+    if (storedPath.isEmpty() || !QFileInfo(storedPath).isFile())
+        return -1;
+    const QString fileName = QFileInfo(storedPath).fileName();
+    for (int i = 0; i < paths.size(); ++i) {
+        if (QFileInfo(paths[i]).fileName() == fileName)
+            return i;
+    }
+    return -1;
 }
 
 } // namespace Lng

@@ -3,6 +3,7 @@
 #include "ConstUnit.h"
 #include "GroupBoxStorageUn.h"
 #include "Guid.h"
+#include "LngUn.h"
 #include "PacketTransport.h"
 #include "PeerText.h"
 #include "ProtocolClassUn.h"
@@ -677,8 +678,10 @@ void TfmUserList::PreparePopup(QWidget *control)
     }
     if (group)
         userAction("actCollapseAndUncollapse")
-            ->setText(group->isCollapsed() ? QStringLiteral("Uncollapse group")
-                                           : QStringLiteral("Collapse group"));
+            ->setText(
+                group->isCollapsed()
+                    ? Lng::Caption(QStringLiteral("UnCollapsedCaption"), QStringLiteral("Uncollapse group"))
+                    : Lng::Caption(QStringLiteral("CollapsedCaption"), QStringLiteral("Collapse group")));
 }
 
 void TfmUserList::PrepareMemberMenu(int peerIndex, bool blocked, bool moveToGroupVisible)

@@ -1,7 +1,7 @@
 #include "frConnectUserUn.h"
 
+#include "LngUn.h"
 #include "PeerText.h"
-
 #include "RVStyle.h"
 #include "TImageList.h"
 
@@ -72,10 +72,11 @@ TfrConnectUser::TfrConnectUser(TRVStyle *style, const TalkData &data, QWidget *p
 
     m_tbiClearMessage->setObjectName(QStringLiteral("tbiClearMessage"));
     m_tbiClearMessage->setData(ClearMessageTag);
-    m_tbiClearMessage->setToolTip(QStringLiteral("Clear text message"));
+    m_tbiClearMessage->setToolTip(
+        Lng::Hint(QStringLiteral("actClearTextMessage"), QStringLiteral("Clear text message")));
     m_tbiCloseTalk->setObjectName(QStringLiteral("tbiCloseTalk"));
     m_tbiCloseTalk->setData(CloseTalkTag);
-    m_tbiCloseTalk->setToolTip(QStringLiteral("Close talk"));
+    m_tbiCloseTalk->setToolTip(Lng::Hint(QStringLiteral("actCloseTalk"), QStringLiteral("Close talk")));
     connect(m_tbiClearMessage, &QAction::triggered, this, &TfrConnectUser::clearRequested);
     connect(m_tbiCloseTalk, &QAction::triggered, this, &TfrConnectUser::closeRequested);
     // The talk with everybody cannot be closed.

@@ -1,14 +1,17 @@
 // Starts two complete copies on loopback, lets them talk, and saves pictures of their windows.
 #include "AnsweringmachineTextUn.h"
 #include "CommandLine.h"
+#include "LngMenu.h"
 #include "MainActionList.h"
 #include "MainHistory.h"
 #include "MainMenus.h"
 #include "MoodPickers.h"
+#include "MainMenus.h"
 #include "PerixApplication.h"
 #include "PerixChatProgram.h"
 #include "TMyUserData.h"
 #include "TPerixChatForm.h"
+#include "TUserGroupBox.h"
 #include "TalkManager.h"
 #include "TfmUserProfileUn.h"
 #include "fmSelectPictureUn.h"
@@ -25,6 +28,9 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QEnterEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -192,6 +198,36 @@ void saveProfilePages(TPerixChatProgram *peer, int peerIndex, const QString &pre
     if (QWidget *chooser = QApplication::activePopupWidget())
         chooser->close();
     wait(100);
+// A popup menu as the user sees it dropped down.
+void saveMenu(QMenu *menu, const QString &file)
+{
+    menu->popup(QPoint(10, 10));
+    wait(200);
+    save(menu, file);
+    menu->hide();
+}
+
+// Both windows and the longest menus in every language of the program's Lng folder.
+void languageShots(TPerixChatProgram &peer, const QString &out)
+{
+    TPerixChatForm *main = peer.mainWindow();
+    for (QAction *item : main->languageMenu()->items()) {
+        const QString name = QFileInfo(TLngMenu::itemFile(item)).completeBaseName();
+        item->trigger();
+        wait(300);
+        save(main, out + "/lng-" + name + "-main.png");
+        save(peer.userList(), out + "/lng-" + name + "-userlist.png");
+        main->actions()->action("actShowText")->trigger();
+        wait(300);
+        save(main, out + "/lng-" + name + "-captions.png");
+        main->actions()->action("actShowText")->trigger();
+        saveMenu(main->menus()->menu("tbOptions"), out + "/lng-" + name + "-options.png");
+        saveMenu(main->menus()->menu("miOther"), out + "/lng-" + name + "-other.png");
+        saveMenu(main->menus()->menu("miPlaySound"), out + "/lng-" + name + "-sounds.png");
+        peer.userList()->PreparePopup(peer.userList()->mainGroup()->tree());
+        saveMenu(peer.userList()->pmUserList(), out + "/lng-" + name + "-usermenu.png");
+        peer.userList()->clearCommandTarget();
+    }
 }
 
 } // namespace
@@ -202,6 +238,10 @@ int main(int argc, char *argv[])
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(out);
     QTemporaryDir a, b;
+    // The first copy gets the shipped language files.
+    QDir().mkpath(a.path() + "/Lng");
+    for (const QFileInfo &file : QDir(PERIX_ASSETS_DIR "/Lng").entryInfoList(QDir::Files))
+        QFile::copy(file.absoluteFilePath(), a.path() + "/Lng/" + file.fileName());
     auto anna = startPeer(a.path(), "Anna", 12, 0x00A03010);
     wait(300);
     fillProfile(b.path());
@@ -279,6 +319,7 @@ int main(int argc, char *argv[])
         save(&story, out + "/history.png");
     }
     moodShots(*anna, *boris, out);
+    languageShots(*anna, out);
     boris->close();
     anna->close();
     return 0;

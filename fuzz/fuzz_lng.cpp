@@ -1,0 +1,25 @@
+// Feeds arbitrary bytes to the language-file reader and looks up every text the program asks for.
+#include "LngCatalogue.h"
+#include "LngIniFile.h"
+#include "LngUn.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const TLngIniFile file = TLngIniFile::fromBytes(bytes);
+    volatile qsizetype sink = file.sections().size();
+    for (const QString &section : file.sections())
+        sink = sink + file.hasSection(section);
+    for (const Lng::CatalogueEntry &entry : Lng::Catalogue()) {
+        const QString value = file.value(entry.sectionName(), entry.keyName(), entry.defaultValue());
+        if (value.size() > TLngIniFile::MaxValueLength && value != entry.defaultValue())
+            __builtin_trap();
+        sink = sink + Lng::PlaceholderCount(value);
+    }
+    sink = sink + file.value(QStringLiteral("LNG"), QStringLiteral("LanguageName"), QString()).size();
+    sink = sink + TLngIniFile::decode(bytes).size() + TLngIniFile::isValidUtf8(bytes);
+    return 0;
+}

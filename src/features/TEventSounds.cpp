@@ -1,0 +1,171 @@
+#include "TEventSounds.h"
+
+#include <QAction>
+#include <QAudioDevice>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QUrl>
+#include <QtEndian>
+
+namespace {
+
+TEventSounds::PlayHook &playHook()
+{
+    static TEventSounds::PlayHook hook;
+    return hook;
+}
+
+QtMessageHandler &previousHandler()
+{
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+// Asking for the output devices where no sound server runs makes the audio backend complain once;
+// a missing device is an ordinary state here, not worth a message.
+void dropAudioServerWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1StringView("PulseAudioService:")))
+        return;
+    if (QtMessageHandler previous = previousHandler())
+        previous(type, context, message);
+}
+
+quint32 le32(QByteArrayView bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.data() + at);
+}
+
+} // namespace
+
+TEventSounds::TEventSounds(const QString &soundDir, QObject *parent)
+    : QObject(parent)
+    , m_dir(soundDir)
+{
+    setObjectName(QStringLiteral("EventSounds"));
+    m_clock.start();
+}
+
+TEventSounds::~TEventSounds() = default;
+
+QString TEventSounds::FileName(int kind)
+{
+    switch (kind) {
+    case UserConnect:
+        return QStringLiteral("NewUserConnect.wav");
+    case UserDisconnect:
+        return QStringLiteral("UserDisconnect.wav");
+    case Start:
+        return QStringLiteral("OpenPerixChat.wav");
+    case NewMessage:
+        return QStringLiteral("NewMessage.wav");
+    default:
+        return QString();
+    }
+}
+
+QString TEventSounds::filePath(int kind) const
+{
+    const QString name = FileName(kind);
+    return name.isEmpty() ? QString() : m_dir + u'/' + name;
+}
+
+void TEventSounds::setOption(int kind, QAction *option)
+{
+    if (kind >= 0 && kind < KindCount)
+        m_options[kind] = option;
+}
+
+void TEventSounds::setPlayHook(PlayHook hook)
+{
+    playHook() = std::move(hook);
+}
+
+bool TEventSounds::isPlaying(int kind) const
+{
+    return kind >= 0 && kind < KindCount && m_current == kind && m_clock.elapsed() < m_busyUntil[kind];
+}
+
+qint64 TEventSounds::WavDurationMs(QByteArrayView head)
+{
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.sliced(8, 4) != "WAVE")
+        return 0;
+    quint32 byteRate = 0;
+    qsizetype at = 12;
+    // A bounded walk over the chunks: "fmt " gives the byte rate, "data" the length.
+    for (int chunk = 0; chunk < 32 && at + 8 <= head.size(); ++chunk) {
+        const QByteArrayView id = head.sliced(at, 4);
+        const quint32 size = le32(head, at + 4);
+        if (id == "fmt " && at + 8 + 12 <= head.size())
+            byteRate = le32(head, at + 8 + 8);
+        if (id == "data")
+            return byteRate ? qint64(size) * 1000 / byteRate : 0;
+        if (size > quint32(head.size()))
+            return 0;
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    return 0;
+}
+
+bool TEventSounds::audioAvailable()
+{
+    if (m_audio < 0) {
+        previousHandler() = qInstallMessageHandler(dropAudioServerWarnings);
+        m_audio = QMediaDevices::audioOutputs().isEmpty() ? 0 : 1;
+        qInstallMessageHandler(previousHandler());
+    }
+    return m_audio == 1;
+}
+
+bool TEventSounds::Play(int kind)
+{
+    if (kind < 0 || kind >= KindCount)
+        return false;
+    const QAction *option = m_options[kind];
+    if (!option || !option->isChecked())
+        return false;
+    const QString path = filePath(kind);
+    if (!QFileInfo(path).isFile())
+        return false;
+    if (isPlaying(kind))
+        return false;
+
+    qint64 length = 0;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        length = WavDurationMs(file.read(4096));
+    stopPlayback();
+    m_current = kind;
+    m_busyUntil[kind] = m_clock.elapsed() + qMax(length, MinimumGapMs);
+    ++m_playCount;
+    if (playHook())
+        playHook()(kind, path);
+    else
+        startPlayback(kind, path);
+    return true;
+}
+
+void TEventSounds::startPlayback(int kind, const QString &path)
+{
+    if (!audioAvailable())
+        return;
+    QSoundEffect *&effect = m_effects[kind];
+    if (!effect) {
+        effect = new QSoundEffect(this);
+        effect->setLoopCount(1);
+    }
+    const QUrl source = QUrl::fromLocalFile(path);
+    if (effect->source() != source)
+        effect->setSource(source);
+    // Plays as soon as the file is loaded; a file it cannot decode stays silent.
+    effect->play();
+}
+
+void TEventSounds::stopPlayback()
+{
+    if (m_current >= 0 && m_effects[m_current])
+        m_effects[m_current]->stop();
+    m_current = -1;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QSoundEffect;
+
+// The event sounds: a WAV file of the sound folder per event, played asynchronously once when the
+// event's option is checked. A sound started while another plays replaces it; a sound of a kind
+// that is still playing is not started again, so a burst of arrivals plays its sound once.
+// Without the folder, the file or an audio device nothing is heard and nothing is reported.
+class TEventSounds : public QObject {
+    Q_OBJECT
+public:
+    // The event numbers of the talks and the peer registry.
+    enum Kind { UserConnect = 0, UserDisconnect = 1, Start = 2, NewMessage = 3, KindCount = 4 };
+    // A kind counts as playing at least this long after it started, however short its file.
+    static constexpr qint64 MinimumGapMs = 1000;
+
+    explicit TEventSounds(const QString &soundDir, QObject *parent = nullptr);
+    ~TEventSounds() override;
+
+    static QString FileName(int kind);
+    QString filePath(int kind) const;
+    // The option that must be checked for the kind to sound.
+    void setOption(int kind, QAction *option);
+
+    // True when the sound was started.
+    bool Play(int kind);
+    bool isPlaying(int kind) const;
+    int playCount() const { return m_playCount; }
+
+    // Length of a PCM WAV file from its first bytes; 0 when they are not one.
+    static qint64 WavDurationMs(QByteArrayView head);
+
+    // Tests: every started sound is reported here instead of reaching the audio device.
+    using PlayHook = std::function<void(int kind, const QString &path)>;
+    static void setPlayHook(PlayHook hook);
+
+private:
+    bool audioAvailable();
+    void startPlayback(int kind, const QString &path);
+    void stopPlayback();
+
+    QString m_dir;
+    std::array<QPointer<QAction>, KindCount> m_options;
+    std::array<QSoundEffect *, KindCount> m_effects{};
+    std::array<qint64, KindCount> m_busyUntil{};
+    int m_current = -1;
+    int m_playCount = 0;
+    // -1 not asked yet, 0 no output device, 1 a device.
+    int m_audio = -1;
+    QElapsedTimer m_clock;
+};
