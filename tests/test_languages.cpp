@@ -248,7 +248,7 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
     anna.mainWindow()->actions()->action(QStringLiteral("actMessageToGroup"))->trigger();
     const int groupSheet = anna.mainWindow()->talks()->FindOwnGroupTalk(list->mainGroup()->Tag());
     QVERIFY(groupSheet > 0);
-    QCOMPARE(anna.mainWindow()->pages()->tabText(groupSheet), QStringLiteral("Main group"));
+    QCOMPARE(anna.mainWindow()->talks()->caption(groupSheet), QStringLiteral("Main group"));
     anna.mainWindow()->statusPanels()->SetStatusPanel(4, QStringLiteral("Auto-Reply mode"));
 
     languageItem(anna, QStringLiteral("German.lng"))->trigger();
@@ -277,7 +277,7 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
     QCOMPARE(anna.mainWindow()->talks()->frame(0)->clearMessageItem()->toolTip(),
              QStringLiteral("Nachrichtentext löschen"));
     QCOMPARE(anna.mainWindow()->statusPanels()->panelText(4), QStringLiteral("Auto-Antwort aktiv"));
-    QCOMPARE(anna.mainWindow()->pages()->tabText(groupSheet), QStringLiteral("Hauptgruppe"));
+    QCOMPARE(anna.mainWindow()->talks()->caption(groupSheet), QStringLiteral("Hauptgruppe"));
     // The user list.
     QCOMPARE(list->windowTitle(), QStringLiteral("Benutzerliste"));
     QCOMPARE(list->mainGroup()->caption(), QStringLiteral("Hauptgruppe"));
@@ -318,7 +318,7 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
     languageItem(anna, QStringLiteral("Russian.lng"))->trigger();
     QCOMPARE(mismatches(anna, TLngIniFile::load(SourceLng + QStringLiteral("/Russian.lng"))), QStringList());
     QCOMPARE(list->windowTitle(), QStringLiteral("Список пользователей"));
-    QCOMPARE(anna.mainWindow()->pages()->tabText(groupSheet), QStringLiteral("Основная группа"));
+    QCOMPARE(anna.mainWindow()->talks()->caption(groupSheet), QStringLiteral("Основная группа"));
     QCOMPARE(anna.mainWindow()->statusPanels()->panelText(4), QStringLiteral("Автоответчик включён"));
     const QMap<QString, QString> inRussian = snapshot(anna);
     QCOMPARE(inRussian.keys(), inGerman.keys());
@@ -339,7 +339,7 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
     QCOMPARE(actions->action(QStringLiteral("actBtnLitleIcon"))->text(), QStringLiteral("Little icons"));
     QCOMPARE(actions->action(QStringLiteral("actHideProgramm"))->text(),
              QStringLiteral("Hide Program in Tray when minimize"));
-    QCOMPARE(anna.mainWindow()->pages()->tabText(groupSheet), QStringLiteral("Main group"));
+    QCOMPARE(anna.mainWindow()->talks()->caption(groupSheet), QStringLiteral("Main group"));
     boris.close();
     anna.close();
 }
@@ -428,7 +428,7 @@ void TestLanguages::movedProgramRestoresNothing()
     QVERIFY(anna.mainWindow()->languageMenu()->checkedFile().isEmpty());
     QVERIFY(Lng::CurrentFile().isEmpty());
     QCOMPARE(anna.userList()->windowTitle(), QStringLiteral("User list"));
-    QCOMPARE(anna.mainWindow()->pages()->tabText(0), QStringLiteral("All users"));
+    QCOMPARE(anna.mainWindow()->talks()->caption(0), QStringLiteral("All users"));
     anna.close();
 }
 

@@ -1,5 +1,7 @@
 #include "LngApply.h"
 
+#include "frConnectUserUn.h"
+
 #include "ConstUnit.h"
 #include "LngCatalogue.h"
 #include "LngUn.h"
@@ -62,6 +64,9 @@ void setCaption(QObject *object, const QString &caption, bool hasHint)
             const int index = tabs->indexOf(page);
             if (index >= 0)
                 tabs->setTabText(index, caption);
+            // History names the talk by its caption.
+            if (auto *talk = qobject_cast<TfrConnectUser *>(page))
+                talk->data().Caption = caption;
         }
     }
 }
@@ -207,7 +212,7 @@ void RefreshAfterLanguage(TPerixChatForm &window)
             if (!frame || (frame->data().kind != tkOwnGroup && frame->data().kind != tkMemberGroup))
                 continue;
             if (frame->data().PeerID == local->ID && frame->data().GroupID == group->Hint()) {
-                window.pages()->setTabText(sheet, group->caption());
+                talks->setCaption(sheet, group->caption());
                 break;
             }
         }

@@ -2,7 +2,6 @@
 
 #include "IPUn.h"
 
-#include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QVariant>
@@ -80,44 +79,45 @@ void UdpTransport::IdUDPServerUDPRead()
     m_readPending = false;
     QElapsedTimer batch;
     batch.start();
-    int read = 0;
-    while (m_server->hasPendingDatagrams()) {
+    // One byte more than the largest datagram we take: a read that fills it was too large.
+    QByteArray buffer(MaxDatagramSize + 1, Qt::Uninitialized);
+    for (int read = 0;; ++read) {
         if (!isOpen())
             return;
         if (read >= ReadBatchDatagrams || batch.elapsed() >= ReadBatchMs) {
             // The rest waits for the next turn of the event loop.
-            if (!m_readPending) {
+            if (!m_readPending && m_server->hasPendingDatagrams()) {
                 m_readPending = true;
                 QTimer::singleShot(0, this, &UdpTransport::IdUDPServerUDPRead);
             }
             return;
         }
-        ++read;
-        const qint64 size = m_server->pendingDatagramSize();
-        if (size > MaxDatagramSize) {
-            m_server->receiveDatagram(0); // too large for the receive buffer: dropped unseen
-            continue;
-        }
-        const QNetworkDatagram datagram = m_server->receiveDatagram(MaxDatagramSize);
-        if (!datagram.isValid())
-            continue;
+        // Read until the socket says there is nothing: only a read re-arms the socket's notifier, and
+        // a wake-up without a datagram (an ICMP error, say) must not leave it unarmed.
+        QHostAddress sender;
+        quint16 senderPort = 0;
+        const qint64 size = m_server->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
+        if (size < 0)
+            return;
+        if (size > MaxDatagramSize)
+            continue; // too large for the receive buffer: dropped unseen
         try {
-            echo(datagram);
-            Q_EMIT packetReceived(datagram.data());
+            const Packet text(buffer.constData(), size);
+            echo(text, sender, senderPort);
+            Q_EMIT packetReceived(text);
         } catch (...) {
         }
     }
 }
 
-void UdpTransport::echo(const QNetworkDatagram &datagram)
+void UdpTransport::echo(const Packet &text, const QHostAddress &sender, quint16 port)
 {
     // A datagram from the peer port itself comes from another receiving socket: echoing it would
     // start an endless exchange of echoes between the two.
-    if (datagram.senderPort() == m_config.port || datagram.senderPort() <= 0)
+    if (port == m_config.port || port == 0)
         return;
     if (!m_clock.isValid())
         m_clock.start();
-    const auto port = quint16(datagram.senderPort());
-    if (m_echoLimiter.allow(datagram.senderAddress(), port, m_clock.elapsed()))
-        m_server->writeDatagram(datagram.data(), datagram.senderAddress(), port);
+    if (m_echoLimiter.allow(sender, port, m_clock.elapsed()))
+        m_server->writeDatagram(text, sender, port);
 }

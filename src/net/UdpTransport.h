@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
-class QNetworkDatagram;
+class QHostAddress;
 class QUdpSocket;
 
 inline constexpr quint16 PeerPort = 54812;
@@ -45,7 +45,7 @@ public:
 
 private:
     void IdUDPServerUDPRead();
-    void echo(const QNetworkDatagram &datagram);
+    void echo(const Packet &text, const QHostAddress &sender, quint16 port);
 
     TransportConfig m_config;
     QUdpSocket *m_server;
