@@ -35,6 +35,23 @@ int TFileOfferList::count() const
     return int(m_offers.size());
 }
 
+std::optional<QByteArray> TFileHashCache::Find(const QString &path, qint64 size, qint64 modifiedMs) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_entries.constFind(path);
+    if (it == m_entries.constEnd() || it->size != size || it->modifiedMs != modifiedMs)
+        return std::nullopt;
+    return it->sha256;
+}
+
+void TFileHashCache::Store(const QString &path, qint64 size, qint64 modifiedMs, const QByteArray &sha256)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_entries.contains(path) && m_entries.size() >= MaxEntries)
+        m_entries.erase(m_entries.begin());
+    m_entries.insert(path, Entry{size, modifiedMs, sha256});
+}
+
 FileToVerdict TFileToGate::Accept(const TDataFileMessage &message, const QString &myId,
                                   const TFileOfferList &offers, qint64 nowMs)
 {

@@ -15,6 +15,26 @@ struct TFileOffer {
     bool isDir = false;
 };
 
+// Digests of offered files, good while their size and modification time stay as they were. They
+// spare the owner a hashing pass while it sends; a file changed behind them still fails the
+// requester's check, never passes it.
+class TFileHashCache {
+public:
+    static constexpr int MaxEntries = 4096;
+
+    std::optional<QByteArray> Find(const QString &path, qint64 size, qint64 modifiedMs) const;
+    void Store(const QString &path, qint64 size, qint64 modifiedMs, const QByteArray &sha256);
+
+private:
+    struct Entry {
+        qint64 size = 0;
+        qint64 modifiedMs = 0;
+        QByteArray sha256;
+    };
+    mutable QMutex m_mutex;
+    QHash<QString, Entry> m_entries;
+};
+
 // The owner's own list of what it offered. Only these are ever served, and only while they still
 // lead where they led when offered. Shared with the transfer threads, so every call locks.
 class TFileOfferList {
@@ -26,10 +46,12 @@ public:
     // The offer whose path is exactly this one.
     std::optional<TFileOffer> Find(const QString &path) const;
     int count() const;
+    TFileHashCache &hashes() { return m_hashes; }
 
 private:
     mutable QMutex m_mutex;
     QHash<QString, TFileOffer> m_offers;
+    TFileHashCache m_hashes;
 };
 
 class TDataFileMessage;

@@ -3,10 +3,12 @@
 #include "PacketTransport.h"
 #include "ProtocolClassUn.h"
 #include "SendMessageUn.h"
+#include "Sha256.h"
 #include "TransferPaths.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 TFileShare::TFileShare(PacketTransport *transport, std::function<TLocalIdentity()> identity, bool loopback,
@@ -19,12 +21,41 @@ TFileShare::TFileShare(PacketTransport *transport, std::function<TLocalIdentity(
     , m_engine(new TFileTransferEngine(&m_offers, &m_gate, this))
 {
     connect(m_engine, &TFileTransferEngine::refused, this, &TFileShare::notice);
+    m_hashing.setMaxThreadCount(1);
 }
 
 // The engine's threads use the offers and the gate: they stop first.
 TFileShare::~TFileShare()
 {
+    m_stopHashing->store(true);
+    m_hashing.clear();
+    m_hashing.waitForDone();
     m_engine->StopAll();
+}
+
+void TFileShare::hashInBackground(const QString &path)
+{
+    const std::optional<TFileOffer> offer = m_offers.Find(path);
+    if (!offer || offer->isDir)
+        return;
+    m_hashing.start([canonical = offer->canonical, cache = &m_offers.hashes(), stop = m_stopHashing] {
+        QFile file(canonical);
+        const QFileInfo before(canonical);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        TSha256 sha;
+        QByteArray buffer(1024 * 1024, Qt::Uninitialized);
+        qint64 n = 0;
+        while ((n = file.read(buffer.data(), buffer.size())) > 0) {
+            if (stop->load())
+                return;
+            sha.addData(QByteArrayView(buffer.constData(), n));
+        }
+        const QFileInfo after(canonical);
+        const qint64 modified = before.lastModified().toMSecsSinceEpoch();
+        if (n == 0 && after.size() == before.size() && after.lastModified().toMSecsSinceEpoch() == modified)
+            cache->Store(canonical, before.size(), modified, sha.result());
+    });
 }
 
 bool TFileShare::ensureListening()
@@ -43,8 +74,12 @@ bool TFileShare::ensureListening()
 int TFileShare::Offer(const QStringList &paths)
 {
     int taken = 0;
-    for (const QString &path : paths)
-        taken += m_offers.Add(path);
+    for (const QString &path : paths) {
+        if (m_offers.Add(path)) {
+            ++taken;
+            hashInBackground(path);
+        }
+    }
     if (taken > 0)
         ensureListening();
     return taken;

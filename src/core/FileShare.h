@@ -8,7 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <QThreadPool>
+
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class PacketTransport;
@@ -49,7 +53,8 @@ public:
     quint16 port() const { return m_port; }
 
     // The user sent a message with these references; from now on they are served to whoever asks
-    // with a FILETO. Starts serving on the TCP port on the first offer. The number of paths taken.
+    // with a FILETO. Starts serving on the TCP port on the first offer, and hashes offered files in
+    // the background. The number of paths taken.
     int Offer(const QStringList &paths);
 
     // A received FILETO: accepted only when SERVERID is my ID and it names one of my offers.
@@ -72,6 +77,7 @@ Q_SIGNALS:
 
 private:
     bool ensureListening();
+    void hashInBackground(const QString &path);
 
     PacketTransport *m_transport;
     std::function<TLocalIdentity()> m_identity;
@@ -80,6 +86,9 @@ private:
     TFileOfferList m_offers;
     TFileToGate m_gate;
     TFileTransferEngine *m_engine;
+    // Offered files are hashed one after the other while the peers decide whether to fetch them.
+    QThreadPool m_hashing;
+    std::shared_ptr<std::atomic<bool>> m_stopHashing = std::make_shared<std::atomic<bool>>(false);
 };
 
 // A foreign text cut to a length that fits a status line.

@@ -15,10 +15,18 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
 #include <deque>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 using namespace TransferWire;
 
@@ -42,7 +50,6 @@ struct TFileTransferEngine::Session {
 
 namespace {
 
-constexpr qint64 WriteHighWater = 1024 * 1024;
 constexpr int WaitSliceMs = 100;
 
 qint64 nowMs()
@@ -64,14 +71,17 @@ private:
     std::function<void(qintptr)> m_onIncoming;
 };
 
-// Blocking reads and writes on a socket owned by a transfer thread, each wait short enough that a
-// cancel is seen at once, and a peer that stays silent too long ends the connection.
+// Blocking reads and writes on the descriptor of a connected socket owned by a transfer thread.
+// The bytes go straight between the kernel and the caller's buffer: a socket object's own buffers
+// would add a copy and an allocation per chunk, which at loopback speed cost more than the copy
+// itself. Each wait is a short slice that looks at the cancel flag, and a peer silent for too long
+// ends the connection.
 class Channel {
 public:
     enum class Status { Ok, Cancelled, Closed, TimedOut, Protocol };
 
-    Channel(QTcpSocket &socket, const std::atomic<bool> &cancel)
-        : m_socket(socket)
+    Channel(qintptr descriptor, const std::atomic<bool> &cancel)
+        : m_fd(int(descriptor))
         , m_cancel(cancel)
     {}
 
@@ -107,22 +117,16 @@ public:
         while (got < size) {
             if (m_cancel.load())
                 return fail(Status::Cancelled);
-            const qint64 n = m_socket.read(data + got, size - got);
-            if (n < 0)
-                return fail(Status::Closed);
+            const ssize_t n = ::recv(m_fd, data + got, size_t(size - got), 0);
             if (n > 0) {
                 got += n;
                 idle.restart();
                 continue;
             }
-            if (m_socket.state() != QAbstractSocket::ConnectedState && m_socket.bytesAvailable() == 0)
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
                 return fail(Status::Closed);
-            if (!m_socket.waitForReadyRead(WaitSliceMs)) {
-                if (m_socket.error() != QAbstractSocket::SocketTimeoutError && m_socket.bytesAvailable() == 0)
-                    return fail(Status::Closed);
-                if (idle.elapsed() > TFileTransferEngine::IdleTimeoutMs)
-                    return fail(Status::TimedOut);
-            }
+            if (!waitFor(POLLIN, idle))
+                return false;
         }
         return true;
     }
@@ -156,40 +160,41 @@ public:
 
     bool write(QByteArrayView data)
     {
-        if (m_cancel.load())
-            return fail(Status::Cancelled);
-        if (m_socket.state() != QAbstractSocket::ConnectedState)
-            return fail(Status::Closed);
-        if (m_socket.write(data.data(), data.size()) != data.size())
-            return fail(Status::Closed);
-        m_socket.flush();
-        return waitBelow(WriteHighWater);
-    }
-
-    bool drain() { return waitBelow(1); }
-
-private:
-    bool waitBelow(qint64 limit)
-    {
+        qint64 sent = 0;
         QElapsedTimer idle;
         idle.start();
-        while (m_socket.bytesToWrite() >= limit) {
+        while (sent < data.size()) {
             if (m_cancel.load())
                 return fail(Status::Cancelled);
-            const qint64 before = m_socket.bytesToWrite();
-            if (!m_socket.waitForBytesWritten(WaitSliceMs)) {
-                if (m_socket.state() != QAbstractSocket::ConnectedState)
-                    return fail(Status::Closed);
-                if (idle.elapsed() > TFileTransferEngine::IdleTimeoutMs)
-                    return fail(Status::TimedOut);
-            }
-            if (m_socket.bytesToWrite() < before)
+            const ssize_t n = ::send(m_fd, data.data() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += n;
                 idle.restart();
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return fail(Status::Closed);
+            if (!waitFor(POLLOUT, idle))
+                return false;
         }
         return true;
     }
 
-    QTcpSocket &m_socket;
+private:
+    bool waitFor(short events, const QElapsedTimer &idle)
+    {
+        pollfd p{m_fd, events, 0};
+        const int r = ::poll(&p, 1, WaitSliceMs);
+        if (r < 0 && errno != EINTR)
+            return fail(Status::Closed);
+        if (r > 0 && (p.revents & (POLLERR | POLLNVAL)))
+            return fail(Status::Closed);
+        if (r == 0 && idle.elapsed() > TFileTransferEngine::IdleTimeoutMs)
+            return fail(Status::TimedOut);
+        return true;
+    }
+
+    int m_fd;
     const std::atomic<bool> &m_cancel;
     Status m_status = Status::Ok;
 };
@@ -269,7 +274,7 @@ public:
             finish(TransferState::Failed, socket.errorString());
             return;
         }
-        Channel channel(socket, m_shared->cancel);
+        Channel channel(socket.socketDescriptor(), m_shared->cancel);
         const QString peer = socket.peerAddress().toString();
         FrameType type = Request;
         QByteArray payload;
@@ -289,7 +294,6 @@ public:
                 notice(QStringLiteral("Refused the request of %1 for \"%2\": %3")
                            .arg(peer, request->path, reason));
             channel.write(Frame(Refused, EncodeRefused(reason)));
-            channel.drain();
             finish(TransferState::Failed, reason);
             return;
         }
@@ -299,7 +303,6 @@ public:
             notice(
                 QStringLiteral("Refused the request of %1 for \"%2\": %3").arg(peer, request->path, reason));
             channel.write(Frame(Refused, EncodeRefused(reason)));
-            channel.drain();
             finish(TransferState::Failed, reason);
             return;
         }
@@ -353,7 +356,7 @@ private:
     void serve(Channel &channel, const TFileOffer &offer, const TManifest &manifest)
     {
         QByteArray payload;
-        QByteArray buffer(DataChunk, Qt::Uninitialized);
+        QByteArray buffer(DataChunk + HeaderSize, Qt::Uninitialized);
         FrameType type = Get;
         for (;;) {
             if (!channel.readControl({Get, Done}, &type, &payload)) {
@@ -363,7 +366,6 @@ private:
                 return;
             }
             if (type == Done) {
-                channel.drain();
                 finish(TransferState::Done, QString());
                 return;
             }
@@ -399,8 +401,13 @@ private:
     bool sendFile(Channel &channel, QFile &file, const TManifestEntry &entry, qint64 offset,
                   QByteArray &buffer)
     {
+        const QFileInfo info(file.fileName());
+        const qint64 modified = info.lastModified().toMSecsSinceEpoch();
+        const std::optional<QByteArray> known =
+            info.size() == entry.size ? m_offers->hashes().Find(info.filePath(), entry.size, modified)
+                                      : std::nullopt;
         TSha256 sha;
-        if (offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel))
+        if (!known && offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel))
             return false;
         if (!file.seek(offset))
             return false;
@@ -409,13 +416,18 @@ private:
         QElapsedTimer clock;
         clock.start();
         qint64 sent = 0;
+        // The header goes in front of the bytes in the same buffer: one send per chunk.
+        char *const bytes = buffer.data() + HeaderSize;
+        const qint64 room = buffer.size() - HeaderSize;
         while (left > 0) {
-            const qint64 n = file.read(buffer.data(), std::min<qint64>(left, buffer.size()));
+            const qint64 n = file.read(bytes, std::min<qint64>(left, room));
             if (n <= 0)
                 break;
-            sha.addData(QByteArrayView(buffer.constData(), n));
-            if (!channel.write(FrameHeader(Data, quint32(n))) ||
-                !channel.write(QByteArrayView(buffer.constData(), n)))
+            if (!known)
+                sha.addData(QByteArrayView(bytes, n));
+            const QByteArray header = FrameHeader(Data, quint32(n));
+            std::copy(header.cbegin(), header.cend(), buffer.data());
+            if (!channel.write(QByteArrayView(buffer.constData(), n + HeaderSize)))
                 return false;
             left -= n;
             sent += n;
@@ -426,7 +438,10 @@ private:
                     return channel.fail(Channel::Status::Cancelled);
             }
         }
-        return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, sha.result()})));
+        const QByteArray digest = known ? *known : sha.result();
+        if (!known && left == 0)
+            m_offers->hashes().Store(info.filePath(), entry.size, modified, digest);
+        return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, digest})));
     }
 
     void notice(const QString &text) { m_reports.notice(text); }
@@ -437,6 +452,91 @@ private:
     TFileToGate *m_gate;
     std::shared_ptr<TFileTransferEngine::Shared> m_shared;
     const std::atomic<qint64> &m_rateLimit;
+};
+
+// Hashes what the receiving thread hands it in a thread of its own, so that checking the content
+// overlaps with receiving and writing it. The chunks live in a few buffers made once, so memory
+// stays flat and nothing is allocated per chunk.
+class BackgroundHash {
+public:
+    static constexpr int BufferCount = 6;
+
+    BackgroundHash()
+        : m_thread([this] { work(); })
+    {
+        for (int i = 0; i < BufferCount; ++i) {
+            m_buffers[i] = QByteArray(MaxDataPayload, Qt::Uninitialized);
+            m_free.push_back(m_buffers[i].data());
+        }
+    }
+    ~BackgroundHash()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    // Only while nothing is queued.
+    TSha256 &direct() { return m_sha; }
+    char *acquire()
+    {
+        std::unique_lock lock(m_mutex);
+        m_room.wait(lock, [this] { return !m_free.empty(); });
+        char *buffer = m_free.back();
+        m_free.pop_back();
+        return buffer;
+    }
+    void release(char *buffer)
+    {
+        std::lock_guard lock(m_mutex);
+        m_free.push_back(buffer);
+        m_room.notify_all();
+    }
+    void submit(char *buffer, qsizetype size)
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.emplace_back(buffer, size);
+        m_wake.notify_one();
+    }
+    QByteArray result()
+    {
+        std::unique_lock lock(m_mutex);
+        m_room.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+        return m_sha.result();
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;
+            const auto [buffer, size] = m_queue.front();
+            m_queue.pop_front();
+            m_busy = true;
+            lock.unlock();
+            m_sha.addData(QByteArrayView(buffer, size));
+            lock.lock();
+            m_busy = false;
+            m_free.push_back(buffer);
+            m_room.notify_all();
+        }
+    }
+
+    TSha256 m_sha;
+    QByteArray m_buffers[BufferCount];
+    std::vector<char *> m_free;
+    std::deque<std::pair<char *, qsizetype>> m_queue;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_room;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::thread m_thread;
 };
 
 // ---- The requester's side ----
@@ -453,7 +553,6 @@ public:
     Outcome run()
     {
         QTcpSocket socket;
-        socket.setReadBufferSize(2 * MaxDataPayload);
         const QHostAddress local(m_request.clientIp);
         if (!local.isNull())
             socket.bind(local, 0);
@@ -469,7 +568,7 @@ public:
                     TransferState::Failed,
                     QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
         }
-        Channel channel(socket, m_shared->cancel);
+        Channel channel(socket.socketDescriptor(), m_shared->cancel);
         if (!channel.write(Frame(
                 Request, EncodeRequest({Version, m_request.path, m_request.clientId, m_request.number}))))
             return channelEnd(channel);
@@ -543,7 +642,6 @@ private:
                 m_completed.insert(entry.relative);
         }
         channel.write(Frame(Done, {}));
-        channel.drain();
         if (!skipped.isEmpty())
             return end(TransferState::Failed, QStringLiteral("The owner did not send %1 file(s): %2")
                                                   .arg(skipped.size())
@@ -577,7 +675,8 @@ private:
             file.resize(0);
             offset = 0;
         }
-        TSha256 sha;
+        BackgroundHash hash;
+        TSha256 &sha = hash.direct();
         if (offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel)) {
             if (m_shared->cancel.load()) {
                 channel.fail(Channel::Status::Cancelled);
@@ -606,13 +705,17 @@ private:
                     channel.fail(Channel::Status::Protocol);
                     return FileResult::ChannelFailed;
                 }
-                if (!channel.readExact(buffer.data(), length))
+                char *chunk = hash.acquire();
+                if (!channel.readExact(chunk, length)) {
+                    hash.release(chunk);
                     return FileResult::ChannelFailed;
-                if (file.write(buffer.constData(), length) != length) {
+                }
+                if (file.write(chunk, length) != length) {
+                    hash.release(chunk);
                     *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
                     return FileResult::Failed;
                 }
-                sha.addData(QByteArrayView(buffer.constData(), length));
+                hash.submit(chunk, length);
                 received += length;
                 m_shared->done.fetch_add(length);
                 continue;
@@ -640,7 +743,7 @@ private:
                 return FileResult::Failed;
             }
             file.close();
-            if (fileEnd->size != entry.size || received != entry.size || fileEnd->sha256 != sha.result()) {
+            if (fileEnd->size != entry.size || received != entry.size || fileEnd->sha256 != hash.result()) {
                 // The bytes here are not the owner's: none of them can be trusted for a resume.
                 QFile::remove(part);
                 *error = QStringLiteral("The content check (SHA-256) of %1 failed; the data was discarded")
