@@ -12,6 +12,7 @@
 class QTabWidget;
 class QTimer;
 class QToolBar;
+class TFileOfferCommands;
 class TFileRecordList;
 class TMainMenus;
 class TStatusPanels;
@@ -39,6 +40,9 @@ public:
     TMainMenus *menus() const { return m_menus; }
     TStatusPanels *statusPanels() const { return m_statusBar; }
     TTrayIcon *trayIcon() const { return m_tray; }
+    TFileOfferCommands *fileCommands() const { return m_fileCommands; }
+    // Closes without asking anything: running transfers simply stop.
+    void CloseQuietly();
 
     // Docks one of the two toolbars at the top or the bottom; any other toolbar or area is refused.
     bool DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area);
@@ -78,6 +82,7 @@ public:
     void SaveTalkHistory(int sheet) override;
     void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name) override;
     void AutoReply(int sheet) override;
+    void FilesOffered(const QStringList &paths) override;
 
 Q_SIGNALS:
     // Emitted once, after the closing steps, when the window has closed.
@@ -120,4 +125,6 @@ private:
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;
     bool m_closed = false;
+    bool m_quietClose = false;
+    TFileOfferCommands *m_fileCommands = nullptr;
 };

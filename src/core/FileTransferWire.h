@@ -18,7 +18,7 @@ inline constexpr int HeaderSize = 5;
 inline constexpr quint32 MaxRequestPayload = 64 * 1024;
 inline constexpr quint32 MaxControlPayload = 16 * 1024 * 1024;
 inline constexpr quint32 MaxDataPayload = 1024 * 1024;
-inline constexpr int DataChunk = 256 * 1024;
+inline constexpr int DataChunk = 1024 * 1024 - HeaderSize;
 
 enum FrameType : quint8 {
     Request = 1,  // requester: {v, path, client, number}
