@@ -200,7 +200,7 @@ void TPerixChatForm::FormCreate()
     talkActions.bigIcon = action("actBtnBigIcon");
     talkActions.answeringMachine = action("actAnsweringMachine");
     auto *transfers =
-        new QAction(ToolbarIcon(QStringLiteral("get-file"), 16),
+        new QAction(ToolbarIcon(QStringLiteral("get-file"), 32),
                     Lng::Caption(QStringLiteral("actFileTransfers"), QStringLiteral("File transfers")), this);
     transfers->setObjectName(QStringLiteral("actFileTransfers"));
     talkActions.sendCommands = {action("actSendMessage"),   nullptr,  action("actSelectImageMood"),

@@ -2,6 +2,7 @@
 
 #include "FileShare.h"
 #include "LngUn.h"
+#include "PeerText.h"
 #include "ShellOpen.h"
 
 #include <QHBoxLayout>
@@ -175,7 +176,7 @@ void TfmFileTransfers::refresh(int id)
                   (info->direction == TransferDirection::Send ? QStringLiteral("↑ ") : QStringLiteral("↓ ")) +
                       info->name);
     item->setToolTip(ColName, info->target.toHtmlEscaped());
-    item->setText(ColPeer, ShortForNotice(info->peer, 60));
+    item->setText(ColPeer, PeerText::name(ShortForNotice(info->peer, 60)));
     const bool running = info->state == TransferState::Connecting || info->state == TransferState::Running;
     item->setText(ColSpeed, running ? FormatSpeed(info->speed) : QString());
     item->setText(ColTimeLeft, running ? FormatTimeLeft(info->secondsLeft) : QString());

@@ -188,10 +188,10 @@ void TFileOfferCommands::confirm(const PendingOffer &offer)
     const std::optional<TFileConfirmation> answer = TfmInformation::ConfirmFiles(
         m_context.window, rows, offer.picture, offer.ip, offer.name, defaultFolder());
     if (self && answer)
-        Fetch(answer->records, answer->folder);
+        Fetch(answer->records, answer->folder, offer.name);
 }
 
-int TFileOfferCommands::Fetch(const QList<int> &records, const QString &folder)
+int TFileOfferCommands::Fetch(const QList<int> &records, const QString &folder, const QString &ownerName)
 {
     int started = 0;
     for (const int index : records) {
@@ -220,10 +220,11 @@ int TFileOfferCommands::Fetch(const QList<int> &records, const QString &folder)
             else
                 continue;
         }
-        const QString ownerName = record->OwnerIP;
-        started +=
-            m_share->Request(TOfferedFile{index, record->Path, record->OwnerID, record->OwnerIP, ownerName},
-                             folder, choice) > 0;
+        const QString peer = ownerName.isEmpty() || ownerName == record->OwnerIP
+                                 ? record->OwnerIP
+                                 : QStringLiteral("%1 (%2)").arg(ownerName, record->OwnerIP);
+        started += m_share->Request(TOfferedFile{index, record->Path, record->OwnerID, record->OwnerIP, peer},
+                                    folder, choice) > 0;
     }
     return started;
 }

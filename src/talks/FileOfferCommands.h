@@ -69,7 +69,7 @@ public:
     // Places one reference per path in the input editor of the active talk.
     void InsertReferences(const QStringList &paths);
     // Requests the records into the folder, asking about what is there already. Transfers started.
-    int Fetch(const QList<int> &records, const QString &folder);
+    int Fetch(const QList<int> &records, const QString &folder, const QString &ownerName = QString());
     // True when the program may close: no transfer runs, or the user agreed to stop them.
     bool ConfirmClose(QWidget *parent);
     void StopAll();
