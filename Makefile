@@ -5,7 +5,7 @@ ARGS ?=
 FUZZ_SECONDS ?= 30
 
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
-            libgl-dev libxkbcommon-dev unrtf
+            libgl-dev libxkbcommon-dev unrtf libssl-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
 
@@ -46,6 +46,7 @@ bench: build
 	./$(BUILD)/bench/bench_transcript
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_discovery
 	./$(BUILD)/bench/bench_animations
+	./$(BUILD)/bench/bench_transfer
 
 format:
 	cmake --build $(BUILD) --target format

@@ -18,6 +18,8 @@ AppContext AppContext::fromOptions(const StartOptions &options)
     } else {
         context.paths.dataDir = QDir(options.dataDir).absolutePath();
     }
+    if (options.transferPort != 0)
+        context.transport.transferPort = options.transferPort;
     return context;
 }
 

@@ -19,6 +19,10 @@ struct Parser {
         QStringLiteral("Folder with History, Lng, Sound and help (default: History in the user's "
                        "data folder; Lng, Sound and help next to the program, then there)."),
         QStringLiteral("DIR")};
+    QCommandLineOption transferPort{
+        QStringLiteral("transfer-port"),
+        QStringLiteral("TCP port for file transfers (default 54812); every copy must use the same."),
+        QStringLiteral("PORT")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
     Parser()
@@ -28,6 +32,7 @@ struct Parser {
         parser.addOption(loopback);
         parser.addOption(settings);
         parser.addOption(dataDir);
+        parser.addOption(transferPort);
         parser.addOption(help);
     }
 };
@@ -50,6 +55,14 @@ StartOptions ParseCommandLine(const QStringList &arguments)
     options.settingsFile = p.parser.value(p.settings);
     options.dataDir = p.parser.value(p.dataDir);
     options.showHelp = p.parser.isSet(p.help);
+    if (p.parser.isSet(p.transferPort)) {
+        bool ok = false;
+        const uint port = p.parser.value(p.transferPort).toUInt(&ok);
+        if (!ok || port == 0 || port > 65535)
+            options.error = QStringLiteral("Bad transfer port: %1").arg(p.parser.value(p.transferPort));
+        else
+            options.transferPort = quint16(port);
+    }
     return options;
 }
 

@@ -7,6 +7,7 @@ struct StartOptions {
     bool loopback = false;
     QString settingsFile;
     QString dataDir;
+    quint16 transferPort = 0; // 0: the default
     bool showHelp = false;
     // Not empty when the command line could not be understood.
     QString error;

@@ -53,5 +53,5 @@ void TPerixChatProgram::start()
 void TPerixChatProgram::close()
 {
     if (m_mainWindow)
-        m_mainWindow->close();
+        m_mainWindow->CloseQuietly();
 }

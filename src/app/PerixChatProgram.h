@@ -21,7 +21,7 @@ public:
 
     // Creates the main window, then the user list (which announces the user), then shows the main window.
     void start();
-    // Closes the main window through its close box path.
+    // Closes the main window through its close box path, without questions (termination signals).
     void close();
 
     TPerixChatForm *mainWindow() const { return m_mainWindow.get(); }

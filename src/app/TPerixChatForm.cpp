@@ -1,9 +1,11 @@
 #include "TPerixChatForm.h"
 
 #include "ConstUnit.h"
+#include "FileOfferCommands.h"
 #include "FileRecords.h"
 #include "LngApply.h"
 #include "LngMenu.h"
+#include "LngUn.h"
 #include "MainActionList.h"
 #include "MainAutoReply.h"
 #include "MainHistory.h"
@@ -218,12 +220,24 @@ void TPerixChatForm::FormCreate()
     talkActions.showPicture = action("actShowPictureWhenMessage");
     talkActions.bigIcon = action("actBtnBigIcon");
     talkActions.answeringMachine = action("actAnsweringMachine");
-    talkActions.sendCommands = {action("actSendMessage"),   nullptr, action("actSelectImageMood"),
-                                action("actSelectGifMood"), nullptr, action("actInsertFile"),
-                                action("actInsertFolder")};
-    // Placing files and folders is not offered.
-    action("actInsertFile")->setVisible(false);
-    action("actInsertFolder")->setVisible(false);
+    auto *transfers =
+        new QAction(ToolbarIcon(QStringLiteral("get-file"), 32),
+                    Lng::Caption(QStringLiteral("actFileTransfers"), QStringLiteral("File transfers")), this);
+    transfers->setObjectName(QStringLiteral("actFileTransfers"));
+    talkActions.sendCommands = {action("actSendMessage"),   nullptr,  action("actSelectImageMood"),
+                                action("actSelectGifMood"), nullptr,  action("actInsertFile"),
+                                action("actInsertFolder"),  transfers};
+    m_fileCommands = new TFileOfferCommands(
+        {this, m_pcMain, m_talks, m_rvStyle, m_files.get(), m_statusBar, m_transport,
+         [this] {
+             const RUserID *me = m_userList ? m_userList->GetPeer(0) : nullptr;
+             return me ? TLocalIdentity{me->ID, me->IP} : TLocalIdentity{};
+         },
+         m_context.transport.loopback, m_context.transport.transferPort, action("actInsertFile"),
+         action("actInsertFolder"), action("actOpenFileOrFolder"), action("actSaveAsFileOrFolder"),
+         action("actGetFileOrFolder"), transfers},
+        this);
+    m_fileCommands->attachDispatcher(m_dispatcher);
     m_talks->setActions(talkActions);
     m_talks->attachDispatcher(m_dispatcher);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
@@ -384,8 +398,18 @@ void TPerixChatForm::ShowFromSecondInstance()
     restoreFromTray();
 }
 
+void TPerixChatForm::CloseQuietly()
+{
+    m_quietClose = true;
+    close();
+}
+
 void TPerixChatForm::closeEvent(QCloseEvent *event)
 {
+    if (!m_closed && !m_quietClose && m_fileCommands && !m_fileCommands->ConfirmClose(this)) {
+        event->ignore();
+        return;
+    }
     FormCloseQuery();
     event->accept();
     Q_EMIT closed();
@@ -407,6 +431,7 @@ void TPerixChatForm::FormCloseQuery()
     if (m_userList)
         m_userList->StoreGroups();
     storeSettings();
+    m_fileCommands->StopAll();
     SetTransportOpen(false);
     m_tray->setEnabled(false);
     m_tray->hideIcon();
@@ -531,8 +556,16 @@ void TPerixChatForm::SaveTalkHistory(int sheet)
         m_history->SaveTalk(sheet, m_closed);
 }
 
-void TPerixChatForm::OfferFiles(const QStringList &, int, const QString &, const QString &)
-{}
+void TPerixChatForm::OfferFiles(const QStringList &records, int picture, const QString &ip,
+                                const QString &name)
+{
+    m_fileCommands->OfferFiles(records, picture, ip, name);
+}
+
+void TPerixChatForm::FilesOffered(const QStringList &paths)
+{
+    m_fileCommands->FilesOffered(paths);
+}
 
 void TPerixChatForm::AutoReply(int sheet)
 {

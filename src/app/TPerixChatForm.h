@@ -14,6 +14,7 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 class TEventSounds;
+class TFileOfferCommands;
 class TFileRecordList;
 class TMainAutoReply;
 class TMainHistory;
@@ -50,6 +51,9 @@ public:
     TMainHistory *history() const { return m_history; }
     TLngMenu *languageMenu() const { return m_lngMenu; }
     TEventSounds *eventSounds() const { return m_sounds; }
+    TFileOfferCommands *fileCommands() const { return m_fileCommands; }
+    // Closes without asking anything: running transfers simply stop.
+    void CloseQuietly();
 
     // Docks one of the two toolbars at the top or the bottom; any other toolbar or area is refused.
     bool DockToolbar(QToolBar *toolbar, Qt::ToolBarArea area);
@@ -91,6 +95,7 @@ public:
     void SaveTalkHistory(int sheet) override;
     void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name) override;
     void AutoReply(int sheet) override;
+    void FilesOffered(const QStringList &paths) override;
 
 Q_SIGNALS:
     // Emitted once, after the closing steps, when the window has closed.
@@ -138,4 +143,6 @@ private:
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;
     bool m_closed = false;
+    bool m_quietClose = false;
+    TFileOfferCommands *m_fileCommands = nullptr;
 };

@@ -9,6 +9,11 @@ class MessageBox {
 public:
     static void error(QWidget *parent, const QString &text);
     static void information(QWidget *parent, const QString &text);
+    // A question with buttons of its own; the index of the button pressed, the last one (the
+    // escape button) when the box is closed.
+    static int choose(QWidget *parent, const QString &text, const QStringList &buttons);
+    // Test hook for choose(): while set (0 or more), boxes are recorded and answered with this index.
+    static void setNextChoice(int index);
 
     // Test hook: while set, no box is shown; each box is only recorded and answered with the given button.
     static void setAutoAnswer(QMessageBox::StandardButton answer);

@@ -20,6 +20,8 @@ struct TransportConfig {
     // Local address 127.0.0.1 and broadcast 127.255.255.255, so that copies on one machine hear each other.
     bool loopback = false;
     quint16 port = PeerPort;
+    // File contents go over TCP on this port; every copy of a network must use the same.
+    quint16 transferPort = PeerPort;
 };
 
 // The two UDP endpoints: IdUDPServer receives on the peer port of every interface and echoes each

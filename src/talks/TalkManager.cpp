@@ -1,6 +1,7 @@
 #include "TalkManager.h"
 
 #include "ConstUnit.h"
+#include "FileOfferCommands.h"
 #include "FileRecords.h"
 #include "MessageBox.h"
 #include "PacketDispatcher.h"
@@ -265,6 +266,7 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
     if (editor->isReadOnly() && !fromAutoReply)
         return false;
     const QString body = EncodeMessageText(editor->document(), me->ID, me->IP);
+    const QStringList offered = EditorFilePaths(editor->document());
     const WireIdentity wire = localWire();
     const TalkData &data = talk->data();
     const GroupTalkWire group{data.GroupID, data.PeerID,      data.PeerIP,
@@ -288,6 +290,8 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
         break;
     }
     const bool sent = packet.isEmpty() || send(packet, true);
+    if (sent && !packet.isEmpty() && !offered.isEmpty() && m_hooks)
+        m_hooks->FilesOffered(offered);
     editor->clear();
     editor->setCurrentCharFormat(m_style ? m_style->charFormat(0) : QTextCharFormat());
     return sent;

@@ -37,6 +37,8 @@ public:
     // A message from another user carried file references (record indexes as text).
     virtual void OfferFiles(const QStringList &records, int picture, const QString &ip,
                             const QString &name) = 0;
+    // The user sent a message holding references to these files and folders.
+    virtual void FilesOffered(const QStringList &paths) { Q_UNUSED(paths); }
     // A private message without the auto-reply marker arrived in that talk.
     virtual void AutoReply(int sheet) = 0;
 };

@@ -35,6 +35,10 @@ TfmInformation::TfmInformation(Page page, const QString &text, QWidget *parent)
     , m_notShowAgain(new QCheckBox(ConstUnit::text(Text::NotShowAgain), this))
 {
     setObjectName(QStringLiteral("fmInformation"));
+    if (page == FilesPage) {
+        buildFilesPage();
+        return;
+    }
     const QString headerText = ConstUnit::text(page == GroupClosedPage ? Text::CloseTalkInformation
                                                                        : Text::CloseTalkPrivateInformation);
     setWindowTitle(headerText);

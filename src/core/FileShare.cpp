@@ -1,0 +1,176 @@
+#include "FileShare.h"
+
+#include "PacketTransport.h"
+#include "ProtocolClassUn.h"
+#include "SendMessageUn.h"
+#include "Sha256.h"
+#include "TransferPaths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TFileShare::TFileShare(PacketTransport *transport, std::function<TLocalIdentity()> identity, bool loopback,
+                       quint16 port, QObject *parent)
+    : QObject(parent)
+    , m_transport(transport)
+    , m_identity(std::move(identity))
+    , m_loopback(loopback)
+    , m_port(port)
+    , m_engine(new TFileTransferEngine(&m_offers, &m_gate, this))
+{
+    connect(m_engine, &TFileTransferEngine::refused, this, &TFileShare::notice);
+    m_hashing.setMaxThreadCount(1);
+}
+
+// The engine's threads use the offers and the gate: they stop first.
+TFileShare::~TFileShare()
+{
+    m_stopHashing->store(true);
+    m_hashing.clear();
+    m_hashing.waitForDone();
+    m_engine->StopAll();
+}
+
+void TFileShare::hashInBackground(const QString &path)
+{
+    const std::optional<TFileOffer> offer = m_offers.Find(path);
+    if (!offer || offer->isDir)
+        return;
+    m_hashing.start([canonical = offer->canonical, cache = &m_offers.hashes(), stop = m_stopHashing] {
+        QFile file(canonical);
+        const QFileInfo before(canonical);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        TSha256 sha;
+        QByteArray buffer(1024 * 1024, Qt::Uninitialized);
+        qint64 n = 0;
+        while ((n = file.read(buffer.data(), buffer.size())) > 0) {
+            if (stop->load())
+                return;
+            sha.addData(QByteArrayView(buffer.constData(), n));
+        }
+        const QFileInfo after(canonical);
+        const qint64 modified = before.lastModified().toMSecsSinceEpoch();
+        if (n == 0 && after.size() == before.size() && after.lastModified().toMSecsSinceEpoch() == modified)
+            cache->Store(canonical, before.size(), modified, sha.result());
+    });
+}
+
+bool TFileShare::ensureListening()
+{
+    if (m_engine->isListening())
+        return true;
+    // Loopback copies serve loopback only: nothing of theirs is reachable from outside.
+    if (m_engine->Listen(
+            m_loopback ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(QHostAddress::AnyIPv4), m_port))
+        return true;
+    Q_EMIT notice(
+        QStringLiteral("Cannot serve files on TCP port %1: %2").arg(m_port).arg(m_engine->listenError()));
+    return false;
+}
+
+int TFileShare::Offer(const QStringList &paths)
+{
+    int taken = 0;
+    for (const QString &path : paths) {
+        if (m_offers.Add(path)) {
+            ++taken;
+            hashInBackground(path);
+        }
+    }
+    if (taken > 0)
+        ensureListening();
+    return taken;
+}
+
+void TFileShare::ProcessFileTo(const Packet &packet)
+{
+    const TDataFileMessage message(packet);
+    const TLocalIdentity me = m_identity ? m_identity() : TLocalIdentity{};
+    const FileToVerdict verdict =
+        m_gate.Accept(message, me.id, m_offers, QDateTime::currentMSecsSinceEpoch());
+    if (verdict == FileToVerdict::Refused)
+        Q_EMIT notice(
+            QStringLiteral("Refused the request of %1 for \"%2\": it was not offered")
+                .arg(ShortForNotice(message.GetClientIP(), 40), ShortForNotice(message.GetFileName())));
+}
+
+bool TFileShare::TargetExists(const QString &saveDir, const QString &ownerPath)
+{
+    const QString name = TransferPath::LocalName(ownerPath);
+    const QDir dir(saveDir);
+    return QFileInfo::exists(dir.filePath(name)) || QFileInfo(dir.filePath(name)).isSymLink();
+}
+
+int TFileShare::Request(const TOfferedFile &file, const QString &saveDir,
+                        std::optional<ExistingChoice> choice)
+{
+    const TLocalIdentity me = m_identity ? m_identity() : TLocalIdentity{};
+    const QString folder = saveDir.trimmed();
+    if (me.id.isEmpty() || folder.isEmpty() || file.path.isEmpty())
+        return -1;
+    if (!QFileInfo(folder).isDir() && !(QDir::isAbsolutePath(folder) && QDir().mkpath(folder))) {
+        Q_EMIT notice(QStringLiteral("Cannot save into \"%1\"").arg(ShortForNotice(folder)));
+        return -1;
+    }
+    TReceiveRequest request;
+    request.localName = TransferPath::LocalName(file.path);
+    if (TargetExists(folder, file.path)) {
+        if (!choice)
+            return -1;
+        if (*choice == ExistingChoice::Replace)
+            request.replace = true;
+        else
+            request.localName = TransferPath::FreeName(folder, request.localName);
+        if (request.localName.isEmpty())
+            return -1;
+    }
+    if (!m_transport->SendPacket(
+            BuildFileToPacket(file.number, file.path, file.ownerId, file.ownerIp, me.id, me.ip))) {
+        Q_EMIT notice(
+            QStringLiteral("The request for \"%1\" could not be sent").arg(ShortForNotice(file.path)));
+        return -1;
+    }
+    request.serverId = file.ownerId;
+    request.serverIp = file.ownerIp;
+    request.port = m_port;
+    request.clientIp = me.ip;
+    request.clientId = me.id;
+    request.path = file.path;
+    request.number = QString::number(file.number);
+    request.saveDir = folder;
+    request.peerName = file.ownerName;
+    return m_engine->Receive(request);
+}
+
+bool TFileShare::Retry(int id)
+{
+    const std::optional<TReceiveRequest> request = m_engine->request(id);
+    const std::optional<TTransferInfo> info = m_engine->info(id);
+    if (!request || !info ||
+        (info->state != TransferState::Failed && info->state != TransferState::Cancelled))
+        return false;
+    if (!m_transport->SendPacket(BuildFileToPacket(request->number.toInt(), request->path, request->serverId,
+                                                   request->serverIp, request->clientId, request->clientIp)))
+        return false;
+    return m_engine->Retry(id);
+}
+
+bool TFileShare::Cancel(int id)
+{
+    return m_engine->Cancel(id);
+}
+
+QString ShortForNotice(const QString &text, int maxLength)
+{
+    QString simple = text;
+    for (QChar &c : simple) {
+        if (c.unicode() < 0x20 || c.category() == QChar::Other_Format)
+            c = u' ';
+    }
+    if (simple.size() <= maxLength)
+        return simple;
+    return simple.left(maxLength / 2 - 1) + QStringLiteral("…") + simple.right(maxLength / 2 - 1);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "FileOffers.h"
+#include "FileTransferEngine.h"
+#include "ProtocolUn.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <QThreadPool>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class PacketTransport;
+
+// The local user's ID and IP as entry 0 of the user list has them.
+struct TLocalIdentity {
+    QString id;
+    QString ip;
+};
+
+// A received reference the user asked to fetch.
+struct TOfferedFile {
+    int number = -1; // the record's index: NOMBERFILE
+    QString path;
+    QString ownerId;
+    QString ownerIp;
+    QString ownerName;
+};
+
+// What to do when the file or folder is in the "Save to:" folder already.
+enum class ExistingChoice { Replace, KeepBoth };
+
+// Offers and requests of files: the owner's offers list, FILETO acceptance, and the transfers. The
+// FILETO stays the request on the peer port; the content goes over TCP, by the requester's
+// connection right after its FILETO.
+class TFileShare : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 DefaultPort = 54812;
+
+    TFileShare(PacketTransport *transport, std::function<TLocalIdentity()> identity, bool loopback,
+               quint16 port, QObject *parent = nullptr);
+    ~TFileShare() override;
+
+    TFileOfferList &offers() { return m_offers; }
+    TFileToGate &gate() { return m_gate; }
+    TFileTransferEngine &engine() { return *m_engine; }
+    quint16 port() const { return m_port; }
+
+    // The user sent a message with these references; from now on they are served to whoever asks
+    // with a FILETO. Starts serving on the TCP port on the first offer, and hashes offered files in
+    // the background. The number of paths taken.
+    int Offer(const QStringList &paths);
+
+    // A received FILETO: accepted only when SERVERID is my ID and it names one of my offers.
+    void ProcessFileTo(const Packet &packet);
+
+    // True when fetching the path into the folder would meet a file or folder of that name.
+    static bool TargetExists(const QString &saveDir, const QString &ownerPath);
+
+    // Sends the FILETO for the file, then starts fetching it into saveDir. What is there already is
+    // replaced or kept only as the choice says; without a choice nothing is fetched over it.
+    // The transfer's id, or -1 when nothing was sent.
+    int Request(const TOfferedFile &file, const QString &saveDir, std::optional<ExistingChoice> choice);
+    // The FILETO again, then the transfer from where it stopped.
+    bool Retry(int id);
+    bool Cancel(int id);
+
+Q_SIGNALS:
+    // Refusals and failures worth a line in the status bar.
+    void notice(const QString &text);
+
+private:
+    bool ensureListening();
+    void hashInBackground(const QString &path);
+
+    PacketTransport *m_transport;
+    std::function<TLocalIdentity()> m_identity;
+    bool m_loopback;
+    quint16 m_port;
+    TFileOfferList m_offers;
+    TFileToGate m_gate;
+    TFileTransferEngine *m_engine;
+    // Offered files are hashed one after the other while the peers decide whether to fetch them.
+    QThreadPool m_hashing;
+    std::shared_ptr<std::atomic<bool>> m_stopHashing = std::make_shared<std::atomic<bool>>(false);
+};
+
+// A foreign text cut to a length that fits a status line.
+QString ShortForNotice(const QString &text, int maxLength = 160);

@@ -1,0 +1,1078 @@
+#include "FileTransferEngine.h"
+
+#include "FileOffers.h"
+#include "FileTransferWire.h"
+#include "Sha256.h"
+#include "TransferPaths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <condition_variable>
+#include <deque>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+using namespace TransferWire;
+
+struct TFileTransferEngine::Shared {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> running{false}; // past the request: the owner has listed what it sends
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{-1};
+    std::atomic<qint64> resumed{0};
+};
+
+struct TFileTransferEngine::Session {
+    TTransferInfo info;
+    bool listed = false;
+    std::shared_ptr<Shared> shared;
+    std::unique_ptr<QThread> thread;
+    TReceiveRequest request;
+    QSet<QString> completed;                       // entries of a folder fetch already verified and renamed
+    std::deque<std::pair<qint64, qint64>> samples; // (ms, bytes) for the speed
+};
+
+namespace {
+
+constexpr int WaitSliceMs = 100;
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+class Server : public QTcpServer {
+public:
+    explicit Server(std::function<void(qintptr)> onIncoming, QObject *parent)
+        : QTcpServer(parent)
+        , m_onIncoming(std::move(onIncoming))
+    {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override { m_onIncoming(descriptor); }
+
+private:
+    std::function<void(qintptr)> m_onIncoming;
+};
+
+// Blocking reads and writes on the descriptor of a connected socket owned by a transfer thread.
+// The bytes go straight between the kernel and the caller's buffer: a socket object's own buffers
+// would add a copy and an allocation per chunk, which at loopback speed cost more than the copy
+// itself. Each wait is a short slice that looks at the cancel flag, and a peer silent for too long
+// ends the connection.
+class Channel {
+public:
+    enum class Status { Ok, Cancelled, Closed, TimedOut, Protocol };
+
+    Channel(qintptr descriptor, const std::atomic<bool> &cancel)
+        : m_fd(int(descriptor))
+        , m_cancel(cancel)
+    {}
+
+    Status status() const { return m_status; }
+    QString statusText() const
+    {
+        switch (m_status) {
+        case Status::Ok:
+            return {};
+        case Status::Cancelled:
+            return QStringLiteral("Cancelled");
+        case Status::Closed:
+            return QStringLiteral("The connection was closed by the other side");
+        case Status::TimedOut:
+            return QStringLiteral("The other side stopped answering");
+        case Status::Protocol:
+            return QStringLiteral("The other side sent something this program does not understand");
+        }
+        return {};
+    }
+    bool fail(Status status)
+    {
+        if (m_status == Status::Ok)
+            m_status = status;
+        return false;
+    }
+
+    bool readExact(char *data, qint64 size)
+    {
+        qint64 got = 0;
+        QElapsedTimer idle;
+        idle.start();
+        while (got < size) {
+            if (m_cancel.load())
+                return fail(Status::Cancelled);
+            const ssize_t n = ::recv(m_fd, data + got, size_t(size - got), 0);
+            if (n > 0) {
+                got += n;
+                idle.restart();
+                continue;
+            }
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+                return fail(Status::Closed);
+            if (!waitFor(POLLIN, idle))
+                return false;
+        }
+        return true;
+    }
+
+    bool readHeader(FrameType *type, quint32 *length)
+    {
+        char header[HeaderSize];
+        if (!readExact(header, HeaderSize))
+            return false;
+        if (!ParseHeader(QByteArrayView(header, HeaderSize), type, length))
+            return fail(Status::Protocol);
+        return true;
+    }
+
+    bool readPayload(quint32 length, QByteArray *payload)
+    {
+        payload->resize(length);
+        return readExact(payload->data(), length);
+    }
+
+    // One control frame of one of the expected types.
+    bool readControl(std::initializer_list<FrameType> expected, FrameType *type, QByteArray *payload)
+    {
+        quint32 length = 0;
+        if (!readHeader(type, &length))
+            return false;
+        if (std::find(expected.begin(), expected.end(), *type) == expected.end())
+            return fail(Status::Protocol);
+        return readPayload(length, payload);
+    }
+
+    bool write(QByteArrayView data)
+    {
+        qint64 sent = 0;
+        QElapsedTimer idle;
+        idle.start();
+        while (sent < data.size()) {
+            if (m_cancel.load())
+                return fail(Status::Cancelled);
+            const ssize_t n = ::send(m_fd, data.data() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += n;
+                idle.restart();
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return fail(Status::Closed);
+            if (!waitFor(POLLOUT, idle))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    bool waitFor(short events, const QElapsedTimer &idle)
+    {
+        pollfd p{m_fd, events, 0};
+        const int r = ::poll(&p, 1, WaitSliceMs);
+        if (r < 0 && errno != EINTR)
+            return fail(Status::Closed);
+        if (r > 0 && (p.revents & (POLLERR | POLLNVAL)))
+            return fail(Status::Closed);
+        if (r == 0 && idle.elapsed() > TFileTransferEngine::IdleTimeoutMs)
+            return fail(Status::TimedOut);
+        return true;
+    }
+
+    int m_fd;
+    const std::atomic<bool> &m_cancel;
+    Status m_status = Status::Ok;
+};
+
+bool sleepUnlessCancelled(int ms, const std::atomic<bool> &cancel)
+{
+    for (int slept = 0; slept < ms; slept += 20) {
+        if (cancel.load())
+            return false;
+        QThread::msleep(20);
+    }
+    return !cancel.load();
+}
+
+// Hashes the first bytes of an open file, as the start of a resumed transfer.
+bool hashPrefix(QFile &file, qint64 length, TSha256 &sha, QByteArray &buffer, const std::atomic<bool> &cancel)
+{
+    if (!file.seek(0))
+        return false;
+    qint64 left = length;
+    while (left > 0) {
+        if (cancel.load())
+            return false;
+        const qint64 n = file.read(buffer.data(), std::min<qint64>(left, buffer.size()));
+        if (n <= 0)
+            return false;
+        sha.addData(QByteArrayView(buffer.constData(), n));
+        left -= n;
+    }
+    return true;
+}
+
+std::filesystem::path nativePath(const QString &path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    return std::filesystem::path(std::string(encoded.constData(), size_t(encoded.size())));
+}
+
+// Replaces an existing file in one step where the system allows it.
+bool renameOver(const QString &from, const QString &to)
+{
+    std::error_code ec;
+    std::filesystem::rename(nativePath(from), nativePath(to), ec);
+    return !ec;
+}
+
+struct Outcome {
+    TransferState state = TransferState::Failed;
+    QString error;
+    QSet<QString> completed;
+};
+
+// ---- The owner's side of one connection ----
+
+// Thread-safe reports of a send session to the engine.
+struct SendReports {
+    std::function<void(const QString &name, const QString &peer, qint64 total)> started;
+    std::function<void(TransferState state, const QString &error)> finished;
+    std::function<void(const QString &text)> notice;
+};
+
+class SendSession {
+public:
+    SendSession(SendReports reports, TFileOfferList *offers, TFileToGate *gate,
+                std::shared_ptr<TFileTransferEngine::Shared> shared, const std::atomic<qint64> &rateLimit)
+        : m_reports(std::move(reports))
+        , m_offers(offers)
+        , m_gate(gate)
+        , m_shared(std::move(shared))
+        , m_rateLimit(rateLimit)
+    {}
+
+    void run(qintptr descriptor)
+    {
+        QTcpSocket socket;
+        if (!socket.setSocketDescriptor(descriptor)) {
+            finish(TransferState::Failed, socket.errorString());
+            return;
+        }
+        Channel channel(socket.socketDescriptor(), m_shared->cancel);
+        const QString peer = socket.peerAddress().toString();
+        FrameType type = Request;
+        QByteArray payload;
+        if (!channel.readControl({Request}, &type, &payload)) {
+            finish(TransferState::Failed, channel.statusText());
+            return;
+        }
+        const std::optional<RequestMessage> request = DecodeRequest(payload);
+        if (!request) {
+            finish(TransferState::Failed, QStringLiteral("malformed request"));
+            return;
+        }
+        QString reason;
+        const std::optional<TFileOffer> offer = authorize(*request, socket.peerAddress(), &reason);
+        if (!offer) {
+            if (!m_shared->cancel.load())
+                notice(QStringLiteral("Refused the request of %1 for \"%2\": %3")
+                           .arg(peer, request->path, reason));
+            channel.write(Frame(Refused, EncodeRefused(reason)));
+            finish(TransferState::Failed, reason);
+            return;
+        }
+        QStringList leftOut;
+        const std::optional<TManifest> manifest = TransferPath::BuildManifest(*offer, &leftOut, &reason);
+        if (!manifest) {
+            notice(
+                QStringLiteral("Refused the request of %1 for \"%2\": %3").arg(peer, request->path, reason));
+            channel.write(Frame(Refused, EncodeRefused(reason)));
+            finish(TransferState::Failed, reason);
+            return;
+        }
+        for (const QString &entry : leftOut)
+            notice(
+                QStringLiteral("Refused to send \"%1\" of \"%2\" to %3: the link leaves the offered folder")
+                    .arg(entry, request->path, peer));
+        qint64 total = 0;
+        for (const TManifestEntry &e : manifest->entries)
+            total += e.size;
+        m_shared->total.store(total);
+        m_shared->running.store(true);
+        const QString name = TransferPath::OwnerFileName(offer->path);
+        m_reports.started(name, peer, total);
+        if (!channel.write(Frame(Manifest, EncodeManifest(*manifest)))) {
+            finish(TransferState::Failed, channel.statusText());
+            return;
+        }
+        serve(channel, *offer, *manifest);
+    }
+
+private:
+    std::optional<TFileOffer> authorize(const RequestMessage &request, const QHostAddress &peer,
+                                        QString *reason)
+    {
+        const std::optional<TFileOffer> offer = m_offers->Find(request.path);
+        if (!offer) {
+            *reason = QStringLiteral("it was not offered");
+            return std::nullopt;
+        }
+        // The FILETO goes by UDP and may come a moment after the connection.
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            const GrantLookup lookup = m_gate->Take(request.clientId, request.path, peer, nowMs());
+            if (lookup == GrantLookup::Granted)
+                break;
+            if (lookup == GrantLookup::WrongAddress) {
+                *reason = QStringLiteral("the connection does not come from the address of the request");
+                return std::nullopt;
+            }
+            if (waited.elapsed() > TFileTransferEngine::GrantWaitMs ||
+                !sleepUnlessCancelled(50, m_shared->cancel)) {
+                *reason = QStringLiteral("no request (FILETO) from that user and address");
+                return std::nullopt;
+            }
+        }
+        return offer;
+    }
+
+    void serve(Channel &channel, const TFileOffer &offer, const TManifest &manifest)
+    {
+        QByteArray payload;
+        QByteArray buffer(DataChunk + HeaderSize, Qt::Uninitialized);
+        FrameType type = Get;
+        for (;;) {
+            if (!channel.readControl({Get, Done}, &type, &payload)) {
+                finish(channel.status() == Channel::Status::Cancelled ? TransferState::Cancelled
+                                                                      : TransferState::Failed,
+                       channel.statusText());
+                return;
+            }
+            if (type == Done) {
+                finish(TransferState::Done, QString());
+                return;
+            }
+            const std::optional<GetMessage> get = DecodeGet(payload);
+            if (!get || get->entry >= manifest.entries.size() || manifest.entries.at(get->entry).isDir) {
+                finish(TransferState::Failed, QStringLiteral("malformed request"));
+                return;
+            }
+            const TManifestEntry &entry = manifest.entries.at(get->entry);
+            QString why;
+            const QString path = TransferPath::ServedFilePath(offer, entry.relative, &why);
+            QFile file(path);
+            if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || get->offset > entry.size) {
+                if (path.isEmpty())
+                    notice(QStringLiteral("Refused to send \"%1\": %2").arg(entry.relative, why));
+                if (why.isEmpty())
+                    why = path.isEmpty() ? QStringLiteral("unreadable") : file.errorString();
+                if (!channel.write(Frame(Skip, EncodeSkip({get->entry, why})))) {
+                    finish(TransferState::Failed, channel.statusText());
+                    return;
+                }
+                continue;
+            }
+            if (!sendFile(channel, file, entry, get->offset, buffer)) {
+                finish(channel.status() == Channel::Status::Cancelled ? TransferState::Cancelled
+                                                                      : TransferState::Failed,
+                       channel.status() == Channel::Status::Ok ? file.errorString() : channel.statusText());
+                return;
+            }
+        }
+    }
+
+    bool sendFile(Channel &channel, QFile &file, const TManifestEntry &entry, qint64 offset,
+                  QByteArray &buffer)
+    {
+        const QFileInfo info(file.fileName());
+        const qint64 modified = info.lastModified().toMSecsSinceEpoch();
+        const std::optional<QByteArray> known =
+            info.size() == entry.size ? m_offers->hashes().Find(info.filePath(), entry.size, modified)
+                                      : std::nullopt;
+        TSha256 sha;
+        if (!known && offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel))
+            return false;
+        if (!file.seek(offset))
+            return false;
+        m_shared->done.fetch_add(offset);
+        qint64 left = entry.size - offset;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 sent = 0;
+        // The header goes in front of the bytes in the same buffer: one send per chunk.
+        char *const bytes = buffer.data() + HeaderSize;
+        const qint64 room = buffer.size() - HeaderSize;
+        while (left > 0) {
+            const qint64 n = file.read(bytes, std::min<qint64>(left, room));
+            if (n <= 0)
+                break;
+            if (!known)
+                sha.addData(QByteArrayView(bytes, n));
+            const QByteArray header = FrameHeader(Data, quint32(n));
+            std::copy(header.cbegin(), header.cend(), buffer.data());
+            if (!channel.write(QByteArrayView(buffer.constData(), n + HeaderSize)))
+                return false;
+            left -= n;
+            sent += n;
+            m_shared->done.fetch_add(n);
+            if (const qint64 limit = m_rateLimit.load(); limit > 0) {
+                const qint64 due = sent * 1000 / limit - clock.elapsed();
+                if (due > 0 && !sleepUnlessCancelled(int(due), m_shared->cancel))
+                    return channel.fail(Channel::Status::Cancelled);
+            }
+        }
+        const QByteArray digest = known ? *known : sha.result();
+        if (!known && left == 0)
+            m_offers->hashes().Store(info.filePath(), entry.size, modified, digest);
+        return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, digest})));
+    }
+
+    void notice(const QString &text) { m_reports.notice(text); }
+    void finish(TransferState state, const QString &error) { m_reports.finished(state, error); }
+
+    SendReports m_reports;
+    TFileOfferList *m_offers;
+    TFileToGate *m_gate;
+    std::shared_ptr<TFileTransferEngine::Shared> m_shared;
+    const std::atomic<qint64> &m_rateLimit;
+};
+
+// Hashes what the receiving thread hands it in a thread of its own, so that checking the content
+// overlaps with receiving and writing it. The chunks live in a few buffers made once, so memory
+// stays flat and nothing is allocated per chunk.
+class BackgroundHash {
+public:
+    static constexpr int BufferCount = 6;
+
+    BackgroundHash()
+        : m_thread([this] { work(); })
+    {
+        for (int i = 0; i < BufferCount; ++i) {
+            m_buffers[i] = QByteArray(MaxDataPayload, Qt::Uninitialized);
+            m_free.push_back(m_buffers[i].data());
+        }
+    }
+    ~BackgroundHash()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    // Only while nothing is queued.
+    TSha256 &direct() { return m_sha; }
+    char *acquire()
+    {
+        std::unique_lock lock(m_mutex);
+        m_room.wait(lock, [this] { return !m_free.empty(); });
+        char *buffer = m_free.back();
+        m_free.pop_back();
+        return buffer;
+    }
+    void release(char *buffer)
+    {
+        std::lock_guard lock(m_mutex);
+        m_free.push_back(buffer);
+        m_room.notify_all();
+    }
+    void submit(char *buffer, qsizetype size)
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.emplace_back(buffer, size);
+        m_wake.notify_one();
+    }
+    QByteArray result()
+    {
+        std::unique_lock lock(m_mutex);
+        m_room.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+        return m_sha.result();
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;
+            const auto [buffer, size] = m_queue.front();
+            m_queue.pop_front();
+            m_busy = true;
+            lock.unlock();
+            m_sha.addData(QByteArrayView(buffer, size));
+            lock.lock();
+            m_busy = false;
+            m_free.push_back(buffer);
+            m_room.notify_all();
+        }
+    }
+
+    TSha256 m_sha;
+    QByteArray m_buffers[BufferCount];
+    std::vector<char *> m_free;
+    std::deque<std::pair<char *, qsizetype>> m_queue;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_room;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+// ---- The requester's side ----
+
+class ReceiveSession {
+public:
+    ReceiveSession(const TReceiveRequest &request, std::shared_ptr<TFileTransferEngine::Shared> shared,
+                   QSet<QString> completed)
+        : m_request(request)
+        , m_shared(std::move(shared))
+        , m_completed(std::move(completed))
+    {}
+
+    Outcome run()
+    {
+        QTcpSocket socket;
+        const QHostAddress local(m_request.clientIp);
+        if (!local.isNull())
+            socket.bind(local, 0);
+        socket.connectToHost(m_request.serverIp, m_request.port);
+        QElapsedTimer waited;
+        waited.start();
+        while (!socket.waitForConnected(WaitSliceMs)) {
+            if (m_shared->cancel.load())
+                return end(TransferState::Cancelled, QStringLiteral("Cancelled"));
+            if (socket.state() == QAbstractSocket::UnconnectedState ||
+                waited.elapsed() > TFileTransferEngine::ConnectTimeoutMs)
+                return end(
+                    TransferState::Failed,
+                    QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
+        }
+        Channel channel(socket.socketDescriptor(), m_shared->cancel);
+        if (!channel.write(Frame(
+                Request, EncodeRequest({Version, m_request.path, m_request.clientId, m_request.number}))))
+            return channelEnd(channel);
+        FrameType type = Manifest;
+        QByteArray payload;
+        if (!channel.readControl({Manifest, Refused}, &type, &payload))
+            return channelEnd(channel);
+        if (type == Refused)
+            return end(
+                TransferState::Failed,
+                QStringLiteral("The owner refused: %1").arg(DecodeRefused(payload).value_or(QString())));
+        const std::optional<TManifest> manifest = DecodeManifest(payload);
+        if (!manifest)
+            return end(TransferState::Failed, QStringLiteral("The owner sent an unreadable list of files"));
+        return receiveAll(channel, *manifest);
+    }
+
+private:
+    Outcome receiveAll(Channel &channel, const TManifest &manifest)
+    {
+        const QString root = QDir(m_request.saveDir).filePath(m_request.localName);
+        qint64 total = 0;
+        QStringList targets;
+        for (const TManifestEntry &e : manifest.entries) {
+            const QString target = TransferPath::LocalTarget(root, e.relative);
+            if (target.isEmpty() || (!manifest.isDir && !e.relative.isEmpty()) ||
+                (manifest.isDir && e.relative.isEmpty()))
+                return end(
+                    TransferState::Failed,
+                    QStringLiteral("The owner sent a path that leaves the folder: \"%1\"").arg(e.relative));
+            targets.append(target);
+            total += e.size;
+        }
+        if (targets.size() != QSet<QString>(targets.cbegin(), targets.cend()).size())
+            return end(TransferState::Failed, QStringLiteral("The owner sent names that coincide here"));
+        m_shared->total.store(total);
+        m_shared->running.store(true);
+        if (manifest.isDir && !makeFolder(root))
+            return end(TransferState::Failed, QStringLiteral("Cannot create the folder %1").arg(root));
+        for (const QString &relative : std::as_const(m_completed)) {
+            for (const TManifestEntry &e : manifest.entries) {
+                if (e.relative == relative && !e.isDir)
+                    m_shared->done.fetch_add(e.size);
+            }
+        }
+        QByteArray buffer(MaxDataPayload, Qt::Uninitialized);
+        QStringList skipped;
+        for (qsizetype i = 0; i < manifest.entries.size(); ++i) {
+            const TManifestEntry &entry = manifest.entries.at(i);
+            const QString &target = targets.at(i);
+            if (entry.isDir) {
+                if (!makeFolder(target))
+                    return end(TransferState::Failed,
+                               QStringLiteral("Cannot create the folder %1").arg(target));
+                continue;
+            }
+            if (m_completed.contains(entry.relative) && QFileInfo(target).isFile())
+                continue;
+            if (manifest.isDir && !makeFolder(QFileInfo(target).absolutePath()))
+                return end(TransferState::Failed,
+                           QStringLiteral("Cannot create the folder of %1").arg(target));
+            QString error;
+            const FileResult result = receiveFile(channel, i, entry, target, buffer, &error);
+            if (result == FileResult::ChannelFailed)
+                return channelEnd(channel);
+            if (result == FileResult::Failed)
+                return end(TransferState::Failed, error);
+            if (result == FileResult::Skipped)
+                skipped.append(entry.relative.isEmpty() ? m_request.localName : entry.relative);
+            else
+                m_completed.insert(entry.relative);
+        }
+        channel.write(Frame(Done, {}));
+        if (!skipped.isEmpty())
+            return end(TransferState::Failed, QStringLiteral("The owner did not send %1 file(s): %2")
+                                                  .arg(skipped.size())
+                                                  .arg(skipped.join(u", ")));
+        return end(TransferState::Done, QString());
+    }
+
+    enum class FileResult { Ok, Skipped, Failed, ChannelFailed };
+
+    FileResult receiveFile(Channel &channel, qsizetype index, const TManifestEntry &entry,
+                           const QString &target, QByteArray &buffer, QString *error)
+    {
+        const QString part = target + QLatin1StringView(TransferPath::PartSuffix);
+        if (!TransferPath::IsSafeWriteLocation(m_request.saveDir, part) ||
+            !TransferPath::IsSafeWriteLocation(m_request.saveDir, target) || QFileInfo(target).isDir()) {
+            *error =
+                QStringLiteral("Refused to write %1: it is not a plain file inside the folder").arg(target);
+            return FileResult::Failed;
+        }
+        if (QFileInfo::exists(target) && !m_request.replace) {
+            *error = QStringLiteral("%1 exists already").arg(target);
+            return FileResult::Failed;
+        }
+        QFile file(part);
+        if (!file.open(QIODevice::ReadWrite)) {
+            *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
+            return FileResult::Failed;
+        }
+        qint64 offset = file.size();
+        if (offset > entry.size) {
+            file.resize(0);
+            offset = 0;
+        }
+        BackgroundHash hash;
+        TSha256 &sha = hash.direct();
+        if (offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel)) {
+            if (m_shared->cancel.load()) {
+                channel.fail(Channel::Status::Cancelled);
+                return FileResult::ChannelFailed;
+            }
+            file.resize(0);
+            offset = 0;
+            sha.result();
+        }
+        if (!file.seek(offset)) {
+            *error = file.errorString();
+            return FileResult::Failed;
+        }
+        m_shared->done.fetch_add(offset);
+        m_shared->resumed.fetch_add(offset);
+        if (!channel.write(Frame(Get, EncodeGet({index, offset}))))
+            return FileResult::ChannelFailed;
+        qint64 received = offset;
+        for (;;) {
+            FrameType type = Data;
+            quint32 length = 0;
+            if (!channel.readHeader(&type, &length))
+                return FileResult::ChannelFailed;
+            if (type == Data) {
+                if (received + length > entry.size) {
+                    channel.fail(Channel::Status::Protocol);
+                    return FileResult::ChannelFailed;
+                }
+                char *chunk = hash.acquire();
+                if (!channel.readExact(chunk, length)) {
+                    hash.release(chunk);
+                    return FileResult::ChannelFailed;
+                }
+                if (file.write(chunk, length) != length) {
+                    hash.release(chunk);
+                    *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
+                    return FileResult::Failed;
+                }
+                hash.submit(chunk, length);
+                received += length;
+                m_shared->done.fetch_add(length);
+                continue;
+            }
+            QByteArray payload;
+            if ((type != FileEnd && type != Skip) || !channel.readPayload(length, &payload)) {
+                channel.fail(Channel::Status::Protocol);
+                return FileResult::ChannelFailed;
+            }
+            if (type == Skip) {
+                const std::optional<SkipMessage> skip = DecodeSkip(payload);
+                if (!skip || skip->entry != index) {
+                    channel.fail(Channel::Status::Protocol);
+                    return FileResult::ChannelFailed;
+                }
+                return FileResult::Skipped;
+            }
+            const std::optional<FileEndMessage> fileEnd = DecodeFileEnd(payload);
+            if (!fileEnd) {
+                channel.fail(Channel::Status::Protocol);
+                return FileResult::ChannelFailed;
+            }
+            if (!file.flush()) {
+                *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
+                return FileResult::Failed;
+            }
+            file.close();
+            if (fileEnd->size != entry.size || received != entry.size || fileEnd->sha256 != hash.result()) {
+                // The bytes here are not the owner's: none of them can be trusted for a resume.
+                QFile::remove(part);
+                *error = QStringLiteral("The content check (SHA-256) of %1 failed; the data was discarded")
+                             .arg(target);
+                return FileResult::Failed;
+            }
+            if (!renameOver(part, target)) {
+                *error = QStringLiteral("Cannot rename %1 to %2").arg(part, target);
+                return FileResult::Failed;
+            }
+            return FileResult::Ok;
+        }
+    }
+
+    // Everything written stays below the chosen folder, whose own path is the user's choice.
+    bool makeFolder(const QString &folder)
+    {
+        if (!TransferPath::IsSafeWriteLocation(m_request.saveDir, folder))
+            return false;
+        const QFileInfo info(folder);
+        if (info.isDir())
+            return true;
+        if (info.exists())
+            return false;
+        return QDir().mkpath(folder) && TransferPath::IsSafeWriteLocation(m_request.saveDir, folder);
+    }
+
+    Outcome channelEnd(const Channel &channel)
+    {
+        return end(channel.status() == Channel::Status::Cancelled ? TransferState::Cancelled
+                                                                  : TransferState::Failed,
+                   channel.statusText());
+    }
+
+    Outcome end(TransferState state, const QString &error) { return Outcome{state, error, m_completed}; }
+
+    TReceiveRequest m_request;
+    std::shared_ptr<TFileTransferEngine::Shared> m_shared;
+    QSet<QString> m_completed;
+};
+
+} // namespace
+
+TFileTransferEngine::TFileTransferEngine(TFileOfferList *offers, TFileToGate *gate, QObject *parent)
+    : QObject(parent)
+    , m_offers(offers)
+    , m_gate(gate)
+    , m_server(new Server([this](qintptr descriptor) { incoming(descriptor); }, this))
+    , m_timer(new QTimer(this))
+{
+    m_timer->setInterval(250);
+    connect(m_timer, &QTimer::timeout, this, &TFileTransferEngine::updateProgress);
+}
+
+TFileTransferEngine::~TFileTransferEngine()
+{
+    StopAll();
+}
+
+void TFileTransferEngine::StopAll()
+{
+    m_server->close();
+    for (auto &[id, session] : m_sessions) {
+        if (session->shared)
+            session->shared->cancel.store(true);
+    }
+    // Every wait of a transfer thread is a short slice that looks at the cancel flag.
+    for (auto &[id, session] : m_sessions) {
+        if (session->thread) {
+            session->thread->wait(5000);
+            session->thread.reset();
+        }
+    }
+}
+
+bool TFileTransferEngine::Listen(const QHostAddress &address, quint16 port)
+{
+    if (m_server->isListening())
+        return true;
+    m_server->setMaxPendingConnections(MaxSendSessions);
+    if (m_server->listen(address, port)) {
+        m_listenError.clear();
+        return true;
+    }
+    m_listenError = m_server->errorString();
+    return false;
+}
+
+bool TFileTransferEngine::isListening() const
+{
+    return m_server->isListening();
+}
+
+quint16 TFileTransferEngine::serverPort() const
+{
+    return m_server->serverPort();
+}
+
+void TFileTransferEngine::incoming(qintptr descriptor)
+{
+    int sending = 0;
+    for (const auto &[id, session] : m_sessions)
+        sending += session->info.direction == TransferDirection::Send && session->thread != nullptr;
+    if (sending >= MaxSendSessions) {
+        QTcpSocket refused;
+        if (refused.setSocketDescriptor(descriptor))
+            refused.abort();
+        Q_EMIT this->refused(
+            QStringLiteral("Refused a transfer connection: %1 are running already").arg(sending));
+        return;
+    }
+    const int id = m_nextId++;
+    auto session = std::make_unique<Session>();
+    session->info.id = id;
+    session->info.direction = TransferDirection::Send;
+    session->shared = std::make_shared<Shared>();
+    // The threads end before the engine does (see StopAll), so the engine is there to be posted to.
+    const auto post = [this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    };
+    SendReports reports;
+    reports.started = [post, id, this](const QString &name, const QString &peer, qint64 total) {
+        post([=, this] { sendStarted(id, name, peer, total); });
+    };
+    reports.finished = [post, id, this](TransferState state, const QString &error) {
+        post([=, this] { sessionEnded(id, state, error, {}); });
+    };
+    reports.notice = [post, this](const QString &text) {
+        post([=, this] { Q_EMIT refused(text); });
+    };
+    session->thread.reset(
+        QThread::create([reports = std::move(reports), offers = m_offers, gate = m_gate,
+                         shared = session->shared, &rateLimit = m_rateLimit, descriptor]() mutable {
+            SendSession(std::move(reports), offers, gate, shared, rateLimit).run(descriptor);
+        }));
+    connect(session->thread.get(), &QThread::finished, this, [this, id] { threadFinished(id); });
+    QThread *thread = session->thread.get();
+    m_sessions.emplace(id, std::move(session));
+    thread->start();
+}
+
+int TFileTransferEngine::Receive(const TReceiveRequest &request)
+{
+    const int id = m_nextId++;
+    auto session = std::make_unique<Session>();
+    session->info.id = id;
+    session->info.direction = TransferDirection::Receive;
+    session->info.name = request.localName;
+    session->info.folder = request.saveDir;
+    session->info.target = QDir(request.saveDir).filePath(request.localName);
+    session->info.peer = request.peerName.isEmpty() ? request.serverIp : request.peerName;
+    session->listed = true;
+    session->request = request;
+    Session &ref = *session;
+    m_sessions.emplace(id, std::move(session));
+    startReceiveThread(ref);
+    Q_EMIT transferAdded(id);
+    return id;
+}
+
+void TFileTransferEngine::startReceiveThread(Session &session)
+{
+    session.shared = std::make_shared<Shared>();
+    session.samples.clear();
+    session.info.state = TransferState::Connecting;
+    session.info.error.clear();
+    session.info.done = 0;
+    session.info.resumed = 0;
+    session.info.speed = 0;
+    session.info.secondsLeft = -1;
+    const int id = session.info.id;
+    session.thread.reset(QThread::create(
+        [id, this, request = session.request, shared = session.shared, completed = session.completed] {
+            const Outcome outcome = ReceiveSession(request, shared, completed).run();
+            QMetaObject::invokeMethod(
+                this, [=, this] { sessionEnded(id, outcome.state, outcome.error, outcome.completed); },
+                Qt::QueuedConnection);
+        }));
+    connect(session.thread.get(), &QThread::finished, this, [this, id] { threadFinished(id); });
+    session.thread->start();
+    ensureTimer();
+}
+
+bool TFileTransferEngine::Cancel(int id)
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end() || !isRunning(*it->second))
+        return false;
+    it->second->shared->cancel.store(true);
+    return true;
+}
+
+bool TFileTransferEngine::Retry(int id)
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end())
+        return false;
+    Session &session = *it->second;
+    if (session.info.direction != TransferDirection::Receive || session.thread ||
+        (session.info.state != TransferState::Failed && session.info.state != TransferState::Cancelled))
+        return false;
+    startReceiveThread(session);
+    Q_EMIT transferChanged(id);
+    return true;
+}
+
+std::optional<TReceiveRequest> TFileTransferEngine::request(int id) const
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end() || it->second->info.direction != TransferDirection::Receive)
+        return std::nullopt;
+    return it->second->request;
+}
+
+std::optional<TTransferInfo> TFileTransferEngine::info(int id) const
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end() || !it->second->listed)
+        return std::nullopt;
+    return it->second->info;
+}
+
+QList<TTransferInfo> TFileTransferEngine::transfers() const
+{
+    QList<TTransferInfo> list;
+    for (const auto &[id, session] : m_sessions) {
+        if (session->listed)
+            list.append(session->info);
+    }
+    return list;
+}
+
+bool TFileTransferEngine::isRunning(const Session &session) const
+{
+    return session.info.state == TransferState::Connecting || session.info.state == TransferState::Running;
+}
+
+int TFileTransferEngine::runningCount() const
+{
+    int n = 0;
+    for (const auto &[id, session] : m_sessions)
+        n += session->listed && isRunning(*session);
+    return n;
+}
+
+void TFileTransferEngine::sendStarted(int id, const QString &name, const QString &peer, qint64 total)
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end())
+        return;
+    Session &session = *it->second;
+    // A session that already ended (the requester went at once) is not listed.
+    if (!session.thread && !isRunning(session))
+        return;
+    session.info.name = name;
+    session.info.peer = peer;
+    session.info.total = total;
+    session.info.state = TransferState::Running;
+    session.listed = true;
+    ensureTimer();
+    Q_EMIT transferAdded(id);
+}
+
+void TFileTransferEngine::sessionEnded(int id, TransferState state, const QString &error,
+                                       const QSet<QString> &completed)
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end())
+        return;
+    Session &session = *it->second;
+    session.info.state = state;
+    session.info.error = error;
+    session.info.done = session.shared ? session.shared->done.load() : session.info.done;
+    session.info.resumed = session.shared ? session.shared->resumed.load() : session.info.resumed;
+    if (session.shared && session.shared->total.load() >= 0)
+        session.info.total = session.shared->total.load();
+    session.info.speed = 0;
+    session.info.secondsLeft = state == TransferState::Done ? 0 : -1;
+    if (session.info.direction == TransferDirection::Receive)
+        session.completed = completed;
+    if (session.listed)
+        Q_EMIT transferChanged(id);
+}
+
+void TFileTransferEngine::threadFinished(int id)
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end() || !it->second->thread)
+        return;
+    Session &session = *it->second;
+    session.thread->wait();
+    session.thread.reset();
+    // Connections refused before they listed anything leave nothing behind.
+    if (!session.listed && session.info.direction == TransferDirection::Send)
+        m_sessions.erase(it);
+}
+
+void TFileTransferEngine::ensureTimer()
+{
+    if (!m_timer->isActive())
+        m_timer->start();
+}
+
+void TFileTransferEngine::updateProgress()
+{
+    const qint64 now = nowMs();
+    bool any = false;
+    for (auto &[id, session] : m_sessions) {
+        if (!isRunning(*session) || !session->shared)
+            continue;
+        any = true;
+        Session &s = *session;
+        const qint64 done = s.shared->done.load();
+        s.info.done = done;
+        s.info.total = s.shared->total.load();
+        s.info.resumed = s.shared->resumed.load();
+        if (s.shared->running.load())
+            s.info.state = TransferState::Running;
+        s.samples.emplace_back(now, done);
+        while (s.samples.size() > 2 && now - s.samples.front().first > 3000)
+            s.samples.pop_front();
+        const auto &[firstMs, firstBytes] = s.samples.front();
+        s.info.speed = now > firstMs ? double(done - firstBytes) * 1000.0 / double(now - firstMs) : 0;
+        s.info.secondsLeft = s.info.speed > 0 && s.info.total >= done
+                                 ? qint64(double(s.info.total - done) / s.info.speed + 0.5)
+                                 : -1;
+        if (s.listed)
+            Q_EMIT transferChanged(id);
+    }
+    if (!any)
+        m_timer->stop();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "TransferPaths.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+// The bytes of a transfer connection. The requester opens it right after its FILETO; every message
+// is a frame: one type byte, the payload length as 4 bytes big-endian, the payload. Control payloads
+// are CBOR maps; data payloads are raw file bytes.
+namespace TransferWire {
+
+inline constexpr int Version = 1;
+inline constexpr int HeaderSize = 5;
+inline constexpr quint32 MaxRequestPayload = 64 * 1024;
+inline constexpr quint32 MaxControlPayload = 16 * 1024 * 1024;
+inline constexpr quint32 MaxDataPayload = 1024 * 1024;
+inline constexpr int DataChunk = 1024 * 1024 - HeaderSize;
+
+enum FrameType : quint8 {
+    Request = 1,  // requester: {v, path, client, number}
+    Refused = 2,  // owner: {reason}; the owner closes
+    Manifest = 3, // owner: {dir, entries: [{p, d, s}]}
+    Get = 4,      // requester: {i, o}: entry i from byte o on
+    Data = 5,     // owner: bytes of the entry asked for
+    FileEnd = 6,  // owner: {size, sha256} of the whole entry, the bytes before o included
+    Skip = 7,     // owner: {i, reason}: the entry cannot be served
+    Done = 8,     // requester: nothing more; either side closes
+};
+
+QByteArray FrameHeader(FrameType type, quint32 length);
+QByteArray Frame(FrameType type, QByteArrayView payload);
+// False for an unknown type or a length above the type's limit.
+bool ParseHeader(QByteArrayView header, FrameType *type, quint32 *length);
+quint32 PayloadLimit(FrameType type);
+
+struct RequestMessage {
+    int version = Version;
+    QString path;
+    QString clientId;
+    QString number;
+};
+QByteArray EncodeRequest(const RequestMessage &m);
+std::optional<RequestMessage> DecodeRequest(QByteArrayView payload);
+
+QByteArray EncodeRefused(const QString &reason);
+std::optional<QString> DecodeRefused(QByteArrayView payload);
+
+QByteArray EncodeManifest(const TManifest &m);
+// Nothing for malformed CBOR, negative sizes or more entries than allowed; paths are checked by the
+// receiver, which must treat them as foreign.
+std::optional<TManifest> DecodeManifest(QByteArrayView payload);
+
+struct GetMessage {
+    qint64 entry = 0;
+    qint64 offset = 0;
+};
+QByteArray EncodeGet(const GetMessage &m);
+std::optional<GetMessage> DecodeGet(QByteArrayView payload);
+
+struct FileEndMessage {
+    qint64 size = 0;
+    QByteArray sha256;
+};
+QByteArray EncodeFileEnd(const FileEndMessage &m);
+std::optional<FileEndMessage> DecodeFileEnd(QByteArrayView payload);
+
+struct SkipMessage {
+    qint64 entry = 0;
+    QString reason;
+};
+QByteArray EncodeSkip(const SkipMessage &m);
+std::optional<SkipMessage> DecodeSkip(QByteArrayView payload);
+
+} // namespace TransferWire

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "FileShare.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+class PacketDispatcher;
+class QAction;
+class QMenu;
+class QTabWidget;
+class QTextDocument;
+class QTextEdit;
+class TFileRecordList;
+class TRVStyle;
+class TStatusPanels;
+class TTalkManager;
+class TfmFileTransfers;
+
+// The paths of the file references placed in an editor, in order.
+QStringList EditorFilePaths(const QTextDocument *doc);
+
+// The window side of file offers: placing references (the insert commands and drops), the
+// confirmation of offered files, the commands on a received file icon (pmFileOrFolder), the
+// transfer window and the question at closing. The rules live in TFileShare.
+class TFileOfferCommands : public QObject {
+    Q_OBJECT
+public:
+    struct Context {
+        QWidget *window = nullptr;
+        QTabWidget *pages = nullptr;
+        TTalkManager *talks = nullptr;
+        TRVStyle *style = nullptr;
+        TFileRecordList *records = nullptr;
+        TStatusPanels *status = nullptr;
+        PacketTransport *transport = nullptr;
+        std::function<TLocalIdentity()> identity;
+        bool loopback = false;
+        quint16 port = TFileShare::DefaultPort;
+        QAction *insertFile = nullptr;
+        QAction *insertFolder = nullptr;
+        QAction *open = nullptr;
+        QAction *saveAs = nullptr;
+        QAction *get = nullptr;
+        QAction *showTransfers = nullptr;
+    };
+    // At most this many confirmations wait to be shown; more offers only show their icons.
+    static constexpr int MaxQueuedConfirmations = 8;
+
+    explicit TFileOfferCommands(const Context &context, QObject *parent = nullptr);
+    ~TFileOfferCommands() override;
+
+    TFileShare &share() { return *m_share; }
+    TfmFileTransfers *transferWindow();
+    QMenu *pmFileOrFolder() const { return m_menu; }
+    int currentRecord() const { return m_current; }
+    void setCurrentRecord(int record) { m_current = record; }
+
+    void attachDispatcher(PacketDispatcher &dispatcher);
+    // A message of another user offered these records: the confirmation follows from a queued call.
+    void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name);
+    // The user sent a message with these references.
+    void FilesOffered(const QStringList &paths);
+    // Places one reference per path in the input editor of the active talk.
+    void InsertReferences(const QStringList &paths);
+    // Requests the records into the folder, asking about what is there already. Transfers started.
+    int Fetch(const QList<int> &records, const QString &folder, const QString &ownerName = QString());
+    // True when the program may close: no transfer runs, or the user agreed to stop them.
+    bool ConfirmClose(QWidget *parent);
+    void StopAll();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct PendingOffer {
+        QStringList records;
+        int picture = -1;
+        QString ip;
+        QString name;
+    };
+    void showNextConfirmation();
+    void confirm(const PendingOffer &offer);
+    bool transcriptClick(QTextEdit *edit, const QPoint &pos, const QPoint &globalPos);
+    void menuAboutToShow();
+    void openCurrent();
+    void saveCurrentAs();
+    void getCurrent();
+    void insertFile();
+    void insertFolder();
+
+    Context m_context;
+    TFileShare *m_share;
+    QPointer<TfmFileTransfers> m_transfers;
+    QMenu *m_menu;
+    int m_current = -1;
+    std::deque<PendingOffer> m_pending;
+    bool m_confirming = false;
+};
