@@ -992,6 +992,9 @@ void TestCodec::senderColourRecoloursEarlierText()
         m_style->TrackDocument(&gone);
     }
     QCOMPARE(m_style->SenderTextStyle(PeerId, 0xFF0000), a);
+    // The change itself costs nothing: the text is recoloured afterwards, in slices.
+    QVERIFY(m_style->recolourPending());
+    QVERIFY(QTest::qWaitFor([&] { return !m_style->recolourPending(); }, 5000));
 
     for (QTextDocument *doc : {&first, &second}) {
         int seenA = 0;

@@ -40,6 +40,8 @@ public:
 class RecordingHooks : public TUserListHooks {
 public:
     int SenderTextStyle(const QString &, qint32) override { return 7; }
+    bool IsPeerReferenced(int peerIndex) const override { return referenced.contains(peerIndex); }
+    QList<int> referenced;
     void ShowLocalIdentity(const RUserID &) override { events.append("identity"); }
     void Notify(const QString &, const QString &alias, int sheet, int, const QString &) override
     {
@@ -122,6 +124,7 @@ private Q_SLOTS:
     void blankAliasShowsIp();
     void storedGroupPlacement();
     void floodOfNewUsersIsCapped();
+    void heldEntriesAreNotReused();
     void groupCommandsOnTheUserList();
 
     // Complete peers over UDP on loopback.
@@ -329,22 +332,52 @@ void TestPresence::floodOfNewUsersIsCapped()
 {
     QTemporaryDir dir;
     auto list = makeList(dir);
-    QElapsedTimer timer;
-    timer.start();
-    // Empty IDs are never taken for known users, so each is a newcomer; random IDs likewise.
-    for (int i = 0; i < TPeerList::MaxEntries + 500; ++i)
-        list->ProcessNewPacket(
-            newPacket(i % 2 ? QString() : NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
+    // Users without an ID are each a newcomer, but only a few of them stay at once.
+    for (int i = 0; i < 5000; ++i)
+        list->ProcessNewPacket(newPacket(QString(), QStringLiteral("Anonymous %1").arg(i)));
+    QCOMPARE(list->peers().anonymousOnline(), TPeerList::MaxAnonymous);
+    QCOMPARE(list->peers().count(), 1 + TPeerList::MaxAnonymous);
+    QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), TPeerList::MaxAnonymous);
+
+    const QString leaver = NewRegistryGuid();
+    list->ProcessNewPacket(newPacket(leaver, QStringLiteral("Leaver")));
+    list->ProcessDisconnectPacket(newPacket(leaver, QStringLiteral("Leaver")));
+    // Far more made-up users than the list holds.
+    for (int i = 0; i < 10000; ++i)
+        list->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
     QCOMPARE(list->peers().count(), TPeerList::MaxEntries);
-    QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), TPeerList::MaxEntries - 1);
-    QVERIFY2(timer.elapsed() < 60000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(list->mainGroup()->tree()->topLevelItemCount() <= TPeerList::MaxEntries - 1);
+
+    // A real newcomer is still listed, and so is a user who left and comes back.
+    for (const QString &id : {NewRegistryGuid(), leaver}) {
+        list->ProcessNewPacket(newPacket(id, QStringLiteral("Real")));
+        const int k = list->peers().findOnline(id);
+        QVERIFY(k > 0);
+        QVERIFY(list->FindPeerNode(id).has_value());
+        QCOMPARE(list->peers().count(), TPeerList::MaxEntries);
+    }
     // Known users still get their answers.
-    const QString known = list->GetPeer(1)->ID;
-    QVERIFY(!known.isEmpty());
+    const int known = list->peers().findOnline(leaver);
     const qsizetype sent = m_transport.sent.size();
-    list->ProcessNewPacket(newPacket(known, "again"));
+    list->ProcessNewPacket(newPacket(list->GetPeer(known)->ID, "again"));
     QCOMPARE(m_transport.sent.size(), sent + 1);
     QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
+}
+
+void TestPresence::heldEntriesAreNotReused()
+{
+    QTemporaryDir dir;
+    auto list = makeList(dir);
+    const QString member = NewRegistryGuid();
+    list->ProcessNewPacket(newPacket(member, QStringLiteral("Member")));
+    const int k = list->peers().findOnline(member);
+    m_hooks.referenced = {k};
+    list->ProcessDisconnectPacket(newPacket(member, QStringLiteral("Member")));
+    for (int i = 0; i < TPeerList::MaxEntries + 100; ++i)
+        list->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
+    // A member item still names entry k: it keeps its user.
+    QCOMPARE(list->GetPeer(k)->ID, member);
+    m_hooks.referenced.clear();
 }
 
 void TestPresence::groupCommandsOnTheUserList()

@@ -478,7 +478,7 @@ void TestTalks::senderColourRecoloursEarlierText()
     QCOMPARE(colourOf(all, "red words"), QColor(255, 0, 0));
     // A new colour for Ivan recolours his earlier text in every transcript, and only his.
     t->AppendMessage(0, "{I}", "10.0.0.3", "blue words", 0xFF0000, 0, "Ivan");
-    QCOMPARE(colourOf(all, "red words"), QColor(0, 0, 255));
+    QVERIFY(waitUntil([&] { return colourOf(all, "red words") == QColor(0, 0, 255); }));
     QCOMPARE(colourOf(group, "more red"), QColor(0, 0, 255));
     QCOMPARE(colourOf(all, "blue words"), QColor(0, 0, 255));
     QCOMPARE(colourOf(all, "other words"), QColor(0, 255, 0));

@@ -423,6 +423,8 @@ void TPerixChatForm::FormCloseQuery()
     m_closed = true;
     if (m_userList)
         m_userList->SendDisconnect();
+    // Everything below lands in the store in one write, however many talks are open.
+    const SettingsStore::Batch oneWrite(m_context.store);
     for (int sheet = 0; sheet < m_talks->count(); ++sheet) {
         if (const TfrConnectUser *talk = m_talks->frame(sheet))
             writeHeightNewMessagePanel(m_context.store, talk->inputPanelHeight());
@@ -571,4 +573,24 @@ void TPerixChatForm::AutoReply(int sheet)
 {
     if (m_autoReply)
         m_autoReply->Answer(sheet);
+}
+
+void TPerixChatForm::TalkLimitReached(int limit)
+{
+    const QString text = ConstUnit::Format(
+        Lng::Caption(QStringLiteral("TalkLimitText"),
+                     QStringLiteral("%s talks are open: new talks from other users are refused until one is "
+                                    "closed.")),
+        {QString::number(limit)});
+    m_statusBar->ShowNotice(text, QPixmap(), QString(), -1);
+    m_timerHintInformation->start();
+}
+
+bool TPerixChatForm::IsPeerReferenced(int peerIndex) const
+{
+    for (int sheet = 1; sheet < m_talks->count(); ++sheet) {
+        if (const TfrConnectUser *talk = m_talks->frame(sheet); talk && talk->hasMember(peerIndex))
+            return true;
+    }
+    return false;
 }

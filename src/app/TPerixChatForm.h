@@ -90,11 +90,13 @@ public:
     void SendGroupDelete(const QString &groupId, const QString &caption) override;
     void CloseOwnGroupTalk(int groupNumber) override;
     void SetMemberBlocked(int peerIndex, bool blocked) override;
+    bool IsPeerReferenced(int peerIndex) const override;
 
     // TTalkHooks
     void SaveTalkHistory(int sheet) override;
     void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name) override;
     void AutoReply(int sheet) override;
+    void TalkLimitReached(int limit) override;
     void FilesOffered(const QStringList &paths) override;
 
 Q_SIGNALS:

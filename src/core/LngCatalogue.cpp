@@ -79,6 +79,8 @@ constexpr CatalogueEntry Entries[] = {
     {Shared, "MessageFromUser", "Caption", "Message from \"%s\"..."},
     {Shared, "fmInformationCaption", "Caption", "Confirmation"},
     {Shared, "FileNameStoryPrefix", "Caption", "%s and %s"},
+    {Dialog, "TalkLimitText", "Caption",
+     "%s talks are open: new talks from other users are refused until one is closed."},
     {Dialog, "NotInsertManyAnimationText", "Caption",
      "In consequence of economy of resources it is not authorized to add more than %s animations in the text "
      "of the message."},

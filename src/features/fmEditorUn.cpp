@@ -1,5 +1,7 @@
 #include "fmEditorUn.h"
 
+#include "KeySwallow.h"
+
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -37,9 +39,23 @@ TfmEditor::TfmEditor(const QString &text, const QColor &color, QWidget *parent)
 
 bool TfmEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_edEditor && event->type() == QEvent::FocusOut)
+    if (watched == m_edEditor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+            KeySwallow::Swallow(key);
+    }
+    // Closing moves the focus away: that focus loss must not undo an Enter that closed the editor.
+    if (watched == m_edEditor && event->type() == QEvent::FocusOut && !m_finished && isVisible())
         reject();
     return QDialog::eventFilter(watched, event);
+}
+
+void TfmEditor::done(int result)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    QDialog::done(result);
 }
 
 std::optional<QString> TfmEditor::Edit(QWidget *parent, const QRect &screenRect, const QColor &color,

@@ -20,9 +20,13 @@ public:
     static void setAutoAnswer(std::optional<QString> answer);
     static void clearAutoAnswer();
 
+    // The first close decides: Enter's accept is not undone by the focus loss that follows it.
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLineEdit *m_edEditor;
+    bool m_finished = false;
 };

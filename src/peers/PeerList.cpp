@@ -2,6 +2,8 @@
 
 #include "ProtocolClassUn.h"
 
+#include <algorithm>
+
 RUserID *TPeerList::GetPeer(int index) const
 {
     if (index < 0 || index >= count())
@@ -13,18 +15,84 @@ int TPeerList::append(std::unique_ptr<RUserID> entry)
 {
     if (!entry || isFull())
         return -1;
+    const bool online = entry->Online == 1;
+    entry->Online = 0;
     m_entries.push_back(std::move(entry));
-    return count() - 1;
+    m_lastHeard.push_back(++m_clock);
+    const int index = count() - 1;
+    if (online)
+        setOnline(index, true);
+    return index;
+}
+
+bool TPeerList::replace(int index, std::unique_ptr<RUserID> entry)
+{
+    if (!entry || index <= 0 || index >= count())
+        return false;
+    setOnline(index, false);
+    const bool online = entry->Online == 1;
+    entry->Online = 0;
+    m_entries[size_t(index)] = std::move(entry);
+    m_lastHeard[size_t(index)] = ++m_clock;
+    if (online)
+        setOnline(index, true);
+    return true;
 }
 
 int TPeerList::findOnline(const QString &id) const
 {
+    const auto found = m_online.constFind(id);
+    return found == m_online.cend() || found->isEmpty() ? -1 : found->first();
+}
+
+void TPeerList::setOnline(int index, bool online)
+{
+    RUserID *entry = GetPeer(index);
+    if (!entry || index == 0 || (entry->Online == 1) == online)
+        return;
+    entry->Online = online ? 1 : 0;
+    QList<int> &indexes = m_online[entry->ID];
+    if (online) {
+        indexes.insert(std::lower_bound(indexes.begin(), indexes.end(), index), index);
+    } else {
+        indexes.removeOne(index);
+        if (indexes.isEmpty())
+            m_online.remove(entry->ID);
+    }
+}
+
+void TPeerList::touch(int index)
+{
+    if (index > 0 && index < count())
+        m_lastHeard[size_t(index)] = ++m_clock;
+}
+
+int TPeerList::reusableSlot(const Referenced &referenced) const
+{
     for (int i = 1; i < count(); ++i) {
-        const RUserID &entry = *m_entries[size_t(i)];
-        if (entry.Online == 1 && entry.ID == id)
+        if (m_entries[size_t(i)]->Online != 1 && !(referenced && referenced(i)))
             return i;
     }
     return -1;
+}
+
+int TPeerList::stalestOnline(const Referenced &referenced, bool anonymousOnly) const
+{
+    int stalest = -1;
+    for (int i = 1; i < count(); ++i) {
+        const RUserID &entry = *m_entries[size_t(i)];
+        if (entry.Online != 1 || (anonymousOnly && !entry.ID.isEmpty()) || (referenced && referenced(i)))
+            continue;
+        if (stalest < 0 || m_lastHeard[size_t(i)] < m_lastHeard[size_t(stalest)])
+            stalest = i;
+    }
+    return stalest;
+}
+
+int TPeerList::anonymousOnline() const
+{
+    const auto found = m_online.constFind(QString());
+    return found == m_online.cend() ? 0 : int(found->size());
 }
 
 QString DisplayName(const QString &alias, const QString &ip)

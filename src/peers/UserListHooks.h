@@ -37,6 +37,12 @@ public:
     virtual void SendGroupDelete(const QString &groupId, const QString &caption) = 0;
     // The own group talk of a deleted contact group closes.
     virtual void CloseOwnGroupTalk(int groupNumber) = 0;
+    // Whether a talk holds the peer index (a member item), so that its entry must not be reused.
+    virtual bool IsPeerReferenced(int peerIndex) const
+    {
+        Q_UNUSED(peerIndex);
+        return false;
+    }
     // A user was blocked or unblocked: member items show it.
     virtual void SetMemberBlocked(int peerIndex, bool blocked) = 0;
 };

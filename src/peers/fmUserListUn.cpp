@@ -122,11 +122,13 @@ void TfmUserList::ProcessNewPacket(const Packet &text)
     if (!local || id == local->ID)
         return;
     // An empty ID is never taken for a known user: each such NEW is a newcomer.
-    if (!id.isEmpty() && m_peers.findOnline(id) >= 0) {
+    if (const int known = id.isEmpty() ? -1 : m_peers.findOnline(id); known >= 0) {
+        m_peers.touch(known);
         SendPresence(false);
         return;
     }
-    if (m_peers.isFull())
+    const int slot = placeForNewPeer(id.isEmpty());
+    if (slot < 0)
         return;
 
     auto entry = std::make_unique<RUserID>();
@@ -136,7 +138,8 @@ void TfmUserList::ProcessNewPacket(const Packet &text)
     entry->Online = 1;
     entry->GroupNumber = MainGroupNumber;
     entry->TextStyle = m_hooks ? m_hooks->SenderTextStyle(id, entry->Color) : 0;
-    const int k = m_peers.append(std::move(entry));
+    const int k =
+        slot == 0 ? m_peers.append(std::move(entry)) : (m_peers.replace(slot, std::move(entry)) ? slot : -1);
     if (k < 0)
         return;
     SendPresence(false);
@@ -147,10 +150,51 @@ void TfmUserList::ProcessNewPacket(const Packet &text)
         return;
     const QString connectFormat = ConstUnit::text(ConstUnit::Text::ConnectUser);
     m_hooks->Notify(connectFormat, peer.Alias, 0, peer.PictureIndex, peer.IP);
-    m_hooks->AppendMessage(0, peer.ID, peer.IP, ConstUnit::Format(connectFormat, {PeerText::name(DisplayName(peer))}),
-                           peer.Color, peer.PictureIndex, peer.Alias);
+    m_hooks->AppendMessage(0, peer.ID, peer.IP,
+                           ConstUnit::Format(connectFormat, {PeerText::name(DisplayName(peer))}), peer.Color,
+                           peer.PictureIndex, peer.Alias);
     m_hooks->NotifyTalks(k, peer.IP, true, peer.ID, peer.Color, peer.PictureIndex, peer.Alias);
     m_hooks->PlayEventSound(0);
+}
+
+int TfmUserList::placeForNewPeer(bool anonymous)
+{
+    const TPeerList::Referenced referenced = [this](int k) {
+        return m_hooks && m_hooks->IsPeerReferenced(k);
+    };
+    // Users without an ID are each a newcomer: a few of them at a time, the oldest makes way.
+    if (anonymous && m_peers.anonymousOnline() >= TPeerList::MaxAnonymous) {
+        const int oldest = m_peers.stalestOnline(referenced, true);
+        if (oldest < 0)
+            return -1;
+        ForgetPeer(oldest);
+        return oldest;
+    }
+    if (!m_peers.isFull())
+        return 0;
+    if (const int offline = m_peers.reusableSlot(referenced); offline > 0)
+        return offline;
+    // Full of online users: the one heard from longest ago goes quietly, so that a real newcomer
+    // is never refused by a flood of made-up ones.
+    const int stalest = m_peers.stalestOnline(referenced);
+    if (stalest > 0)
+        ForgetPeer(stalest);
+    return stalest;
+}
+
+void TfmUserList::ForgetPeer(int peerIndex)
+{
+    const RUserID *entry = m_peers.GetPeer(peerIndex);
+    if (!entry || peerIndex == 0)
+        return;
+    if (const std::optional<PeerNode> node = FindPeerNode(entry->ID);
+        node && NodePeerIndex(node->item) == peerIndex) {
+        if (const TUserGroupBox *group = groupOfTree(node->tree); group && m_hooks)
+            m_hooks->MemberRemoved(group->Tag(), peerIndex);
+        delete node->item;
+        LayoutGroups();
+    }
+    m_peers.setOnline(peerIndex, false);
 }
 
 int TfmUserList::placeNewPeer(int peerIndex)
@@ -172,6 +216,7 @@ void TfmUserList::ProcessUpdateInfoPacket(const Packet &text)
         ProcessNewPacket(text);
         return;
     }
+    m_peers.touch(k);
     FillProfileFromPacket(*entry, packet);
     if (m_hooks)
         entry->TextStyle = m_hooks->SenderTextStyle(entry->ID, entry->Color);
@@ -201,14 +246,15 @@ void TfmUserList::ProcessDisconnectPacket(const Packet &text)
         if (const TUserGroupBox *group = groupOfTree(node->tree))
             m_hooks->MemberRemoved(group->Tag(), k);
     }
-    entry->Online = 0;
+    m_peers.setOnline(k, false);
     delete node->item;
     LayoutGroups();
     if (!m_hooks)
         return;
     const QString disconnectFormat = ConstUnit::text(ConstUnit::Text::DisconnectUser);
     m_hooks->Notify(disconnectFormat, alias, 0, picture, ip);
-    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {PeerText::name(name)}), color, picture, alias);
+    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {PeerText::name(name)}), color,
+                           picture, alias);
     m_hooks->PlayEventSound(1);
     m_hooks->PeerLeft(name, id);
 }

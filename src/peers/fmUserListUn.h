@@ -62,6 +62,8 @@ public:
     void ProcessUpdateInfoPacket(const Packet &text);
     void ProcessDisconnectPacket(const Packet &text);
     std::optional<PeerNode> FindPeerNode(const QString &id) const;
+    // Takes the peer off the list without a word (to make room for another).
+    void ForgetPeer(int peerIndex);
 
     // Contact groups.
     QList<TUserGroupBox *> groups() const;
@@ -130,6 +132,8 @@ private:
     TUserGroupBox *targetGroup() const;
     bool isFixed(const TUserGroupBox *group) const { return group == m_mainGroup || group == m_badList; }
     int placeNewPeer(int peerIndex);
+    // Where a new peer goes: 0 to append, the index of an entry to reuse, -1 when there is no room.
+    int placeForNewPeer(bool anonymous);
     void storeBounds() const;
 
     const SettingsStore &m_store;

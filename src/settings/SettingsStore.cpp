@@ -56,17 +56,71 @@ SettingsStore::SettingsStore(const QString &iniFile)
     , m_iniFile(iniFile)
 {}
 
-std::unique_ptr<QSettings> SettingsStore::open() const
+namespace {
+// The store that a Batch holds open, and the key it was opened for.
+struct OpenBatch {
+    QString key;
+    std::shared_ptr<QSettings> settings;
+    int depth = 0;
+};
+
+OpenBatch &openBatch()
+{
+    static OpenBatch batch;
+    return batch;
+}
+} // namespace
+
+QString SettingsStore::batchKey() const
+{
+    return m_userStore ? QStringLiteral("user-store") : QFileInfo(m_iniFile).absoluteFilePath();
+}
+
+bool SettingsStore::inBatch() const
+{
+    return openBatch().settings && openBatch().key == batchKey();
+}
+
+SettingsStore::Batch::Batch(const SettingsStore &store)
+{
+    OpenBatch &batch = openBatch();
+    if (batch.settings && batch.key != store.batchKey())
+        return; // one batch at a time; others write as usual
+    if (batch.depth++ == 0) {
+        batch.key = store.batchKey();
+        batch.settings = store.openNew();
+    }
+    m_active = true;
+}
+
+SettingsStore::Batch::~Batch()
+{
+    OpenBatch &batch = openBatch();
+    if (!m_active || --batch.depth > 0)
+        return;
+    batch.settings->sync();
+    batch.settings.reset();
+    batch.key.clear();
+}
+
+std::shared_ptr<QSettings> SettingsStore::open() const
+{
+    if (inBatch())
+        return openBatch().settings;
+    return openNew();
+}
+
+std::shared_ptr<QSettings> SettingsStore::openNew() const
 {
     if (!m_userStore)
-        return std::make_unique<QSettings>(m_iniFile, QSettings::IniFormat);
+        return std::make_shared<QSettings>(m_iniFile, QSettings::IniFormat);
 #ifdef Q_OS_WIN
     // The full path names exactly HKEY_CURRENT_USER\Software\Perix Chat, with no fallback keys.
-    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\") +
+    return std::make_shared<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\") +
                                            QLatin1StringView(ProductName),
                                        QSettings::NativeFormat);
 #else
-    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+    auto settings = std::make_shared<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                 QString::fromLatin1(ProductName));
     // Only the user's own file counts; system-wide defaults would mask "missing".
     settings->setFallbacksEnabled(false);
@@ -101,7 +155,8 @@ bool SettingsStore::write(const QString &section, const QString &name, const QVa
         return false;
     const auto settings = open();
     settings->setValue(keyPath(section, name), value);
-    settings->sync();
+    if (!inBatch())
+        settings->sync();
     return settings->status() == QSettings::NoError;
 }
 
@@ -242,6 +297,7 @@ bool SettingsStore::removeSection(const QString &name) const
     for (const QString &key : keys)
         settings->remove(key);
     settings->endGroup();
-    settings->sync();
+    if (!inBatch())
+        settings->sync();
     return settings->status() == QSettings::NoError;
 }

@@ -22,6 +22,19 @@ class QVariant;
 // error only to the first access after the file changed; later accesses see what it could parse.
 class SettingsStore {
 public:
+    // While a Batch lives, every access to this store shares one open store and the file is written
+    // once, when the batch ends (closing the program writes many values in a row).
+    class Batch {
+    public:
+        explicit Batch(const SettingsStore &store);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        bool m_active = false;
+    };
+
     // The user's own store: HKEY_CURRENT_USER\Software\Perix Chat on Windows, "Perix Chat.conf" in the
     // user's configuration folder elsewhere.
     SettingsStore();
@@ -63,7 +76,10 @@ public:
 private:
     enum class ReadResult { Found, Missing, Error };
 
-    std::unique_ptr<QSettings> open() const;
+    std::shared_ptr<QSettings> open() const;
+    std::shared_ptr<QSettings> openNew() const;
+    QString batchKey() const;
+    bool inBatch() const;
     ReadResult read(const QString &section, const QString &name, QVariant *value) const;
     bool write(const QString &section, const QString &name, const QVariant &value) const;
 

@@ -3,6 +3,7 @@
 #include "RichTextItems.h"
 #include "WireColor.h"
 
+#include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -28,6 +29,14 @@ TRVStyle::TRVStyle(QObject *parent)
                     {QStringLiteral("Header message"), styleFont(true), text}};
     m_paragraphStyles = {{QStringLiteral("Paragraph Style"), Qt::AlignLeft},
                          {QStringLiteral("Centered"), Qt::AlignHCenter}};
+    m_lastUse = {0, 0};
+    m_recolourTimer.setSingleShot(true);
+    connect(&m_recolourTimer, &QTimer::timeout, this, [this] {
+        recolourSlice(RecolourSliceMs);
+        if (!m_recolours.isEmpty())
+            m_recolourTimer.start(0);
+    });
+    connect(this, &TRVStyle::textStyleChanged, this, &TRVStyle::scheduleRecolour);
 }
 
 QString TRVStyle::textStyleName(int styleNo) const
@@ -76,6 +85,7 @@ QTextBlockFormat TRVStyle::paragraphFormat(int styleNo) const
 int TRVStyle::addTextStyle(const QString &name, const QFont &font, const QColor &color)
 {
     m_textStyles.append({name, font, color});
+    m_lastUse.append(++m_useClock);
     return int(m_textStyles.size()) - 1;
 }
 
@@ -94,60 +104,129 @@ int TRVStyle::SenderTextStyle(const QString &senderId, qint32 wireColor)
 {
     try {
         const QColor color = WireColorToQColor(wireColor);
-        for (int i = 0; i < m_textStyles.size(); ++i) {
-            if (m_textStyles.at(i).name == senderId) {
-                setTextStyleColor(i, color);
-                return i;
-            }
+        if (const auto found = m_senderStyles.constFind(senderId); found != m_senderStyles.cend()) {
+            m_lastUse[*found] = ++m_useClock;
+            setTextStyleColor(*found, color);
+            return *found;
         }
-        return addTextStyle(senderId, textStyleFont(0), color);
+        int styleNo = 0;
+        if (m_senderStyles.size() < MaxSenderStyles) {
+            styleNo = addTextStyle(senderId, textStyleFont(0), color);
+        } else {
+            // Earlier text of that sender takes the newcomer's colour: a cosmetic price for a bound.
+            styleNo = reuseSenderStyle();
+            m_textStyles[styleNo].name = senderId;
+            m_lastUse[styleNo] = ++m_useClock;
+            setTextStyleColor(styleNo, color);
+        }
+        m_senderStyles.insert(senderId, styleNo);
+        return styleNo;
     } catch (...) {
         return 0;
     }
+}
+
+int TRVStyle::reuseSenderStyle()
+{
+    int oldest = -1;
+    for (auto it = m_senderStyles.cbegin(); it != m_senderStyles.cend(); ++it) {
+        if (oldest < 0 || m_lastUse[*it] < m_lastUse[oldest])
+            oldest = *it;
+    }
+    m_senderStyles.remove(m_textStyles[oldest].name);
+    return oldest;
 }
 
 void TRVStyle::TrackDocument(QTextDocument *doc)
 {
     if (!doc)
         return;
-    connect(this, &TRVStyle::textStyleChanged, doc,
-            [this, doc](int styleNo) { ApplyTextStyle(doc, styleNo, charFormat(styleNo)); });
+    m_documents.removeAll(nullptr);
+    m_documents.append(doc);
+}
+
+void TRVStyle::scheduleRecolour(int styleNo)
+{
+    m_documents.removeAll(nullptr);
+    for (const QPointer<QTextDocument> &doc : std::as_const(m_documents)) {
+        bool queued = false;
+        for (Recolour &job : m_recolours) {
+            if (job.doc == doc && job.styleNo == styleNo) {
+                // The pass picks the new colour up from here on; what it has done needs doing again.
+                job.again = job.nextBlock > 0;
+                queued = true;
+            }
+        }
+        if (!queued)
+            m_recolours.append({doc, styleNo, 0, false});
+    }
+    if (!m_recolours.isEmpty() && !m_recolourTimer.isActive())
+        m_recolourTimer.start(0);
+}
+
+void TRVStyle::recolourSlice(qint64 budgetMs)
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_recolours.isEmpty() && (budgetMs < 0 || slice.elapsed() < budgetMs)) {
+        Recolour &job = m_recolours.first();
+        QTextBlock block = job.doc ? job.doc->findBlockByNumber(job.nextBlock) : QTextBlock();
+        const QTextCharFormat format = charFormat(job.styleNo);
+        for (int done = 0; block.isValid() && (budgetMs < 0 || slice.elapsed() < budgetMs || done == 0);
+             ++done) {
+            ApplyTextStyleToBlock(block, job.styleNo, format);
+            block = block.next();
+            ++job.nextBlock;
+        }
+        if (block.isValid())
+            return;
+        if (job.doc && job.again) {
+            job.again = false;
+            job.nextBlock = 0;
+            continue;
+        }
+        m_recolours.removeFirst();
+    }
+}
+
+void TRVStyle::FlushRecolour()
+{
+    recolourSlice(-1);
+}
+
+void ApplyTextStyleToBlock(const QTextBlock &block, int styleNo, const QTextCharFormat &format)
+{
+    QList<std::pair<int, int>> ranges;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid())
+            continue;
+        const QTextCharFormat current = fragment.charFormat();
+        if (current.isImageFormat() || !current.hasProperty(RichProperty::TextStyle) ||
+            current.intProperty(RichProperty::TextStyle) != styleNo ||
+            current.foreground() == format.foreground())
+            continue;
+        ranges.append({fragment.position(), fragment.position() + fragment.length()});
+    }
+    if (ranges.isEmpty())
+        return;
+    QTextCharFormat colour;
+    colour.setForeground(format.foreground());
+    QTextCursor cursor(block);
+    for (const auto &[start, end] : std::as_const(ranges)) {
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(colour);
+    }
 }
 
 void ApplyTextStyle(QTextDocument *doc, int styleNo, const QTextCharFormat &format)
 {
     if (!doc)
         return;
-    // Collect first: changing formats while walking the fragments would invalidate the walk.
-    // Neighbouring fragments of the style become one range, so each stretch is changed once.
-    QList<std::pair<int, int>> ranges;
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid())
-                continue;
-            const QTextCharFormat current = fragment.charFormat();
-            if (current.isImageFormat() || !current.hasProperty(RichProperty::TextStyle) ||
-                current.intProperty(RichProperty::TextStyle) != styleNo)
-                continue;
-            const int start = fragment.position();
-            const int end = start + fragment.length();
-            if (!ranges.isEmpty() && ranges.last().second == start)
-                ranges.last().second = end;
-            else
-                ranges.append({start, end});
-        }
-    }
-    if (ranges.isEmpty())
-        return;
-    QTextCharFormat colour;
-    colour.setForeground(format.foreground());
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (const auto &[start, end] : std::as_const(ranges)) {
-        cursor.setPosition(start);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(colour);
-    }
-    cursor.endEditBlock();
+    QTextCursor edit(doc);
+    edit.beginEditBlock();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        ApplyTextStyleToBlock(block, styleNo, format);
+    edit.endEditBlock();
 }

@@ -142,6 +142,19 @@ int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, i
     return index;
 }
 
+bool TTalkManager::roomForIncomingTalk()
+{
+    if (count() < MaxTalkPages) {
+        m_talkLimitNoticed = false;
+        return true;
+    }
+    // One notice while the limit holds, not one per refused packet.
+    if (!m_talkLimitNoticed && m_hooks)
+        m_hooks->TalkLimitReached(MaxTalkPages);
+    m_talkLimitNoticed = true;
+    return false;
+}
+
 QString TTalkManager::caption(int sheet) const
 {
     const TfrConnectUser *talk = frame(sheet);
@@ -237,7 +250,8 @@ QString TTalkManager::userIDList(const TfrConnectUser *talk) const
 {
     QStringList ids;
     for (int k : talk->members()) {
-        if (const RUserID *peer = k > 0 ? m_userList->GetPeer(k) : nullptr)
+        const RUserID *peer = k > 0 ? m_userList->GetPeer(k) : nullptr;
+        if (peer && !ids.contains(peer->ID))
             ids.append(peer->ID);
     }
     return BuildUserIDList(local() ? local()->ID : QString(), ids);
@@ -289,11 +303,15 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
         AppendMessage(sheet, me->ID, me->IP, body, me->Color, me->PictureIndex, me->Alias);
         break;
     }
+    // A failed send shows a box whose event loop may see the talk closed.
+    const QPointer<QTextEdit> input = editor;
     const bool sent = packet.isEmpty() || send(packet, true);
     if (sent && !packet.isEmpty() && !offered.isEmpty() && m_hooks)
         m_hooks->FilesOffered(offered);
-    editor->clear();
-    editor->setCurrentCharFormat(m_style ? m_style->charFormat(0) : QTextCharFormat());
+    if (!input)
+        return sent;
+    input->clear();
+    input->setCurrentCharFormat(m_style ? m_style->charFormat(0) : QTextCharFormat());
     return sent;
 }
 
@@ -387,7 +405,7 @@ void TTalkManager::ProcessGroupMessage(const Packet &text)
         }
     }
     if (lastSheet < 0) {
-        if (isChecked(m_actions.notTalkGroup))
+        if (isChecked(m_actions.notTalkGroup) || !roomForIncomingTalk())
             return;
         const QString authorId = m.GetAutorGroupID();
         const QString authorIp = m.GetAutorGroupIP();
@@ -427,7 +445,7 @@ void TTalkManager::ProcessUserMessage(const Packet &text)
             return;
         const std::optional<PeerNode> node = m_userList->FindPeerNode(id);
         const RUserID *peer = node ? m_userList->GetPeer(NodePeerIndex(node->item)) : nullptr;
-        if (!peer)
+        if (!peer || !roomForIncomingTalk())
             return;
         lastSheet = CreateTalk(DisplayName(*peer), peer->PictureIndex, tkPrivate, -1, QString(), QString(),
                                QString(), peer->MAC, peer->ID, peer->IP);
@@ -590,6 +608,18 @@ void TTalkManager::addTalkMember(TfrConnectUser *talk, int peerIndex)
     const QPixmap picture =
         (iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(item->data(0, PictureRole).toInt());
     const RUserID *peer = m_userList->GetPeer(peerIndex);
+    // Membership is by user: a member who came back as a new entry keeps the one item.
+    for (int k : talk->members()) {
+        const RUserID *member = k != peerIndex ? m_userList->GetPeer(k) : nullptr;
+        if (member && member->ID == peer->ID) {
+            talk->retagMember(k, peerIndex);
+            if (QAction *existing = talk->memberItem(peerIndex)) {
+                existing->setText(PeerText::menuText(DisplayName(*peer)));
+                existing->setIcon(QIcon(picture));
+            }
+            return;
+        }
+    }
     talk->addMember(peerIndex, DisplayName(*peer), QIcon(picture), item->data(0, CutStateRole).toBool());
 }
 

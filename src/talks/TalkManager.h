@@ -41,6 +41,8 @@ public:
     virtual void FilesOffered(const QStringList &paths) { Q_UNUSED(paths); }
     // A private message without the auto-reply marker arrived in that talk.
     virtual void AutoReply(int sheet) = 0;
+    // Other users asked for a new talk while the page limit holds; said once until a page closes.
+    virtual void TalkLimitReached(int limit) { Q_UNUSED(limit); }
 };
 
 // The options and commands the talks read.
@@ -73,6 +75,9 @@ public:
     int CreateTalk(const QString &caption, int image, TalkKind kind, int tag, const QString &groupName,
                    const QString &authorAlias, const QString &groupId, const QString &mac,
                    const QString &userId, const QString &ip);
+    // Pages that other users' packets may open at most; beyond it new talks from them are refused.
+    static constexpr int MaxTalkPages = 100;
+
     int count() const;
     // The talk's caption as built from the peers' texts (the tab shows it isolated).
     QString caption(int sheet) const;
@@ -142,6 +147,7 @@ private:
     void memberMenu(TfrConnectUser *frame, int peerIndex, QMenu *menu);
     void notifyMessage(const QString &alias, int sheet, int picture, const QString &ip);
     bool send(const Packet &packet, bool userMessage);
+    bool roomForIncomingTalk();
 
     QTabWidget *m_pcMain;
     PacketTransport *m_transport;
@@ -153,6 +159,7 @@ private:
     TfmUserList *m_userList = nullptr;
     TalkActions m_actions;
     AnimationCatalogue *m_animations = nullptr;
+    bool m_talkLimitNoticed = false;
 };
 
 // The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those

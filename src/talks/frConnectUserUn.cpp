@@ -146,13 +146,22 @@ void TfrConnectUser::addMember(int peerIndex, const QString &caption, const QIco
     item->setCheckable(true);
     item->setChecked(blocked);
     auto *menu = new QMenu(m_tbGroupUser);
+    // The item's peer index may change when the member comes back as a new entry.
     connect(menu, &QMenu::aboutToShow, this,
-            [this, peerIndex, menu] { Q_EMIT memberMenuRequested(peerIndex, menu); });
+            [this, item, menu] { Q_EMIT memberMenuRequested(item->data().toInt(), menu); });
     item->setMenu(menu);
     m_tbGroupUser->addAction(item);
     if (auto *button = qobject_cast<QToolButton *>(m_tbGroupUser->widgetForAction(item)))
         button->setPopupMode(QToolButton::InstantPopup);
     refreshMemberBarVisibility();
+}
+
+void TfrConnectUser::retagMember(int oldIndex, int newIndex)
+{
+    for (QAction *item : m_tbGroupUser->actions()) {
+        if (item->data().toInt() == oldIndex)
+            item->setData(newIndex);
+    }
 }
 
 void TfrConnectUser::removeMember(int peerIndex)

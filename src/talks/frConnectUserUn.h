@@ -64,6 +64,8 @@ public:
     bool hasMember(int peerIndex) const;
     void addMember(int peerIndex, const QString &caption, const QIcon &icon, bool blocked);
     void removeMember(int peerIndex);
+    // The member's items now stand for another peer-list entry of the same user.
+    void retagMember(int oldIndex, int newIndex);
     QList<int> members() const;
     QAction *memberItem(int peerIndex) const;
     void setMemberBlocked(int peerIndex, bool blocked);
