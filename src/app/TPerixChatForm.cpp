@@ -430,8 +430,11 @@ void TPerixChatForm::FormCloseQuery()
             writeHeightNewMessagePanel(m_context.store, talk->inputPanelHeight());
         SaveTalkHistory(sheet);
     }
-    if (m_userList)
+    if (m_userList) {
         m_userList->StoreGroups();
+        // Hiding stores its place and collapsed groups: inside the one write too.
+        m_userList->hide();
+    }
     storeSettings();
     m_fileCommands->StopAll();
     SetTransportOpen(false);

@@ -34,15 +34,21 @@ TfmEditor::TfmEditor(const QString &text, const QColor &color, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_edEditor);
     m_edEditor->installEventFilter(this);
-    connect(m_edEditor, &QLineEdit::returnPressed, this, &QDialog::accept);
 }
 
 bool TfmEditor::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_edEditor && event->type() == QEvent::KeyPress) {
+        // Enter applies, Esc drops; the rest of that keystroke must not reach the window below.
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+            if (key == Qt::Key_Escape)
+                reject();
+            else
+                accept();
             KeySwallow::Swallow(key);
+            return true;
+        }
     }
     // Closing moves the focus away: that focus loss must not undo an Enter that closed the editor.
     if (watched == m_edEditor && event->type() == QEvent::FocusOut && !m_finished && isVisible())
