@@ -430,12 +430,13 @@ void TPerixChatForm::FormCloseQuery()
             writeHeightNewMessagePanel(m_context.store, talk->inputPanelHeight());
         SaveTalkHistory(sheet);
     }
-    if (m_userList) {
+    if (m_userList)
         m_userList->StoreGroups();
-        // Hiding stores its place and collapsed groups: inside the one write too.
-        m_userList->hide();
-    }
     storeSettings();
+    // Hiding stores the user list's place and collapsed groups: inside the one write too, and after
+    // its shown state was stored.
+    if (m_userList)
+        m_userList->hide();
     m_fileCommands->StopAll();
     SetTransportOpen(false);
     m_tray->setEnabled(false);
