@@ -20,6 +20,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 #include <vector>
