@@ -38,8 +38,8 @@ fuzz: deps
 	mkdir -p build-fuzz/corpus-packet && cp fuzz/corpus/packet/* build-fuzz/corpus-packet/
 	./build-fuzz/fuzz/fuzz_packet -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus-packet
 
-# Each benchmark keeps its files in its own temporary folder; the discovery one binds UDP 54812 and
-# waits for the port's lock so that it never hears another run's peers.
+# Each benchmark keeps its files in its own temporary folder; the discovery and storm ones bind UDP
+# 54812 and wait for the port's lock so that they never hear another run's peers.
 bench: build
 	./$(BUILD)/bench/bench_packets
 	./$(BUILD)/bench/bench_codec
@@ -47,6 +47,7 @@ bench: build
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_discovery
 	./$(BUILD)/bench/bench_animations
 	./$(BUILD)/bench/bench_transfer
+	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_storm
 
 format:
 	cmake --build $(BUILD) --target format

@@ -2,6 +2,10 @@
 #include "CommandLine.h"
 #include "ConstUnit.h"
 #include "MessageBox.h"
+#include "PeerHarness.h"
+#include "RawUdp.h"
+#include "TELInstanceChecker.h"
+#include "TMyUserData.h"
 #include "TPerixChatForm.h"
 #include "UdpTransport.h"
 #include "iniFileUn.h"
@@ -13,6 +17,8 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <thread>
+
 class TestApp : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -23,6 +29,10 @@ private Q_SLOTS:
     void mainWindowOpensAndClosesEndpoints();
     void portFailureShowsBox();
     void terminationSignalClosesThroughCloseBox();
+    void guardAnswersWhileWindowThreadIsBusy();
+    void guardClaimPassesWhenFirstCopyEnds();
+    void guardGivesUpWhenFirstCopyNeverAnswers();
+    void copiesStartedTogetherLeaveOne();
 
 private:
     AppContext contextIn(const QTemporaryDir &dir) const;
@@ -135,6 +145,127 @@ void TestApp::terminationSignalClosesThroughCloseBox()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QCOMPARE(readPlacement(SettingsStore(settings), Setting::MainWindowSection).width, 460);
+}
+
+void TestApp::guardAnswersWhileWindowThreadIsBusy()
+{
+    QTemporaryDir dir;
+    TELInstanceChecker first(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path());
+    QVERIFY(first.ClaimFirstInstance());
+    QVERIFY(first.isListening());
+    QSignalSpy shown(&first, &TELInstanceChecker::showRequested);
+    QSignalSpy texts(&first, &TELInstanceChecker::OnTextReceived);
+
+    // This thread does not return to its event loop until both requests are answered: the first
+    // copy answers from its own thread, as it does while it is still creating its windows.
+    TELInstanceChecker second(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path());
+    QVERIFY(!second.ClaimFirstInstance());
+    QVERIFY(!second.holdsClaim());
+    QVERIFY(second.RequestShow(3000));
+    QVERIFY(second.PostText(QString::fromLatin1(TELInstanceChecker::RestartText)));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, first.PostText("self"));
+    QCOMPARE(shown.count(), 0);
+
+    // The window thread hears of them once its loop runs, in order.
+    QVERIFY(texts.wait(2000));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(texts.first().first().toString(), QStringLiteral("Restart of appendix Perix Chat"));
+
+    // Another scope is another user: it is a first copy of its own.
+    TELInstanceChecker other(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path() + "/x");
+    QVERIFY(other.ClaimFirstInstance());
+}
+
+void TestApp::guardClaimPassesWhenFirstCopyEnds()
+{
+    QTemporaryDir dir;
+    auto first = std::make_unique<TELInstanceChecker>(
+        QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path());
+    QVERIFY(first->ClaimFirstInstance());
+    // Closing: it no longer answers, but holds the claim until it ends.
+    first->StopListening();
+    QVERIFY(!first->isListening());
+
+    std::atomic<int> outcome = -1;
+    std::atomic<bool> claimed = false;
+    std::atomic<qint64> waited = 0;
+    std::thread later([&] {
+        TELInstanceChecker second(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path());
+        QElapsedTimer timer;
+        timer.start();
+        const bool notFirst = !second.ClaimFirstInstance();
+        outcome = notFirst && second.RequestShow(5000) ? 1 : 0;
+        waited = timer.elapsed();
+        claimed = second.holdsClaim() && second.isListening();
+    });
+    QTest::qWait(400);
+    QCOMPARE(outcome.load(), -1); // still waiting
+    first.reset();
+    later.join();
+    QCOMPARE(outcome.load(), 0);
+    QVERIFY(claimed);
+    QVERIFY2(waited >= 350 && waited < 3000, qPrintable(QString::number(waited)));
+}
+
+void TestApp::guardGivesUpWhenFirstCopyNeverAnswers()
+{
+    QTemporaryDir dir;
+    TELInstanceChecker first(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path());
+    QVERIFY(first.ClaimFirstInstance());
+    first.StopListening();
+    TELInstanceChecker second(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier), dir.path());
+    QVERIFY(!second.ClaimFirstInstance());
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!second.RequestShow(300));
+    QVERIFY(timer.elapsed() >= 300);
+    QVERIFY(timer.elapsed() < 2000);
+    QVERIFY(!second.holdsClaim());
+}
+
+void TestApp::copiesStartedTogetherLeaveOne()
+{
+    RawUdp::Hearer hearer;
+    QVERIFY(hearer.isReady());
+    constexpr int Rounds = 20;
+    for (int round = 0; round < Rounds; ++round) {
+        QTemporaryDir dir;
+        const QString settings = dir.filePath("settings.ini");
+        hearer.clear();
+        QProcess copies[2];
+        for (QProcess &copy : copies) {
+            copy.setProgram(QStringLiteral(PERIXCHAT_BINARY));
+            copy.setArguments({"--loopback", "--settings", settings, "--data-dir", dir.path()});
+        }
+        // Most rounds start both at once; some give the first a head start into its window creation.
+        const int headStartMs = round % 4 == 3 ? 40 * (round / 4) : 0;
+        copies[0].start();
+        if (headStartMs > 0)
+            QTest::qWait(headStartMs);
+        copies[1].start();
+        QVERIFY(copies[0].waitForStarted(5000) && copies[1].waitForStarted(5000));
+        const auto running = [&copies] {
+            return int(copies[0].state() != QProcess::NotRunning) +
+                   int(copies[1].state() != QProcess::NotRunning);
+        };
+        QVERIFY2(waitUntil([&] { return running() < 2; }, 12000), qPrintable(QString::number(round)));
+        QVERIFY2(waitUntil([&] { return hearer.count(pkNew) >= 1; }, 8000),
+                 qPrintable(QString::number(round)));
+        // Time for a second announcement, were there one.
+        QTest::qWait(150);
+        QCOMPARE(running(), 1);
+        QProcess &ended = copies[0].state() == QProcess::NotRunning ? copies[0] : copies[1];
+        QProcess &survivor = &ended == &copies[0] ? copies[1] : copies[0];
+        QCOMPARE(ended.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(ended.exitCode(), 0);
+        survivor.terminate();
+        QVERIFY(survivor.waitForFinished(5000));
+        QVERIFY(waitUntil([&] { return hearer.count(pkDisconnect) >= 1; }, 2000));
+        const QList<QString> announced = hearer.ids(pkNew);
+        QCOMPARE(announced.size(), 1);
+        QCOMPARE(announced.first(), TMyUserData(SettingsStore(settings)).GetID());
+        QCOMPARE(hearer.ids(pkDisconnect), announced);
+    }
 }
 
 QTEST_MAIN(TestApp)

@@ -43,14 +43,21 @@ int main(int argc, char *argv[])
 
     TELInstanceChecker guard(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
                              guardScope(options));
+    // The lock decides. A later copy waits for the first to answer, and starts as the first copy only
+    // when it never does (or when it ended meanwhile and left the claim to this one).
     if (!guard.ClaimFirstInstance()) {
-        if (guard.RequestShow()) {
+        if (guard.RequestShow(TELInstanceChecker::FirstInstanceWaitMs)) {
             guard.PostText(QString::fromLatin1(TELInstanceChecker::RestartText));
             return 0;
         }
     }
 
     TPerixChatProgram program(AppContext::fromOptions(options));
+    // A request that came while the windows were being created is handled once the loop runs.
+    QObject::connect(&guard, &TELInstanceChecker::showRequested, &program, [&program] {
+        if (TPerixChatForm *window = program.mainWindow())
+            window->ShowFromSecondInstance();
+    });
     // Watch the signals before the user is announced: a goodbye must follow every hello.
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
@@ -59,8 +66,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &program,
                      [&program](QSessionManager &) { program.close(); });
     program.start();
-    QObject::connect(&guard, &TELInstanceChecker::showRequested, program.mainWindow(),
-                     &TPerixChatForm::ShowFromSecondInstance);
+    // A copy started while this one closes waits until the claim is free, then starts.
+    QObject::connect(&program, &TPerixChatProgram::finished, &guard, &TELInstanceChecker::StopListening);
     QObject::connect(&program, &TPerixChatProgram::finished, &app, &QCoreApplication::quit);
     return app.exec();
 }
