@@ -61,12 +61,13 @@ int MessageBox::errorChoose(QWidget *parent, const QString &text, const QStringL
         return std::min(hook().choice, int(buttons.size()) - 1);
     if (hook().active)
         return 0;
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::NoButton,
-                    parent);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
     QList<QAbstractButton *> added;
     for (int i = 0; i < buttons.size(); ++i)
-        added.append(box.addButton(buttons.at(i), i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole));
+        added.append(
+            box.addButton(buttons.at(i), i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole));
     box.setDefaultButton(qobject_cast<QPushButton *>(added.first()));
     box.setEscapeButton(added.first());
     box.exec();
