@@ -47,6 +47,7 @@ bench: build
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_discovery
 	./$(BUILD)/bench/bench_animations
 	./$(BUILD)/bench/bench_transfer
+	./$(BUILD)/bench/bench_probe
 
 format:
 	cmake --build $(BUILD) --target format

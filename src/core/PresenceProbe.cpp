@@ -144,8 +144,14 @@ int TPresenceProbe::step()
     if (!m_hooks.now)
         return MaxSleepMs;
     const qint64 now = m_hooks.now();
-    const QHash<quint32, QStringList> current = targets();
-    syncHosts(current, now);
+    // The user list is looked at once a second, not for every probe.
+    if (m_targetsDirty || now - m_targetsAtMs >= MaxSleepMs || now < m_targetsAtMs) {
+        m_targets = targets();
+        m_targetsAtMs = now;
+        m_targetsDirty = false;
+        syncHosts(m_targets, now);
+    }
+    const QHash<quint32, QStringList> &current = m_targets;
 
     QStringList vanishedIds;
     for (auto it = m_hosts.begin(); it != m_hosts.end(); ++it) {
@@ -243,6 +249,7 @@ void TPresenceProbe::NoteSource(const QString &id, const QHostAddress &from)
             return;
     }
     m_sources.insert(id, *ip);
+    m_targetsDirty = true;
     auto host = m_hosts.find(*ip);
     if (host != m_hosts.end() && host->vanished && m_hooks.now) {
         *host = Host();

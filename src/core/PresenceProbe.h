@@ -110,6 +110,9 @@ private:
     QByteArray m_testBase;
     QByteArray m_testPayload;
     QHash<quint32, Host> m_hosts;
+    QHash<quint32, QStringList> m_targets;
+    qint64 m_targetsAtMs = 0;
+    bool m_targetsDirty = true;
     QHash<QString, quint32> m_sources;
     qint64 m_lastSendMs;
     quint64 m_probesSent = 0;
