@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -151,9 +152,13 @@ TNetworkDiagnosis TMainNetwork::Diagnose(bool full) const
     d.sentLastMinute = m_traffic.sentLastMinute();
     if (m_userList) {
         const TPeerList &list = m_userList->peers();
-        for (int i = 1; i < list.count(); ++i)
+        // A user who left and came back has two entries but was seen once.
+        QSet<QString> seen;
+        for (int i = 1; i < list.count(); ++i) {
             d.peersOnline += list.GetPeer(i)->Online == 1;
-        d.peersSeen = std::max(0, list.count() - 1);
+            seen.insert(list.GetPeer(i)->ID);
+        }
+        d.peersSeen = int(seen.size());
     }
     d.hostsAsked = m_probe->hostCount();
     d.hostsSilent = m_probe->vanishedHostCount();

@@ -225,7 +225,7 @@ constexpr CatalogueEntry Entries[] = {
     {Dialog, "fmNetwork", "btnTest", "Test"},
     {Dialog, "fmNetwork", "btnTestHint", "Broadcasts a probe and counts the computers that echo it within one second"},
     {Dialog, "fmNetwork", "Testing", "Waiting one second for echoes..."},
-    {Dialog, "fmNetwork", "TestResult", "%s computers echoed within one second (this one included)."},
+    {Dialog, "fmNetwork", "TestResult", "Computers that echoed within one second: %s (this one included)."},
     {Dialog, "fmNetwork", "PortBound", "Receive port: UDP %s, open."},
     {Dialog, "fmNetwork", "PortNotBound", "Receive port: UDP %s, NOT open: nothing can be received."},
     {Dialog, "fmNetwork", "PortHolders", "Also held by: %s"},

@@ -230,6 +230,6 @@ QStringList DescribeProblems(const ExtraAddressLines &lines)
 
 QString DescribeTestResult(int hosts)
 {
-    return format("TestResult", "%s computers echoed within one second (this one included).",
+    return format("TestResult", "Computers that echoed within one second: %s (this one included).",
                   {QString::number(hosts)});
 }
