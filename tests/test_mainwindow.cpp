@@ -197,8 +197,8 @@ void TestMainWindow::toolbarsAndMenus()
     QCOMPARE(names(m->menu("miMyProfile")->actions()),
              (QStringList{"actUserMyProfile", "actUserNetProfile"}));
     QCOMPARE(names(m->menu("tbOptions")->actions()),
-             (QStringList{"actHideProgramm", "actShowHistoryMessage", "-", "tbsiLanguage", "tbPanelsOfTools",
-                          "-", "actStayOnTop", "actStayOnTopUserList", "-", "miOther"}));
+             (QStringList{"actHideProgramm", "actShowHistoryMessage", "actNetwork", "-", "tbsiLanguage",
+                          "tbPanelsOfTools", "-", "actStayOnTop", "actStayOnTopUserList", "-", "miOther"}));
     QCOMPARE(names(m->menu("miOther")->actions()),
              (QStringList{"miAnimationGIF", "miMessageFormat", "miPlaySound", "miButtonOptions", "-",
                           "actShowHint", "actClearDialogParametr"}));

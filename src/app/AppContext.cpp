@@ -20,6 +20,11 @@ AppContext AppContext::fromOptions(const StartOptions &options)
     }
     if (options.transferPort != 0)
         context.transport.transferPort = options.transferPort;
+    // Only tests shorten the probing, so that a vanished peer goes in seconds.
+    bool ok = false;
+    const int probePeriod = qEnvironmentVariableIntValue("PERIX_TEST_PROBE_PERIOD_MS", &ok);
+    if (ok && probePeriod >= MinTestProbePeriodMs && probePeriod < context.transport.probePeriodMs)
+        context.transport.probePeriodMs = probePeriod;
     return context;
 }
 

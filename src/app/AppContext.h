@@ -28,6 +28,9 @@ struct AppPaths {
     static QString defaultDataDir(const QString &programDir);
 };
 
+// The shortest probe period that the test variable PERIX_TEST_PROBE_PERIOD_MS may set.
+inline constexpr int MinTestProbePeriodMs = 200;
+
 // What every window of one running copy shares: where it keeps its settings and files,
 // and how it reaches the network.
 struct AppContext {

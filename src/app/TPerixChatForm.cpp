@@ -10,6 +10,7 @@
 #include "MainAutoReply.h"
 #include "MainHistory.h"
 #include "MainMenus.h"
+#include "MainNetwork.h"
 #include "MessageBox.h"
 #include "PeerList.h"
 #include "PeerText.h"
@@ -190,6 +191,13 @@ void TPerixChatForm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Perix Chat"));
     QApplication::setApplicationDisplayName(QStringLiteral("Perix Chat"));
+    m_network = new TMainNetwork(m_context.store, m_transport, m_menus, m_context.transport.probePeriodMs,
+                                 {[this](int topic) { return OpenHelp(topic); },
+                                  [this] {
+                                      if (m_userList && m_userList->GetPeer(0))
+                                          ShowLocalIdentity(*m_userList->GetPeer(0));
+                                  }},
+                                 this);
     SetTransportOpen(true);
     m_lngMenu = new TLngMenu(m_menus->menu(QStringLiteral("tbsiLanguage")), this);
     m_lngMenu->Build(m_context.paths.lngDir());
@@ -328,6 +336,7 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
                             [userList](const Packet &p) { userList->ProcessUpdateInfoPacket(p); });
     m_dispatcher.setHandler(pkDisconnect,
                             [userList](const Packet &p) { userList->ProcessDisconnectPacket(p); });
+    m_network->attachUserList(userList);
     QAction *show = m_actions->action(QStringLiteral("actShowUserList"));
     connect(userList, &TfmUserList::shownChanged, show, &QAction::setChecked);
     // F1 in the user list opens its own help topic.
@@ -343,8 +352,11 @@ void TPerixChatForm::UserListCreated()
 
 void TPerixChatForm::SetTransportOpen(bool open)
 {
-    if (!m_transport->SetTransportOpen(open))
-        MessageBox::error(this, ConstUnit::text(ConstUnit::Text::ErrorPortAbort));
+    if (m_transport->SetTransportOpen(open))
+        return;
+    const QStringList buttons{ConstUnit::text(ConstUnit::Text::BtnOk), TMainNetwork::ActionCaption()};
+    if (MessageBox::errorChoose(this, ConstUnit::text(ConstUnit::Text::ErrorPortAbort), buttons) == 1)
+        QTimer::singleShot(0, m_network, &TMainNetwork::ShowWindow);
 }
 
 void TPerixChatForm::showEvent(QShowEvent *event)
@@ -438,6 +450,7 @@ void TPerixChatForm::FormCloseQuery()
     if (m_userList)
         m_userList->hide();
     m_fileCommands->StopAll();
+    m_network->stop();
     SetTransportOpen(false);
     m_tray->setEnabled(false);
     m_tray->hideIcon();

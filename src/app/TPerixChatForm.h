@@ -18,6 +18,7 @@ class TFileOfferCommands;
 class TFileRecordList;
 class TMainAutoReply;
 class TMainHistory;
+class TMainNetwork;
 class TLngMenu;
 class TMainMenus;
 class TStatusPanels;
@@ -52,6 +53,7 @@ public:
     TLngMenu *languageMenu() const { return m_lngMenu; }
     TEventSounds *eventSounds() const { return m_sounds; }
     TFileOfferCommands *fileCommands() const { return m_fileCommands; }
+    TMainNetwork *network() const { return m_network; }
     // Closes without asking anything: running transfers simply stop.
     void CloseQuietly();
 
@@ -140,6 +142,7 @@ private:
     TMainHistory *m_history = nullptr;
     TLngMenu *m_lngMenu = nullptr;
     TEventSounds *m_sounds = nullptr;
+    TMainNetwork *m_network = nullptr;
     QTimer *m_timer;
     QTimer *m_timerHintInformation;
     TfmUserList *m_userList = nullptr;

@@ -52,6 +52,29 @@ int MessageBox::choose(QWidget *parent, const QString &text, const QStringList &
     return index < 0 ? int(buttons.size()) - 1 : index;
 }
 
+int MessageBox::errorChoose(QWidget *parent, const QString &text, const QStringList &buttons)
+{
+    hook().shown.append(text);
+    if (buttons.isEmpty())
+        return -1;
+    if (hook().choice >= 0)
+        return std::min(hook().choice, int(buttons.size()) - 1);
+    if (hook().active)
+        return 0;
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> added;
+    for (int i = 0; i < buttons.size(); ++i)
+        added.append(
+            box.addButton(buttons.at(i), i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole));
+    box.setDefaultButton(qobject_cast<QPushButton *>(added.first()));
+    box.setEscapeButton(added.first());
+    box.exec();
+    const int index = int(added.indexOf(box.clickedButton()));
+    return index < 0 ? 0 : index;
+}
+
 void MessageBox::setNextChoice(int index)
 {
     hook().choice = index;

@@ -12,6 +12,10 @@ public:
     // A question with buttons of its own; the index of the button pressed, the last one (the
     // escape button) when the box is closed.
     static int choose(QWidget *parent, const QString &text, const QStringList &buttons);
+    // An error box with buttons of its own; the first is the default and the escape button. The index
+    // of the button pressed. Answered like choose() while its hook is set, else with 0 while the
+    // auto-answer is set.
+    static int errorChoose(QWidget *parent, const QString &text, const QStringList &buttons);
     // Test hook for choose(): while set (0 or more), boxes are recorded and answered with this index.
     static void setNextChoice(int index);
 

@@ -1,6 +1,6 @@
 #include "IPUn.h"
 
-#include <QNetworkInterface>
+#include "NetInterfaces.h"
 
 QString PickLocalIP(const QList<InterfaceAddress> &addresses)
 {
@@ -15,15 +15,7 @@ QString PickLocalIP(const QList<InterfaceAddress> &addresses)
 
 QString GetLocalIP()
 {
-    QList<InterfaceAddress> addresses;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &iface : interfaces) {
-        const bool loopback = iface.flags().testFlag(QNetworkInterface::IsLoopBack);
-        const bool up = iface.flags().testFlag(QNetworkInterface::IsUp);
-        for (const QNetworkAddressEntry &entry : iface.addressEntries())
-            addresses.append({entry.ip(), loopback, up});
-    }
-    return PickLocalIP(addresses);
+    return ChooseLocalNetwork(QString()).ip;
 }
 
 QString GetIPOctet(const QString &ip, int n)

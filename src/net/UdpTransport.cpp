@@ -1,6 +1,7 @@
 #include "UdpTransport.h"
 
 #include "IPUn.h"
+#include "ProtocolClassUn.h"
 
 #include <QTimer>
 #include <QUdpSocket>
@@ -8,7 +9,11 @@
 
 namespace {
 constexpr int KernelReceiveBuffer = 1 << 20;
-}
+// Echoes are only counted: a small read buffer does, a longer echo is not one of ours.
+constexpr qsizetype EchoBufferSize = 512;
+constexpr char LoopbackIP[] = "127.0.0.1";
+constexpr char LoopbackBroadcast[] = "127.255.255.255";
+} // namespace
 
 UdpTransport::UdpTransport(const TransportConfig &config, QObject *parent)
     : PacketTransport(parent)
@@ -19,13 +24,61 @@ UdpTransport::UdpTransport(const TransportConfig &config, QObject *parent)
     m_server->setObjectName(QStringLiteral("IdUDPServer"));
     m_client->setObjectName(QStringLiteral("IdUDPClient"));
     connect(m_server, &QUdpSocket::readyRead, this, &UdpTransport::IdUDPServerUDPRead);
+    connect(m_client, &QUdpSocket::readyRead, this, &UdpTransport::IdUDPClientUDPRead);
 }
 
 UdpTransport::~UdpTransport() = default;
 
 QString UdpTransport::LocalIP() const
 {
-    return m_config.loopback ? QStringLiteral("127.0.0.1") : GetLocalIP();
+    return m_config.loopback ? QString::fromLatin1(LoopbackIP) : choice().ip;
+}
+
+const NetChoice &UdpTransport::choice() const
+{
+    if (!m_choiceKnown && !m_config.loopback) {
+        m_choice = ChooseLocalNetwork(m_userInterface);
+        m_choiceKnown = true;
+    }
+    return m_choice;
+}
+
+void UdpTransport::RefreshAddresses()
+{
+    m_choiceKnown = false;
+    m_broadcastAddress = m_config.loopback ? QString::fromLatin1(LoopbackBroadcast) : choice().broadcast;
+}
+
+void UdpTransport::setNetworkChoice(const QString &interfaceName)
+{
+    m_userInterface = interfaceName;
+    RefreshAddresses();
+}
+
+void UdpTransport::setExtraAddresses(const QList<QHostAddress> &addresses)
+{
+    m_extraAddresses = addresses;
+}
+
+bool UdpTransport::allowed(const QHostAddress &address) const
+{
+    if (address.protocol() != QAbstractSocket::IPv4Protocol)
+        return false;
+    // --loopback keeps every datagram on this machine, whatever the settings list.
+    return !m_config.loopback || address.isLoopback();
+}
+
+QList<QHostAddress> UdpTransport::Destinations() const
+{
+    QList<QHostAddress> result;
+    const QHostAddress broadcast(m_broadcastAddress);
+    if (!m_broadcastAddress.isEmpty() && allowed(broadcast))
+        result.append(broadcast);
+    for (const QHostAddress &address : m_extraAddresses) {
+        if (allowed(address) && !result.contains(address))
+            result.append(address);
+    }
+    return result;
 }
 
 bool UdpTransport::isOpen() const
@@ -40,8 +93,7 @@ quint16 UdpTransport::SenderPort() const
 
 bool UdpTransport::SetTransportOpen(bool open)
 {
-    m_broadcastAddress =
-        m_config.loopback ? QStringLiteral("127.255.255.255") : GetBroadcastAddress(LocalIP());
+    RefreshAddresses();
     bool ok = true;
     if (open) {
         // The sending socket gets its own port from the system; it must never be the receiving one.
@@ -62,16 +114,44 @@ bool UdpTransport::SetTransportOpen(bool open)
     return ok;
 }
 
+bool UdpTransport::write(const QByteArray &datagram, const QHostAddress &address)
+{
+    if (m_client->writeDatagram(datagram, address, m_config.port) != datagram.size())
+        return false;
+    ++m_sent;
+    return true;
+}
+
 bool UdpTransport::SendPacket(const Packet &packet)
 {
-    if (packet.isEmpty() || packet.size() > MaxDatagramSize || m_broadcastAddress.isEmpty())
+    if (packet.isEmpty() || packet.size() > MaxDatagramSize)
         return false;
     if (m_client->state() != QAbstractSocket::BoundState)
         return false;
-    const QHostAddress destination(m_broadcastAddress);
-    if (destination.isNull())
+    const QList<QHostAddress> destinations = Destinations();
+    if (destinations.isEmpty())
         return false;
-    return m_client->writeDatagram(packet, destination, m_config.port) == packet.size();
+    // A further address that cannot be reached must not make a message look unsent; the broadcast
+    // address of the local network decides when there is one.
+    const QHostAddress broadcast(m_broadcastAddress);
+    bool any = false;
+    bool broadcastFailed = false;
+    for (const QHostAddress &destination : destinations) {
+        const bool sent = write(packet, destination);
+        any = any || sent;
+        if (!sent && destination == broadcast)
+            broadcastFailed = true;
+    }
+    return any && !broadcastFailed;
+}
+
+bool UdpTransport::SendTo(const QHostAddress &address, const QByteArray &datagram)
+{
+    if (datagram.isEmpty() || datagram.size() > MaxDatagramSize || !allowed(address) || address.isNull())
+        return false;
+    if (m_client->state() != QAbstractSocket::BoundState)
+        return false;
+    return write(datagram, address);
 }
 
 void UdpTransport::IdUDPServerUDPRead()
@@ -99,14 +179,45 @@ void UdpTransport::IdUDPServerUDPRead()
         const qint64 size = m_server->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
         if (size < 0)
             return;
+        ++m_received;
         if (size > MaxDatagramSize)
             continue; // too large for the receive buffer: dropped unseen
         try {
             const Packet text(buffer.constData(), size);
             echo(text, sender, senderPort);
+            const quint8 kind = ClassifyPacket(text);
+            if (kind == pkNew || kind == pkUpdateInfo)
+                Q_EMIT presenceSource(TDataNewMessage(text).GetID(), sender);
             Q_EMIT packetReceived(text);
         } catch (...) {
         }
+    }
+}
+
+void UdpTransport::IdUDPClientUDPRead()
+{
+    m_echoReadPending = false;
+    QElapsedTimer batch;
+    batch.start();
+    QByteArray buffer(EchoBufferSize, Qt::Uninitialized);
+    for (int read = 0;; ++read) {
+        if (m_client->state() != QAbstractSocket::BoundState)
+            return;
+        if (read >= ReadBatchDatagrams || batch.elapsed() >= ReadBatchMs) {
+            if (!m_echoReadPending && m_client->hasPendingDatagrams()) {
+                m_echoReadPending = true;
+                QTimer::singleShot(0, this, &UdpTransport::IdUDPClientUDPRead);
+            }
+            return;
+        }
+        QHostAddress sender;
+        const qint64 size = m_client->readDatagram(buffer.data(), buffer.size(), &sender, nullptr);
+        if (size < 0)
+            return;
+        ++m_received;
+        // Only counted, never handled: an echo of a packet must not be taken for the packet itself.
+        if (size < EchoBufferSize)
+            Q_EMIT echoReceived(sender, QByteArray(buffer.constData(), size));
     }
 }
 
@@ -118,6 +229,7 @@ void UdpTransport::echo(const Packet &text, const QHostAddress &sender, quint16 
         return;
     if (!m_clock.isValid())
         m_clock.start();
-    if (m_echoLimiter.allow(sender, port, m_clock.elapsed()))
-        m_server->writeDatagram(text, sender, port);
+    if (m_echoLimiter.allow(sender, port, m_clock.elapsed()) &&
+        m_server->writeDatagram(text, sender, port) == text.size())
+        ++m_sent;
 }

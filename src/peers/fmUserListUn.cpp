@@ -259,6 +259,13 @@ void TfmUserList::ProcessDisconnectPacket(const Packet &text)
     m_hooks->PeerLeft(name, id);
 }
 
+void TfmUserList::PeerVanished(const QString &id)
+{
+    const int k = m_peers.findOnline(id);
+    if (const RUserID *entry = m_peers.GetPeer(k); k > 0 && entry)
+        ProcessDisconnectPacket(BuildDisconnectPacket(*entry));
+}
+
 std::optional<PeerNode> TfmUserList::FindPeerNode(const QString &id) const
 {
     const int k = m_peers.findOnline(id);

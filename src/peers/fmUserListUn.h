@@ -61,6 +61,8 @@ public:
     void ProcessNewPacket(const Packet &text);
     void ProcessUpdateInfoPacket(const Packet &text);
     void ProcessDisconnectPacket(const Packet &text);
+    // The online peer's host no longer answers: handled as its DISCONNECT, from what its entry holds.
+    void PeerVanished(const QString &id);
     std::optional<PeerNode> FindPeerNode(const QString &id) const;
     // Takes the peer off the list without a word (to make room for another).
     void ForgetPeer(int peerIndex);

@@ -76,6 +76,11 @@ inline constexpr BoolSetting CloseTalkPrivateLeaveAll{"CloseTalkGroupPrivateValu
 
 inline constexpr TextSetting LNGName{"LNGName", "Value", ""};
 
+// The network card to send from (its system name; empty: the one holding the default route), and the
+// further broadcast or host addresses every packet goes to, one a line.
+inline constexpr TextSetting NetworkInterface{"Network", "Interface", ""};
+inline constexpr TextSetting NetworkAddresses{"Network", "Addresses", ""};
+
 // Lies in the base key itself; read through readHeightNewMessagePanel, which clamps it to the frame.
 inline constexpr IntSetting HeightNewMessagePanel{"", "HeightNewMessagePanel", 80, 80};
 

@@ -5,6 +5,7 @@
 #include "MainActionList.h"
 #include "MainHistory.h"
 #include "MainMenus.h"
+#include "MainNetwork.h"
 #include "MoodPickers.h"
 #include "MainMenus.h"
 #include "PerixApplication.h"
@@ -16,6 +17,7 @@
 #include "TfmUserProfileUn.h"
 #include "fmSelectPictureUn.h"
 #include "fmAnsweringmachineUn.h"
+#include "fmNetworkUn.h"
 #include "fmStoryUn.h"
 #include "fmSelectPictureGIFMoodUn.h"
 #include "fmSelectPictureMoodUn.h"
@@ -198,6 +200,8 @@ void saveProfilePages(TPerixChatProgram *peer, int peerIndex, const QString &pre
     if (QWidget *chooser = QApplication::activePopupWidget())
         chooser->close();
     wait(100);
+}
+
 // A popup menu as the user sees it dropped down.
 void saveMenu(QMenu *menu, const QString &file)
 {
@@ -228,6 +232,22 @@ void languageShots(TPerixChatProgram &peer, const QString &out)
         saveMenu(peer.userList()->pmUserList(), out + "/lng-" + name + "-usermenu.png");
         peer.userList()->clearCommandTarget();
     }
+}
+
+// The "Network..." window with two further addresses, one of them mistyped, after the echo test.
+void networkShot(TPerixChatProgram &peer, const QString &out)
+{
+    TMainNetwork *network = peer.mainWindow()->network();
+    TNetworkWindowContext context;
+    context.diagnose = [network](bool full) { return network->Diagnose(full); };
+    context.options = {QString(), QStringLiteral("127.0.0.9\n127.0.0.300")};
+    context.probe = network->probe();
+    TfmNetwork window(context, peer.mainWindow());
+    window.show();
+    wait(300);
+    window.findChild<QAbstractButton *>(QStringLiteral("btnTest"))->click();
+    wait(1400);
+    save(&window, out + "/network.png");
 }
 
 } // namespace
@@ -318,6 +338,7 @@ int main(int argc, char *argv[])
         wait(300);
         save(&story, out + "/history.png");
     }
+    networkShot(*anna, out);
     moodShots(*anna, *boris, out);
     languageShots(*anna, out);
     boris->close();

@@ -1,0 +1,1024 @@
+// The address choice, the further addresses, the probing of vanished peers with a fake clock, the
+// traffic counts, the transport's new paths on loopback, and the "Network..." window.
+
+#include "ConstUnit.h"
+#include "ExtraAddresses.h"
+#include "IPUn.h"
+#include "MainMenus.h"
+#include "MainNetwork.h"
+#include "MessageBox.h"
+#include "NetInterfaces.h"
+#include "NetworkOptions.h"
+#include "PeerHarness.h"
+#include "PortHolders.h"
+#include "PresenceProbe.h"
+#include "ShellOpen.h"
+#include "TrafficCounter.h"
+#include "fmNetworkUn.h"
+#include "iniFileUn.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <map>
+
+namespace {
+
+NetInterface iface(const QString &name, const QStringList &addresses, bool up = true, bool loopback = false)
+{
+    NetInterface i;
+    i.name = name;
+    i.displayName = name;
+    i.up = up;
+    i.loopback = loopback;
+    for (const QString &a : addresses) {
+        const QStringList parts = a.split(u'/');
+        i.addresses.append({QHostAddress(parts.first()), parts.size() > 1 ? parts.at(1).toInt() : 24, {}});
+    }
+    return i;
+}
+
+// A network of hosts for the probe: each probe is echoed after a few milliseconds unless the host
+// is silent; time moves only when the test says so.
+class FakeNetwork {
+public:
+    struct Sent {
+        qint64 at;
+        quint32 to;
+        QByteArray payload;
+    };
+
+    explicit FakeNetwork(int periodMs = TPresenceProbe::DefaultPeriodMs)
+    {
+        TPresenceProbe::Hooks hooks;
+        hooks.now = [this] {
+            return now;
+        };
+        hooks.onlinePeers = [this] {
+            return peers;
+        };
+        hooks.send = [this](const QHostAddress &to, const QByteArray &payload) {
+            const quint32 ip = to.toIPv4Address();
+            sent.append({now, ip, payload});
+            if (!silent.contains(ip) && !unreachable)
+                echoes.insert({now + EchoLatencyMs, {ip, payload}});
+            return true;
+        };
+        hooks.testTargets = [] {
+            return QList<QHostAddress>{QHostAddress("10.0.0.255")};
+        };
+        probe = std::make_unique<TPresenceProbe>(hooks, periodMs);
+        QObject::connect(probe.get(), &TPresenceProbe::peerVanished, probe.get(), [this](const QString &id) {
+            vanished.append({now, id});
+            if (removeVanished)
+                peers.removeIf([&id](const TPresenceProbe::Peer &p) { return p.id == id; });
+        });
+        QObject::connect(probe.get(), &TPresenceProbe::hostAnswersAgain, probe.get(),
+                         [this](const QHostAddress &a) { greeted.append(a.toString()); });
+    }
+
+    void addHosts(int count, const QString &prefix = QStringLiteral("10.0."))
+    {
+        for (int i = 0; i < count; ++i)
+            peers.append({QStringLiteral("{ID-%1}").arg(peers.size()),
+                          prefix + QStringLiteral("%1.%2").arg(1 + i / 250).arg(1 + i % 250)});
+    }
+
+    // Runs the schedule the way its timer would, delivering echoes on time.
+    void runUntil(qint64 end)
+    {
+        while (now < end) {
+            while (!echoes.empty() && echoes.begin()->first <= now) {
+                const auto [ip, payload] = echoes.begin()->second;
+                echoes.erase(echoes.begin());
+                probe->EchoReceived(QHostAddress(ip), payload);
+            }
+            qint64 next = now + probe->step();
+            if (!echoes.empty())
+                next = std::min(next, echoes.begin()->first);
+            now = std::min(std::max(next, now + 1), end);
+        }
+    }
+
+    QList<Sent> probesTo(quint32 ip) const
+    {
+        QList<Sent> result;
+        for (const Sent &s : sent) {
+            if (s.to == ip && s.payload == probe->probePayload())
+                result.append(s);
+        }
+        return result;
+    }
+
+    static constexpr qint64 EchoLatencyMs = 3;
+    qint64 now = 0;
+    bool unreachable = false;
+    bool removeVanished = true;
+    QList<TPresenceProbe::Peer> peers;
+    QList<Sent> sent;
+    QSet<quint32> silent;
+    std::multimap<qint64, std::pair<quint32, QByteArray>> echoes;
+    QList<std::pair<qint64, QString>> vanished;
+    QStringList greeted;
+    std::unique_ptr<TPresenceProbe> probe;
+};
+
+quint32 ip(const char *text)
+{
+    return QHostAddress(QLatin1StringView(text)).toIPv4Address();
+}
+
+quint16 freePort()
+{
+    QUdpSocket s;
+    s.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress);
+    return s.localPort();
+}
+
+TransportConfig loopbackOn(quint16 port)
+{
+    TransportConfig c;
+    c.loopback = true;
+    c.port = port;
+    return c;
+}
+
+} // namespace
+
+class TestNetwork : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void defaultRoutes();
+    void virtualNames_data();
+    void virtualNames();
+    void choice_data();
+    void choice();
+    void decoyThatSortsLastIsNotTaken();
+    void extraAddresses_data();
+    void extraAddresses();
+    void portInodes();
+    void storedLayout();
+
+    void probeIsKindZeroAndTiny();
+    void probesOf250PeersStayUnderTenASecond();
+    void manyHostsStretchThePeriod();
+    void silentHostVanishesAfterThreeUnansweredProbes();
+    void oneAnswerResetsTheCount();
+    void copiesOnOneHostShareTheProbe();
+    void arrivalAddressIsAskedNotTheIpField();
+    void foreignEchoesDoNotCount();
+    void vanishedHostIsGreetedWhenItAnswers();
+    void returnWithPresenceNeedsNoGreeting();
+    void silentHostsAreBounded();
+    void echoTestCountsHostsWithinOneSecond();
+    void trafficOfTheLastMinute();
+
+    void furtherAddressesGetEachPacketOnce();
+    void echoesAreCountedNeverDispatched();
+    void presenceSourceIsReported();
+    void loopbackKeepsEverythingOnThisMachine();
+
+    void vanishedPeerIsHandledAsDisconnect();
+    void vanishWaitsForModalWindow();
+    void networkWindowDrivenByKeys();
+    void portErrorOffersTheWindow();
+    void helpHasTheTopic();
+};
+
+void TestNetwork::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    MessageBox::setAutoAnswer(QMessageBox::Ok);
+    ShellOpen::setRecording(true);
+}
+
+void TestNetwork::init()
+{
+    MessageBox::clearShownTexts();
+    MessageBox::setNextChoice(-1);
+}
+
+void TestNetwork::defaultRoutes()
+{
+    const QByteArray table =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+        "wlan0\t00000000\t0101A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
+        "eth0\t00000000\t010010AC\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
+        "eth0\t0000A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n"
+        "tun0\t00000000\t00000000\t0000\t0\t0\t0\t00000000\t0\t0\t0\n"
+        "tun1\t00000000\t00000000\t0001\t0\t0\t50\t00000080\t0\t0\t0\n"
+        "eth0\t00000000\t020010AC\t0003\t0\t0\t700\t00000000\t0\t0\t0\n"
+        "garbage line\n";
+    // Lowest metric first; a route that is not up and a half-default (mask /1) are no default routes.
+    QCOMPARE(ParseDefaultRoutes(table), QStringList({"eth0", "wlan0"}));
+    QCOMPARE(ParseDefaultRoutes("Iface\tDestination\n"), QStringList());
+    QCOMPARE(ParseDefaultRoutes(""), QStringList());
+}
+
+void TestNetwork::virtualNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("isVirtual");
+    for (const char *name : {"docker0", "br-1a2b3c", "veth12ab", "virbr0", "tun0", "tap3", "wg0", "vboxnet0",
+                             "vmnet8", "lxcbr0", "cni0", "tailscale0", "vEthernet (WSL)"})
+        QTest::newRow(name) << QString::fromLatin1(name) << true;
+    for (const char *name : {"eth0", "enp3s0", "wlan0", "wlp2s0", "br0", "bond0", "Ethernet", "Wi-Fi"})
+        QTest::newRow(name) << QString::fromLatin1(name) << false;
+}
+
+void TestNetwork::virtualNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, isVirtual);
+    QCOMPARE(IsVirtualInterfaceName(name), isVirtual);
+    QCOMPARE(WhySkipped(iface(name, {"192.168.7.3"})) == InterfaceSkip::Virtual, isVirtual);
+}
+
+void TestNetwork::choice_data()
+{
+    QTest::addColumn<QList<NetInterface>>("interfaces");
+    QTest::addColumn<QStringList>("routes");
+    QTest::addColumn<QString>("userChoice");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<int>("how");
+    QTest::addColumn<bool>("missing");
+    using How = NetChoice::How;
+    const NetInterface lo = iface("lo", {"127.0.0.1/8"}, true, true);
+    const NetInterface eth0 = iface("eth0", {"192.168.1.5"});
+    const NetInterface wlan0 = iface("wlan0", {"10.20.30.40/16"});
+    const NetInterface docker0 = iface("docker0", {"172.17.0.1/16"});
+    const NetInterface tun0 = iface("tun0", {"10.8.0.6"});
+
+    QTest::newRow("default route wins over the order")
+        << QList{lo, wlan0, eth0, docker0} << QStringList{"eth0"} << ""
+        << "eth0"
+        << "192.168.1.5" << int(How::DefaultRoute) << false;
+    QTest::newRow("vpn holding the default route is passed over")
+        << QList{lo, eth0, tun0} << QStringList{"tun0", "eth0"} << ""
+        << "eth0"
+        << "192.168.1.5" << int(How::DefaultRoute) << false;
+    QTest::newRow("only a vpn route: first usable") << QList{lo, tun0, wlan0} << QStringList{"tun0"} << ""
+                                                    << "wlan0"
+                                                    << "10.20.30.40" << int(How::FirstUsable) << false;
+    QTest::newRow("no default route: first usable") << QList{lo, docker0, wlan0, eth0} << QStringList{} << ""
+                                                    << "wlan0"
+                                                    << "10.20.30.40" << int(How::FirstUsable) << false;
+    QTest::newRow("route on a card that is down")
+        << QList{lo, iface("eth0", {"192.168.1.5"}, false), wlan0} << QStringList{"eth0"} << ""
+        << "wlan0"
+        << "10.20.30.40" << int(How::FirstUsable) << false;
+    QTest::newRow("link-local only is passed over")
+        << QList{lo, iface("eth0", {"169.254.3.4"}), wlan0} << QStringList{"eth0"} << ""
+        << "wlan0"
+        << "10.20.30.40" << int(How::FirstUsable) << false;
+    QTest::newRow("link-local before the real address")
+        << QList{lo, iface("eth0", {"169.254.3.4", "192.168.1.5"})} << QStringList{"eth0"} << ""
+        << "eth0"
+        << "192.168.1.5" << int(How::DefaultRoute) << false;
+    QTest::newRow("user chooses a bridge") << QList{lo, eth0, docker0} << QStringList{"eth0"} << "docker0"
+                                           << "docker0"
+                                           << "172.17.0.1" << int(How::UserChoice) << false;
+    QTest::newRow("user chooses loopback") << QList{lo, eth0} << QStringList{"eth0"} << "lo"
+                                           << "lo"
+                                           << "127.0.0.1" << int(How::UserChoice) << false;
+    QTest::newRow("user's card is gone") << QList{lo, eth0} << QStringList{"eth0"} << "eth9"
+                                         << "eth0"
+                                         << "192.168.1.5" << int(How::DefaultRoute) << true;
+    QTest::newRow("user's card is down")
+        << QList{lo, iface("eth1", {"10.1.1.1"}, false), eth0} << QStringList{"eth0"} << "eth1"
+        << "eth0"
+        << "192.168.1.5" << int(How::DefaultRoute) << true;
+    QTest::newRow("nothing usable: as before")
+        << QList{lo, docker0, iface("virbr0", {"192.168.122.1"})} << QStringList{} << ""
+        << "virbr0"
+        << "192.168.122.1" << int(How::LastResort) << false;
+    QTest::newRow("nothing at all") << QList{lo} << QStringList{} << ""
+                                    << ""
+                                    << "" << int(How::None) << false;
+}
+
+void TestNetwork::choice()
+{
+    QFETCH(QList<NetInterface>, interfaces);
+    QFETCH(QStringList, routes);
+    QFETCH(QString, userChoice);
+    QFETCH(QString, name);
+    QFETCH(QString, ip);
+    QFETCH(int, how);
+    QFETCH(bool, missing);
+    const NetChoice choice = ChooseNetInterface(interfaces, routes, userChoice);
+    QCOMPARE(choice.interfaceName, name);
+    QCOMPARE(choice.ip, ip);
+    QCOMPARE(int(choice.how), how);
+    QCOMPARE(choice.userChoiceMissing, missing);
+    // Whatever the netmask, the /24 broadcast address of the design.
+    QCOMPARE(choice.broadcast, GetBroadcastAddress(ip));
+}
+
+void TestNetwork::decoyThatSortsLastIsNotTaken()
+{
+    const QList<NetInterface> interfaces = {iface("lo", {"127.0.0.1/8"}, true, true),
+                                            iface("eth0", {"10.5.1.7"}), iface("zzdecoy", {"10.77.9.9"})};
+    QList<InterfaceAddress> flat;
+    for (const NetInterface &i : interfaces)
+        for (const NetInterface::Address &a : i.addresses)
+            flat.append({a.ip, i.loopback, i.up});
+    // The old rule took the last address: the decoy.
+    QCOMPARE(PickLocalIP(flat), QStringLiteral("10.77.9.9"));
+    const NetChoice choice = ChooseNetInterface(interfaces, {"eth0"}, QString());
+    QCOMPARE(choice.ip, QStringLiteral("10.5.1.7"));
+    QCOMPARE(choice.broadcast, QStringLiteral("10.5.1.255"));
+}
+
+void TestNetwork::extraAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QStringList>("problems");
+    QTest::newRow("empty") << "" << QStringList{} << QStringList{};
+    QTest::newRow("broadcast and host") << "192.168.2.255\n10.1.7.23\n"
+                                        << QStringList{"192.168.2.255", "10.1.7.23"} << QStringList{};
+    QTest::newRow("blanks, comments, windows line ends")
+        << "  10.0.0.1  \r\n\r\n# office upstairs\r\n\t172.16.4.255"
+        << QStringList{"10.0.0.1", "172.16.4.255"} << QStringList{};
+    QTest::newRow("twice counts once")
+        << "10.0.0.1\n10.0.0.1\n010.0.0.1" << QStringList{"10.0.0.1"} << QStringList{};
+    QTest::newRow("limited broadcast")
+        << "255.255.255.255" << QStringList{"255.255.255.255"} << QStringList{};
+    QTest::newRow("not addresses")
+        << "10.0.0\nhost.example\n10.0.0.256\n10.0.0.1/24\n1.2.3.4.5\n10.0.0.-1\n 1 .2.3.4" << QStringList{}
+        << QStringList{"1 A", "2 A", "3 A", "4 A", "5 A", "6 A", "7 A"};
+    QTest::newRow("not usable") << "0.0.0.0\n224.0.0.1\n239.255.255.250\n240.0.0.1\n10.0.0.2"
+                                << QStringList{"10.0.0.2"} << QStringList{"1 U", "2 U", "3 U", "4 U"};
+    QString many;
+    QStringList expected;
+    for (int i = 1; i <= ExtraAddressLines::MaxAddresses + 2; ++i) {
+        many += QStringLiteral("10.9.0.%1\n").arg(i);
+        if (i <= ExtraAddressLines::MaxAddresses)
+            expected.append(QStringLiteral("10.9.0.%1").arg(i));
+    }
+    QTest::newRow("too many") << many << expected
+                              << QStringList{QStringLiteral("%1 T").arg(ExtraAddressLines::MaxAddresses + 1),
+                                             QStringLiteral("%1 T").arg(ExtraAddressLines::MaxAddresses + 2)};
+}
+
+void TestNetwork::extraAddresses()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, addresses);
+    QFETCH(QStringList, problems);
+    const ExtraAddressLines lines = ParseExtraAddresses(text);
+    QStringList got;
+    for (const QHostAddress &a : lines.addresses)
+        got.append(a.toString());
+    QCOMPARE(got, addresses);
+    QStringList gotProblems;
+    for (const ExtraAddressLines::LineProblem &p : lines.problems) {
+        const char kind = p.problem == ExtraAddressLines::Problem::NotAnAddress ? 'A'
+                          : p.problem == ExtraAddressLines::Problem::NotUsable  ? 'U'
+                                                                                : 'T';
+        gotProblems.append(QStringLiteral("%1 %2").arg(p.line).arg(QLatin1Char(kind)));
+    }
+    QCOMPARE(gotProblems, problems);
+    QCOMPARE(lines.isValid(), problems.isEmpty());
+    QCOMPARE(DescribeProblems(lines).size(), problems.size());
+}
+
+void TestNetwork::portInodes()
+{
+    const QByteArray table =
+        "   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode "
+        "ref "
+        "pointer drops\n"
+        "  123: 00000000:D61C 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 40411 2 "
+        "0000000000000000 0\n"
+        "  124: 0100007F:D61C 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 40412 2 "
+        "0000000000000000 0\n"
+        "  125: 00000000:D61D 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 40413 2 "
+        "0000000000000000 0\n"
+        "  126: 00000000:D61C 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 40411 2 "
+        "0000000000000000 0\n";
+    QCOMPARE(ParseUdpPortInodes(table, 54812), QList<quint64>({40411, 40412}));
+    QCOMPARE(ParseUdpPortInodes(table, 54813), QList<quint64>({40413}));
+    const QByteArray v6 =
+        "  sl  local_address                         remote_address                        st "
+        "tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode ref pointer drops\n"
+        "  9: 00000000000000000000000000000000:D61C 00000000000000000000000000000000:0000 07 "
+        "00000000:00000000 00:00000000 00000000     0        0 777 2 0000000000000000 0\n";
+    QCOMPARE(ParseUdpPortInodes(v6, 54812), QList<quint64>({777}));
+
+    // A socket of this process on a free port is found, and named.
+    QUdpSocket held;
+    QVERIFY(held.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
+    const QList<PortHolder> holders = FindUdpPortHolders(held.localPort());
+    if (QFile::exists(QStringLiteral("/proc/net/udp"))) {
+        QCOMPARE(holders.size(), 1);
+        QCOMPARE(holders.first().pid, QCoreApplication::applicationPid());
+        QVERIFY(!holders.first().name.isEmpty());
+    }
+}
+
+void TestNetwork::storedLayout()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("settings.ini");
+    const SettingsStore store(file);
+    const TNetworkOptions empty = TNetworkOptions::Read(store);
+    QVERIFY(empty.interfaceName.isEmpty());
+    QVERIFY(empty.addressLines.isEmpty());
+    const TNetworkOptions options{QStringLiteral("eth1"), QStringLiteral("127.0.0.7\n10.1.2.255\nbad")};
+    QVERIFY(options.Write(store));
+    QSettings raw(file, QSettings::IniFormat);
+    QCOMPARE(raw.value("Network/Interface").toString(), QStringLiteral("eth1"));
+    QCOMPARE(raw.value("Network/Addresses").toString(), QStringLiteral("127.0.0.7\n10.1.2.255\nbad"));
+    QCOMPARE(TNetworkOptions::Read(store), options);
+
+    // Applied in loopback mode: the valid loopback address only, and no interface lookup.
+    UdpTransport transport(loopbackOn(freePort()));
+    options.ApplyTo(transport);
+    QCOMPARE(transport.networkChoice(), QStringLiteral("eth1"));
+    QCOMPARE(transport.LocalIP(), QStringLiteral("127.0.0.1"));
+    QVERIFY(transport.SetTransportOpen(true));
+    QCOMPARE(transport.Destinations(),
+             QList<QHostAddress>({QHostAddress("127.255.255.255"), QHostAddress("127.0.0.7")}));
+}
+
+void TestNetwork::probeIsKindZeroAndTiny()
+{
+    FakeNetwork net;
+    const QByteArray probe = net.probe->probePayload();
+    QCOMPARE(ClassifyPacket(probe), quint8(pkUnknown));
+    QVERIFY(probe.size() <= 32);
+    QVERIFY(!probe.contains("!^:^$"));
+    QVERIFY(net.probe->StartTest());
+    QCOMPARE(net.sent.size(), 1);
+    QCOMPARE(ClassifyPacket(net.sent.first().payload), quint8(pkUnknown));
+    QVERIFY(net.sent.first().payload != probe);
+    // Another run has another probe: echoes of its datagrams are not ours.
+    FakeNetwork other;
+    QVERIFY(other.probe->probePayload() != probe);
+}
+
+void TestNetwork::probesOf250PeersStayUnderTenASecond()
+{
+    FakeNetwork net;
+    net.addHosts(250);
+    net.runUntil(300 * 1000);
+    QVERIFY(net.vanished.isEmpty());
+    std::map<qint64, int> perSecond;
+    for (const FakeNetwork::Sent &s : net.sent)
+        ++perSecond[s.at / 1000];
+    int busiest = 0;
+    for (const auto &[second, count] : perSecond)
+        busiest = std::max(busiest, count);
+    QVERIFY2(busiest < 10, qPrintable(QString::number(busiest)));
+    // After the first period every host is asked once a period: 250 / 30 s = 8.3 a second.
+    int steady = 0;
+    for (const FakeNetwork::Sent &s : net.sent)
+        steady += s.at >= 60 * 1000 && s.at < 270 * 1000;
+    QVERIFY2(steady >= 1740 && steady <= 1760, qPrintable(QString::number(steady)));
+    for (int i = 0; i < 250; ++i) {
+        const QList<FakeNetwork::Sent> probes =
+            net.probesTo(ParseDottedQuad(net.peers.at(i).ip).toIPv4Address());
+        QVERIFY(probes.size() >= 8);
+        for (qsizetype k = 1; k < probes.size(); ++k) {
+            const qint64 gap = probes.at(k).at - probes.at(k - 1).at;
+            QVERIFY2(gap >= 30000 && gap <= 30200, qPrintable(QString::number(gap)));
+        }
+    }
+}
+
+void TestNetwork::manyHostsStretchThePeriod()
+{
+    FakeNetwork net;
+    net.addHosts(1000);
+    net.runUntil(200 * 1000);
+    int inLastHundredSeconds = 0;
+    for (const FakeNetwork::Sent &s : net.sent)
+        inLastHundredSeconds += s.at >= 100 * 1000;
+    // One probe every 112 ms at most.
+    QVERIFY(inLastHundredSeconds <= 100 * 1000 / TPresenceProbe::MinSpacingMs + 1);
+    QVERIFY(inLastHundredSeconds >= 100 * 1000 / TPresenceProbe::MinSpacingMs - 2);
+    QVERIFY(net.vanished.isEmpty());
+}
+
+void TestNetwork::silentHostVanishesAfterThreeUnansweredProbes()
+{
+    FakeNetwork net;
+    net.peers = {{"{A}", "10.0.0.1"}, {"{B}", "10.0.0.2"}};
+    net.runUntil(100 * 1000);
+    QVERIFY(net.vanished.isEmpty());
+    const qint64 lastAnswered = net.probesTo(ip("10.0.0.2")).last().at;
+    net.silent.insert(ip("10.0.0.2"));
+    net.runUntil(lastAnswered + 2 * 30000 + 1000);
+    // Two unanswered probes are not enough.
+    QVERIFY(net.vanished.isEmpty());
+    net.runUntil(400 * 1000);
+    QCOMPARE(net.vanished.size(), 1);
+    QCOMPARE(net.vanished.first().second, QStringLiteral("{B}"));
+    const QList<FakeNetwork::Sent> probes = net.probesTo(ip("10.0.0.2"));
+    int unanswered = 0;
+    for (const FakeNetwork::Sent &s : probes)
+        unanswered += s.at > lastAnswered && s.at < net.vanished.first().first;
+    QCOMPARE(unanswered, 3);
+    // Gone after the third probe's wait: within 3 periods and the wait of the last answered probe.
+    const qint64 after = net.vanished.first().first - lastAnswered;
+    QVERIFY2(after > 3 * 30000 && after <= 3 * 30000 + TPresenceProbe::EchoWaitMs + 200,
+             qPrintable(QString::number(after)));
+    QCOMPARE(net.probe->vanishedHostCount(), 1);
+    QCOMPARE(net.probe->hostCount(), 1);
+}
+
+void TestNetwork::oneAnswerResetsTheCount()
+{
+    FakeNetwork net(1000);
+    net.peers = {{"{A}", "10.0.0.1"}};
+    for (int round = 0; round < 10; ++round) {
+        net.silent.insert(ip("10.0.0.1"));
+        net.runUntil(net.now + 2 * 1000);
+        net.silent.clear();
+        net.runUntil(net.now + 1000);
+    }
+    QVERIFY(net.vanished.isEmpty());
+    net.silent.insert(ip("10.0.0.1"));
+    net.runUntil(net.now + 5000);
+    QCOMPARE(net.vanished.size(), 1);
+}
+
+void TestNetwork::copiesOnOneHostShareTheProbe()
+{
+    FakeNetwork net;
+    net.peers = {{"{A1}", "10.0.0.1"}, {"{A2}", "10.0.0.1"}, {"{A3}", "10.0.0.1"}, {"{B}", "10.0.0.2"}};
+    net.runUntil(200 * 1000);
+    const int toA = int(net.probesTo(ip("10.0.0.1")).size());
+    QCOMPARE(toA, int(net.probesTo(ip("10.0.0.2")).size()));
+    QVERIFY(toA >= 5 && toA <= 6);
+    QCOMPARE(net.probe->hostCount(), 2);
+    net.silent.insert(ip("10.0.0.1"));
+    net.runUntil(400 * 1000);
+    QStringList gone;
+    for (const auto &[at, id] : net.vanished)
+        gone.append(id);
+    QCOMPARE(gone, QStringList({"{A1}", "{A2}", "{A3}"}));
+}
+
+void TestNetwork::arrivalAddressIsAskedNotTheIpField()
+{
+    FakeNetwork net;
+    // Its IP field names a VPN address; its packets come from the LAN.
+    net.peers = {{"{A}", "10.8.0.6"}};
+    net.probe->NoteSource(QStringLiteral("{A}"), QHostAddress("192.168.1.20"));
+    net.runUntil(100 * 1000);
+    QVERIFY(net.probesTo(ip("10.8.0.6")).isEmpty());
+    QVERIFY(net.probesTo(ip("192.168.1.20")).size() >= 2);
+    QCOMPARE(net.probe->TargetOf({"{A}", "10.8.0.6"}), QHostAddress("192.168.1.20"));
+    // Without an arrival the IP field is taken; nothing is asked where nothing can answer.
+    QCOMPARE(net.probe->TargetOf({"{B}", "10.1.1.1"}), QHostAddress("10.1.1.1"));
+    QVERIFY(net.probe->TargetOf({"{C}", "0.0.0.0"}).isNull());
+    QVERIFY(net.probe->TargetOf({"{D}", "224.0.0.1"}).isNull());
+    QVERIFY(net.probe->TargetOf({"{E}", "not an ip"}).isNull());
+    QVERIFY(net.probe->TargetOf({"{F}", ""}).isNull());
+}
+
+void TestNetwork::foreignEchoesDoNotCount()
+{
+    FakeNetwork net(1000);
+    net.peers = {{"{A}", "10.0.0.1"}};
+    net.silent.insert(ip("10.0.0.1"));
+    // Somebody keeps sending things that are not the echo of our probe, or not from that host.
+    for (int i = 0; i < 50; ++i) {
+        net.probe->EchoReceived(QHostAddress("10.0.0.1"), QByteArray("PXPROBE 0"));
+        net.probe->EchoReceived(QHostAddress("10.0.0.9"), net.probe->probePayload());
+        net.runUntil(net.now + 100);
+    }
+    QCOMPARE(net.vanished.size(), 1);
+}
+
+void TestNetwork::vanishedHostIsGreetedWhenItAnswers()
+{
+    FakeNetwork net(1000);
+    net.peers = {{"{A}", "10.0.0.1"}};
+    net.silent.insert(ip("10.0.0.1"));
+    net.runUntil(6000);
+    QCOMPARE(net.vanished.size(), 1);
+    QVERIFY(net.peers.isEmpty());
+    // A silent host is still asked now and then, within the same rate.
+    const qsizetype before = net.probesTo(ip("10.0.0.1")).size();
+    net.runUntil(20000);
+    QVERIFY(net.probesTo(ip("10.0.0.1")).size() > before);
+    QVERIFY(net.greeted.isEmpty());
+    net.silent.clear();
+    net.runUntil(23000);
+    QCOMPARE(net.greeted, QStringList{"10.0.0.1"});
+    // Greeted once; it is no longer asked until its users are back.
+    net.runUntil(40000);
+    QCOMPARE(net.greeted.size(), 1);
+    QCOMPARE(net.probe->vanishedHostCount(), 0);
+    const qsizetype afterGreeting = net.probesTo(ip("10.0.0.1")).size();
+    net.runUntil(50000);
+    QCOMPARE(net.probesTo(ip("10.0.0.1")).size(), afterGreeting);
+    // Its answer brings the user back, and the host is asked as before.
+    net.peers = {{"{A}", "10.0.0.1"}};
+    net.probe->NoteSource(QStringLiteral("{A}"), QHostAddress("10.0.0.1"));
+    net.runUntil(60000);
+    QVERIFY(net.probesTo(ip("10.0.0.1")).size() > afterGreeting);
+    QCOMPARE(net.probe->hostCount(), 1);
+}
+
+void TestNetwork::returnWithPresenceNeedsNoGreeting()
+{
+    FakeNetwork net(1000);
+    net.peers = {{"{A}", "10.0.0.1"}};
+    net.silent.insert(ip("10.0.0.1"));
+    net.runUntil(6000);
+    QCOMPARE(net.vanished.size(), 1);
+    // It restarted and sent NEW: known again before any echo.
+    net.silent.clear();
+    net.probe->NoteSource(QStringLiteral("{A}"), QHostAddress("10.0.0.1"));
+    net.peers = {{"{A}", "10.0.0.1"}};
+    net.runUntil(20000);
+    QVERIFY(net.greeted.isEmpty());
+    QCOMPARE(net.vanished.size(), 1);
+    QCOMPARE(net.probe->vanishedHostCount(), 0);
+
+    // Another user arriving at a silent host brings it back as well.
+    net.silent.insert(ip("10.0.0.1"));
+    net.runUntil(26000);
+    QCOMPARE(net.vanished.size(), 2);
+    net.silent.clear();
+    net.removeVanished = false;
+    net.peers = {{"{A2}", "10.0.0.1"}};
+    net.runUntil(40000);
+    QCOMPARE(net.vanished.size(), 2);
+    QCOMPARE(net.probe->hostCount(), 1);
+}
+
+void TestNetwork::silentHostsAreBounded()
+{
+    FakeNetwork net(1000);
+    net.addHosts(300);
+    net.unreachable = true;
+    net.runUntil(200 * 1000);
+    QCOMPARE(net.vanished.size(), 300);
+    QVERIFY(net.probe->vanishedHostCount() <= TPresenceProbe::MaxVanishedHosts);
+    QCOMPARE(net.probe->hostCount(), 0);
+    net.runUntil(TPresenceProbe::VanishedKeptMs + 300 * 1000);
+    QCOMPARE(net.probe->vanishedHostCount(), 0);
+    const qsizetype sent = net.sent.size();
+    net.runUntil(net.now + 100 * 1000);
+    QCOMPARE(net.sent.size(), sent);
+}
+
+void TestNetwork::echoTestCountsHostsWithinOneSecond()
+{
+    FakeNetwork net;
+    // The broadcast address itself never answers; the hosts behind it do.
+    net.silent.insert(ip("10.0.0.255"));
+    QSignalSpy finished(net.probe.get(), &TPresenceProbe::testFinished);
+    QVERIFY(net.probe->StartTest());
+    QVERIFY(!net.probe->StartTest());
+    QCOMPARE(net.sent.size(), 1);
+    QCOMPARE(net.sent.first().to, ip("10.0.0.255"));
+    const QByteArray payload = net.sent.first().payload;
+    net.probe->EchoReceived(QHostAddress("10.0.0.1"), payload);
+    net.probe->EchoReceived(QHostAddress("10.0.0.2"), payload);
+    net.probe->EchoReceived(QHostAddress("10.0.0.2"), payload);
+    net.probe->EchoReceived(QHostAddress("10.0.0.3"), QByteArray("something else"));
+    net.runUntil(999);
+    QCOMPARE(finished.size(), 0);
+    net.probe->EchoReceived(QHostAddress("10.0.0.4"), payload);
+    net.runUntil(1001);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), 3);
+    // Late echoes count for nothing; the next test has a payload of its own.
+    net.probe->EchoReceived(QHostAddress("10.0.0.5"), payload);
+    QVERIFY(net.probe->StartTest());
+    QVERIFY(net.sent.last().payload != payload);
+    net.probe->EchoReceived(QHostAddress("10.0.0.5"), payload);
+    net.runUntil(3000);
+    QCOMPARE(finished.size(), 2);
+    QCOMPARE(finished.last().first().toInt(), 0);
+}
+
+void TestNetwork::trafficOfTheLastMinute()
+{
+    TTrafficCounter counter;
+    QCOMPARE(counter.receivedLastMinute(), 0u);
+    counter.sample(0, 0, 0);
+    // 10 received and 2 sent a second, sampled four times a second.
+    quint64 received = 0;
+    quint64 sent = 0;
+    for (qint64 t = 250; t <= 30000; t += 250) {
+        received += 10 / 4 + (t % 1000 == 0 ? 10 % 4 : 0);
+        sent += t % 500 == 0 ? 1 : 0;
+        counter.sample(t, received, sent);
+    }
+    QCOMPARE(counter.receivedLastMinute(), 300u);
+    QCOMPARE(counter.sentLastMinute(), 60u);
+    for (qint64 t = 30250; t <= 180000; t += 250) {
+        received += 10 / 4 + (t % 1000 == 0 ? 10 % 4 : 0);
+        sent += t % 500 == 0 ? 1 : 0;
+        counter.sample(t, received, sent);
+    }
+    QVERIFY(counter.receivedLastMinute() >= 600 && counter.receivedLastMinute() <= 610);
+    QVERIFY(counter.sentLastMinute() >= 120 && counter.sentLastMinute() <= 122);
+    QVERIFY(counter.historySize() <= 62);
+    // Quiet for a minute: nothing.
+    counter.sample(245000, received, sent);
+    QCOMPARE(counter.receivedLastMinute(), 0u);
+}
+
+void TestNetwork::furtherAddressesGetEachPacketOnce()
+{
+    const quint16 port = freePort();
+    UdpTransport transport(loopbackOn(port));
+    transport.setExtraAddresses({QHostAddress("127.0.0.2"), QHostAddress("127.255.255.255"),
+                                 QHostAddress("10.1.1.1"), QHostAddress("127.0.0.2")});
+    QVERIFY(transport.SetTransportOpen(true));
+    QCOMPARE(transport.Destinations(),
+             QList<QHostAddress>({QHostAddress("127.255.255.255"), QHostAddress("127.0.0.2")}));
+    // A host of its own: bound to that address, it hears the unicast but not the broadcast.
+    QUdpSocket far;
+    QVERIFY(
+        far.bind(QHostAddress("127.0.0.2"), port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    QSignalSpy local(&transport, &PacketTransport::packetReceived);
+    const quint64 sentBefore = transport.datagramsSent();
+    const QByteArray packet("MESSAGE!^:^$<MESSAGESTR>to both</MESSAGESTR>");
+    QVERIFY(transport.SendPacket(packet));
+    QCOMPARE(transport.datagramsSent(), sentBefore + 2);
+    QTRY_VERIFY_WITH_TIMEOUT(far.hasPendingDatagrams(), 3000);
+    QCOMPARE(far.receiveDatagram().data(), packet);
+    QTRY_COMPARE_WITH_TIMEOUT(local.size(), 1, 3000);
+    QTest::qWait(150);
+    QVERIFY(!far.hasPendingDatagrams());
+    QCOMPARE(local.size(), 1);
+    QVERIFY(!transport.SendPacket(QByteArray(MaxDatagramSize + 1, 'x')));
+    // Both datagrams, and the receiving socket's echo of its own broadcast to the sending one.
+    QCOMPARE(transport.datagramsSent(), sentBefore + 3);
+}
+
+void TestNetwork::echoesAreCountedNeverDispatched()
+{
+    const quint16 port = freePort();
+    UdpTransport transport(loopbackOn(port));
+    QVERIFY(transport.SetTransportOpen(true));
+    QSignalSpy echoes(&transport, &UdpTransport::echoReceived);
+    QSignalSpy packets(&transport, &PacketTransport::packetReceived);
+    // A probe to this host comes back to the sending socket, from the receiving one.
+    QVERIFY(transport.SendTo(QHostAddress("127.0.0.1"), "PXPROBE 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(echoes.size(), 1, 3000);
+    QCOMPARE(echoes.first().at(0).value<QHostAddress>(), QHostAddress("127.0.0.1"));
+    QCOMPARE(echoes.first().at(1).toByteArray(), QByteArray("PXPROBE 1"));
+    QCOMPARE(packets.size(), 1);
+    // A packet that reaches the sending socket is only counted.
+    QUdpSocket raw;
+    QVERIFY(raw.bind(QHostAddress::LocalHost, 0));
+    const quint64 receivedBefore = transport.datagramsReceived();
+    raw.writeDatagram("NEW!^:^$<ID>{SNEAKY}</ID>", QHostAddress::LocalHost, transport.SenderPort());
+    QTRY_COMPARE_WITH_TIMEOUT(echoes.size(), 2, 3000);
+    QTest::qWait(100);
+    QCOMPARE(packets.size(), 1);
+    QCOMPARE(transport.datagramsReceived(), receivedBefore + 1);
+    // Nothing is echoed from the sending socket.
+    QVERIFY(!raw.hasPendingDatagrams());
+}
+
+void TestNetwork::presenceSourceIsReported()
+{
+    const quint16 port = freePort();
+    UdpTransport transport(loopbackOn(port));
+    QVERIFY(transport.SetTransportOpen(true));
+    QSignalSpy sources(&transport, &UdpTransport::presenceSource);
+    QUdpSocket raw;
+    QVERIFY(raw.bind(QHostAddress("127.0.0.5"), 0));
+    raw.writeDatagram("MESSAGE!^:^$<ID>{M}</ID>", QHostAddress("127.255.255.255"), port);
+    raw.writeDatagram("UPDATEINFO!^:^$<ID>{U}</ID>", QHostAddress("127.255.255.255"), port);
+    raw.writeDatagram("NEW!^:^$<ID>{N}</ID>", QHostAddress("127.255.255.255"), port);
+    QTRY_COMPARE_WITH_TIMEOUT(sources.size(), 2, 3000);
+    QCOMPARE(sources.at(0).at(0).toString(), QStringLiteral("{U}"));
+    QCOMPARE(sources.at(1).at(0).toString(), QStringLiteral("{N}"));
+    QCOMPARE(sources.at(1).at(1).value<QHostAddress>(), QHostAddress("127.0.0.5"));
+}
+
+void TestNetwork::loopbackKeepsEverythingOnThisMachine()
+{
+    UdpTransport transport(loopbackOn(freePort()));
+    transport.setNetworkChoice(QStringLiteral("eth0"));
+    transport.setExtraAddresses({QHostAddress("10.1.2.255"), QHostAddress("192.168.1.7")});
+    QVERIFY(transport.SetTransportOpen(true));
+    QCOMPARE(transport.LocalIP(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(transport.BroadcastAddress(), QStringLiteral("127.255.255.255"));
+    QCOMPARE(transport.Destinations(), QList<QHostAddress>({QHostAddress("127.255.255.255")}));
+    const quint64 sent = transport.datagramsSent();
+    QVERIFY(!transport.SendTo(QHostAddress("10.1.2.3"), "PXPROBE 1"));
+    QVERIFY(!transport.SendTo(QHostAddress("::1"), "PXPROBE 1"));
+    QCOMPARE(transport.datagramsSent(), sent);
+}
+
+void TestNetwork::vanishedPeerIsHandledAsDisconnect()
+{
+    TestPeer anna("Anna");
+    TestPeer bob("Bob");
+    anna.start();
+    bob.start();
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && bob.onlineCount() == 1; }));
+    // The answers of the greeting exchange are all handled.
+    QTest::qWait(300);
+    const QString bobId = bob.id();
+    anna.userList()->PeerVanished(QStringLiteral("{NOBODY}"));
+    anna.userList()->PeerVanished(anna.id());
+    QCOMPARE(anna.onlineCount(), 1);
+    anna.userList()->PeerVanished(bobId);
+    QCOMPARE(anna.onlineCount(), 0);
+    QCOMPARE(anna.nodeTexts(), QStringList());
+    const QString allUsers =
+        withoutIsolates(anna.mainWindow()->findChild<QTextEdit *>("reAllMessage")->toPlainText());
+    QVERIFY2(allUsers.contains(QStringLiteral("User \"Bob\" is disconnect...")), qPrintable(allUsers));
+    // Its next UPDATEINFO brings it back, as a new entry.
+    bob.userList()->SendPresence(false);
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
+    QCOMPARE(anna.nodeTexts(), QStringList{"Bob"});
+    QCOMPARE(anna.userList()->peers().count(), 3);
+    anna.close();
+    bob.close();
+}
+
+void TestNetwork::vanishWaitsForModalWindow()
+{
+    TestPeer anna("Anna");
+    TestPeer bob("Bob");
+    anna.start();
+    bob.start();
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && bob.onlineCount() == 1; }));
+    QTest::qWait(300);
+    TPresenceProbe *probe = anna.mainWindow()->network()->probe();
+    int onlineWhileOpen = -1;
+    {
+        QDialog modal(anna.mainWindow());
+        QTimer::singleShot(0, &modal, [&] {
+            Q_EMIT probe->peerVanished(bob.id());
+            QTest::qWait(200);
+            onlineWhileOpen = anna.onlineCount();
+            QTest::keyClick(&modal, Qt::Key_Escape);
+        });
+        modal.exec();
+    }
+    QCOMPARE(onlineWhileOpen, 1);
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 0; }, 2000));
+    anna.close();
+    bob.close();
+}
+
+void TestNetwork::networkWindowDrivenByKeys()
+{
+    TestPeer anna("Anna");
+    anna.start();
+    QDir(anna.dataDir()).mkpath("help");
+    QFile help(anna.dataDir() + "/help/PerixChat.html");
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.write("<html></html>");
+    help.close();
+    TMainNetwork *network = anna.mainWindow()->network();
+    // Under Options, right after the history.
+    const QList<QAction *> options = anna.mainWindow()->menus()->menu("tbOptions")->actions();
+    const qsizetype at = options.indexOf(network->actNetwork());
+    QVERIFY(at > 0);
+    QCOMPARE(options.at(at - 1)->objectName(), QStringLiteral("actShowHistoryMessage"));
+    QCOMPARE(network->actNetwork()->text(), QStringLiteral("Network..."));
+
+    QStringList seen;
+    bool firstOkKeptOpen = false;
+    QString testResult;
+    ShellOpen::clearOpened();
+    QTimer::singleShot(100, anna.mainWindow(), [&] {
+        auto *window = qobject_cast<TfmNetwork *>(QApplication::activeModalWidget());
+        QVERIFY(window);
+        for (const char *name : {"lbPort", "lbChoice", "lbInterfaces", "lbTraffic"})
+            seen.append(window->findChild<QLabel *>(QLatin1StringView(name))->text());
+        auto *addresses = window->findChild<QPlainTextEdit *>("mmAddresses");
+        addresses->setFocus();
+        QTest::keyClicks(addresses, "127.0.0.9");
+        QTest::keyClick(addresses, Qt::Key_Return);
+        QTest::keyClicks(addresses, "127.0.0.300");
+        auto *problems = window->findChild<QLabel *>("lbProblems");
+        QVERIFY(problems->text().contains(QStringLiteral("Line 2")));
+        auto *ok = window->findChild<QPushButton *>("btnOK");
+        QTest::keyClick(ok, Qt::Key_Space);
+        firstOkKeptOpen = QApplication::activeModalWidget() == window && addresses->hasFocus();
+        QTest::keyClick(addresses, Qt::Key_Backspace);
+        QTest::keyClick(addresses, Qt::Key_Backspace);
+        QTest::keyClick(addresses, Qt::Key_Backspace);
+        QTest::keyClicks(addresses, "8");
+        QVERIFY(problems->text().isEmpty());
+        auto *test = window->findChild<QPushButton *>("btnTest");
+        QTest::keyClick(test, Qt::Key_Space);
+        QVERIFY(!test->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(test->isEnabled(), 3000);
+        testResult = window->findChild<QLabel *>("lbTestResult")->text();
+        QTest::keyClick(window->findChild<QPushButton *>("btnHelp"), Qt::Key_Space);
+        QTest::keyClick(ok, Qt::Key_Space);
+    });
+    network->actNetwork()->trigger();
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(seen.size(), 4);
+    QVERIFY2(seen.at(0).contains(QStringLiteral("UDP 54812, open")), qPrintable(seen.at(0)));
+    QVERIFY2(seen.at(1).contains(QStringLiteral("--loopback")), qPrintable(seen.at(1)));
+    QVERIFY2(seen.at(3).contains(QStringLiteral("Users online: 0")), qPrintable(seen.at(3)));
+    QVERIFY(firstOkKeptOpen);
+    // This host echoed its own test probe.
+    QVERIFY2(testResult.contains(QStringLiteral("within one second: 1 (this one included)")), qPrintable(testResult));
+    QCOMPARE(ShellOpen::opened().size(), 1);
+    QVERIFY(ShellOpen::opened().first().endsWith(QStringLiteral("#topic-9800")));
+    QCOMPARE(readSetting(anna.store(), Setting::NetworkAddresses), QStringLiteral("127.0.0.9\n127.0.0.8"));
+    QCOMPARE(anna.mainWindow()->transport()->Destinations(),
+             QList<QHostAddress>(
+                 {QHostAddress("127.255.255.255"), QHostAddress("127.0.0.9"), QHostAddress("127.0.0.8")}));
+
+    // Escape leaves everything as it was.
+    QTimer::singleShot(100, anna.mainWindow(), [&] {
+        auto *window = qobject_cast<TfmNetwork *>(QApplication::activeModalWidget());
+        QVERIFY(window);
+        auto *addresses = window->findChild<QPlainTextEdit *>("mmAddresses");
+        QCOMPARE(addresses->toPlainText(), QStringLiteral("127.0.0.9\n127.0.0.8"));
+        addresses->setFocus();
+        QTest::keyClick(addresses, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(addresses, Qt::Key_Return);
+        QTest::keyClicks(addresses, "127.0.0.40");
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    network->actNetwork()->trigger();
+    QCOMPARE(readSetting(anna.store(), Setting::NetworkAddresses), QStringLiteral("127.0.0.9\n127.0.0.8"));
+    anna.close();
+}
+
+void TestNetwork::portErrorOffersTheWindow()
+{
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0, QUdpSocket::DontShareAddress));
+    QTemporaryDir dir;
+    StartOptions options;
+    options.loopback = true;
+    options.settingsFile = dir.filePath("settings.ini");
+    options.dataDir = dir.path();
+    AppContext context = AppContext::fromOptions(options);
+    context.transport.port = holder.localPort();
+    MessageBox::setNextChoice(1);
+    QString portLine;
+    TPerixChatForm form(context);
+    MessageBox::setNextChoice(-1);
+    QCOMPARE(MessageBox::shownTexts(), QStringList{ConstUnit::text(ConstUnit::Text::ErrorPortAbort)});
+    QVERIFY(!form.transport()->isOpen());
+    QTimer::singleShot(100, &form, [&] {
+        auto *window = qobject_cast<TfmNetwork *>(QApplication::activeModalWidget());
+        QVERIFY(window);
+        portLine = window->findChild<QLabel *>("lbPort")->text();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    // The window opens once the event loop runs, not inside the start-up.
+    QVERIFY(waitUntil([&] { return !portLine.isEmpty(); }, 3000));
+    QVERIFY2(portLine.contains(QStringLiteral("UDP %1, NOT open").arg(holder.localPort())),
+             qPrintable(portLine));
+    // Answered with OK, the box opens nothing.
+    MessageBox::setNextChoice(0);
+    QTemporaryDir second;
+    options.settingsFile = second.filePath("settings.ini");
+    options.dataDir = second.path();
+    AppContext again = AppContext::fromOptions(options);
+    again.transport.port = holder.localPort();
+    TPerixChatForm quiet(again);
+    MessageBox::setNextChoice(-1);
+    QTest::qWait(200);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestNetwork::helpHasTheTopic()
+{
+    QFile help(QStringLiteral(PERIX_SOURCE_DIR "/assets/help/PerixChat.html"));
+    QVERIFY(help.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(help.readAll());
+    QVERIFY(html.contains(QStringLiteral("<a href=\"#topic-9800\">Peers not visible?</a>")));
+    const qsizetype topic = html.indexOf(QStringLiteral("id=\"topic-9800\""));
+    QVERIFY(topic > 0);
+    const QString body = html.mid(topic, html.indexOf(QStringLiteral("<h2"), topic + 10) - topic);
+    for (const char *cause : {"54812", "firewall", "Network...", "subnet", "isolation"})
+        QVERIFY2(body.contains(QLatin1StringView(cause), Qt::CaseInsensitive), cause);
+}
+
+QTEST_MAIN(TestNetwork)
+#include "test_network.moc"
