@@ -48,6 +48,7 @@ bench: build
 	./$(BUILD)/bench/bench_animations
 	./$(BUILD)/bench/bench_transfer
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_storm
+	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_stream
 	./$(BUILD)/bench/bench_probe
 
 format:

@@ -239,6 +239,7 @@ private Q_SLOTS:
     void dataLocationWithoutDataDir();
     void writtenWhenTalkClosedOrCleared();
     void writtenWhenPeerClosesTalk();
+    void longTranscriptKeptInHistoryAndCleared();
     void writtenForEverySheetOnClose();
     void saveHistoryOffStillStoresHeight();
     void writtenAsRtfWhenChosen();
@@ -624,6 +625,25 @@ void TestHistory::writtenWhenTalkClosedOrCleared()
     for (const QString &f : files)
         withCleared += readText(historyOf(*anna) + u'/' + f).contains("cleared words");
     QCOMPARE(withCleared, 1);
+}
+
+void TestHistory::longTranscriptKeptInHistoryAndCleared()
+{
+    startTwo();
+    const int sheet = openPrivateTalk(*anna, *boris);
+    // Two paragraphs a message: the sixth message finds the bound of ten reached.
+    talks(*anna)->setTranscriptLimit(10);
+    for (int i = 1; i <= 6; ++i)
+        say(*anna, sheet, QStringLiteral("line number %1").arg(i));
+    const QStringList files = filesIn(historyOf(*anna));
+    QCOMPARE(files.size(), 1);
+    const QString saved = readText(historyOf(*anna) + u'/' + files.first());
+    QVERIFY(saved.contains("line number 1"));
+    QVERIFY(saved.contains("line number 5"));
+    QVERIFY(!saved.contains("line number 6"));
+    const QString shown = transcript(*anna, sheet);
+    QVERIFY(shown.contains("line number 6"));
+    QVERIFY(!shown.contains("line number 5"));
 }
 
 void TestHistory::writtenWhenPeerClosesTalk()

@@ -543,12 +543,16 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
     TfrConnectUser *talk = frame(sheet);
     if (!talk || !m_style)
         return;
+    if (talk->reAllMessage()->document()->blockCount() >= m_transcriptLimit)
+        ClearTextMessage(sheet);
     QTextEdit *transcript = talk->reAllMessage();
     QTextDocument *doc = transcript->document();
     const QString name = alias.isEmpty() ? ip : alias;
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     QStringList files;
+    // One edit block for the whole message: the document is laid out once, not after every item.
+    cursor.beginEditBlock();
     try {
         if (!doc->isEmpty())
             AppendNewParagraph(cursor, *m_style, 1);
@@ -576,6 +580,7 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
             m_hooks->OfferFiles(files, picture, ip, name);
     } catch (...) {
     }
+    cursor.endEditBlock();
     // Straight to the end: one step per item would grow with the transcript.
     EnsureLayout(doc);
     transcript->verticalScrollBar()->setValue(transcript->verticalScrollBar()->maximum());

@@ -77,6 +77,11 @@ public:
                    const QString &userId, const QString &ip);
     // Pages that other users' packets may open at most; beyond it new talks from them are refused.
     static constexpr int MaxTalkPages = 100;
+    // Paragraphs a transcript holds at most (about 20,000 messages); at the bound the transcript is
+    // kept in the history and cleared, as the Clear command does, so that a long flood costs neither
+    // unbounded memory nor a minute-long save at closing.
+    static constexpr int MaxTranscriptBlocks = 40000;
+    void setTranscriptLimit(int blocks) { m_transcriptLimit = blocks; }
 
     int count() const;
     // The talk's caption as built from the peers' texts (the tab shows it isolated).
@@ -160,6 +165,7 @@ private:
     TalkActions m_actions;
     AnimationCatalogue *m_animations = nullptr;
     bool m_talkLimitNoticed = false;
+    int m_transcriptLimit = MaxTranscriptBlocks;
 };
 
 // The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those

@@ -37,6 +37,8 @@ TfrConnectUser::TfrConnectUser(TRVStyle *style, const TalkData &data, QWidget *p
     topLayout->setContentsMargins(0, 0, 0, 0);
     m_reAllMessage->setObjectName(QStringLiteral("reAllMessage"));
     m_reAllMessage->setReadOnly(true);
+    // Nobody undoes a transcript; the undo stack would only grow with it.
+    m_reAllMessage->setUndoRedoEnabled(false);
     m_reAllMessage->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
                                             Qt::LinksAccessibleByMouse);
     QPalette transcriptPalette = m_reAllMessage->palette();
