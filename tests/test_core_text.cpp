@@ -1,3 +1,4 @@
+#include "MessageText.h"
 #include "RemoteText.h"
 #include "SafeFileName.h"
 
@@ -11,6 +12,9 @@ using SafeFileName::SafeName;
 class TestCoreText : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void plainTextOfMessages_data();
+    void plainTextOfMessages();
+    void plainTextOfManyUnclosedMarkers();
     void safeName_data();
     void safeName();
     void safeNameIsBoundedAndWritable();
@@ -101,6 +105,44 @@ void TestCoreText::escapedNeverCarriesMarkup()
     QVERIFY(!escaped.contains(u'"'));
     QVERIFY(escaped.contains(QStringLiteral("&lt;img")));
     QVERIFY(escaped.contains(QStringLiteral("&amp;")));
+}
+
+void TestCoreText::plainTextOfMessages_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("lines") << "one\n\rtwo\n\r\n\rthree"
+                           << "one\ntwo\n\nthree";
+    QTest::newRow("picture") << "hi {[!BULLET!]}12{[/!BULLET!]}!"
+                             << "hi [picture 12]!";
+    QTest::newRow("animation") << "{[!CONTROL!]}3{[/!CONTROL!]}"
+                               << "[animation 3]";
+    QTest::newRow("file") << "see {[!CONTROLFILE!]}<[FILEINFOSEPARATOR]>{ID}<[FILEINFOSEPARATOR]>10.0.0.1"
+                             "<[FILEINFOSEPARATOR]>0<[FILEINFOSEPARATOR]>/home/a/x.txt{[!/CONTROLFILE!]}"
+                          << "see [file /home/a/x.txt]";
+    QTest::newRow("unclosed stays text") << "a {[!BULLET!]}5 b"
+                                         << "a {[!BULLET!]}5 b";
+    QTest::newRow("lone break halves") << "\r\n x \n"
+                                       << "\r\n x \n";
+}
+
+void TestCoreText::plainTextOfMessages()
+{
+    QFETCH(QString, body);
+    QFETCH(QString, text);
+    QCOMPARE(MessageText::PlainText(body), text);
+}
+
+void TestCoreText::plainTextOfManyUnclosedMarkers()
+{
+    QString body;
+    for (int i = 0; i < 5000; ++i)
+        body += QStringLiteral("{[!BULLET!]}x");
+    body += QStringLiteral("{[!CONTROL!]}7{[/!CONTROL!]}");
+    const QString text = MessageText::PlainText(body);
+    QVERIFY(text.endsWith(QStringLiteral("[animation 7]")));
+    QCOMPARE(text.count(QStringLiteral("{[!BULLET!]}x")), 5000);
+    QCOMPARE(MessageText::FromPlainText(QStringLiteral("a\r\nb\nc")), QStringLiteral("a\n\rb\n\rc"));
 }
 
 QTEST_GUILESS_MAIN(TestCoreText)

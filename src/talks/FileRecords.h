@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageMarkers.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -26,8 +28,6 @@ public:
 private:
     QList<RLFile> m_records;
 };
-
-inline constexpr char FileInfoSeparator[] = "<[FILEINFOSEPARATOR]>";
 
 // The fields of a file info in order (owner ID, owner IP, size, path), at most four. Empty fields
 // take no place, so a missing value moves the later ones forward.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageMarkers.h"
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -9,18 +11,6 @@ class QTextDocument;
 class TFileRecordList;
 class TImageList;
 class TRVStyle;
-
-// The markers of a message string. They are case-sensitive, and text is not escaped: a marker
-// typed as text becomes the item at the receiver.
-namespace MessageMarker {
-inline constexpr char LineBreak[] = "\n\r";
-inline constexpr char BulletOpen[] = "{[!BULLET!]}";
-inline constexpr char BulletClose[] = "{[/!BULLET!]}";
-inline constexpr char ControlOpen[] = "{[!CONTROL!]}";
-inline constexpr char ControlClose[] = "{[/!CONTROL!]}";
-inline constexpr char ControlFileOpen[] = "{[!CONTROLFILE!]}";
-inline constexpr char ControlFileClose[] = "{[!/CONTROLFILE!]}";
-} // namespace MessageMarker
 
 // What the decoder needs of the animations. Null in the decode context means there are none, and
 // an animation reference then decodes to nothing.
