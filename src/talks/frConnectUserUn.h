@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TalkData.h"
+
 #include <QWidget>
 
 class QAction;
@@ -9,27 +11,6 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class TRVStyle;
-
-enum TalkKind : quint8 {
-    tkAllUsers = 0,
-    tkOwnGroup = 1,
-    tkPrivate = 2,
-    tkMemberGroup = 3,
-};
-
-// What a talk is about. Private: the peer; group talks: the author and the group.
-struct TalkData {
-    TalkKind kind = tkAllUsers;
-    QString PeerIP;
-    QString PeerID;
-    QString PeerMAC;
-    int GroupTag = -1;
-    QString GroupID;
-    QString AuthorAlias;
-    QString GroupName;
-    // The tab's caption as the peers' texts make it; the tab shows it bidi-isolated.
-    QString Caption;
-};
 
 // One talk page: the member toolbar, the transcript, and under a splitter the input panel with the
 // send toolbar and the input editor.
