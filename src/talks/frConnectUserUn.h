@@ -24,6 +24,11 @@ public:
 
     TalkData &data() { return m_data; }
     const TalkData &data() const { return m_data; }
+    // The talk of the core that this page shows.
+    int talkId() const { return m_talkId; }
+    void setTalkId(int id) { m_talkId = id; }
+    // A new caption from outside the talks (a language file): whoever keeps the talk takes it.
+    void applyCaption(const QString &caption) { Q_EMIT captionApplied(caption); }
     QToolBar *tbGroupUser() const { return m_tbGroupUser; }
     QTextEdit *reAllMessage() const { return m_reAllMessage; }
     QTextEdit *reMessage() const { return m_reMessage; }
@@ -57,11 +62,13 @@ Q_SIGNALS:
     void inputPanelResized(int height);
     void closeRequested();
     void clearRequested();
+    void captionApplied(const QString &caption);
     // A member item's menu is about to open; the menu is filled by whoever listens.
     void memberMenuRequested(int peerIndex, QMenu *menu);
 
 private:
     TalkData m_data;
+    int m_talkId = -1;
     QToolBar *m_tbGroupUser;
     QTextEdit *m_reAllMessage;
     QSplitter *m_splitter;
