@@ -107,6 +107,7 @@ private Q_SLOTS:
     void headerFollowsMessageOptions();
     void senderColourRecoloursEarlierText();
     void mailCommands();
+    void pagesFollowTalkIds();
 
 private:
     std::unique_ptr<TestPeer> anna, boris, clara;
@@ -510,6 +511,34 @@ void TestTalks::mailCommands()
     action(*anna, "actMailGroup")->trigger();
     QVERIFY(ShellOpen::opened().value(3).startsWith("MailTo:"));
     QCOMPARE(ShellOpen::opened().value(3).count('@'), 2);
+}
+
+void TestTalks::pagesFollowTalkIds()
+{
+    startThree();
+    TTalkManager *t = talks(*anna);
+    const int withBoris = openPrivateTalk(*anna, *boris);
+    const int withClara = openPrivateTalk(*anna, *clara);
+    QCOMPARE(withClara, 2);
+    const int claraTalk = t->talkIdAt(withClara);
+    QCOMPARE(t->core()->FindPrivateTalk(clara->id()), claraTalk);
+    QCOMPARE(t->core()->talkIds(), (QList<int>{t->talkIdAt(0), t->talkIdAt(withBoris), claraTalk}));
+
+    // The page before it goes; Clara's talk keeps its ID on the page that moved up.
+    t->CloseTalk(withBoris);
+    QCOMPARE(t->count(), 2);
+    QCOMPARE(t->core()->count(), 2);
+    QCOMPARE(t->sheetOfTalk(claraTalk), 1);
+    QCOMPARE(t->frame(1)->data().PeerID, clara->id());
+    say(*clara, openPrivateTalk(*clara, *anna), "still me");
+    QVERIFY(waitUntil([&] { return occurrences(transcript(*anna, 1), "still me") == 1; }));
+    QCOMPARE(t->count(), 2);
+
+    // A caption set from outside the talks (a language file) reaches the core and the tab.
+    t->frame(0)->applyCaption(QStringLiteral("Alle"));
+    QCOMPARE(t->caption(0), QStringLiteral("Alle"));
+    QCOMPARE(t->core()->talk(t->talkIdAt(0))->data.Caption, QStringLiteral("Alle"));
+    QCOMPARE(anna->mainWindow()->pages()->tabText(0), QStringLiteral("Alle"));
 }
 
 QTEST_MAIN(TestTalks)

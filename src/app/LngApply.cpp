@@ -66,7 +66,7 @@ void setCaption(QObject *object, const QString &caption, bool hasHint)
                 tabs->setTabText(index, caption);
             // History names the talk by its caption.
             if (auto *talk = qobject_cast<TfrConnectUser *>(page))
-                talk->data().Caption = caption;
+                talk->applyCaption(caption);
         }
     }
 }

@@ -4,14 +4,10 @@
 #include "FileOfferCommands.h"
 #include "FileRecords.h"
 #include "MessageBox.h"
-#include "PacketDispatcher.h"
-#include "PacketTransport.h"
 #include "PeerList.h"
 #include "PeerText.h"
-#include "ProtocolClassUn.h"
 #include "RVStyle.h"
 #include "RichTextItems.h"
-#include "SendMessageUn.h"
 #include "SettingsStore.h"
 #include "ShellOpen.h"
 #include "TImageList.h"
@@ -34,52 +30,118 @@
 #include <QTreeWidget>
 
 namespace {
-constexpr int GroupImage = 2;
 constexpr int DesignFrameWidth = 443;
-
-QString nameOrIp(const QString &alias, const QString &ip)
-{
-    return alias.trimmed().isEmpty() ? ip : alias;
-}
-
-QString memberGroupCaption(const QString &authorAlias, const QString &groupName)
-{
-    return u'[' + authorAlias + QStringLiteral("] ") + groupName;
-}
 } // namespace
 
 TTalkManager::TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store,
                            TRVStyle *style, TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent)
     : QObject(pcMain)
     , m_pcMain(pcMain)
-    , m_transport(transport)
     , m_store(store)
     , m_style(style)
     , m_files(files)
     , m_hooks(hooks)
     , m_dialogParent(dialogParent)
-{}
+    , m_core(new TTalkCore(transport, this, this))
+{
+    connectCore();
+}
+
+void TTalkManager::connectCore()
+{
+    connect(m_core, &TTalkCore::talkCreated, this, &TTalkManager::addPage);
+    connect(m_core, &TTalkCore::talkClosing, this, [this](int id) {
+        if (m_hooks)
+            m_hooks->SaveTalkHistory(sheetOfTalk(id));
+    });
+    connect(m_core, &TTalkCore::talkClosed, this, &TTalkManager::removePage);
+    connect(m_core, &TTalkCore::captionChanged, this, &TTalkManager::showCaption);
+    connect(m_core, &TTalkCore::talkMemberAdded, this,
+            [this](int id, const QString &, int peerIndex) { addMemberItem(id, peerIndex); });
+    connect(m_core, &TTalkCore::talkMemberRemoved, this, [this](int id, const QString &, int peerIndex) {
+        if (TfrConnectUser *talk = frameOf(id))
+            talk->removeMember(peerIndex);
+    });
+    connect(m_core, &TTalkCore::talkMemberMoved, this,
+            [this](int id, const QString &, int oldIndex, int newIndex) {
+                moveMemberItem(id, oldIndex, newIndex);
+            });
+    connect(m_core, &TTalkCore::talkMemberRenamed, this,
+            [this](int id, int peerIndex, const QString &displayName, int picture) {
+                TfrConnectUser *talk = frameOf(id);
+                QAction *item = talk ? talk->memberItem(peerIndex) : nullptr;
+                if (!item)
+                    return;
+                item->setText(PeerText::menuText(displayName));
+                item->setToolTip(PeerText::toolTip(displayName));
+                item->setIcon((iconSize() == 32 ? ProfileImages32() : ProfileImages16()).icon(picture));
+            });
+    connect(m_core, &TTalkCore::talkMemberBlocked, this, [this](int id, int peerIndex, bool blocked) {
+        if (TfrConnectUser *talk = frameOf(id))
+            talk->setMemberBlocked(peerIndex, blocked);
+    });
+    connect(m_core, &TTalkCore::messageForTalk, this,
+            [this](int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
+                   int picture, const QString &alias) {
+                AppendMessage(sheetOfTalk(id), senderId, ip, body, color, picture, alias);
+            });
+    connect(m_core, &TTalkCore::noticeRequested, this,
+            [this](int id, const QString &format, const QString &alias, int picture, const QString &ip) {
+                if (m_hooks)
+                    m_hooks->Notify(format, alias, sheetOfTalk(id), picture, ip);
+            });
+    connect(m_core, &TTalkCore::soundRequested, this, [this](int event) {
+        if (m_hooks)
+            m_hooks->PlayEventSound(event);
+    });
+    connect(m_core, &TTalkCore::autoReplyRequested, this, [this](int id) {
+        if (m_hooks)
+            m_hooks->AutoReply(sheetOfTalk(id));
+    });
+    connect(m_core, &TTalkCore::talkLimitReached, this, [this](int limit) {
+        if (m_hooks)
+            m_hooks->TalkLimitReached(limit);
+    });
+    connect(m_core, &TTalkCore::privateInputLockRequested, this, &TTalkManager::setPrivateInputLocked);
+}
+
+void TTalkManager::setUserList(TfmUserList *userList)
+{
+    m_userList = userList;
+    m_core->setPeers(userList ? &userList->peers() : nullptr);
+}
+
+void TTalkManager::setActions(const TalkActions &actions)
+{
+    m_actions = actions;
+    const auto feed = [this](QAction *action, void (TTalkCore::*set)(bool)) {
+        (m_core->*set)(isChecked(action));
+        if (action)
+            connect(action, &QAction::toggled, m_core, set);
+    };
+    feed(actions.notTalkPrivate, &TTalkCore::setNotTalkPrivate);
+    feed(actions.notTalkGroup, &TTalkCore::setNotTalkGroup);
+    feed(actions.answeringMachine, &TTalkCore::setAnsweringMachine);
+}
 
 void TTalkManager::attachDispatcher(PacketDispatcher &dispatcher)
 {
-    dispatcher.setHandler(pkMessage, [this](const Packet &p) { ProcessMessage(p); });
-    dispatcher.setHandler(pkMessageToGroup, [this](const Packet &p) { ProcessGroupMessage(p); });
-    dispatcher.setHandler(pkMessageToUser, [this](const Packet &p) { ProcessUserMessage(p); });
-    dispatcher.setHandler(pkUpdateInfoToGroup, [this](const Packet &p) { ProcessUpdateInfoToGroup(p); });
-    dispatcher.setHandler(pkMessageToGroupRename, [this](const Packet &p) { ProcessGroupRename(p); });
-    dispatcher.setHandler(pkMessageToGroupDelete, [this](const Packet &p) { ProcessGroupDelete(p); });
-    dispatcher.setHandler(pkMessageToPrivateDelete, [this](const Packet &p) { ProcessPrivateDelete(p); });
+    m_core->attachDispatcher(dispatcher);
+}
+
+PrivateCloseAnswer TTalkManager::AskPrivateClose(const QString &alias)
+{
+    return TfmInformation::AskPrivateClose(m_dialogParent, m_store, alias);
+}
+
+void TTalkManager::ShowGroupClosed(const QString &authorAlias, const QString &caption)
+{
+    TfmInformation::ShowGroupClosed(m_dialogParent, m_store, authorAlias, caption);
 }
 
 const RUserID *TTalkManager::local() const
 {
     return m_userList ? m_userList->GetPeer(0) : nullptr;
-}
-
-WireIdentity TTalkManager::localWire() const
-{
-    const RUserID *me = local();
-    return me ? WireIdentity::fromEntry(*me) : WireIdentity{};
 }
 
 bool TTalkManager::isChecked(const QAction *action) const
@@ -102,9 +164,32 @@ TfrConnectUser *TTalkManager::frame(int sheet) const
     return qobject_cast<TfrConnectUser *>(m_pcMain->widget(sheet));
 }
 
+TfrConnectUser *TTalkManager::frameOf(int talkId) const
+{
+    return m_pages.value(talkId);
+}
+
 int TTalkManager::sheetOf(const TfrConnectUser *talk) const
 {
     return m_pcMain->indexOf(const_cast<TfrConnectUser *>(talk));
+}
+
+int TTalkManager::sheetOfTalk(int talkId) const
+{
+    const TfrConnectUser *talk = frameOf(talkId);
+    return talk ? sheetOf(talk) : -1;
+}
+
+int TTalkManager::talkIdAt(int sheet) const
+{
+    const TfrConnectUser *talk = frame(sheet);
+    return talk ? talk->talkId() : TTalkCore::NoTalk;
+}
+
+void TTalkManager::activate(int talkId)
+{
+    if (const int sheet = sheetOfTalk(talkId); sheet >= 0)
+        m_pcMain->setCurrentIndex(sheet);
 }
 
 int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, int tag,
@@ -121,9 +206,18 @@ int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, i
     data.AuthorAlias = authorAlias;
     data.GroupName = groupName;
     data.Caption = caption;
-    auto *talk = new TfrConnectUser(m_style, data);
+    return sheetOfTalk(m_core->CreateTalk(data, image));
+}
+
+void TTalkManager::addPage(int talkId)
+{
+    const TTalk *record = m_core->talk(talkId);
+    if (!record)
+        return;
+    auto *talk = new TfrConnectUser(m_style, record->data);
+    talk->setTalkId(talkId);
     talk->setSendCommands(m_actions.sendCommands);
-    if (kind == tkOwnGroup)
+    if (record->data.kind == tkOwnGroup)
         talk->tbGroupUser()->setVisible(true);
     // Before it is placed, a frame has its design width.
     const int frameWidth = m_pcMain->isVisible() ? m_pcMain->width() : DesignFrameWidth;
@@ -132,140 +226,93 @@ int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, i
             [this](int height) { writeHeightNewMessagePanel(m_store, height); });
     connect(talk, &TfrConnectUser::closeRequested, this, [this, talk] { CloseTalk(sheetOf(talk)); });
     connect(talk, &TfrConnectUser::clearRequested, this, [this, talk] { ClearTextMessage(sheetOf(talk)); });
+    connect(talk, &TfrConnectUser::captionApplied, this,
+            [this, talkId](const QString &caption) { m_core->setCaption(talkId, caption); });
     connect(talk, &TfrConnectUser::memberMenuRequested, this,
             [this, talk](int peerIndex, QMenu *menu) { memberMenu(talk, peerIndex, menu); });
-    const int index = m_pcMain->addTab(talk, ProfileImages32().icon(image), QString());
-    setCaption(index, caption);
+    m_pages.insert(talkId, talk);
+    const int index = m_pcMain->addTab(talk, ProfileImages32().icon(record->picture), QString());
+    showCaption(talkId);
     m_pcMain->setCurrentIndex(index);
     talk->reMessage()->setFocus();
     talk->setIconSize(iconSize());
-    return index;
 }
 
-bool TTalkManager::roomForIncomingTalk()
+void TTalkManager::removePage(int talkId)
 {
-    if (count() < MaxTalkPages) {
-        m_talkLimitNoticed = false;
-        return true;
-    }
-    // One notice while the limit holds, not one per refused packet.
-    if (!m_talkLimitNoticed && m_hooks)
-        m_hooks->TalkLimitReached(MaxTalkPages);
-    m_talkLimitNoticed = true;
-    return false;
+    TfrConnectUser *talk = m_pages.take(talkId);
+    if (!talk)
+        return;
+    m_pcMain->removeTab(sheetOf(talk));
+    talk->deleteLater();
 }
 
 QString TTalkManager::caption(int sheet) const
 {
-    const TfrConnectUser *talk = frame(sheet);
-    return talk ? talk->data().Caption : QString();
+    const TTalk *record = m_core->talk(talkIdAt(sheet));
+    return record ? record->data.Caption : QString();
 }
 
 void TTalkManager::setCaption(int sheet, const QString &caption)
 {
-    TfrConnectUser *talk = frame(sheet);
-    if (!talk)
+    m_core->setCaption(talkIdAt(sheet), caption);
+}
+
+void TTalkManager::showCaption(int talkId)
+{
+    const TTalk *record = m_core->talk(talkId);
+    TfrConnectUser *talk = frameOf(talkId);
+    const int sheet = sheetOfTalk(talkId);
+    if (!record || !talk || sheet < 0)
         return;
-    TalkData &data = talk->data();
-    data.Caption = caption;
+    const TalkData &data = record->data;
+    talk->data() = data;
+    const QString &caption = data.Caption;
     // Each peer text is isolated on its own, so that neither can reorder the other or the brackets.
     const QString shown =
-        data.kind == tkMemberGroup && caption == memberGroupCaption(data.AuthorAlias, data.GroupName)
+        data.kind == tkMemberGroup && caption == MemberGroupCaption(data.AuthorAlias, data.GroupName)
             ? u'[' + PeerText::menuText(data.AuthorAlias) + QStringLiteral("] ") +
                   PeerText::menuText(data.GroupName)
         : data.kind == tkAllUsers ? caption
                                   : PeerText::menuText(caption);
     m_pcMain->setTabText(sheet, shown);
     m_pcMain->setTabToolTip(sheet, PeerText::toolTip(caption));
+    m_pcMain->setTabIcon(sheet, ProfileImages32().icon(record->picture));
 }
 
 int TTalkManager::FindPrivateTalk(const QString &userId) const
 {
-    for (int i = 0; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (talk && talk->data().kind == tkPrivate && talk->data().PeerID == userId)
-            return i;
-    }
-    return -1;
+    return sheetOfTalk(m_core->FindPrivateTalk(userId));
 }
 
 int TTalkManager::FindOwnGroupTalk(int tag) const
 {
-    for (int i = 0; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (talk && talk->data().kind == tkOwnGroup && talk->data().GroupTag == tag)
-            return i;
-    }
-    return -1;
+    return sheetOfTalk(m_core->FindOwnGroupTalk(tag));
 }
 
 int TTalkManager::FindTalkByGroupID(const QString &groupId) const
 {
-    for (int i = 0; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (talk && (talk->data().kind == tkOwnGroup || talk->data().kind == tkMemberGroup) &&
-            talk->data().GroupID == groupId)
-            return i;
-    }
-    return -1;
+    return sheetOfTalk(m_core->FindTalkByGroupID(groupId));
 }
 
 void TTalkManager::MessageToUser()
 {
     if (!m_userList)
         return;
-    const RUserID *peer = m_userList->GetPeer(m_userList->SelectedUser());
-    if (!peer || m_userList->SelectedUser() <= 0)
-        return;
-    const int existing = FindPrivateTalk(peer->ID);
-    if (existing >= 0) {
-        m_pcMain->setCurrentIndex(existing);
-        return;
-    }
     // A talk the user opens stays writable while the auto-reply answers.
-    CreateTalk(DisplayName(*peer), peer->PictureIndex, tkPrivate, -1, QString(), QString(), QString(),
-               peer->MAC, peer->ID, peer->IP);
+    activate(m_core->openPrivateTalk(m_userList->SelectedUser()));
 }
 
 void TTalkManager::MessageToGroup()
 {
     TUserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
-    const RUserID *me = local();
-    if (!group || !me)
+    if (!group)
         return;
-    const int existing = FindOwnGroupTalk(group->Tag());
-    if (existing >= 0) {
-        m_pcMain->setCurrentIndex(existing);
-        return;
-    }
-    const int sheet = CreateTalk(group->caption(), GroupImage, tkOwnGroup, group->Tag(), group->caption(),
-                                 me->Alias, group->Hint(), me->MAC, me->ID, me->IP);
-    TfrConnectUser *talk = frame(sheet);
+    QList<int> members;
     const QTreeWidget *tree = group->tree();
-    for (int i = 0; talk && i < tree->topLevelItemCount(); ++i)
-        addTalkMember(talk, NodePeerIndex(tree->topLevelItem(i)));
-}
-
-QString TTalkManager::userIDList(const TfrConnectUser *talk) const
-{
-    QStringList ids;
-    for (int k : talk->members()) {
-        const RUserID *peer = k > 0 ? m_userList->GetPeer(k) : nullptr;
-        if (peer && !ids.contains(peer->ID))
-            ids.append(peer->ID);
-    }
-    return BuildUserIDList(local() ? local()->ID : QString(), ids);
-}
-
-bool TTalkManager::send(const Packet &packet, bool userMessage)
-{
-    if (packet.isEmpty() || !m_transport)
-        return false;
-    if (m_transport->SendPacket(packet))
-        return true;
-    if (userMessage)
-        MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
-    return false;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        members.append(NodePeerIndex(tree->topLevelItem(i)));
+    activate(m_core->openOwnGroupTalk(group->Tag(), group->caption(), group->Hint(), members));
 }
 
 bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
@@ -281,32 +328,13 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
         return false;
     const QString body = EncodeMessageText(editor->document(), me->ID, me->IP);
     const QStringList offered = EditorFilePaths(editor->document());
-    const WireIdentity wire = localWire();
-    const TalkData &data = talk->data();
-    const GroupTalkWire group{data.GroupID, data.PeerID,      data.PeerIP,
-                              data.PeerMAC, data.AuthorAlias, data.GroupName};
-    Packet packet;
-    switch (data.kind) {
-    case tkAllUsers:
-        packet = BuildMessagePacket(wire, body);
-        break;
-    case tkOwnGroup:
-        // A talk re-created from its own echo has no contact group to speak for.
-        if (data.GroupTag != -1)
-            packet = BuildGroupMessagePacket(userIDList(talk), group, wire, body);
-        break;
-    case tkMemberGroup:
-        packet = BuildGroupMessagePacket(userIDList(talk), group, wire, body);
-        break;
-    case tkPrivate:
-        packet = BuildUserMessagePacket(data.PeerID, wire, body, fromAutoReply);
-        AppendMessage(sheet, me->ID, me->IP, body, me->Color, me->PictureIndex, me->Alias);
-        break;
-    }
     // A failed send shows a box whose event loop may see the talk closed.
     const QPointer<QTextEdit> input = editor;
-    const bool sent = packet.isEmpty() || send(packet, true);
-    if (sent && !packet.isEmpty() && !offered.isEmpty() && m_hooks)
+    const TSendResult result = m_core->sendBody(talk->talkId(), body, fromAutoReply);
+    if (result == TSendResult::Failed)
+        MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
+    const bool sent = result == TSendResult::Sent || result == TSendResult::Nothing;
+    if (result == TSendResult::Sent && !offered.isEmpty() && m_hooks)
         m_hooks->FilesOffered(offered);
     if (!input)
         return sent;
@@ -317,28 +345,12 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
 
 void TTalkManager::destroyTalk(int sheet)
 {
-    TfrConnectUser *talk = frame(sheet);
-    if (!talk || sheet == 0)
-        return;
-    if (m_hooks)
-        m_hooks->SaveTalkHistory(sheet);
-    m_pcMain->removeTab(sheet);
-    talk->deleteLater();
+    m_core->destroyTalk(talkIdAt(sheet));
 }
 
 void TTalkManager::CloseTalk(int sheet)
 {
-    TfrConnectUser *talk = frame(sheet);
-    if (!talk || sheet <= 0)
-        return;
-    const TalkData &data = talk->data();
-    if (data.kind == tkPrivate)
-        send(BuildPrivateDeletePacket(data.PeerID, localWire()), false);
-    else if (data.kind == tkOwnGroup)
-        send(BuildGroupTalkDeletePacket(
-                 {data.GroupID, data.PeerID, data.PeerIP, data.PeerMAC, data.AuthorAlias, data.GroupName}),
-             false);
-    destroyTalk(sheet);
+    m_core->CloseTalk(talkIdAt(sheet));
 }
 
 void TTalkManager::ClearTextMessage(int sheet)
@@ -354,182 +366,6 @@ void TTalkManager::ClearTextMessage(int sheet)
 void TTalkManager::ClearDialogParametr()
 {
     ResetDialogAnswers(m_store);
-}
-
-bool TTalkManager::isSenderBlocked(const QString &id) const
-{
-    if (id.isEmpty() || !m_userList)
-        return false;
-    const TPeerList &peers = m_userList->peers();
-    for (int i = 1; i < peers.count(); ++i) {
-        const RUserID *peer = peers.GetPeer(i);
-        if (peer->Online == 1 && peer->ID == id && peer->Blocked)
-            return true;
-    }
-    return false;
-}
-
-void TTalkManager::notifyMessage(const QString &alias, int sheet, int picture, const QString &ip)
-{
-    if (!m_hooks)
-        return;
-    m_hooks->Notify(ConstUnit::text(ConstUnit::Text::MessageFromUser), alias, sheet, picture, ip);
-    m_hooks->PlayEventSound(SoundNewMessage);
-}
-
-void TTalkManager::ProcessMessage(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const QString id = m.GetID();
-    if (isSenderBlocked(id))
-        return;
-    AppendMessage(0, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(), m.GetAlias());
-    notifyMessage(m.GetAlias(), 0, m.GetImageIndex(), m.GetIP());
-}
-
-void TTalkManager::ProcessGroupMessage(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const RUserID *me = local();
-    const QString id = m.GetID();
-    if (!me || isSenderBlocked(id) || !m.IsUserInList(me->ID))
-        return;
-    const QString groupId = m.GetGroupID();
-    int lastSheet = -1;
-    for (int i = 1; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (talk && (talk->data().kind == tkOwnGroup || talk->data().kind == tkMemberGroup) &&
-            talk->data().GroupID == groupId) {
-            AppendMessage(i, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(), m.GetAlias());
-            lastSheet = i;
-        }
-    }
-    if (lastSheet < 0) {
-        if (isChecked(m_actions.notTalkGroup) || !roomForIncomingTalk())
-            return;
-        const QString authorId = m.GetAutorGroupID();
-        const QString authorIp = m.GetAutorGroupIP();
-        const QString authorAlias = nameOrIp(m.GetAutorGroupAliase(), authorIp);
-        const QString groupName = m.GetGroupName();
-        const bool mine = authorId == me->ID;
-        lastSheet = CreateTalk(mine ? groupName : memberGroupCaption(authorAlias, groupName), GroupImage,
-                               mine ? tkOwnGroup : tkMemberGroup, -1, groupName, authorAlias, groupId,
-                               m.GetAutorGroupMAC(), authorId, authorIp);
-        QStringList ids;
-        m.GetUserIDList(&ids);
-        for (const QString &member : std::as_const(ids))
-            addMemberById(frame(lastSheet), member);
-        AppendMessage(lastSheet, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                      m.GetAlias());
-    }
-    notifyMessage(m.GetAlias(), lastSheet, m.GetImageIndex(), m.GetIP());
-}
-
-void TTalkManager::ProcessUserMessage(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const RUserID *me = local();
-    if (!me || m.GetFromUserID() != me->ID)
-        return;
-    const QString id = m.GetID();
-    int lastSheet = -1;
-    for (int i = 1; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (talk && talk->data().kind == tkPrivate && talk->data().PeerID == id) {
-            AppendMessage(i, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(), m.GetAlias());
-            lastSheet = i;
-        }
-    }
-    if (lastSheet < 0) {
-        if (isSenderBlocked(id) || isChecked(m_actions.notTalkPrivate) || !m_userList)
-            return;
-        const std::optional<PeerNode> node = m_userList->FindPeerNode(id);
-        const RUserID *peer = node ? m_userList->GetPeer(NodePeerIndex(node->item)) : nullptr;
-        if (!peer || !roomForIncomingTalk())
-            return;
-        lastSheet = CreateTalk(DisplayName(*peer), peer->PictureIndex, tkPrivate, -1, QString(), QString(),
-                               QString(), peer->MAC, peer->ID, peer->IP);
-        setPrivateInputLocked(isChecked(m_actions.answeringMachine));
-        AppendMessage(lastSheet, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                      m.GetAlias());
-    }
-    notifyMessage(m.GetAlias(), lastSheet, m.GetImageIndex(), m.GetIP());
-    if (!m.IsAutoReply() && m_hooks)
-        m_hooks->AutoReply(lastSheet);
-}
-
-void TTalkManager::ProcessUpdateInfoToGroup(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const RUserID *me = local();
-    const int sheet = FindTalkByGroupID(m.GetGroupID());
-    TfrConnectUser *talk = frame(sheet);
-    if (!me || !talk || talk->data().PeerID == me->ID)
-        return;
-    QStringList ids;
-    m.GetUserIDList(&ids);
-    if (!ids.contains(me->ID)) {
-        destroyTalk(sheet);
-        return;
-    }
-    for (int k : talk->members()) {
-        const RUserID *peer = m_userList->GetPeer(k);
-        if (!peer || !ids.contains(peer->ID))
-            talk->removeMember(k);
-    }
-    for (const QString &id : std::as_const(ids))
-        addMemberById(talk, id);
-}
-
-void TTalkManager::ProcessGroupRename(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const QString author = nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP());
-    const QString groupName = m.GetGroupName();
-    for (int i = 0; i < count(); ++i) {
-        TfrConnectUser *talk = frame(i);
-        if (!talk || (talk->data().kind != tkOwnGroup && talk->data().kind != tkMemberGroup) ||
-            talk->data().GroupID != m.GetGroupID())
-            continue;
-        talk->data().AuthorAlias = author;
-        talk->data().GroupName = groupName;
-        setCaption(i, talk->data().kind == tkOwnGroup ? groupName : memberGroupCaption(author, groupName));
-    }
-}
-
-void TTalkManager::ProcessGroupDelete(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const RUserID *me = local();
-    const int sheet = FindTalkByGroupID(m.GetGroupID());
-    const TfrConnectUser *talk = frame(sheet);
-    if (!me || !talk || talk->data().PeerID == me->ID)
-        return;
-    TfmInformation::ShowGroupClosed(m_dialogParent, m_store,
-                                    nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP()), caption(sheet));
-    destroyTalk(FindTalkByGroupID(m.GetGroupID()));
-}
-
-void TTalkManager::ProcessPrivateDelete(const Packet &text)
-{
-    const TDataNewMessage m(text);
-    const RUserID *me = local();
-    if (!me || m.GetFromUserID() != me->ID)
-        return;
-    int sheet = -1;
-    for (int i = 1; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (talk && talk->data().kind == tkPrivate && talk->data().PeerID == m.GetID())
-            sheet = i;
-    }
-    if (sheet < 0)
-        return;
-    // The question runs its own event loop, in which other packets may close the talk.
-    const QPointer<TfrConnectUser> talk = frame(sheet);
-    if (TfmInformation::AskPrivateClose(m_dialogParent, m_store, nameOrIp(m.GetAlias(), m.GetIP())) ==
-            PrivateCloseAnswer::Close &&
-        talk)
-        destroyTalk(sheetOf(talk));
 }
 
 int TTalkManager::SenderTextStyle(const QString &id, qint32 color)
@@ -589,52 +425,35 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
 void TTalkManager::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id,
                                qint32 color, int picture, const QString &alias)
 {
-    const QString body = ConstUnit::Format(
-        ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser),
-        {PeerText::name(nameOrIp(alias, ip))});
-    for (int i = 1; i < count(); ++i) {
-        const TfrConnectUser *talk = frame(i);
-        if (!talk)
-            continue;
-        if ((talk->data().kind == tkPrivate && talk->data().PeerID == id) || talk->hasMember(peerIndex))
-            AppendMessage(i, id, ip, body, color, picture, alias);
-    }
+    m_core->peerPresence(peerIndex, ip, connected, id, color, picture, alias);
 }
 
-void TTalkManager::addTalkMember(TfrConnectUser *talk, int peerIndex)
+void TTalkManager::addMemberItem(int talkId, int peerIndex)
 {
-    const std::optional<PeerNode> node = [&]() -> std::optional<PeerNode> {
-        const RUserID *peer = m_userList ? m_userList->GetPeer(peerIndex) : nullptr;
-        return peer && peerIndex > 0 ? m_userList->FindPeerNode(peer->ID) : std::nullopt;
-    }();
-    if (!talk || !node)
+    TfrConnectUser *talk = frameOf(talkId);
+    const TTalk *record = m_core->talk(talkId);
+    const RUserID *peer = m_userList ? m_userList->GetPeer(peerIndex) : nullptr;
+    if (!talk || !record || !peer)
         return;
-    const QTreeWidgetItem *item = node->item;
+    const int position = record->memberPosition(peer->ID);
+    const bool blocked = position >= 0 && record->members.at(position).blocked;
     const QPixmap picture =
-        (iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(item->data(0, PictureRole).toInt());
-    const RUserID *peer = m_userList->GetPeer(peerIndex);
-    // Membership is by user: a member who came back as a new entry keeps the one item.
-    for (int k : talk->members()) {
-        const RUserID *member = k != peerIndex ? m_userList->GetPeer(k) : nullptr;
-        if (member && member->ID == peer->ID) {
-            talk->retagMember(k, peerIndex);
-            if (QAction *existing = talk->memberItem(peerIndex)) {
-                existing->setText(PeerText::menuText(DisplayName(*peer)));
-                existing->setIcon(QIcon(picture));
-            }
-            return;
-        }
-    }
-    talk->addMember(peerIndex, DisplayName(*peer), QIcon(picture), item->data(0, CutStateRole).toBool());
+        (iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(peer->PictureIndex);
+    talk->addMember(peerIndex, DisplayName(*peer), QIcon(picture), blocked);
 }
 
-void TTalkManager::addMemberById(TfrConnectUser *talk, const QString &id)
+void TTalkManager::moveMemberItem(int talkId, int oldIndex, int newIndex)
 {
-    if (!talk || !m_userList)
+    TfrConnectUser *talk = frameOf(talkId);
+    const RUserID *peer = m_userList ? m_userList->GetPeer(newIndex) : nullptr;
+    if (!talk || !peer)
         return;
-    const std::optional<PeerNode> node = m_userList->FindPeerNode(id);
-    if (node)
-        addTalkMember(talk, NodePeerIndex(node->item));
+    talk->retagMember(oldIndex, newIndex);
+    if (QAction *existing = talk->memberItem(newIndex)) {
+        existing->setText(PeerText::menuText(DisplayName(*peer)));
+        existing->setIcon(
+            QIcon((iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(peer->PictureIndex)));
+    }
 }
 
 void TTalkManager::memberMenu(TfrConnectUser *talk, int peerIndex, QMenu *menu)
@@ -651,106 +470,47 @@ void TTalkManager::memberMenu(TfrConnectUser *talk, int peerIndex, QMenu *menu)
 
 void TTalkManager::SendMemberUpdate(int sheet)
 {
-    const TfrConnectUser *talk = frame(sheet);
-    const RUserID *me = local();
-    if (!talk || !me || talk->data().PeerID != me->ID)
-        return;
-    const TalkData &data = talk->data();
-    send(BuildUpdateInfoToGroupPacket(
-             userIDList(talk),
-             {data.GroupID, data.PeerID, data.PeerIP, data.PeerMAC, data.AuthorAlias, data.GroupName},
-             localWire()),
-         false);
+    m_core->SendMemberUpdate(talkIdAt(sheet));
 }
 
 void TTalkManager::MemberAdded(int groupNumber, int peerIndex)
 {
-    const int sheet = FindOwnGroupTalk(groupNumber);
-    if (sheet < 0)
-        return;
-    addTalkMember(frame(sheet), peerIndex);
-    SendMemberUpdate(sheet);
+    m_core->memberAdded(groupNumber, peerIndex);
 }
 
 void TTalkManager::MemberRemoved(int groupNumber, int peerIndex)
 {
-    const int sheet = FindOwnGroupTalk(groupNumber);
-    if (sheet < 0)
-        return;
-    frame(sheet)->removeMember(peerIndex);
-    SendMemberUpdate(sheet);
+    m_core->memberRemoved(groupNumber, peerIndex);
 }
 
 void TTalkManager::PeerRenamed(const QString &id, const QString &displayName, int picture)
 {
-    const int sheet = FindPrivateTalk(id);
-    if (sheet >= 0) {
-        setCaption(sheet, displayName);
-        m_pcMain->setTabIcon(sheet, ProfileImages32().icon(picture));
-    }
-    // Member items show the peer's name and picture; a member group talk names its author.
-    const std::optional<PeerNode> node = m_userList ? m_userList->FindPeerNode(id) : std::nullopt;
-    const int peerIndex = node ? NodePeerIndex(node->item) : 0;
-    const TImageList &pictures = iconSize() == 32 ? ProfileImages32() : ProfileImages16();
-    for (int i = 1; i < count(); ++i) {
-        TfrConnectUser *talk = frame(i);
-        if (!talk)
-            continue;
-        if (QAction *item = peerIndex > 0 ? talk->memberItem(peerIndex) : nullptr) {
-            item->setText(PeerText::menuText(displayName));
-            item->setToolTip(PeerText::toolTip(displayName));
-            item->setIcon(pictures.icon(picture));
-        }
-        if (talk->data().kind == tkMemberGroup && talk->data().PeerID == id) {
-            talk->data().AuthorAlias = displayName;
-            setCaption(i, memberGroupCaption(displayName, talk->data().GroupName));
-        }
-    }
+    m_core->peerRenamed(id, displayName, picture);
 }
 
 void TTalkManager::PeerLeft(const QString &displayName, const QString &id)
 {
-    for (int i = count() - 1; i >= 1; --i) {
-        // The questions run their own event loops, in which other packets may close talks.
-        const QPointer<TfrConnectUser> talk = frame(i);
-        if (!talk || talk->data().PeerID != id)
-            continue;
-        if (talk->data().kind == tkPrivate) {
-            if (TfmInformation::AskPrivateClose(m_dialogParent, m_store, displayName) !=
-                    PrivateCloseAnswer::Leave &&
-                talk)
-                destroyTalk(sheetOf(talk));
-        } else if (talk->data().kind == tkMemberGroup) {
-            TfmInformation::ShowGroupClosed(m_dialogParent, m_store, displayName, caption(i));
-            if (talk)
-                destroyTalk(sheetOf(talk));
-        }
-    }
+    m_core->peerLeft(displayName, id);
 }
 
 void TTalkManager::SendGroupRename(const QString &groupId, const QString &caption)
 {
-    send(BuildContactGroupRenamePacket(groupId, localWire(), caption), false);
+    m_core->sendGroupRename(groupId, caption);
 }
 
 void TTalkManager::SendGroupDelete(const QString &groupId, const QString &caption)
 {
-    send(BuildContactGroupDeletePacket(groupId, localWire(), caption), false);
+    m_core->sendGroupDelete(groupId, caption);
 }
 
 void TTalkManager::CloseOwnGroupTalk(int tag)
 {
-    const int sheet = FindOwnGroupTalk(tag);
-    if (sheet >= 0)
-        destroyTalk(sheet);
+    m_core->closeOwnGroupTalk(tag);
 }
 
 void TTalkManager::SetMemberBlocked(int peerIndex, bool blocked)
 {
-    for (int i = 0; i < count(); ++i) {
-        if (TfrConnectUser *talk = frame(i))
-            talk->setMemberBlocked(peerIndex, blocked);
-    }
+    m_core->setMemberBlocked(peerIndex, blocked);
 }
 
 void TTalkManager::applyIconSize()
@@ -784,22 +544,6 @@ void TTalkManager::setPrivateInputLocked(bool locked)
                                            .arg(QApplication::palette().color(QPalette::Button).name())
                                      : QString());
     }
-}
-
-QString MailAddressList(const TPeerList &peers, int groupNumber)
-{
-    QString list;
-    for (int i = 1; i < peers.count(); ++i) {
-        const RUserID *peer = peers.GetPeer(i);
-        if (peer->Online != 1 || peer->EMail.isEmpty())
-            continue;
-        if (groupNumber != -1 && peer->GroupNumber != groupNumber)
-            continue;
-        list += peer->EMail + u';';
-    }
-    if (list.endsWith(u';'))
-        list.chop(1);
-    return list;
 }
 
 void TTalkManager::MailUser()

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ChatQuestions.h"
 #include "ProtocolUn.h"
+#include "TalkCore.h"
 #include "frConnectUserUn.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 
@@ -20,9 +23,6 @@ class TfmUserList;
 class TUserGroupBox;
 struct RUserID;
 struct WireIdentity;
-
-// Event numbers of the sounds.
-enum TalkSound { SoundUserConnect = 0, SoundUserDisconnect = 1, SoundStart = 2, SoundNewMessage = 3 };
 
 // What the talks ask of the rest of the program: notices, sounds, history, file offers and the
 // auto-reply. The main window implements it.
@@ -58,25 +58,26 @@ struct TalkActions {
     QList<QAction *> sendCommands;
 };
 
-// The talks of the main window: creating them, sending, finding the talk of every received message,
-// group membership, renaming, deleting and closing; and the display of messages in transcripts.
-class TTalkManager : public QObject {
+// The talks of the main window as pages: one TfrConnectUser page per talk of the core, member items that
+// mirror its members, the transcripts, and the dialogs the core's questions open. Its functions take
+// page numbers (sheets); the core names talks by their IDs.
+class TTalkManager : public QObject, private TChatQuestions {
     Q_OBJECT
 public:
     TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store, TRVStyle *style,
                  TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent);
 
-    void setUserList(TfmUserList *userList) { m_userList = userList; }
-    void setActions(const TalkActions &actions) { m_actions = actions; }
+    TTalkCore *core() const { return m_core; }
+    void setUserList(TfmUserList *userList);
+    void setActions(const TalkActions &actions);
     void setAnimationCatalogue(AnimationCatalogue *catalogue) { m_animations = catalogue; }
-    // Routes the talk packets to their handlers.
+    // Routes the talk packets to the core.
     void attachDispatcher(PacketDispatcher &dispatcher);
 
     int CreateTalk(const QString &caption, int image, TalkKind kind, int tag, const QString &groupName,
                    const QString &authorAlias, const QString &groupId, const QString &mac,
                    const QString &userId, const QString &ip);
-    // Pages that other users' packets may open at most; beyond it new talks from them are refused.
-    static constexpr int MaxTalkPages = 100;
+    static constexpr int MaxTalkPages = TTalkCore::MaxTalkPages;
     // Paragraphs a transcript holds at most (about 20,000 messages); at the bound the transcript is
     // kept in the history and cleared, as the Clear command does, so that a long flood costs neither
     // unbounded memory nor a minute-long save at closing.
@@ -89,6 +90,9 @@ public:
     void setCaption(int sheet, const QString &caption);
     TfrConnectUser *frame(int sheet) const;
     int sheetOf(const TfrConnectUser *frame) const;
+    // The page of a talk of the core, or -1.
+    int sheetOfTalk(int talkId) const;
+    int talkIdAt(int sheet) const;
     int FindPrivateTalk(const QString &userId) const;
     int FindOwnGroupTalk(int tag) const;
     int FindTalkByGroupID(const QString &groupId) const;
@@ -105,15 +109,6 @@ public:
     void MailGroup();
     void MailAll();
     void MailEmpty();
-
-    // Received packets.
-    void ProcessMessage(const Packet &text);
-    void ProcessGroupMessage(const Packet &text);
-    void ProcessUserMessage(const Packet &text);
-    void ProcessUpdateInfoToGroup(const Packet &text);
-    void ProcessGroupRename(const Packet &text);
-    void ProcessGroupDelete(const Packet &text);
-    void ProcessPrivateDelete(const Packet &text);
 
     // Display.
     void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
@@ -141,33 +136,33 @@ public:
     void destroyTalk(int sheet);
 
 private:
+    // TChatQuestions, answered with the dialogs.
+    PrivateCloseAnswer AskPrivateClose(const QString &alias) override;
+    void ShowGroupClosed(const QString &authorAlias, const QString &caption) override;
+
+    void connectCore();
+    void addPage(int talkId);
+    void removePage(int talkId);
+    void showCaption(int talkId);
+    void addMemberItem(int talkId, int peerIndex);
+    void moveMemberItem(int talkId, int oldIndex, int newIndex);
+    void activate(int talkId);
+    TfrConnectUser *frameOf(int talkId) const;
     const RUserID *local() const;
-    WireIdentity localWire() const;
-    bool isSenderBlocked(const QString &id) const;
     bool isChecked(const QAction *action) const;
     int iconSize() const;
-    QString userIDList(const TfrConnectUser *frame) const;
-    void addTalkMember(TfrConnectUser *frame, int peerIndex);
-    void addMemberById(TfrConnectUser *frame, const QString &id);
     void memberMenu(TfrConnectUser *frame, int peerIndex, QMenu *menu);
-    void notifyMessage(const QString &alias, int sheet, int picture, const QString &ip);
-    bool send(const Packet &packet, bool userMessage);
-    bool roomForIncomingTalk();
 
     QTabWidget *m_pcMain;
-    PacketTransport *m_transport;
     const SettingsStore &m_store;
     TRVStyle *m_style;
     TFileRecordList *m_files;
     TTalkHooks *m_hooks;
     QWidget *m_dialogParent;
+    TTalkCore *m_core;
+    QHash<int, TfrConnectUser *> m_pages;
     TfmUserList *m_userList = nullptr;
     TalkActions m_actions;
     AnimationCatalogue *m_animations = nullptr;
-    bool m_talkLimitNoticed = false;
     int m_transcriptLimit = MaxTranscriptBlocks;
 };
-
-// The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those
-// of one contact group, joined by ";".
-QString MailAddressList(const TPeerList &peers, int groupNumber = -1);

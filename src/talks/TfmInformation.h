@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChatQuestions.h"
+
 #include <QDialog>
 
 #include <QList>
@@ -16,9 +18,6 @@ class QRadioButton;
 class QTreeWidget;
 class SettingsStore;
 
-// The answer to "the other party closed the private talk": close ours, leave it, or neither (the
-// remembered choices say neither).
-enum class PrivateCloseAnswer { Close, Leave, Undecided };
 
 // One offered file or folder on the confirmation page.
 struct TFileOfferRow {

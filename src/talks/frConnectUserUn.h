@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TalkData.h"
+
 #include <QWidget>
 
 class QAction;
@@ -9,27 +11,6 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class TRVStyle;
-
-enum TalkKind : quint8 {
-    tkAllUsers = 0,
-    tkOwnGroup = 1,
-    tkPrivate = 2,
-    tkMemberGroup = 3,
-};
-
-// What a talk is about. Private: the peer; group talks: the author and the group.
-struct TalkData {
-    TalkKind kind = tkAllUsers;
-    QString PeerIP;
-    QString PeerID;
-    QString PeerMAC;
-    int GroupTag = -1;
-    QString GroupID;
-    QString AuthorAlias;
-    QString GroupName;
-    // The tab's caption as the peers' texts make it; the tab shows it bidi-isolated.
-    QString Caption;
-};
 
 // One talk page: the member toolbar, the transcript, and under a splitter the input panel with the
 // send toolbar and the input editor.
@@ -43,6 +24,11 @@ public:
 
     TalkData &data() { return m_data; }
     const TalkData &data() const { return m_data; }
+    // The talk of the core that this page shows.
+    int talkId() const { return m_talkId; }
+    void setTalkId(int id) { m_talkId = id; }
+    // A new caption from outside the talks (a language file): whoever keeps the talk takes it.
+    void applyCaption(const QString &caption) { Q_EMIT captionApplied(caption); }
     QToolBar *tbGroupUser() const { return m_tbGroupUser; }
     QTextEdit *reAllMessage() const { return m_reAllMessage; }
     QTextEdit *reMessage() const { return m_reMessage; }
@@ -76,11 +62,13 @@ Q_SIGNALS:
     void inputPanelResized(int height);
     void closeRequested();
     void clearRequested();
+    void captionApplied(const QString &caption);
     // A member item's menu is about to open; the menu is filled by whoever listens.
     void memberMenuRequested(int peerIndex, QMenu *menu);
 
 private:
     TalkData m_data;
+    int m_talkId = -1;
     QToolBar *m_tbGroupUser;
     QTextEdit *m_reAllMessage;
     QSplitter *m_splitter;

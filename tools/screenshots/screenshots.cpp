@@ -313,6 +313,18 @@ int main(int argc, char *argv[])
     saveProfilePages(anna.get(), anna->userList()->peers().findOnline(boris->userList()->GetPeer(0)->ID),
                      out + "/profile-peer");
 
+    // Anna talks with her main group; Boris is a member of that talk.
+    TUserGroupBox *mainGroup = anna->userList()->mainGroup();
+    mainGroup->captionButton()->setFocus();
+    anna->mainWindow()->actions()->action("actMessageToGroup")->trigger();
+    if (const int groupSheet = annaTalks->FindOwnGroupTalk(mainGroup->Tag()); groupSheet > 0) {
+        annaTalks->frame(groupSheet)->reMessage()->setPlainText("Team meeting at three.");
+        anna->mainWindow()->actions()->action("actSendMessage")->trigger();
+    }
+    wait(500);
+    save(anna->mainWindow(), out + "/group-own.png");
+    save(boris->mainWindow(), out + "/group-member.png");
+
     // Boris is away: his auto-reply answers Anna.
     const SettingsStore borisStore(b.path() + "/settings.ini");
     AnsweringmachineText::WriteVariant(borisStore, 1, "Out for lunch", "Back at two.");

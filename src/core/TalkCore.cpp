@@ -1,0 +1,681 @@
+#include "TalkCore.h"
+
+#include "ConstUnit.h"
+#include "PacketDispatcher.h"
+#include "PacketTransport.h"
+#include "PeerList.h"
+#include "ProtocolClassUn.h"
+#include "RemoteText.h"
+#include "SendMessageUn.h"
+
+#include <algorithm>
+
+namespace {
+QString nameOrIp(const QString &alias, const QString &ip)
+{
+    return alias.trimmed().isEmpty() ? ip : alias;
+}
+
+bool isGroupTalk(const TTalk &talk)
+{
+    return talk.data.kind == tkOwnGroup || talk.data.kind == tkMemberGroup;
+}
+
+GroupTalkWire groupWire(const TalkData &data)
+{
+    return {data.GroupID, data.PeerID, data.PeerIP, data.PeerMAC, data.AuthorAlias, data.GroupName};
+}
+} // namespace
+
+QString MemberGroupCaption(const QString &authorAlias, const QString &groupName)
+{
+    return u'[' + authorAlias + QStringLiteral("] ") + groupName;
+}
+
+int TTalk::memberPosition(const QString &userId) const
+{
+    for (int i = 0; i < members.size(); ++i) {
+        if (members.at(i).userId == userId)
+            return i;
+    }
+    return -1;
+}
+
+bool TTalk::hasMemberIndex(int peerIndex) const
+{
+    return std::any_of(members.cbegin(), members.cend(),
+                       [peerIndex](const TTalkMember &member) { return member.peerIndex == peerIndex; });
+}
+
+TTalkCore::TTalkCore(PacketTransport *transport, TChatQuestions *questions, QObject *parent)
+    : QObject(parent)
+    , m_transport(transport)
+    , m_questions(questions)
+{}
+
+void TTalkCore::attachDispatcher(PacketDispatcher &dispatcher)
+{
+    dispatcher.setHandler(pkMessage, [this](const Packet &p) { ProcessMessage(p); });
+    dispatcher.setHandler(pkMessageToGroup, [this](const Packet &p) { ProcessGroupMessage(p); });
+    dispatcher.setHandler(pkMessageToUser, [this](const Packet &p) { ProcessUserMessage(p); });
+    dispatcher.setHandler(pkUpdateInfoToGroup, [this](const Packet &p) { ProcessUpdateInfoToGroup(p); });
+    dispatcher.setHandler(pkMessageToGroupRename, [this](const Packet &p) { ProcessGroupRename(p); });
+    dispatcher.setHandler(pkMessageToGroupDelete, [this](const Packet &p) { ProcessGroupDelete(p); });
+    dispatcher.setHandler(pkMessageToPrivateDelete, [this](const Packet &p) { ProcessPrivateDelete(p); });
+}
+
+QList<int> TTalkCore::talkIds() const
+{
+    QList<int> ids;
+    ids.reserve(count());
+    for (const auto &talk : m_talks)
+        ids.append(talk->id);
+    return ids;
+}
+
+TTalk *TTalkCore::find(int id)
+{
+    for (const auto &talk : m_talks) {
+        if (talk->id == id)
+            return talk.get();
+    }
+    return nullptr;
+}
+
+const TTalk *TTalkCore::talk(int id) const
+{
+    return const_cast<TTalkCore *>(this)->find(id);
+}
+
+const TTalk *TTalkCore::talkAt(int position) const
+{
+    return position >= 0 && position < count() ? m_talks[size_t(position)].get() : nullptr;
+}
+
+int TTalkCore::positionOf(int id) const
+{
+    for (int i = 0; i < count(); ++i) {
+        if (m_talks[size_t(i)]->id == id)
+            return i;
+    }
+    return -1;
+}
+
+const RUserID *TTalkCore::local() const
+{
+    return m_peers ? m_peers->GetPeer(0) : nullptr;
+}
+
+WireIdentity TTalkCore::localWire() const
+{
+    const RUserID *me = local();
+    return me ? WireIdentity::fromEntry(*me) : WireIdentity{};
+}
+
+int TTalkCore::FindPrivateTalk(const QString &userId) const
+{
+    for (const auto &talk : m_talks) {
+        if (talk->data.kind == tkPrivate && talk->data.PeerID == userId)
+            return talk->id;
+    }
+    return NoTalk;
+}
+
+int TTalkCore::FindOwnGroupTalk(int tag) const
+{
+    for (const auto &talk : m_talks) {
+        if (talk->data.kind == tkOwnGroup && talk->data.GroupTag == tag)
+            return talk->id;
+    }
+    return NoTalk;
+}
+
+int TTalkCore::FindTalkByGroupID(const QString &groupId) const
+{
+    for (const auto &talk : m_talks) {
+        if (isGroupTalk(*talk) && talk->data.GroupID == groupId)
+            return talk->id;
+    }
+    return NoTalk;
+}
+
+QString TTalkCore::userIDList(int id) const
+{
+    const TTalk *t = talk(id);
+    const RUserID *me = local();
+    QStringList ids;
+    for (const TTalkMember &member : t ? t->members : QList<TTalkMember>()) {
+        if (member.peerIndex > 0 && !ids.contains(member.userId))
+            ids.append(member.userId);
+    }
+    return BuildUserIDList(me ? me->ID : QString(), ids);
+}
+
+int TTalkCore::CreateTalk(const TalkData &data, int picture)
+{
+    auto talk = std::make_unique<TTalk>();
+    talk->id = m_nextId++;
+    talk->picture = picture;
+    talk->data = data;
+    const int id = talk->id;
+    m_talks.push_back(std::move(talk));
+    Q_EMIT talkCreated(id);
+    return find(id) ? id : NoTalk;
+}
+
+int TTalkCore::openPrivateTalk(int peerIndex)
+{
+    const RUserID *peer = m_peers ? m_peers->GetPeer(peerIndex) : nullptr;
+    if (!peer || peerIndex <= 0)
+        return NoTalk;
+    if (const int existing = FindPrivateTalk(peer->ID); existing != NoTalk)
+        return existing;
+    TalkData data;
+    data.kind = tkPrivate;
+    data.PeerIP = peer->IP;
+    data.PeerID = peer->ID;
+    data.PeerMAC = peer->MAC;
+    data.Caption = DisplayName(*peer);
+    return CreateTalk(data, peer->PictureIndex);
+}
+
+int TTalkCore::openOwnGroupTalk(int groupNumber, const QString &caption, const QString &groupId,
+                                const QList<int> &memberPeerIndexes)
+{
+    const RUserID *me = local();
+    if (!me)
+        return NoTalk;
+    if (const int existing = FindOwnGroupTalk(groupNumber); existing != NoTalk)
+        return existing;
+    TalkData data;
+    data.kind = tkOwnGroup;
+    data.PeerIP = me->IP;
+    data.PeerID = me->ID;
+    data.PeerMAC = me->MAC;
+    data.GroupTag = groupNumber;
+    data.GroupID = groupId;
+    data.AuthorAlias = me->Alias;
+    data.GroupName = caption;
+    data.Caption = caption;
+    const int id = CreateTalk(data, GroupPicture);
+    for (int peerIndex : memberPeerIndexes)
+        addTalkMember(id, peerIndex);
+    return id;
+}
+
+void TTalkCore::setCaption(int id, const QString &caption)
+{
+    TTalk *t = find(id);
+    if (!t)
+        return;
+    t->data.Caption = caption;
+    Q_EMIT captionChanged(id);
+}
+
+bool TTalkCore::send(const Packet &packet)
+{
+    return !packet.isEmpty() && m_transport && m_transport->SendPacket(packet);
+}
+
+TSendResult TTalkCore::sendBody(int id, const QString &body, bool fromAutoReply)
+{
+    const TTalk *t = find(id);
+    const RUserID *me = local();
+    if (!t || !me)
+        return TSendResult::Unsent;
+    const WireIdentity wire = localWire();
+    const TalkData &data = t->data;
+    Packet packet;
+    bool showOwn = false;
+    switch (data.kind) {
+    case tkAllUsers:
+        packet = BuildMessagePacket(wire, body);
+        break;
+    case tkOwnGroup:
+        // A talk re-created from its own echo has no contact group to speak for.
+        if (data.GroupTag != -1)
+            packet = BuildGroupMessagePacket(userIDList(id), groupWire(data), wire, body);
+        break;
+    case tkMemberGroup:
+        packet = BuildGroupMessagePacket(userIDList(id), groupWire(data), wire, body);
+        break;
+    case tkPrivate:
+        packet = BuildUserMessagePacket(data.PeerID, wire, body, fromAutoReply);
+        // The echo of a private message is dropped here (it is not addressed to me), so it is shown now.
+        showOwn = true;
+        break;
+    }
+    if (showOwn)
+        Q_EMIT messageForTalk(id, me->ID, me->IP, body, me->Color, me->PictureIndex, me->Alias);
+    if (packet.isEmpty())
+        return TSendResult::Nothing;
+    if (!m_transport)
+        return TSendResult::Unsent;
+    return m_transport->SendPacket(packet) ? TSendResult::Sent : TSendResult::Failed;
+}
+
+void TTalkCore::destroyTalk(int id)
+{
+    if (positionOf(id) <= 0)
+        return;
+    Q_EMIT talkClosing(id);
+    const int position = positionOf(id);
+    if (position <= 0)
+        return;
+    m_talks.erase(m_talks.begin() + position);
+    Q_EMIT talkClosed(id);
+}
+
+void TTalkCore::CloseTalk(int id)
+{
+    const TTalk *t = find(id);
+    if (!t || positionOf(id) <= 0)
+        return;
+    if (t->data.kind == tkPrivate)
+        send(BuildPrivateDeletePacket(t->data.PeerID, localWire()));
+    else if (t->data.kind == tkOwnGroup)
+        send(BuildGroupTalkDeletePacket(groupWire(t->data)));
+    destroyTalk(id);
+}
+
+void TTalkCore::SendMemberUpdate(int id)
+{
+    const TTalk *t = find(id);
+    const RUserID *me = local();
+    if (!t || !me || t->data.PeerID != me->ID)
+        return;
+    send(BuildUpdateInfoToGroupPacket(userIDList(id), groupWire(t->data), localWire()));
+}
+
+bool TTalkCore::isSenderBlocked(const QString &id) const
+{
+    if (id.isEmpty() || !m_peers)
+        return false;
+    for (int i = 1; i < m_peers->count(); ++i) {
+        const RUserID *peer = m_peers->GetPeer(i);
+        if (peer->Online == 1 && peer->ID == id && peer->Blocked)
+            return true;
+    }
+    return false;
+}
+
+bool TTalkCore::roomForIncomingTalk()
+{
+    if (count() < MaxTalkPages) {
+        m_talkLimitNoticed = false;
+        return true;
+    }
+    // One notice while the limit holds, not one per refused packet.
+    if (!m_talkLimitNoticed)
+        Q_EMIT talkLimitReached(MaxTalkPages);
+    m_talkLimitNoticed = true;
+    return false;
+}
+
+void TTalkCore::notifyMessage(int id, const QString &alias, int picture, const QString &ip)
+{
+    Q_EMIT noticeRequested(id, ConstUnit::text(ConstUnit::Text::MessageFromUser), alias, picture, ip);
+    Q_EMIT soundRequested(SoundNewMessage);
+}
+
+void TTalkCore::ProcessMessage(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const QString id = m.GetID();
+    if (isSenderBlocked(id))
+        return;
+    const TTalk *everybody = talkAt(0);
+    const int target = everybody ? everybody->id : NoTalk;
+    if (everybody)
+        Q_EMIT messageForTalk(target, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
+                              m.GetAlias());
+    notifyMessage(target, m.GetAlias(), m.GetImageIndex(), m.GetIP());
+}
+
+void TTalkCore::ProcessGroupMessage(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const RUserID *me = local();
+    const QString id = m.GetID();
+    if (!me || isSenderBlocked(id) || !m.IsUserInList(me->ID))
+        return;
+    const QString myId = me->ID;
+    const QString groupId = m.GetGroupID();
+    QList<int> matching;
+    for (int i = 1; i < count(); ++i) {
+        const TTalk &t = *m_talks[size_t(i)];
+        if (isGroupTalk(t) && t.data.GroupID == groupId)
+            matching.append(t.id);
+    }
+    int lastTalk = NoTalk;
+    for (int talkId : std::as_const(matching)) {
+        if (!find(talkId))
+            continue;
+        Q_EMIT messageForTalk(talkId, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
+                              m.GetAlias());
+        lastTalk = talkId;
+    }
+    if (matching.isEmpty()) {
+        if (m_notTalkGroup || !roomForIncomingTalk())
+            return;
+        TalkData data;
+        data.PeerID = m.GetAutorGroupID();
+        data.PeerIP = m.GetAutorGroupIP();
+        data.PeerMAC = m.GetAutorGroupMAC();
+        data.AuthorAlias = nameOrIp(m.GetAutorGroupAliase(), data.PeerIP);
+        data.GroupName = m.GetGroupName();
+        data.GroupID = groupId;
+        const bool mine = data.PeerID == myId;
+        data.kind = mine ? tkOwnGroup : tkMemberGroup;
+        data.Caption = mine ? data.GroupName : MemberGroupCaption(data.AuthorAlias, data.GroupName);
+        lastTalk = CreateTalk(data, GroupPicture);
+        QStringList ids;
+        m.GetUserIDList(&ids);
+        for (const QString &member : std::as_const(ids))
+            addMemberById(lastTalk, member);
+        if (find(lastTalk))
+            Q_EMIT messageForTalk(lastTalk, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
+                                  m.GetAlias());
+    }
+    notifyMessage(lastTalk, m.GetAlias(), m.GetImageIndex(), m.GetIP());
+}
+
+void TTalkCore::ProcessUserMessage(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const RUserID *me = local();
+    if (!me || m.GetFromUserID() != me->ID)
+        return;
+    const QString id = m.GetID();
+    QList<int> matching;
+    for (int i = 1; i < count(); ++i) {
+        const TTalk &t = *m_talks[size_t(i)];
+        if (t.data.kind == tkPrivate && t.data.PeerID == id)
+            matching.append(t.id);
+    }
+    int lastTalk = NoTalk;
+    for (int talkId : std::as_const(matching)) {
+        if (!find(talkId))
+            continue;
+        Q_EMIT messageForTalk(talkId, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
+                              m.GetAlias());
+        lastTalk = talkId;
+    }
+    if (matching.isEmpty()) {
+        if (isSenderBlocked(id) || m_notTalkPrivate)
+            return;
+        const int peerIndex = m_peers->findOnline(id);
+        if (peerIndex < 0 || !roomForIncomingTalk())
+            return;
+        lastTalk = openPrivateTalk(peerIndex);
+        Q_EMIT privateInputLockRequested(m_answeringMachine);
+        if (find(lastTalk))
+            Q_EMIT messageForTalk(lastTalk, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
+                                  m.GetAlias());
+    }
+    notifyMessage(lastTalk, m.GetAlias(), m.GetImageIndex(), m.GetIP());
+    if (!m.IsAutoReply())
+        Q_EMIT autoReplyRequested(lastTalk);
+}
+
+void TTalkCore::ProcessUpdateInfoToGroup(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const RUserID *me = local();
+    const int id = FindTalkByGroupID(m.GetGroupID());
+    const TTalk *t = find(id);
+    if (!me || !t || t->data.PeerID == me->ID)
+        return;
+    QStringList ids;
+    m.GetUserIDList(&ids);
+    if (!ids.contains(me->ID)) {
+        destroyTalk(id);
+        return;
+    }
+    QStringList gone;
+    for (const TTalkMember &member : t->members) {
+        if (!ids.contains(member.userId))
+            gone.append(member.userId);
+    }
+    for (const QString &userId : std::as_const(gone))
+        removeTalkMember(id, userId);
+    for (const QString &userId : std::as_const(ids))
+        addMemberById(id, userId);
+}
+
+void TTalkCore::ProcessGroupRename(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const QString author = nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP());
+    const QString groupName = m.GetGroupName();
+    const QString groupId = m.GetGroupID();
+    for (int talkId : talkIds()) {
+        TTalk *t = find(talkId);
+        if (!t || !isGroupTalk(*t) || t->data.GroupID != groupId)
+            continue;
+        t->data.AuthorAlias = author;
+        t->data.GroupName = groupName;
+        setCaption(talkId, t->data.kind == tkOwnGroup ? groupName : MemberGroupCaption(author, groupName));
+    }
+}
+
+void TTalkCore::closeAfterGroupNotice(int id, const QString &authorAlias)
+{
+    const TTalk *t = find(id);
+    if (!t)
+        return;
+    if (m_questions)
+        m_questions->ShowGroupClosed(authorAlias, t->data.Caption);
+    // The notice may have run an event loop in which the talk went: destroyTalk finds it again.
+    destroyTalk(id);
+}
+
+void TTalkCore::closeAfterPrivateQuestion(int id, const QString &alias, bool closeUnlessLeave)
+{
+    if (!find(id))
+        return;
+    const PrivateCloseAnswer answer =
+        m_questions ? m_questions->AskPrivateClose(alias) : PrivateCloseAnswer::Close;
+    const bool close =
+        closeUnlessLeave ? answer != PrivateCloseAnswer::Leave : answer == PrivateCloseAnswer::Close;
+    if (close)
+        destroyTalk(id);
+}
+
+void TTalkCore::ProcessGroupDelete(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const RUserID *me = local();
+    const int id = FindTalkByGroupID(m.GetGroupID());
+    const TTalk *t = find(id);
+    if (!me || !t || t->data.PeerID == me->ID)
+        return;
+    closeAfterGroupNotice(id, nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP()));
+}
+
+void TTalkCore::ProcessPrivateDelete(const Packet &text)
+{
+    const TDataNewMessage m(text);
+    const RUserID *me = local();
+    if (!me || m.GetFromUserID() != me->ID)
+        return;
+    int id = NoTalk;
+    for (int i = 1; i < count(); ++i) {
+        const TTalk &t = *m_talks[size_t(i)];
+        if (t.data.kind == tkPrivate && t.data.PeerID == m.GetID())
+            id = t.id;
+    }
+    closeAfterPrivateQuestion(id, nameOrIp(m.GetAlias(), m.GetIP()), false);
+}
+
+void TTalkCore::addTalkMember(int id, int peerIndex)
+{
+    TTalk *t = find(id);
+    const RUserID *peer = m_peers ? m_peers->GetPeer(peerIndex) : nullptr;
+    if (!t || !peer || peerIndex <= 0)
+        return;
+    const int online = m_peers->findOnline(peer->ID);
+    if (online < 0)
+        return;
+    // Membership is by user: a member who came back as a new entry stays one member.
+    if (const int position = t->memberPosition(peer->ID); position >= 0) {
+        TTalkMember &member = t->members[position];
+        if (member.peerIndex == peerIndex)
+            return;
+        const int oldIndex = member.peerIndex;
+        member.peerIndex = peerIndex;
+        Q_EMIT talkMemberMoved(id, peer->ID, oldIndex, peerIndex);
+        return;
+    }
+    t->members.append({peer->ID, peerIndex, m_peers->GetPeer(online)->Blocked != 0});
+    Q_EMIT talkMemberAdded(id, peer->ID, peerIndex);
+}
+
+void TTalkCore::addMemberById(int id, const QString &userId)
+{
+    const int peerIndex = m_peers ? m_peers->findOnline(userId) : -1;
+    if (peerIndex >= 0)
+        addTalkMember(id, peerIndex);
+}
+
+void TTalkCore::removeTalkMember(int id, const QString &userId)
+{
+    TTalk *t = find(id);
+    const int position = t ? t->memberPosition(userId) : -1;
+    if (position < 0)
+        return;
+    const int peerIndex = t->members.at(position).peerIndex;
+    t->members.removeAt(position);
+    Q_EMIT talkMemberRemoved(id, userId, peerIndex);
+}
+
+void TTalkCore::memberAdded(int groupNumber, int peerIndex)
+{
+    const int id = FindOwnGroupTalk(groupNumber);
+    if (id == NoTalk)
+        return;
+    addTalkMember(id, peerIndex);
+    SendMemberUpdate(id);
+}
+
+void TTalkCore::memberRemoved(int groupNumber, int peerIndex)
+{
+    const int id = FindOwnGroupTalk(groupNumber);
+    const TTalk *t = find(id);
+    if (!t)
+        return;
+    const RUserID *peer = m_peers ? m_peers->GetPeer(peerIndex) : nullptr;
+    for (const TTalkMember &member : t->members) {
+        if (member.peerIndex == peerIndex || (peer && peerIndex > 0 && member.userId == peer->ID)) {
+            const QString userId = member.userId;
+            removeTalkMember(id, userId);
+            break;
+        }
+    }
+    SendMemberUpdate(id);
+}
+
+void TTalkCore::peerRenamed(const QString &id, const QString &displayName, int picture)
+{
+    if (TTalk *t = find(FindPrivateTalk(id))) {
+        t->picture = picture;
+        setCaption(t->id, displayName);
+    }
+    // Member items show the peer's name and picture; a member group talk names its author.
+    for (int talkId : talkIds()) {
+        TTalk *t = find(talkId);
+        if (!t || positionOf(talkId) == 0)
+            continue;
+        if (const int position = t->memberPosition(id); position >= 0)
+            Q_EMIT talkMemberRenamed(talkId, t->members.at(position).peerIndex, displayName, picture);
+        t = find(talkId);
+        if (t && t->data.kind == tkMemberGroup && t->data.PeerID == id) {
+            t->data.AuthorAlias = displayName;
+            setCaption(talkId, MemberGroupCaption(displayName, t->data.GroupName));
+        }
+    }
+}
+
+void TTalkCore::peerLeft(const QString &displayName, const QString &id)
+{
+    QList<int> concerned;
+    for (int i = count() - 1; i >= 1; --i) {
+        const TTalk &t = *m_talks[size_t(i)];
+        if (t.data.PeerID == id && (t.data.kind == tkPrivate || t.data.kind == tkMemberGroup))
+            concerned.append(t.id);
+    }
+    // Each question may run an event loop in which other talks close: every talk is found again.
+    for (int talkId : std::as_const(concerned)) {
+        const TTalk *t = find(talkId);
+        if (!t)
+            continue;
+        if (t->data.kind == tkPrivate)
+            closeAfterPrivateQuestion(talkId, displayName, true);
+        else
+            closeAfterGroupNotice(talkId, displayName);
+    }
+}
+
+void TTalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id,
+                             qint32 color, int picture, const QString &alias)
+{
+    const QString body = ConstUnit::Format(
+        ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser),
+        {RemoteText::isolate(nameOrIp(alias, ip))});
+    QList<int> concerned;
+    for (int i = 1; i < count(); ++i) {
+        const TTalk &t = *m_talks[size_t(i)];
+        if ((t.data.kind == tkPrivate && t.data.PeerID == id) || t.hasMemberIndex(peerIndex))
+            concerned.append(t.id);
+    }
+    for (int talkId : std::as_const(concerned)) {
+        if (find(talkId))
+            Q_EMIT messageForTalk(talkId, id, ip, body, color, picture, alias);
+    }
+}
+
+void TTalkCore::sendGroupRename(const QString &groupId, const QString &caption)
+{
+    send(BuildContactGroupRenamePacket(groupId, localWire(), caption));
+}
+
+void TTalkCore::sendGroupDelete(const QString &groupId, const QString &caption)
+{
+    send(BuildContactGroupDeletePacket(groupId, localWire(), caption));
+}
+
+void TTalkCore::closeOwnGroupTalk(int groupNumber)
+{
+    destroyTalk(FindOwnGroupTalk(groupNumber));
+}
+
+void TTalkCore::setMemberBlocked(int peerIndex, bool blocked)
+{
+    for (int talkId : talkIds()) {
+        TTalk *t = find(talkId);
+        if (!t)
+            continue;
+        for (TTalkMember &member : t->members) {
+            if (member.peerIndex == peerIndex)
+                member.blocked = blocked;
+        }
+        if (t->hasMemberIndex(peerIndex))
+            Q_EMIT talkMemberBlocked(talkId, peerIndex, blocked);
+    }
+}
+
+QString MailAddressList(const TPeerList &peers, int groupNumber)
+{
+    QString list;
+    for (int i = 1; i < peers.count(); ++i) {
+        const RUserID *peer = peers.GetPeer(i);
+        if (peer->Online != 1 || peer->EMail.isEmpty())
+            continue;
+        if (groupNumber != -1 && peer->GroupNumber != groupNumber)
+            continue;
+        list += peer->EMail + u';';
+    }
+    if (list.endsWith(u';'))
+        list.chop(1);
+    return list;
+}

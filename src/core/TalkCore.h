@@ -1,0 +1,190 @@
+#pragma once
+
+#include "ChatQuestions.h"
+#include "ProtocolUn.h"
+#include "TalkData.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class PacketDispatcher;
+class PacketTransport;
+class TPeerList;
+struct RUserID;
+struct WireIdentity;
+
+// Event numbers of the sounds.
+enum TalkSound { SoundUserConnect = 0, SoundUserDisconnect = 1, SoundStart = 2, SoundNewMessage = 3 };
+
+// A member of a group talk is a user; the peer index is the list entry that stands for the user now.
+struct TTalkMember {
+    QString userId;
+    int peerIndex = -1;
+    bool blocked = false;
+};
+
+// One talk. Its ID stays the same for its whole life, whatever opens or closes around it.
+struct TTalk {
+    int id = -1;
+    // The picture the talk is shown with (an index into the profile pictures).
+    int picture = -1;
+    TalkData data;
+    // In the order they joined; never two for one user.
+    QList<TTalkMember> members;
+
+    int memberPosition(const QString &userId) const;
+    bool hasMemberIndex(int peerIndex) const;
+};
+
+// How a send went: nothing to send (an empty packet is not an error), handed to the network, refused
+// by the network (the user is to be told), or not tried (no such talk, no local user, no network).
+enum class TSendResult { Nothing, Sent, Failed, Unsent };
+
+// The talks and all their rules: which talk an incoming message belongs to, the filters that drop it,
+// group membership, renaming and deleting of groups, the close decisions, and the packets the talks
+// send. It holds no window: windows observe its signals and call its commands, and the user is asked
+// through TChatQuestions. Talks are kept in the order they were made; the first is the talk with
+// everybody.
+class TTalkCore : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int NoTalk = -1;
+    // Talks that other users' packets may open at most (the talk with everybody counts); beyond it new
+    // talks from them are refused.
+    static constexpr int MaxTalkPages = 100;
+    static constexpr int GroupPicture = 2;
+
+    explicit TTalkCore(PacketTransport *transport, TChatQuestions *questions = nullptr,
+                       QObject *parent = nullptr);
+
+    void setTransport(PacketTransport *transport) { m_transport = transport; }
+    void setQuestions(TChatQuestions *questions) { m_questions = questions; }
+    // The peer list is read, never changed; entry 0 is the local user.
+    void setPeers(const TPeerList *peers) { m_peers = peers; }
+    const TPeerList *peers() const { return m_peers; }
+    // Routes the talk packets to their handlers.
+    void attachDispatcher(PacketDispatcher &dispatcher);
+
+    // Options.
+    void setNotTalkPrivate(bool on) { m_notTalkPrivate = on; }
+    void setNotTalkGroup(bool on) { m_notTalkGroup = on; }
+    void setAnsweringMachine(bool on) { m_answeringMachine = on; }
+    bool notTalkPrivate() const { return m_notTalkPrivate; }
+    bool notTalkGroup() const { return m_notTalkGroup; }
+    bool answeringMachine() const { return m_answeringMachine; }
+
+    // The talks.
+    int count() const { return int(m_talks.size()); }
+    QList<int> talkIds() const;
+    // Null when no talk has that ID (any more).
+    const TTalk *talk(int id) const;
+    const TTalk *talkAt(int position) const;
+    int positionOf(int id) const;
+    int FindPrivateTalk(const QString &userId) const;
+    int FindOwnGroupTalk(int tag) const;
+    int FindTalkByGroupID(const QString &groupId) const;
+    // The user-ID list of a group talk's packets: my ID first, then every member's.
+    QString userIDList(int id) const;
+
+    // Commands. Each returns the talk's ID, or NoTalk.
+    int CreateTalk(const TalkData &data, int picture);
+    // The private talk with that peer: the one open, or a new one.
+    int openPrivateTalk(int peerIndex);
+    // The own group talk of a contact group: the one open, or a new one with these members.
+    int openOwnGroupTalk(int groupNumber, const QString &caption, const QString &groupId,
+                         const QList<int> &memberPeerIndexes);
+    void setCaption(int id, const QString &caption);
+    // Sends an encoded message body in the talk. A private message is shown in the talk at once (the
+    // other talks get theirs back from the network).
+    TSendResult sendBody(int id, const QString &body, bool fromAutoReply = false);
+    // The user closes the talk: the others are told, then the talk goes (never the talk with everybody).
+    void CloseTalk(int id);
+    // The talk goes without a word to the others; talkClosing comes first, for the history.
+    void destroyTalk(int id);
+    void SendMemberUpdate(int id);
+
+    // Received packets.
+    void ProcessMessage(const Packet &text);
+    void ProcessGroupMessage(const Packet &text);
+    void ProcessUserMessage(const Packet &text);
+    void ProcessUpdateInfoToGroup(const Packet &text);
+    void ProcessGroupRename(const Packet &text);
+    void ProcessGroupDelete(const Packet &text);
+    void ProcessPrivateDelete(const Packet &text);
+
+    // From the peers and the contact groups.
+    void memberAdded(int groupNumber, int peerIndex);
+    void memberRemoved(int groupNumber, int peerIndex);
+    void peerRenamed(const QString &id, const QString &displayName, int picture);
+    // Called after the peer's disconnect notice was shown.
+    void peerLeft(const QString &displayName, const QString &id);
+    // Puts "User ... is connect/disconnect" into the talks with that user.
+    void peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
+                      int picture, const QString &alias);
+    void sendGroupRename(const QString &groupId, const QString &caption);
+    void sendGroupDelete(const QString &groupId, const QString &caption);
+    void closeOwnGroupTalk(int groupNumber);
+    void setMemberBlocked(int peerIndex, bool blocked);
+
+Q_SIGNALS:
+    void talkCreated(int id);
+    // The talk is about to go; it can still be read (the history is saved from here).
+    void talkClosing(int id);
+    void talkClosed(int id);
+    // Caption, author, group name or picture changed.
+    void captionChanged(int id);
+    void talkMemberAdded(int id, const QString &userId, int peerIndex);
+    void talkMemberRemoved(int id, const QString &userId, int peerIndex);
+    // The member came back as another entry of the peer list.
+    void talkMemberMoved(int id, const QString &userId, int oldIndex, int newIndex);
+    void talkMemberRenamed(int id, int peerIndex, const QString &displayName, int picture);
+    void talkMemberBlocked(int id, int peerIndex, bool blocked);
+    // A message or notice for the talk's transcript.
+    void messageForTalk(int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
+                        int picture, const QString &alias);
+    void noticeRequested(int id, const QString &format, const QString &alias, int picture, const QString &ip);
+    void soundRequested(int event);
+    // A private message without the auto-reply marker arrived in that talk.
+    void autoReplyRequested(int id);
+    // Other users asked for a new talk while the page limit holds; said once until a talk closes.
+    void talkLimitReached(int limit);
+    // The input of every private talk is to be locked (the auto-reply answers) or opened.
+    void privateInputLockRequested(bool locked);
+
+private:
+    TTalk *find(int id);
+    const RUserID *local() const;
+    WireIdentity localWire() const;
+    bool isSenderBlocked(const QString &id) const;
+    bool send(const Packet &packet);
+    bool roomForIncomingTalk();
+    void notifyMessage(int id, const QString &alias, int picture, const QString &ip);
+    void addTalkMember(int id, int peerIndex);
+    void addMemberById(int id, const QString &userId);
+    void removeTalkMember(int id, const QString &userId);
+    // Asks, and then closes the talk when it is still there and the answer allows.
+    void closeAfterPrivateQuestion(int id, const QString &alias, bool closeUnlessLeave);
+    void closeAfterGroupNotice(int id, const QString &authorAlias);
+
+    PacketTransport *m_transport;
+    TChatQuestions *m_questions;
+    const TPeerList *m_peers = nullptr;
+    std::vector<std::unique_ptr<TTalk>> m_talks;
+    int m_nextId = 1;
+    bool m_notTalkPrivate = false;
+    bool m_notTalkGroup = false;
+    bool m_answeringMachine = false;
+    bool m_talkLimitNoticed = false;
+};
+
+// "[" + author alias + "] " + group name: the caption of a group talk another user authored.
+QString MemberGroupCaption(const QString &authorAlias, const QString &groupName);
+
+// The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those
+// of one contact group, joined by ";".
+QString MailAddressList(const TPeerList &peers, int groupNumber = -1);
