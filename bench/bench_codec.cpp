@@ -128,10 +128,34 @@ int main(int argc, char *argv[])
         g_sink = g_sink + transcript.characterCount();
     });
 
-    std::printf("encode, editor already laid out:  %8.1f us/message\n", encode);
-    std::printf("encode, layout redone at 400 px:  %8.1f us/message\n", encodeRelayout);
-    std::printf("decode into a new transcript:     %8.1f us/message\n", decode);
-    std::printf("decode and lay out at 400 px:     %8.1f us/message\n", decodeLayout);
+    // Floors: Qt's own plain-text pass over the same editor, and the same text inserted as plain text.
+    const QString plain = editor.toPlainText();
+    const double encodeFloor = microsecondsPer(20000, [&] { g_sink = g_sink + editor.toPlainText().size(); });
+    const double encodeRelayoutFloor = microsecondsPer(2000, [&] {
+        editor.markContentsDirty(0, editor.characterCount());
+        EnsureLayout(&editor);
+        g_sink = g_sink + editor.toPlainText().size();
+    });
+    const double decodeFloor = microsecondsPer(5000, [&] {
+        QTextDocument transcript;
+        QTextCursor(&transcript).insertText(plain);
+        g_sink = g_sink + transcript.characterCount();
+    });
+    const double decodeLayoutFloor = microsecondsPer(2000, [&] {
+        QTextDocument transcript;
+        transcript.setTextWidth(400);
+        QTextCursor(&transcript).insertText(plain);
+        EnsureLayout(&transcript);
+        g_sink = g_sink + transcript.characterCount();
+    });
+    const auto line = [](const char *what, double value, double floor, const char *floorName) {
+        std::printf("%-34s %8.1f us/message; floor (%s) %8.1f us, ratio %.2f\n", what, value, floorName,
+                    floor, floor > 0 ? value / floor : 0.0);
+    };
+    line("encode, editor already laid out:", encode, encodeFloor, "toPlainText");
+    line("encode, layout redone at 400 px:", encodeRelayout, encodeRelayoutFloor, "layout, toPlainText");
+    line("decode into a new transcript:", decode, decodeFloor, "plain insertText");
+    line("decode and lay out at 400 px:", decodeLayout, decodeLayoutFloor, "plain insertText, laid out");
     std::printf("decode %lld characters of unclosed markers: %8.1f us\n",
                 static_cast<long long>(hostile.size()), decodeHostile);
     return 0;

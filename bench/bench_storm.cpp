@@ -94,6 +94,9 @@ private:
     QByteArray m_packet;
 };
 
+// The quiet median, the floor of the other phases.
+double g_quietMedian = 0;
+
 void report(const char *phase, std::vector<double> latencies, int lost)
 {
     if (latencies.empty()) {
@@ -104,8 +107,12 @@ void report(const char *phase, std::vector<double> latencies, int lost)
     const auto at = [&latencies](double q) {
         return latencies[std::min(latencies.size() - 1, size_t(q * double(latencies.size())))];
     };
-    std::printf("  %-14s %4zu answered, %2d lost: median %7.2f ms, p99 %7.2f ms, max %7.2f ms\n", phase,
-                latencies.size(), lost, at(0.5), at(0.99), latencies.back());
+    if (g_quietMedian <= 0)
+        g_quietMedian = at(0.5);
+    std::printf(
+        "  %-14s %4zu answered, %2d lost: median %7.2f ms (ratio %.2f to the quiet floor), p99 %7.2f ms, "
+        "max %7.2f ms\n",
+        phase, latencies.size(), lost, at(0.5), at(0.5) / g_quietMedian, at(0.99), latencies.back());
 }
 
 } // namespace

@@ -1,0 +1,43 @@
+# Fails when a file of a window-free layer includes a Qt Widgets header or a header of a window
+# folder, or when the headless peer links Qt Widgets.
+#   cmake -DSOURCE_DIR=... -DWIDGETS_INCLUDE_DIR=... -DCLI_BINARY=... -P CheckLayers.cmake
+set(window_free core net protocol settings cli)
+set(window_folders features peers talks app)
+
+set(window_headers "")
+foreach(folder ${window_folders})
+    file(GLOB headers RELATIVE ${SOURCE_DIR}/src/${folder} ${SOURCE_DIR}/src/${folder}/*.h)
+    list(APPEND window_headers ${headers})
+endforeach()
+
+set(faults "")
+foreach(folder ${window_free})
+    file(GLOB files ${SOURCE_DIR}/src/${folder}/*.h ${SOURCE_DIR}/src/${folder}/*.cpp)
+    foreach(file ${files})
+        file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+        foreach(line ${includes})
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"].*" "\\1" name "${line}")
+            string(REGEX REPLACE "^QtWidgets/" "" bare "${name}")
+            if(NOT bare STREQUAL name OR EXISTS ${WIDGETS_INCLUDE_DIR}/${name})
+                list(APPEND faults "${file}: ${name} is a Qt Widgets header")
+            elseif(name IN_LIST window_headers)
+                list(APPEND faults "${file}: ${name} belongs to a window folder")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(CLI_BINARY)
+    execute_process(COMMAND ldd ${CLI_BINARY} OUTPUT_VARIABLE linked RESULT_VARIABLE lddResult)
+    if(NOT lddResult EQUAL 0)
+        list(APPEND faults "ldd could not read ${CLI_BINARY}")
+    elseif(linked MATCHES "libQt6Widgets")
+        list(APPEND faults "${CLI_BINARY} links Qt Widgets")
+    endif()
+endif()
+
+if(faults)
+    list(JOIN faults "\n" text)
+    message(FATAL_ERROR "Layer rules broken:\n${text}")
+endif()
+message(STATUS "Layer rules hold")
