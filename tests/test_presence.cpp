@@ -68,14 +68,6 @@ public:
     }
     void PeerRenamed(const QString &, const QString &name, int) override { events.append("renamed " + name); }
     void PeerLeft(const QString &name, const QString &) override { events.append("left " + name); }
-    void SendGroupRename(const QString &, const QString &caption) override
-    {
-        events.append("rename " + caption);
-    }
-    void SendGroupDelete(const QString &, const QString &caption) override
-    {
-        events.append("delete " + caption);
-    }
     void CloseOwnGroupTalk(int group) override { events.append("close " + QString::number(group)); }
     void SetMemberBlocked(int peer, bool blocked) override
     {
@@ -389,10 +381,13 @@ void TestPresence::groupCommandsOnTheUserList()
     for (const QString &id : ids)
         list->ProcessNewPacket(newPacket(id, "User " + id));
     TfmEditor::setAutoAnswer(QStringLiteral("Work"));
+    m_transport.sent.clear();
     TUserGroupBox *work = list->CreateNewGroup(false);
     TfmEditor::clearAutoAnswer();
     QCOMPARE(work->Tag(), 3);
-    QVERIFY(m_hooks.events.contains("rename Work"));
+    QCOMPARE(m_transport.sent.size(), 1);
+    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkMessageToGroupRename));
+    QCOMPARE(TDataNewMessage(m_transport.sent.first()).GetGroupName(), QStringLiteral("Work"));
     for (int k = 1; k <= 3; ++k) {
         list->selectPeer(k);
         list->MoveTargetUserTo(work->Tag());
@@ -402,9 +397,11 @@ void TestPresence::groupCommandsOnTheUserList()
     // Delete and rename do nothing on the fixed groups.
     list->mainGroup()->captionButton()->setFocus();
     m_hooks.events.clear();
+    m_transport.sent.clear();
     list->DeleteGroup();
     list->RenameGroup();
     QVERIFY(m_hooks.events.isEmpty());
+    QVERIFY(m_transport.sent.isEmpty());
     QVERIFY(list->groupByNumber(GroupStorage::MainGroupNumber));
 
     // Collapse toggles the target group; an empty group is 60 pixels high.
@@ -428,10 +425,14 @@ void TestPresence::groupCommandsOnTheUserList()
     QVERIFY(GroupStorage::HasStoredGroup(*m_store, 3));
     work->captionButton()->setFocus();
     m_hooks.events.clear();
+    m_transport.sent.clear();
     list->DeleteGroup();
     QVERIFY(!list->groupByNumber(3));
     QVERIFY(!GroupStorage::HasStoredGroup(*m_store, 3));
-    QCOMPARE(m_hooks.events.first(), QStringLiteral("delete Work"));
+    QCOMPARE(m_transport.sent.size(), 1);
+    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkMessageToGroupDelete));
+    QCOMPARE(TDataNewMessage(m_transport.sent.first()).GetGroupName(), QStringLiteral("Work"));
+    QCOMPARE(m_hooks.events.first(), QStringLiteral("removed 3 3"));
     QVERIFY(m_hooks.events.contains("close 3"));
     QTreeWidget *main = list->mainGroup()->tree();
     QCOMPARE(main->topLevelItemCount(), 2);

@@ -548,16 +548,6 @@ void TPerixChatForm::PeerLeft(const QString &displayName, const QString &id)
     m_talks->PeerLeft(displayName, id);
 }
 
-void TPerixChatForm::SendGroupRename(const QString &groupId, const QString &caption)
-{
-    m_talks->SendGroupRename(groupId, caption);
-}
-
-void TPerixChatForm::SendGroupDelete(const QString &groupId, const QString &caption)
-{
-    m_talks->SendGroupDelete(groupId, caption);
-}
-
 void TPerixChatForm::CloseOwnGroupTalk(int groupNumber)
 {
     m_talks->CloseOwnGroupTalk(groupNumber);

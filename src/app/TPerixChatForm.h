@@ -88,8 +88,6 @@ public:
     void MemberRemoved(int groupNumber, int peerIndex) override;
     void PeerRenamed(const QString &id, const QString &displayName, int picture) override;
     void PeerLeft(const QString &displayName, const QString &id) override;
-    void SendGroupRename(const QString &groupId, const QString &caption) override;
-    void SendGroupDelete(const QString &groupId, const QString &caption) override;
     void CloseOwnGroupTalk(int groupNumber) override;
     void SetMemberBlocked(int peerIndex, bool blocked) override;
     bool IsPeerReferenced(int peerIndex) const override;
