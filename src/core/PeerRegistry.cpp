@@ -24,9 +24,37 @@ TPeerRegistry::TPeerRegistry(const SettingsStore &store, PacketTransport *transp
 {
     m_groups.append({MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup), QString(), false, {}});
     m_groups.append({BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), false, {}});
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(0);
+    connect(&m_noticeTimer, &QTimer::timeout, this, &TPeerRegistry::FlushNotices);
 }
 
-TPeerRegistry::~TPeerRegistry() = default;
+TPeerRegistry::~TPeerRegistry()
+{
+    FlushNotices();
+}
+
+void TPeerRegistry::openNoticeBatch()
+{
+    if (m_noticeBatchOpen)
+        return;
+    m_noticeBatchOpen = true;
+    m_storeBatch.emplace(m_store);
+    if (m_hooks)
+        m_hooks->BeginNoticeBatch();
+    m_noticeTimer.start();
+}
+
+void TPeerRegistry::FlushNotices()
+{
+    m_noticeTimer.stop();
+    if (!m_noticeBatchOpen)
+        return;
+    m_noticeBatchOpen = false;
+    m_storeBatch.reset();
+    if (m_hooks)
+        m_hooks->EndNoticeBatch();
+}
 
 void TPeerRegistry::BuildLocalEntry()
 {
@@ -77,7 +105,11 @@ void TPeerRegistry::SendDisconnect()
 
 void TPeerRegistry::ProcessNewPacket(const Packet &text)
 {
-    const TDataNewMessage packet(text);
+    handleNew(TDataNewMessage(text));
+}
+
+void TPeerRegistry::handleNew(const TDataNewMessage &packet)
+{
     const QString id = packet.GetID();
     const RUserID *me = local();
     if (!me || id == me->ID)
@@ -91,7 +123,6 @@ void TPeerRegistry::ProcessNewPacket(const Packet &text)
     const int slot = placeForNewPeer(id.isEmpty());
     if (slot < 0)
         return;
-
     auto entry = std::make_unique<RUserID>();
     FillProfileFromPacket(*entry, packet);
     entry->ID = id;
@@ -104,6 +135,7 @@ void TPeerRegistry::ProcessNewPacket(const Packet &text)
     if (k < 0)
         return;
     SendPresence(false);
+    openNoticeBatch();
     addMember(GroupOrMain(StoredGroupOfUser(m_store, id)), k);
     Q_EMIT peerArrived(k);
 
@@ -160,10 +192,14 @@ void TPeerRegistry::ForgetPeer(int peerIndex)
 void TPeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
 {
     const TDataNewMessage packet(text);
-    const std::optional<TPeerPlace> place = FindPeer(packet.GetID());
+    const QString id = packet.GetID();
+    // The own answers come back from the broadcast; they are the most frequent packet of a discovery.
+    if (const RUserID *me = local(); !me || id == me->ID)
+        return;
+    const std::optional<TPeerPlace> place = FindPeer(id);
     RUserID *entry = place ? m_peers.GetPeer(place->peerIndex) : nullptr;
     if (!entry || place->peerIndex == 0) {
-        ProcessNewPacket(text);
+        handleNew(packet);
         return;
     }
     const int k = place->peerIndex;
@@ -189,6 +225,8 @@ void TPeerRegistry::ProcessDisconnectPacket(const Packet &text)
     const std::optional<TPeerPlace> place = FindPeer(id);
     if (!place || place->peerIndex == 0)
         return;
+    // A departure may ask a question (its private talk): what came before it is shown first.
+    FlushNotices();
     const int k = place->peerIndex;
     if (m_hooks) {
         m_hooks->NotifyTalks(k, ip, false, id, color, picture, alias);

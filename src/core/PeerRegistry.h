@@ -2,17 +2,19 @@
 
 #include "PeerList.h"
 #include "ProtocolUn.h"
+#include "SettingsStore.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <optional>
 
 class PacketTransport;
-class SettingsStore;
+class TDataNewMessage;
 class TUserListHooks;
 
 // One contact group: its number (1 is "Main group", 2 "Bad list"), caption, group ID, collapsed
@@ -63,6 +65,9 @@ public:
     void PeerVanished(const QString &id);
     // Takes the peer off the list without a word (to make room for another).
     void ForgetPeer(int peerIndex);
+
+    // Ends the batch of arrival notices of this turn now (before anything else reaches the talks).
+    void FlushNotices();
 
     // The online peer with that ID and its place; none when it is not online.
     std::optional<TPeerPlace> FindPeer(const QString &id) const;
@@ -117,6 +122,8 @@ private:
     void addMember(int number, int peerIndex);
     void removeMember(int peerIndex);
     int positionIn(const TContactGroup &group, int peerIndex) const;
+    void openNoticeBatch();
+    void handleNew(const TDataNewMessage &packet);
 
     const SettingsStore &m_store;
     PacketTransport *m_transport;
@@ -126,4 +133,8 @@ private:
     // Each member's place in its group; a group's places are counted again after a member left it.
     mutable QHash<int, int> m_position;
     mutable QSet<int> m_staleGroups;
+    QTimer m_noticeTimer;
+    bool m_noticeBatchOpen = false;
+    // Arrivals read each user's stored group: one open store serves them all within the turn.
+    std::optional<SettingsStore::Batch> m_storeBatch;
 };

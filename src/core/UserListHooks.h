@@ -40,6 +40,10 @@ public:
         Q_UNUSED(peerIndex);
         return false;
     }
+    // The notices of the arrivals handled in one turn of the event loop come between these two calls,
+    // so that the talk with everybody can take them in as one edit. The end comes in the same turn.
+    virtual void BeginNoticeBatch() {}
+    virtual void EndNoticeBatch() {}
     // A user was blocked or unblocked: member items show it.
     virtual void SetMemberBlocked(int peerIndex, bool blocked) = 0;
 };

@@ -156,7 +156,8 @@ void TfmUserList::PeerVanished(const QString &id)
 void TfmUserList::onMemberAdded(int groupNumber, int peerIndex)
 {
     m_pending.append({groupNumber, peerIndex});
-    m_flushTimer.start();
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 void TfmUserList::onMemberRemoved(int groupNumber, int peerIndex)
@@ -205,7 +206,8 @@ void TfmUserList::flushNodes() const
 void TfmUserList::scheduleLayout() const
 {
     m_layoutPending = true;
-    m_flushTimer.start();
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 void TfmUserList::onPeerUpdated(int peerIndex)
