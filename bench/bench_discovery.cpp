@@ -218,7 +218,8 @@ int main(int argc, char *argv[])
     const double t250 = median(times[1]) / 1000.0;
     const double t1000 = median(times[2]) / 1000.0;
     const double floor250 = median(floors) / 1000.0;
-    std::printf("start of the copy (windows, endpoints, NEW): at most %lld ms\n", static_cast<long long>(startMs));
+    std::printf("start of the copy (windows, endpoints, NEW): at most %lld ms\n",
+                static_cast<long long>(startMs));
     std::printf("discovery, medians of %d rounds: 125 peers %.1f ms, 250 peers %.1f ms, 1000 peers %.1f ms\n",
                 Rounds, t125, t250, t1000);
     std::printf("1000 peers against 125: %.2fx (linear 8x, target <= 9x)\n", t1000 / t125);
