@@ -81,6 +81,8 @@ public:
     }
     QStringList nodeTexts() const
     {
+        // Nodes of arrivals are put into the trees at the end of the turn that handled them.
+        userList()->flushNodes();
         QStringList texts;
         for (const QTreeWidget *tree : userList()->findChildren<QTreeWidget *>()) {
             for (int i = 0; i < tree->topLevelItemCount(); ++i)

@@ -9,6 +9,7 @@
 #include "PeerList.h"
 #include "SendMessageUn.h"
 #include "TELInstanceChecker.h"
+#include "TStatusPanels.h"
 #include "TUserGroupBox.h"
 #include "UserListHooks.h"
 #include <QAction>
@@ -16,11 +17,15 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 
 #include "TalkManager.h"
+#include "frConnectUserUn.h"
 
 namespace {
 
@@ -68,14 +73,6 @@ public:
     }
     void PeerRenamed(const QString &, const QString &name, int) override { events.append("renamed " + name); }
     void PeerLeft(const QString &name, const QString &) override { events.append("left " + name); }
-    void SendGroupRename(const QString &, const QString &caption) override
-    {
-        events.append("rename " + caption);
-    }
-    void SendGroupDelete(const QString &, const QString &caption) override
-    {
-        events.append("delete " + caption);
-    }
     void CloseOwnGroupTalk(int group) override { events.append("close " + QString::number(group)); }
     void SetMemberBlocked(int peer, bool blocked) override
     {
@@ -133,6 +130,7 @@ private Q_SLOTS:
     void aliasChangeRenamesNode();
     void disconnectRemovesNodeRejoinAddsEntry();
     void rawPeerGetsExactUpdateInfo();
+    void manyArrivalsInOneTurnShowAsSingleOnes();
 
     // The program itself.
     void secondCopyEndsAndShowsFirst();
@@ -389,10 +387,13 @@ void TestPresence::groupCommandsOnTheUserList()
     for (const QString &id : ids)
         list->ProcessNewPacket(newPacket(id, "User " + id));
     TfmEditor::setAutoAnswer(QStringLiteral("Work"));
+    m_transport.sent.clear();
     TUserGroupBox *work = list->CreateNewGroup(false);
     TfmEditor::clearAutoAnswer();
     QCOMPARE(work->Tag(), 3);
-    QVERIFY(m_hooks.events.contains("rename Work"));
+    QCOMPARE(m_transport.sent.size(), 1);
+    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkMessageToGroupRename));
+    QCOMPARE(TDataNewMessage(m_transport.sent.first()).GetGroupName(), QStringLiteral("Work"));
     for (int k = 1; k <= 3; ++k) {
         list->selectPeer(k);
         list->MoveTargetUserTo(work->Tag());
@@ -402,9 +403,11 @@ void TestPresence::groupCommandsOnTheUserList()
     // Delete and rename do nothing on the fixed groups.
     list->mainGroup()->captionButton()->setFocus();
     m_hooks.events.clear();
+    m_transport.sent.clear();
     list->DeleteGroup();
     list->RenameGroup();
     QVERIFY(m_hooks.events.isEmpty());
+    QVERIFY(m_transport.sent.isEmpty());
     QVERIFY(list->groupByNumber(GroupStorage::MainGroupNumber));
 
     // Collapse toggles the target group; an empty group is 60 pixels high.
@@ -428,10 +431,14 @@ void TestPresence::groupCommandsOnTheUserList()
     QVERIFY(GroupStorage::HasStoredGroup(*m_store, 3));
     work->captionButton()->setFocus();
     m_hooks.events.clear();
+    m_transport.sent.clear();
     list->DeleteGroup();
     QVERIFY(!list->groupByNumber(3));
     QVERIFY(!GroupStorage::HasStoredGroup(*m_store, 3));
-    QCOMPARE(m_hooks.events.first(), QStringLiteral("delete Work"));
+    QCOMPARE(m_transport.sent.size(), 1);
+    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkMessageToGroupDelete));
+    QCOMPARE(TDataNewMessage(m_transport.sent.first()).GetGroupName(), QStringLiteral("Work"));
+    QCOMPARE(m_hooks.events.first(), QStringLiteral("removed 3 3"));
     QVERIFY(m_hooks.events.contains("close 3"));
     QTreeWidget *main = list->mainGroup()->tree();
     QCOMPARE(main->topLevelItemCount(), 2);
@@ -573,6 +580,53 @@ void TestPresence::rawPeerGetsExactUpdateInfo()
     // Nothing else came from the program: only the raw peer's own NEW and that answer.
     QCOMPARE(raw.heard().size(), 2);
     QCOMPARE(anna.userList()->peers().count(), 2);
+    anna.close();
+}
+
+void TestPresence::manyArrivalsInOneTurnShowAsSingleOnes()
+{
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    TestPeer anna("Anna");
+    anna.start();
+    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, anna.id()).size() == 1; }));
+    constexpr int Peers = 40;
+    QStringList aliases;
+    for (int i = 0; i < Peers; ++i) {
+        aliases.append(QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')));
+        raw.send(BuildPresencePacket(
+            [&] {
+                RUserID u;
+                u.ID = QStringLiteral("{%1-0000-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
+                u.Alias = aliases.last();
+                u.IP = QStringLiteral("127.0.3.%1").arg(i + 1);
+                return u;
+            }(),
+            false));
+    }
+    QVERIFY(waitUntil([&] { return anna.nodeTexts().size() == Peers; }));
+    // Nodes in arrival order, one connect line each in the talk with everybody, in the same order.
+    QCOMPARE(anna.nodeTexts(), aliases);
+    QTextEdit *all = anna.mainWindow()->talks()->frame(0)->reAllMessage();
+    const QString text = withoutIsolates(all->toPlainText());
+    qsizetype at = 0;
+    for (const QString &alias : aliases) {
+        const QString line = "User \"" + alias + "\" is connect...";
+        QCOMPARE(text.count(line), 1);
+        const qsizetype next = text.indexOf(line);
+        QVERIFY2(next > at, qPrintable(alias));
+        at = next;
+    }
+    // The batch ended: the last line is laid out and shown.
+    QTextDocument *doc = all->document();
+    QVERIFY(doc->lastBlock().layout()->lineCount() > 0);
+    QVERIFY(all->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(all->verticalScrollBar()->value(), all->verticalScrollBar()->maximum());
+    // The status bar shows the last arrival, as it would after arrivals one by one.
+    QVERIFY(withoutIsolates(anna.mainWindow()->statusPanels()->panelText(TStatusPanels::NoticePanel))
+                .contains("[P39]"));
+    // Every arrival was answered once.
+    QCOMPARE(raw.heardFrom(pkUpdateInfo, anna.id()).size(), Peers);
     anna.close();
 }
 

@@ -13,6 +13,7 @@
 #include "MainNetwork.h"
 #include "MessageBox.h"
 #include "PeerList.h"
+#include "PeerRegistry.h"
 #include "PeerText.h"
 #include "ProductLinks.h"
 #include "RVStyle.h"
@@ -25,6 +26,7 @@
 #include "TfmUserProfileUn.h"
 #include "UdpTransport.h"
 #include "fmUserListUn.h"
+#include "frConnectUserUn.h"
 #include "iniFileUn.h"
 
 #include <QAction>
@@ -336,6 +338,10 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
                             [userList](const Packet &p) { userList->ProcessUpdateInfoPacket(p); });
     m_dispatcher.setHandler(pkDisconnect,
                             [userList](const Packet &p) { userList->ProcessDisconnectPacket(p); });
+    m_dispatcher.setBeforeDispatch([registry = userList->registry()](quint8 kind) {
+        if (kind != pkNew && kind != pkUpdateInfo)
+            registry->FlushNotices();
+    });
     m_network->attachUserList(userList);
     QAction *show = m_actions->action(QStringLiteral("actShowUserList"));
     connect(userList, &TfmUserList::shownChanged, show, &QAction::setChecked);
@@ -494,6 +500,11 @@ void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
 void TPerixChatForm::Notify(const QString &format, const QString &alias, int sheet, int picture,
                             const QString &ip)
 {
+    // Within a batch only the last notice would be seen: it alone is shown, when the batch ends.
+    if (m_noticeBatch.isOpen()) {
+        m_batchedNotice = {format, alias, sheet, picture, ip};
+        return;
+    }
     QString name;
     if (!alias.trimmed().isEmpty())
         name = u'[' + PeerText::name(alias) + u']';
@@ -516,6 +527,24 @@ void TPerixChatForm::NotifyTalks(int peerIndex, const QString &ip, bool connecte
                                  qint32 color, int picture, const QString &alias)
 {
     m_talks->NotifyTalks(peerIndex, ip, connected, id, color, picture, alias);
+}
+
+void TPerixChatForm::BeginNoticeBatch()
+{
+    if (const TfrConnectUser *all = m_talks->frame(0))
+        m_noticeBatch.begin(all->reAllMessage());
+}
+
+void TPerixChatForm::EndNoticeBatch()
+{
+    m_noticeBatch.end();
+    if (const std::optional<BatchedNotice> notice = std::exchange(m_batchedNotice, std::nullopt))
+        Notify(notice->format, notice->alias, notice->sheet, notice->picture, notice->ip);
+}
+
+TPeerRegistry *TPerixChatForm::registry() const
+{
+    return m_userList ? m_userList->registry() : nullptr;
 }
 
 void TPerixChatForm::PlayEventSound(int event)
@@ -546,16 +575,6 @@ void TPerixChatForm::PeerRenamed(const QString &id, const QString &displayName, 
 void TPerixChatForm::PeerLeft(const QString &displayName, const QString &id)
 {
     m_talks->PeerLeft(displayName, id);
-}
-
-void TPerixChatForm::SendGroupRename(const QString &groupId, const QString &caption)
-{
-    m_talks->SendGroupRename(groupId, caption);
-}
-
-void TPerixChatForm::SendGroupDelete(const QString &groupId, const QString &caption)
-{
-    m_talks->SendGroupDelete(groupId, caption);
 }
 
 void TPerixChatForm::CloseOwnGroupTalk(int groupNumber)

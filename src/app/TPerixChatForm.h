@@ -4,11 +4,13 @@
 #include "PacketDispatcher.h"
 #include "PacketQueue.h"
 #include "TalkManager.h"
+#include "TranscriptBatch.h"
 #include "UserListHooks.h"
 
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 
 class QTabWidget;
 class QTimer;
@@ -26,6 +28,7 @@ class TTrayIcon;
 class TMainActionList;
 class TRVStyle;
 class TfmUserList;
+class TPeerRegistry;
 class UdpTransport;
 
 // The main window: owns both UDP endpoints and the command map, routes every received packet and
@@ -43,6 +46,7 @@ public:
     TMainActionList *actions() const { return m_actions; }
     QTabWidget *pages() const { return m_pcMain; }
     TfmUserList *userList() const { return m_userList; }
+    TPeerRegistry *registry() const;
     TTalkManager *talks() const { return m_talks; }
     TRVStyle *RVStyle() const { return m_rvStyle; }
     TMainMenus *menus() const { return m_menus; }
@@ -88,10 +92,10 @@ public:
     void MemberRemoved(int groupNumber, int peerIndex) override;
     void PeerRenamed(const QString &id, const QString &displayName, int picture) override;
     void PeerLeft(const QString &displayName, const QString &id) override;
-    void SendGroupRename(const QString &groupId, const QString &caption) override;
-    void SendGroupDelete(const QString &groupId, const QString &caption) override;
     void CloseOwnGroupTalk(int groupNumber) override;
     void SetMemberBlocked(int peerIndex, bool blocked) override;
+    void BeginNoticeBatch() override;
+    void EndNoticeBatch() override;
     bool IsPeerReferenced(int peerIndex) const override;
 
     // TTalkHooks
@@ -135,6 +139,15 @@ private:
     TRVStyle *m_rvStyle;
     std::unique_ptr<TFileRecordList> m_files;
     TTalkManager *m_talks;
+    TTranscriptBatch m_noticeBatch;
+    struct BatchedNotice {
+        QString format;
+        QString alias;
+        int sheet;
+        int picture;
+        QString ip;
+    };
+    std::optional<BatchedNotice> m_batchedNotice;
     TMainMenus *m_menus = nullptr;
     TStatusPanels *m_statusBar = nullptr;
     TTrayIcon *m_tray = nullptr;

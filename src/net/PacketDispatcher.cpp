@@ -13,6 +13,8 @@ void PacketDispatcher::DispatchPacket(const Packet &packet) const
         return;
     // A handler's failure costs only its own datagram.
     try {
+        if (m_before)
+            m_before(kind);
         m_handlers[kind](packet);
     } catch (...) {
     }

@@ -2,17 +2,12 @@
 
 #include "ConstUnit.h"
 #include "GroupBoxStorageUn.h"
-#include "Guid.h"
 #include "LngUn.h"
-#include "PacketTransport.h"
+#include "PeerRegistry.h"
 #include "PeerText.h"
-#include "ProtocolClassUn.h"
-#include "SendMessageUn.h"
 #include "SettingsStore.h"
 #include "TImageList.h"
-#include "TMyUserData.h"
 #include "TUserGroupBox.h"
-#include "UserListHooks.h"
 #include "WindowMagnetUn.h"
 #include "fmEditorUn.h"
 #include "iniFileUn.h"
@@ -21,6 +16,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -34,10 +30,9 @@ TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport,
                          QWidget *mainWindow, bool bigIcons)
     : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_store(store)
-    , m_transport(transport)
-    , m_hooks(hooks)
     , m_mainWindow(mainWindow)
     , m_bigIcons(bigIcons)
+    , m_registry(std::make_unique<TPeerRegistry>(store, transport, hooks))
     , m_scroll(new QScrollArea(this))
     , m_groupsHost(new QWidget)
     , m_groupsLayout(new QVBoxLayout(m_groupsHost))
@@ -66,233 +61,219 @@ TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport,
     m_badList->tree()->setObjectName(QStringLiteral("tvBadList"));
     m_badList->setBadListLook(true);
     new TWindowMagnet(this, mainWindow);
+
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(0);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TfmUserList::flushNodes);
+    connectRegistry();
 }
 
-TfmUserList::~TfmUserList() = default;
+TfmUserList::~TfmUserList()
+{
+    // The registry's last signals must not reach a half-destroyed window.
+    m_registry->disconnect(this);
+}
+
+void TfmUserList::connectRegistry()
+{
+    TPeerRegistry *r = m_registry.get();
+    connect(r, &TPeerRegistry::memberAdded, this, &TfmUserList::onMemberAdded);
+    connect(r, &TPeerRegistry::memberRemoved, this, &TfmUserList::onMemberRemoved);
+    connect(r, &TPeerRegistry::peerUpdated, this, &TfmUserList::onPeerUpdated);
+    connect(r, &TPeerRegistry::blockedChanged, this, &TfmUserList::onBlockedChanged);
+    connect(r, &TPeerRegistry::groupAdded, this, &TfmUserList::onGroupAdded);
+    connect(r, &TPeerRegistry::groupRenamed, this, &TfmUserList::onGroupRenamed);
+    connect(r, &TPeerRegistry::groupRemoved, this, &TfmUserList::onGroupRemoved);
+    connect(r, &TPeerRegistry::groupCollapsedChanged, this, [this](int number, bool collapsed) {
+        if (TUserGroupBox *box = m_boxes.value(number))
+            box->setCollapsed(collapsed);
+    });
+}
 
 void TfmUserList::Create(bool showWindow)
 {
-    BuildLocalEntry();
+    m_registry->BuildLocalEntry();
     restoreBounds();
-    m_badList->setHint(ReadFixedGroupID(m_store, BadGroupIDSection));
-    m_mainGroup->setHint(ReadFixedGroupID(m_store, MainGroupIDSection));
     setBigIcons(m_bigIcons);
     if (showWindow)
         show();
-    LoadGroups();
-    RestoreCollapsed();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_registry->LoadGroups();
+    QGuiApplication::restoreOverrideCursor();
+    m_badList->setHint(m_registry->group(BadListNumber)->groupId);
+    m_mainGroup->setHint(m_registry->group(MainGroupNumber)->groupId);
+    m_registry->RestoreCollapsed();
     LayoutGroups();
     m_created = true;
-    SendPresence(true);
+    m_registry->SendPresence(true);
 }
 
-void TfmUserList::BuildLocalEntry()
+TPeerList &TfmUserList::peers()
 {
-    auto local = std::make_unique<RUserID>(TMyUserData(m_store).ReadLocalEntry());
-    local->IP = m_transport ? m_transport->LocalIP() : QString();
-    local->GroupNumber = -1;
-    local->Blocked = 0;
-    local->TextStyle = m_hooks ? m_hooks->SenderTextStyle(local->ID, local->Color) : 0;
-    const int index = m_peers.append(std::move(local));
-    if (index == 0 && m_hooks)
-        m_hooks->ShowLocalIdentity(*m_peers.GetPeer(0));
+    return m_registry->peers();
+}
+
+const TPeerList &TfmUserList::peers() const
+{
+    return m_registry->peers();
+}
+
+RUserID *TfmUserList::GetPeer(int index) const
+{
+    return m_registry->GetPeer(index);
 }
 
 void TfmUserList::SendPresence(bool isNew)
 {
-    const RUserID *local = m_peers.GetPeer(0);
-    if (!local || !m_transport)
-        return;
-    m_transport->SendPacket(BuildPresencePacket(*local, isNew));
+    m_registry->SendPresence(isNew);
 }
 
 void TfmUserList::SendDisconnect()
 {
-    const RUserID *local = m_peers.GetPeer(0);
-    if (!local || !m_transport)
-        return;
-    m_transport->SendPacket(BuildDisconnectPacket(*local));
+    m_registry->SendDisconnect();
 }
 
 void TfmUserList::ProcessNewPacket(const Packet &text)
 {
-    const TDataNewMessage packet(text);
-    const QString id = packet.GetID();
-    const RUserID *local = m_peers.GetPeer(0);
-    if (!local || id == local->ID)
-        return;
-    // An empty ID is never taken for a known user: each such NEW is a newcomer.
-    if (const int known = id.isEmpty() ? -1 : m_peers.findOnline(id); known >= 0) {
-        m_peers.touch(known);
-        SendPresence(false);
-        return;
-    }
-    const int slot = placeForNewPeer(id.isEmpty());
-    if (slot < 0)
-        return;
-
-    auto entry = std::make_unique<RUserID>();
-    FillProfileFromPacket(*entry, packet);
-    entry->ID = id;
-    entry->Blocked = 0;
-    entry->Online = 1;
-    entry->GroupNumber = MainGroupNumber;
-    entry->TextStyle = m_hooks ? m_hooks->SenderTextStyle(id, entry->Color) : 0;
-    const int k =
-        slot == 0 ? m_peers.append(std::move(entry)) : (m_peers.replace(slot, std::move(entry)) ? slot : -1);
-    if (k < 0)
-        return;
-    SendPresence(false);
-    placeNewPeer(k);
-
-    const RUserID &peer = *m_peers.GetPeer(k);
-    if (!m_hooks)
-        return;
-    const QString connectFormat = ConstUnit::text(ConstUnit::Text::ConnectUser);
-    m_hooks->Notify(connectFormat, peer.Alias, 0, peer.PictureIndex, peer.IP);
-    m_hooks->AppendMessage(0, peer.ID, peer.IP,
-                           ConstUnit::Format(connectFormat, {PeerText::name(DisplayName(peer))}), peer.Color,
-                           peer.PictureIndex, peer.Alias);
-    m_hooks->NotifyTalks(k, peer.IP, true, peer.ID, peer.Color, peer.PictureIndex, peer.Alias);
-    m_hooks->PlayEventSound(0);
-}
-
-int TfmUserList::placeForNewPeer(bool anonymous)
-{
-    const TPeerList::Referenced referenced = [this](int k) {
-        return m_hooks && m_hooks->IsPeerReferenced(k);
-    };
-    // Users without an ID are each a newcomer: a few of them at a time, the oldest makes way.
-    if (anonymous && m_peers.anonymousOnline() >= TPeerList::MaxAnonymous) {
-        const int oldest = m_peers.stalestOnline(referenced, true);
-        if (oldest < 0)
-            return -1;
-        ForgetPeer(oldest);
-        return oldest;
-    }
-    if (!m_peers.isFull())
-        return 0;
-    if (const int offline = m_peers.reusableSlot(referenced); offline > 0)
-        return offline;
-    // Full of online users: the one heard from longest ago goes quietly, so that a real newcomer
-    // is never refused by a flood of made-up ones.
-    const int stalest = m_peers.stalestOnline(referenced);
-    if (stalest > 0)
-        ForgetPeer(stalest);
-    return stalest;
-}
-
-void TfmUserList::ForgetPeer(int peerIndex)
-{
-    const RUserID *entry = m_peers.GetPeer(peerIndex);
-    if (!entry || peerIndex == 0)
-        return;
-    if (const std::optional<PeerNode> node = FindPeerNode(entry->ID);
-        node && NodePeerIndex(node->item) == peerIndex) {
-        if (const TUserGroupBox *group = groupOfTree(node->tree); group && m_hooks)
-            m_hooks->MemberRemoved(group->Tag(), peerIndex);
-        delete node->item;
-        LayoutGroups();
-    }
-    m_peers.setOnline(peerIndex, false);
-}
-
-int TfmUserList::placeNewPeer(int peerIndex)
-{
-    RUserID *entry = m_peers.GetPeer(peerIndex);
-    const int stored = StoredGroupOfUser(m_store, entry->ID);
-    const int number = groupByNumber(stored) ? stored : MainGroupNumber;
-    return AddUserNode(number, peerIndex);
+    m_registry->ProcessNewPacket(text);
 }
 
 void TfmUserList::ProcessUpdateInfoPacket(const Packet &text)
 {
-    const TDataNewMessage packet(text);
-    const QString id = packet.GetID();
-    const std::optional<PeerNode> node = FindPeerNode(id);
-    const int k = node ? NodePeerIndex(node->item) : 0;
-    RUserID *entry = m_peers.GetPeer(k);
-    if (k == 0 || !entry) {
-        ProcessNewPacket(text);
-        return;
-    }
-    m_peers.touch(k);
-    FillProfileFromPacket(*entry, packet);
-    if (m_hooks)
-        entry->TextStyle = m_hooks->SenderTextStyle(entry->ID, entry->Color);
-    RefreshUserNode(node->item, *entry, nodePictures());
-    node->tree->viewport()->update();
-    if (m_hooks)
-        m_hooks->PeerRenamed(entry->ID, DisplayName(*entry), entry->PictureIndex);
+    m_registry->ProcessUpdateInfoPacket(text);
 }
 
 void TfmUserList::ProcessDisconnectPacket(const Packet &text)
 {
-    const TDataNewMessage packet(text);
-    const QString id = packet.GetID();
-    const QString alias = packet.GetAlias();
-    const QString ip = packet.GetIP();
-    const int picture = packet.GetImageIndex();
-    const qint32 color = packet.GetColor();
-    const QString name = DisplayName(alias, ip);
-
-    const std::optional<PeerNode> node = FindPeerNode(id);
-    const int k = node ? NodePeerIndex(node->item) : 0;
-    RUserID *entry = m_peers.GetPeer(k);
-    if (k == 0 || !entry)
-        return;
-    if (m_hooks) {
-        m_hooks->NotifyTalks(k, ip, false, id, color, picture, alias);
-        if (const TUserGroupBox *group = groupOfTree(node->tree))
-            m_hooks->MemberRemoved(group->Tag(), k);
-    }
-    m_peers.setOnline(k, false);
-    delete node->item;
-    LayoutGroups();
-    if (!m_hooks)
-        return;
-    const QString disconnectFormat = ConstUnit::text(ConstUnit::Text::DisconnectUser);
-    m_hooks->Notify(disconnectFormat, alias, 0, picture, ip);
-    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {PeerText::name(name)}), color,
-                           picture, alias);
-    m_hooks->PlayEventSound(1);
-    m_hooks->PeerLeft(name, id);
+    m_registry->ProcessDisconnectPacket(text);
 }
 
 void TfmUserList::PeerVanished(const QString &id)
 {
-    const int k = m_peers.findOnline(id);
-    if (const RUserID *entry = m_peers.GetPeer(k); k > 0 && entry)
-        ProcessDisconnectPacket(BuildDisconnectPacket(*entry));
+    m_registry->PeerVanished(id);
+}
+
+void TfmUserList::onMemberAdded(int groupNumber, int peerIndex)
+{
+    m_pending.append({groupNumber, peerIndex});
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void TfmUserList::onMemberRemoved(int groupNumber, int peerIndex)
+{
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        if (m_pending[i].peerIndex == peerIndex && m_pending[i].groupNumber == groupNumber) {
+            m_pending.removeAt(i);
+            return;
+        }
+    }
+    // The node goes at once: what a menu or a talk holds of it must not outlive the member.
+    delete m_nodes.take(peerIndex);
+    scheduleLayout();
+}
+
+void TfmUserList::flushNodes() const
+{
+    m_flushTimer.stop();
+    if (!m_pending.isEmpty()) {
+        const QList<PendingNode> pending = std::exchange(m_pending, {});
+        // One insertion per tree, in the order the members joined.
+        QHash<QTreeWidget *, QList<QTreeWidgetItem *>> byTree;
+        QList<QTreeWidget *> trees;
+        for (const PendingNode &p : pending) {
+            const RUserID *entry = m_registry->GetPeer(p.peerIndex);
+            const TUserGroupBox *box = m_boxes.value(p.groupNumber);
+            if (!entry || !box)
+                continue;
+            QTreeWidgetItem *item = MakeUserNode(*entry, p.peerIndex, nodePictures());
+            m_nodes.insert(p.peerIndex, item);
+            if (!byTree.contains(box->tree()))
+                trees.append(box->tree());
+            byTree[box->tree()].append(item);
+        }
+        for (QTreeWidget *tree : trees)
+            tree->addTopLevelItems(byTree.value(tree));
+        m_layoutPending = true;
+    }
+    if (m_layoutPending) {
+        m_layoutPending = false;
+        for (TUserGroupBox *box : m_boxes)
+            box->layoutHeight();
+    }
+}
+
+void TfmUserList::scheduleLayout() const
+{
+    m_layoutPending = true;
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void TfmUserList::onPeerUpdated(int peerIndex)
+{
+    QTreeWidgetItem *node = m_nodes.value(peerIndex);
+    const RUserID *entry = m_registry->GetPeer(peerIndex);
+    if (!node || !entry)
+        return;
+    RefreshUserNode(node, *entry, nodePictures());
+    node->treeWidget()->viewport()->update();
+}
+
+void TfmUserList::onBlockedChanged(int peerIndex, bool blocked)
+{
+    flushNodes();
+    if (QTreeWidgetItem *node = m_nodes.value(peerIndex)) {
+        node->setData(0, CutStateRole, blocked);
+        SetNodePictures(node, nodePictures());
+    }
+}
+
+void TfmUserList::onGroupAdded(int groupNumber)
+{
+    const TContactGroup *group = m_registry->group(groupNumber);
+    if (!group || m_boxes.contains(groupNumber))
+        return;
+    TUserGroupBox *box =
+        addGroupBox(new TUserGroupBox(groupNumber, group->caption, group->groupId, m_groupsHost));
+    box->setCollapsed(group->collapsed);
+    if (m_pmUserList) {
+        box->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
+        box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+    LayoutGroups();
+}
+
+void TfmUserList::onGroupRenamed(int groupNumber)
+{
+    TUserGroupBox *box = m_boxes.value(groupNumber);
+    if (const TContactGroup *group = m_registry->group(groupNumber); box && group)
+        box->setCaption(group->caption);
+}
+
+void TfmUserList::onGroupRemoved(int groupNumber)
+{
+    flushNodes();
+    if (m_menuControl && m_boxes.value(groupNumber) &&
+        m_boxes.value(groupNumber)->isAncestorOf(m_menuControl))
+        m_menuControl = nullptr;
+    delete m_boxes.take(groupNumber);
+    LayoutGroups();
 }
 
 std::optional<PeerNode> TfmUserList::FindPeerNode(const QString &id) const
 {
-    const int k = m_peers.findOnline(id);
-    if (k < 0)
+    flushNodes();
+    const std::optional<TPeerPlace> place = m_registry->FindPeer(id);
+    QTreeWidgetItem *item = place ? m_nodes.value(place->peerIndex) : nullptr;
+    if (!item)
         return std::nullopt;
-    const auto findIn = [this, &id](QTreeWidget *tree) -> QTreeWidgetItem * {
-        for (int i = 0; tree && i < tree->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = tree->topLevelItem(i);
-            const RUserID *entry = m_peers.GetPeer(NodePeerIndex(item));
-            if (entry && entry->ID == id)
-                return item;
-        }
-        return nullptr;
-    };
-    if (const TUserGroupBox *group = groupByNumber(m_peers.GetPeer(k)->GroupNumber)) {
-        if (QTreeWidgetItem *item = findIn(group->tree()))
-            return PeerNode{group->tree(), item};
-    }
-    for (const TUserGroupBox *group : groups()) {
-        if (QTreeWidgetItem *item = findIn(group->tree()))
-            return PeerNode{group->tree(), item};
-    }
-    return std::nullopt;
+    return PeerNode{item->treeWidget(), item};
 }
 
 QList<TUserGroupBox *> TfmUserList::groups() const
 {
+    flushNodes();
     QList<TUserGroupBox *> list;
     for (int i = 0; i < m_groupsLayout->count(); ++i) {
         if (auto *box = qobject_cast<TUserGroupBox *>(m_groupsLayout->itemAt(i)->widget()))
@@ -303,94 +284,44 @@ QList<TUserGroupBox *> TfmUserList::groups() const
 
 TUserGroupBox *TfmUserList::groupByNumber(int number) const
 {
-    for (TUserGroupBox *box : groups()) {
-        if (box->Tag() == number)
-            return box;
-    }
-    return nullptr;
+    flushNodes();
+    return m_boxes.value(number);
 }
 
 TUserGroupBox *TfmUserList::groupOfTree(const QTreeWidget *tree) const
 {
-    for (TUserGroupBox *box : groups()) {
+    for (TUserGroupBox *box : m_boxes) {
         if (box->tree() == tree)
             return box;
     }
     return nullptr;
 }
 
-QTreeWidget *TfmUserList::GroupTree(int number) const
+TUserGroupBox *TfmUserList::mainGroup() const
 {
-    const TUserGroupBox *group = groupByNumber(number);
-    return (group ? group : m_mainGroup)->tree();
+    flushNodes();
+    return m_mainGroup;
 }
 
-int TfmUserList::AddUserNode(int number, int peerIndex)
+TUserGroupBox *TfmUserList::badList() const
 {
-    RUserID *entry = m_peers.GetPeer(peerIndex);
-    if (!entry)
-        return -1;
-    QTreeWidget *tree = GroupTree(number);
-    tree->addTopLevelItem(MakeUserNode(*entry, peerIndex, nodePictures()));
-    const int used = groupOfTree(tree)->Tag();
-    entry->GroupNumber = used;
-    if (m_hooks)
-        m_hooks->MemberAdded(used, peerIndex);
-    LayoutGroups();
-    return used;
-}
-
-void TfmUserList::MoveUser(QTreeWidget *target, QTreeWidgetItem *node)
-{
-    TUserGroupBox *to = groupOfTree(target);
-    TUserGroupBox *from = node ? groupOfTree(node->treeWidget()) : nullptr;
-    if (!to || !from)
-        return;
-    const int k = NodePeerIndex(node);
-    if (m_hooks)
-        m_hooks->MemberRemoved(from->Tag(), k);
-    target->addTopLevelItem(node->clone());
-    if (RUserID *entry = k != 0 ? m_peers.GetPeer(k) : nullptr) {
-        entry->GroupNumber = to->Tag();
-        StoreUserGroup(m_store, entry->ID, to->Tag());
-    }
-    if (m_hooks)
-        m_hooks->MemberAdded(to->Tag(), k);
-    delete node;
-    LayoutGroups();
-}
-
-int TfmUserList::AllocateGroupNumber(int requested) const
-{
-    if (requested != -1 && !groupByNumber(requested))
-        return requested;
-    int n = int(groups().size()) + 1;
-    while (groupByNumber(n) || HasStoredGroup(m_store, n))
-        ++n;
-    return n;
-}
-
-TUserGroupBox *TfmUserList::CreateGroup(const QString &caption, const QString &groupId, bool loaded,
-                                        int requestedNumber)
-{
-    const int number = AllocateGroupNumber(std::abs(requestedNumber));
-    auto *box = addGroupBox(new TUserGroupBox(number, caption, groupId, m_groupsHost));
-    if (loaded && number != requestedNumber)
-        WriteStoredGroup(m_store, {number, box->isCollapsed(), box->caption(), box->Hint()});
-    LayoutGroups();
-    return box;
+    flushNodes();
+    return m_badList;
 }
 
 TUserGroupBox *TfmUserList::addGroupBox(TUserGroupBox *box)
 {
     // Groups stack from the top; the stretch stays last.
     m_groupsLayout->insertWidget(m_groupsLayout->count() - 1, box);
+    m_boxes.insert(box->Tag(), box);
     box->tree()->setIconSize(nodePictures().size());
     connect(box, &TUserGroupBox::expanded, this, &TfmUserList::LayoutGroups);
+    connect(box, &TUserGroupBox::collapsedChanged, this,
+            [this, number = box->Tag()](bool collapsed) { m_registry->SetCollapsed(number, collapsed); });
     auto *tree = static_cast<TUserTree *>(box->tree());
     connect(tree, &TUserTree::userDropped, this, [this, tree](QTreeWidget *source) {
         if (source->currentItem())
-            MoveUser(tree, source->currentItem());
+            moveNode(tree, source->currentItem());
     });
     connect(tree, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (m_main.messageToUser)
@@ -408,54 +339,27 @@ TUserGroupBox *TfmUserList::addGroupBox(TUserGroupBox *box)
     return box;
 }
 
-void TfmUserList::LoadGroups()
+void TfmUserList::moveNode(QTreeWidget *target, QTreeWidgetItem *node)
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    for (const StoredGroup &stored : LoadStoredGroups(m_store))
-        CreateGroup(stored.caption, stored.groupId, true, stored.number);
-    QGuiApplication::restoreOverrideCursor();
+    const TUserGroupBox *to = groupOfTree(target);
+    if (to && node)
+        m_registry->MoveUser(NodePeerIndex(node), to->Tag());
+    // What the user does shows at once; only what the network brings waits for the end of the turn.
+    flushNodes();
 }
 
 void TfmUserList::LayoutGroups()
 {
-    for (TUserGroupBox *box : groups())
+    flushNodes();
+    for (TUserGroupBox *box : m_boxes)
         box->layoutHeight();
-}
-
-void TfmUserList::RestoreCollapsed()
-{
-    for (TUserGroupBox *box : groups()) {
-        if (box == m_mainGroup)
-            box->setCollapsed(ReadFixedCollapsed(m_store, MainCollapseSection));
-        else if (box == m_badList)
-            box->setCollapsed(ReadFixedCollapsed(m_store, BadCollapseSection));
-        else
-            box->setCollapsed(ReadStoredCollapsed(m_store, box->Tag()));
-    }
-}
-
-void TfmUserList::StoreCollapsed() const
-{
-    WriteFixedCollapsed(m_store, MainCollapseSection, m_mainGroup->isCollapsed());
-    WriteFixedCollapsed(m_store, BadCollapseSection, m_badList->isCollapsed());
-    for (const TUserGroupBox *box : groups()) {
-        if (box != m_mainGroup && box != m_badList && HasStoredGroup(m_store, box->Tag()))
-            WriteStoredCollapsed(m_store, box->Tag(), box->isCollapsed());
-    }
 }
 
 void TfmUserList::StoreGroups() const
 {
-    WriteFixedGroupID(m_store, BadGroupIDSection, m_badList->Hint());
-    WriteFixedGroupID(m_store, MainGroupIDSection, m_mainGroup->Hint());
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    for (const TUserGroupBox *box : groups()) {
-        if (box != m_mainGroup && box != m_badList)
-            WriteStoredGroup(m_store, {box->Tag(), box->isCollapsed(), box->caption(), box->Hint()});
-    }
+    m_registry->StoreGroups();
     QGuiApplication::restoreOverrideCursor();
-    WriteFixedCollapsed(m_store, MainCollapseSection, m_mainGroup->isCollapsed());
-    WriteFixedCollapsed(m_store, BadCollapseSection, m_badList->isCollapsed());
 }
 
 TUserGroupBox *TfmUserList::ActiveGroup() const
@@ -483,18 +387,14 @@ int TfmUserList::SelectedUser() const
 
 void TfmUserList::selectPeer(int peerIndex)
 {
-    for (TUserGroupBox *box : groups()) {
-        QTreeWidget *tree = box->tree();
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = tree->topLevelItem(i);
-            if (NodePeerIndex(item) == peerIndex) {
-                tree->setCurrentItem(item);
-                item->setSelected(true);
-                tree->setFocus(Qt::OtherFocusReason);
-                return;
-            }
-        }
-    }
+    flushNodes();
+    QTreeWidgetItem *item = m_nodes.value(peerIndex);
+    if (!item)
+        return;
+    QTreeWidget *tree = item->treeWidget();
+    tree->setCurrentItem(item);
+    item->setSelected(true);
+    tree->setFocus(Qt::OtherFocusReason);
 }
 
 const TImageList &TfmUserList::nodePictures() const
@@ -504,8 +404,9 @@ const TImageList &TfmUserList::nodePictures() const
 
 void TfmUserList::setBigIcons(bool big)
 {
+    flushNodes();
     m_bigIcons = big;
-    for (TUserGroupBox *box : groups()) {
+    for (TUserGroupBox *box : m_boxes) {
         QTreeWidget *tree = box->tree();
         tree->setIconSize(nodePictures().size());
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
@@ -518,7 +419,7 @@ void TfmUserList::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (m_created)
-        RestoreCollapsed();
+        m_registry->RestoreCollapsed();
     Q_EMIT shownChanged(true);
 }
 
@@ -527,7 +428,7 @@ void TfmUserList::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (event->spontaneous())
         return;
-    StoreCollapsed();
+    m_registry->StoreCollapsed();
     storeBounds();
     Q_EMIT shownChanged(false);
 }
@@ -741,7 +642,7 @@ void TfmUserList::PrepareMemberMenu(int peerIndex, bool blocked, bool moveToGrou
 {
     selectPeer(peerIndex);
     const std::optional<PeerNode> node = [&]() -> std::optional<PeerNode> {
-        const RUserID *entry = m_peers.GetPeer(peerIndex);
+        const RUserID *entry = m_registry->GetPeer(peerIndex);
         return entry ? FindPeerNode(entry->ID) : std::nullopt;
     }();
     m_menuControl = node ? node->tree : nullptr;
@@ -785,38 +686,36 @@ TUserGroupBox *TfmUserList::targetGroup() const
 
 void TfmUserList::DeactiveUser()
 {
+    flushNodes();
     QTreeWidget *tree = targetTree();
-    QTreeWidgetItem *node = tree ? tree->currentItem() : nullptr;
+    const QTreeWidgetItem *node = tree ? tree->currentItem() : nullptr;
     const int k = NodePeerIndex(node);
-    RUserID *entry = k != 0 ? m_peers.GetPeer(k) : nullptr;
     clearCommandTarget();
-    if (!entry)
+    if (k == 0 || !m_registry->GetPeer(k))
         return;
-    const bool cut = !node->data(0, CutStateRole).toBool();
-    node->setData(0, CutStateRole, cut);
-    SetNodePictures(node, nodePictures());
-    entry->Blocked = cut ? 1 : 0;
-    if (m_hooks)
-        m_hooks->SetMemberBlocked(k, cut);
+    m_registry->SetBlocked(k, !node->data(0, CutStateRole).toBool());
 }
 
 void TfmUserList::AddToBadList()
 {
+    flushNodes();
     QTreeWidget *tree = targetTree();
     clearCommandTarget();
     if (!tree || tree == m_badList->tree() || !tree->currentItem())
         return;
-    MoveUser(m_badList->tree(), tree->currentItem());
+    m_registry->AddToBadList(NodePeerIndex(tree->currentItem()));
+    flushNodes();
 }
 
 void TfmUserList::MoveTargetUserTo(int groupNumber)
 {
+    flushNodes();
     QTreeWidget *tree = targetTree();
     const TUserGroupBox *to = groupByNumber(groupNumber);
     clearCommandTarget();
     if (!tree || !to || !tree->currentItem() || to->tree() == tree)
         return;
-    MoveUser(to->tree(), tree->currentItem());
+    moveNode(to->tree(), tree->currentItem());
 }
 
 namespace {
@@ -832,21 +731,24 @@ QRect captionRect(const TUserGroupBox *group)
 
 TUserGroupBox *TfmUserList::CreateNewGroup(bool moveTargetUser)
 {
+    flushNodes();
     QTreeWidget *sourceTree = moveTargetUser ? targetTree() : nullptr;
-    QTreeWidgetItem *node = sourceTree ? sourceTree->currentItem() : nullptr;
+    const QTreeWidgetItem *node = sourceTree ? sourceTree->currentItem() : nullptr;
+    const int k = NodePeerIndex(node);
     clearCommandTarget();
-    TUserGroupBox *group = CreateGroup(QStringLiteral(" "), NewRegistryGuid(), false, -1);
-    group->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
-    group->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
-    if (const std::optional<QString> text =
-            TfmEditor::Edit(this, captionRect(group), palette().color(QPalette::Highlight), QString())) {
-        group->setCaption(NormalizeGroupCaption(*text));
-        if (m_hooks)
-            m_hooks->SendGroupRename(group->Hint(), group->caption());
-    }
-    if (node)
-        MoveUser(group->tree(), node);
-    return group;
+    const int number = m_registry->CreateNewGroup();
+    QPointer<TUserGroupBox> group = m_boxes.value(number);
+    if (!group)
+        return nullptr;
+    const std::optional<QString> text =
+        TfmEditor::Edit(this, captionRect(group), palette().color(QPalette::Highlight), QString());
+    // The editor ran its own event loop: the group and the user may be gone by now.
+    if (text && m_registry->group(number))
+        m_registry->RenameGroup(number, *text);
+    if (k > 0 && m_registry->group(number))
+        m_registry->MoveUser(k, number);
+    flushNodes();
+    return m_boxes.value(number);
 }
 
 void TfmUserList::RenameGroup()
@@ -855,33 +757,20 @@ void TfmUserList::RenameGroup()
     clearCommandTarget();
     if (!group || isFixed(group))
         return;
+    const int number = group->Tag();
     const std::optional<QString> text = TfmEditor::Edit(
         this, captionRect(group), palette().color(QPalette::Highlight), group->caption().trimmed());
-    if (!text)
-        return;
-    group->setCaption(NormalizeGroupCaption(*text));
-    if (m_hooks)
-        m_hooks->SendGroupRename(group->Hint(), group->caption());
-    if (HasStoredGroup(m_store, group->Tag()))
-        WriteStoredGroup(m_store, {group->Tag(), group->isCollapsed(), group->caption(), group->Hint()});
+    if (text)
+        m_registry->RenameGroup(number, *text);
 }
 
 void TfmUserList::DeleteGroup()
 {
     TUserGroupBox *group = targetGroup();
     clearCommandTarget();
-    if (!group || isFixed(group))
-        return;
-    if (m_hooks)
-        m_hooks->SendGroupDelete(group->Hint(), group->caption());
-    QTreeWidget *tree = group->tree();
-    for (int i = tree->topLevelItemCount() - 1; i >= 0; --i)
-        MoveUser(m_mainGroup->tree(), tree->topLevelItem(i));
-    EraseStoredGroup(m_store, group->Tag());
-    if (m_hooks)
-        m_hooks->CloseOwnGroupTalk(group->Tag());
-    delete group;
-    LayoutGroups();
+    if (group && !isFixed(group))
+        m_registry->DeleteGroup(group->Tag());
+    flushNodes();
 }
 
 void TfmUserList::CollapseToggle()
@@ -889,5 +778,5 @@ void TfmUserList::CollapseToggle()
     TUserGroupBox *group = targetGroup();
     clearCommandTarget();
     if (group)
-        group->setCollapsed(!group->isCollapsed());
+        m_registry->SetCollapsed(group->Tag(), !group->isCollapsed());
 }

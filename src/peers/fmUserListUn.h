@@ -5,8 +5,11 @@
 
 #include <QHash>
 #include <QKeySequence>
+#include <QList>
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class PacketTransport;
@@ -18,6 +21,7 @@ class QTreeWidgetItem;
 class QVBoxLayout;
 class SettingsStore;
 class TImageList;
+class TPeerRegistry;
 class TUserGroupBox;
 class TUserListHooks;
 
@@ -39,8 +43,9 @@ struct TUserListMainActions {
     QAction *stayOnTopUserList = nullptr;
 };
 
-// The user-list window: owns the peer list, shows every online peer as a node in one of the contact
-// groups, and handles the presence packets NEW, UPDATEINFO and DISCONNECT.
+// The user-list window: shows every online peer of the registry as a node in its contact group, and
+// turns menus, keys, drags and the group-name editor into the registry's commands. Nodes that arrive
+// in one turn of the event loop are put into the trees together, and the groups laid out once.
 class TfmUserList : public QWidget {
     Q_OBJECT
 public:
@@ -51,44 +56,33 @@ public:
     // The window's creation steps, ending with the NEW broadcast.
     void Create(bool showWindow);
 
-    TPeerList &peers() { return m_peers; }
-    const TPeerList &peers() const { return m_peers; }
-    RUserID *GetPeer(int index) const { return m_peers.GetPeer(index); }
+    TPeerRegistry *registry() const { return m_registry.get(); }
+    TPeerList &peers();
+    const TPeerList &peers() const;
+    RUserID *GetPeer(int index) const;
 
-    void BuildLocalEntry();
     void SendPresence(bool isNew);
     void SendDisconnect();
     void ProcessNewPacket(const Packet &text);
     void ProcessUpdateInfoPacket(const Packet &text);
     void ProcessDisconnectPacket(const Packet &text);
-    // The online peer's host no longer answers: handled as its DISCONNECT, from what its entry holds.
     void PeerVanished(const QString &id);
     std::optional<PeerNode> FindPeerNode(const QString &id) const;
-    // Takes the peer off the list without a word (to make room for another).
-    void ForgetPeer(int peerIndex);
 
-    // Contact groups.
+    // Contact groups, in the order they are shown.
     QList<TUserGroupBox *> groups() const;
     TUserGroupBox *groupByNumber(int number) const;
     TUserGroupBox *groupOfTree(const QTreeWidget *tree) const;
-    TUserGroupBox *mainGroup() const { return m_mainGroup; }
-    TUserGroupBox *badList() const { return m_badList; }
-    QTreeWidget *GroupTree(int number) const;
-    int AddUserNode(int number, int peerIndex);
-    void MoveUser(QTreeWidget *target, QTreeWidgetItem *node);
-    TUserGroupBox *CreateGroup(const QString &caption, const QString &groupId, bool loaded,
-                               int requestedNumber);
-    int AllocateGroupNumber(int requested) const;
-    void LoadGroups();
+    TUserGroupBox *mainGroup() const;
+    TUserGroupBox *badList() const;
     void LayoutGroups();
-    void RestoreCollapsed();
-    void StoreCollapsed() const;
-    // Everything the store keeps of the groups, written at shutdown.
     void StoreGroups() const;
     TUserGroupBox *ActiveGroup() const;
     // Peer index of the selected node of the focused tree (or of the focused group's tree); -1 when none.
     int SelectedUser() const;
     void selectPeer(int peerIndex);
+    // Puts the nodes that arrived in this turn into their trees now.
+    void flushNodes() const;
 
     // The popup menu pmUserList and the window's own commands.
     void setMainActions(const TUserListMainActions &actions);
@@ -124,6 +118,16 @@ protected:
 
 private:
     TUserGroupBox *addGroupBox(TUserGroupBox *box);
+    void connectRegistry();
+    void onMemberAdded(int groupNumber, int peerIndex);
+    void onMemberRemoved(int groupNumber, int peerIndex);
+    void onPeerUpdated(int peerIndex);
+    void onBlockedChanged(int peerIndex, bool blocked);
+    void onGroupAdded(int groupNumber);
+    void onGroupRenamed(int groupNumber);
+    void onGroupRemoved(int groupNumber);
+    void scheduleLayout() const;
+    void moveNode(QTreeWidget *target, QTreeWidgetItem *node);
     void buildMenu();
     void rebuildMoveToGroup(const TUserGroupBox *current);
     QAction *addUserAction(const QString &name, const QString &caption, const QList<QKeySequence> &keys);
@@ -133,22 +137,29 @@ private:
     QTreeWidget *targetTree() const;
     TUserGroupBox *targetGroup() const;
     bool isFixed(const TUserGroupBox *group) const { return group == m_mainGroup || group == m_badList; }
-    int placeNewPeer(int peerIndex);
-    // Where a new peer goes: 0 to append, the index of an entry to reuse, -1 when there is no room.
-    int placeForNewPeer(bool anonymous);
     void storeBounds() const;
 
     const SettingsStore &m_store;
     PacketTransport *m_transport;
-    TUserListHooks *m_hooks;
     QWidget *m_mainWindow;
     bool m_bigIcons;
-    TPeerList m_peers;
+    std::unique_ptr<TPeerRegistry> m_registry;
     QScrollArea *m_scroll;
     QWidget *m_groupsHost;
     QVBoxLayout *m_groupsLayout;
     TUserGroupBox *m_mainGroup;
     TUserGroupBox *m_badList;
+    QHash<int, TUserGroupBox *> m_boxes;
+    // The node of every online peer that is shown, by peer index.
+    mutable QHash<int, QTreeWidgetItem *> m_nodes;
+    // Members that joined a group in this turn and have no node yet, in the order they joined.
+    struct PendingNode {
+        int groupNumber;
+        int peerIndex;
+    };
+    mutable QList<PendingNode> m_pending;
+    mutable QTimer m_flushTimer;
+    mutable bool m_layoutPending = false;
     bool m_created = false;
     TUserListMainActions m_main;
     QMenu *m_pmUserList = nullptr;

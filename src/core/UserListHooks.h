@@ -4,7 +4,7 @@
 
 struct RUserID;
 
-// What the user list asks of the main window when peers arrive, change and leave. The main window
+// What the peer registry asks of the main window when peers arrive, change and leave. The main window
 // implements it; tests may put a recorder in its place.
 class TUserListHooks {
 public:
@@ -32,9 +32,6 @@ public:
     virtual void PeerRenamed(const QString &id, const QString &displayName, int picture) = 0;
     // A peer disconnected: its private talks and the group talks it authored may close.
     virtual void PeerLeft(const QString &displayName, const QString &id) = 0;
-    // A contact group was renamed or deleted: the peers hear of it.
-    virtual void SendGroupRename(const QString &groupId, const QString &caption) = 0;
-    virtual void SendGroupDelete(const QString &groupId, const QString &caption) = 0;
     // The own group talk of a deleted contact group closes.
     virtual void CloseOwnGroupTalk(int groupNumber) = 0;
     // Whether a talk holds the peer index (a member item), so that its entry must not be reused.
@@ -43,6 +40,10 @@ public:
         Q_UNUSED(peerIndex);
         return false;
     }
+    // The notices of the arrivals handled in one turn of the event loop come between these two calls,
+    // so that the talk with everybody can take them in as one edit. The end comes in the same turn.
+    virtual void BeginNoticeBatch() {}
+    virtual void EndNoticeBatch() {}
     // A user was blocked or unblocked: member items show it.
     virtual void SetMemberBlocked(int peerIndex, bool blocked) = 0;
 };

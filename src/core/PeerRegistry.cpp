@@ -1,0 +1,480 @@
+#include "PeerRegistry.h"
+
+#include "ConstUnit.h"
+#include "GroupBoxStorageUn.h"
+#include "Guid.h"
+#include "PacketTransport.h"
+#include "ProtocolClassUn.h"
+#include "RemoteText.h"
+#include "SendMessageUn.h"
+#include "SettingsStore.h"
+#include "TMyUserData.h"
+#include "UserListHooks.h"
+
+#include <cstdlib>
+
+using namespace GroupStorage;
+
+TPeerRegistry::TPeerRegistry(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
+                             QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_transport(transport)
+    , m_hooks(hooks)
+{
+    m_groups.append({MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup), QString(), false, {}});
+    m_groups.append({BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), false, {}});
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(0);
+    connect(&m_noticeTimer, &QTimer::timeout, this, &TPeerRegistry::FlushNotices);
+}
+
+TPeerRegistry::~TPeerRegistry()
+{
+    FlushNotices();
+}
+
+void TPeerRegistry::openNoticeBatch()
+{
+    if (m_noticeBatchOpen)
+        return;
+    m_noticeBatchOpen = true;
+    m_storeBatch.emplace(m_store);
+    if (m_hooks)
+        m_hooks->BeginNoticeBatch();
+    m_noticeTimer.start();
+}
+
+void TPeerRegistry::FlushNotices()
+{
+    m_noticeTimer.stop();
+    if (!m_noticeBatchOpen)
+        return;
+    m_noticeBatchOpen = false;
+    m_storeBatch.reset();
+    if (m_hooks)
+        m_hooks->EndNoticeBatch();
+}
+
+void TPeerRegistry::BuildLocalEntry()
+{
+    auto entry = std::make_unique<RUserID>(TMyUserData(m_store).ReadLocalEntry());
+    entry->IP = m_transport ? m_transport->LocalIP() : QString();
+    entry->GroupNumber = -1;
+    entry->Blocked = 0;
+    entry->TextStyle = m_hooks ? m_hooks->SenderTextStyle(entry->ID, entry->Color) : 0;
+    const int index = m_peers.append(std::move(entry));
+    if (index != 0)
+        return;
+    if (m_hooks)
+        m_hooks->ShowLocalIdentity(*m_peers.GetPeer(0));
+    Q_EMIT localEntryBuilt();
+}
+
+void TPeerRegistry::LoadGroups()
+{
+    m_groups[1].groupId = ReadFixedGroupID(m_store, BadGroupIDSection);
+    m_groups[0].groupId = ReadFixedGroupID(m_store, MainGroupIDSection);
+    for (const StoredGroup &stored : LoadStoredGroups(m_store))
+        CreateGroup(stored.caption, stored.groupId, true, stored.number);
+}
+
+void TPeerRegistry::RestoreCollapsed()
+{
+    for (const TContactGroup &g : QList<TContactGroup>(m_groups)) {
+        if (g.number == MainGroupNumber)
+            SetCollapsed(g.number, ReadFixedCollapsed(m_store, MainCollapseSection));
+        else if (g.number == BadListNumber)
+            SetCollapsed(g.number, ReadFixedCollapsed(m_store, BadCollapseSection));
+        else
+            SetCollapsed(g.number, ReadStoredCollapsed(m_store, g.number));
+    }
+}
+
+void TPeerRegistry::SendPresence(bool isNew)
+{
+    if (const RUserID *me = local(); me && m_transport)
+        m_transport->SendPacket(BuildPresencePacket(*me, isNew));
+}
+
+void TPeerRegistry::SendDisconnect()
+{
+    if (const RUserID *me = local(); me && m_transport)
+        m_transport->SendPacket(BuildDisconnectPacket(*me));
+}
+
+void TPeerRegistry::ProcessNewPacket(const Packet &text)
+{
+    handleNew(TDataNewMessage(text));
+}
+
+void TPeerRegistry::handleNew(const TDataNewMessage &packet)
+{
+    const QString id = packet.GetID();
+    const RUserID *me = local();
+    if (!me || id == me->ID)
+        return;
+    // An empty ID is never taken for a known user: each such NEW is a newcomer.
+    if (const int known = id.isEmpty() ? -1 : m_peers.findOnline(id); known >= 0) {
+        m_peers.touch(known);
+        SendPresence(false);
+        return;
+    }
+    const int slot = placeForNewPeer(id.isEmpty());
+    if (slot < 0)
+        return;
+    auto entry = std::make_unique<RUserID>();
+    FillProfileFromPacket(*entry, packet);
+    entry->ID = id;
+    entry->Blocked = 0;
+    entry->Online = 1;
+    entry->GroupNumber = MainGroupNumber;
+    entry->TextStyle = m_hooks ? m_hooks->SenderTextStyle(id, entry->Color) : 0;
+    const int k =
+        slot == 0 ? m_peers.append(std::move(entry)) : (m_peers.replace(slot, std::move(entry)) ? slot : -1);
+    if (k < 0)
+        return;
+    SendPresence(false);
+    openNoticeBatch();
+    addMember(GroupOrMain(StoredGroupOfUser(m_store, id)), k);
+    Q_EMIT peerArrived(k);
+
+    const RUserID &peer = *m_peers.GetPeer(k);
+    if (!m_hooks)
+        return;
+    const QString connectFormat = ConstUnit::text(ConstUnit::Text::ConnectUser);
+    m_hooks->Notify(connectFormat, peer.Alias, 0, peer.PictureIndex, peer.IP);
+    m_hooks->AppendMessage(0, peer.ID, peer.IP,
+                           ConstUnit::Format(connectFormat, {RemoteText::isolate(DisplayName(peer))}),
+                           peer.Color, peer.PictureIndex, peer.Alias);
+    m_hooks->NotifyTalks(k, peer.IP, true, peer.ID, peer.Color, peer.PictureIndex, peer.Alias);
+    m_hooks->PlayEventSound(0);
+}
+
+int TPeerRegistry::placeForNewPeer(bool anonymous)
+{
+    const TPeerList::Referenced referenced = [this](int k) {
+        return m_hooks && m_hooks->IsPeerReferenced(k);
+    };
+    // Users without an ID are each a newcomer: a few of them at a time, the oldest makes way.
+    if (anonymous && m_peers.anonymousOnline() >= TPeerList::MaxAnonymous) {
+        const int oldest = m_peers.stalestOnline(referenced, true);
+        if (oldest < 0)
+            return -1;
+        ForgetPeer(oldest);
+        return oldest;
+    }
+    if (!m_peers.isFull())
+        return 0;
+    if (const int offline = m_peers.reusableSlot(referenced); offline > 0)
+        return offline;
+    // Full of online users: the one heard from longest ago goes quietly, so that a real newcomer
+    // is never refused by a flood of made-up ones.
+    const int stalest = m_peers.stalestOnline(referenced);
+    if (stalest > 0)
+        ForgetPeer(stalest);
+    return stalest;
+}
+
+void TPeerRegistry::ForgetPeer(int peerIndex)
+{
+    const RUserID *entry = m_peers.GetPeer(peerIndex);
+    if (!entry || peerIndex == 0)
+        return;
+    if (const std::optional<TPeerPlace> place = PlaceOf(peerIndex)) {
+        if (m_hooks)
+            m_hooks->MemberRemoved(place->groupNumber, peerIndex);
+        removeMember(peerIndex);
+    }
+    m_peers.setOnline(peerIndex, false);
+}
+
+void TPeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
+{
+    const TDataNewMessage packet(text);
+    const QString id = packet.GetID();
+    // The own answers come back from the broadcast; they are the most frequent packet of a discovery.
+    if (const RUserID *me = local(); !me || id == me->ID)
+        return;
+    const std::optional<TPeerPlace> place = FindPeer(id);
+    RUserID *entry = place ? m_peers.GetPeer(place->peerIndex) : nullptr;
+    if (!entry || place->peerIndex == 0) {
+        handleNew(packet);
+        return;
+    }
+    const int k = place->peerIndex;
+    m_peers.touch(k);
+    FillProfileFromPacket(*entry, packet);
+    if (m_hooks)
+        entry->TextStyle = m_hooks->SenderTextStyle(entry->ID, entry->Color);
+    Q_EMIT peerUpdated(k);
+    if (m_hooks)
+        m_hooks->PeerRenamed(entry->ID, DisplayName(*entry), entry->PictureIndex);
+}
+
+void TPeerRegistry::ProcessDisconnectPacket(const Packet &text)
+{
+    const TDataNewMessage packet(text);
+    const QString id = packet.GetID();
+    const QString alias = packet.GetAlias();
+    const QString ip = packet.GetIP();
+    const int picture = packet.GetImageIndex();
+    const qint32 color = packet.GetColor();
+    const QString name = DisplayName(alias, ip);
+
+    const std::optional<TPeerPlace> place = FindPeer(id);
+    if (!place || place->peerIndex == 0)
+        return;
+    // A departure may ask a question (its private talk): what came before it is shown first.
+    FlushNotices();
+    const int k = place->peerIndex;
+    if (m_hooks) {
+        m_hooks->NotifyTalks(k, ip, false, id, color, picture, alias);
+        m_hooks->MemberRemoved(place->groupNumber, k);
+    }
+    m_peers.setOnline(k, false);
+    removeMember(k);
+    Q_EMIT peerLeft(k);
+    if (!m_hooks)
+        return;
+    const QString disconnectFormat = ConstUnit::text(ConstUnit::Text::DisconnectUser);
+    m_hooks->Notify(disconnectFormat, alias, 0, picture, ip);
+    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {RemoteText::isolate(name)}), color,
+                           picture, alias);
+    m_hooks->PlayEventSound(1);
+    m_hooks->PeerLeft(name, id);
+}
+
+void TPeerRegistry::PeerVanished(const QString &id)
+{
+    const int k = m_peers.findOnline(id);
+    if (const RUserID *entry = m_peers.GetPeer(k); k > 0 && entry)
+        ProcessDisconnectPacket(BuildDisconnectPacket(*entry));
+}
+
+std::optional<TPeerPlace> TPeerRegistry::FindPeer(const QString &id) const
+{
+    return PlaceOf(m_peers.findOnline(id));
+}
+
+std::optional<TPeerPlace> TPeerRegistry::PlaceOf(int peerIndex) const
+{
+    const RUserID *entry = peerIndex > 0 ? m_peers.GetPeer(peerIndex) : nullptr;
+    if (!entry || !entry->Online)
+        return std::nullopt;
+    const int index = groupIndex(entry->GroupNumber);
+    if (index < 0)
+        return std::nullopt;
+    const int position = positionIn(m_groups[index], peerIndex);
+    if (position < 0)
+        return std::nullopt;
+    return TPeerPlace{peerIndex, entry->GroupNumber, position};
+}
+
+int TPeerRegistry::positionIn(const TContactGroup &g, int peerIndex) const
+{
+    if (m_staleGroups.remove(g.number)) {
+        for (int i = 0; i < g.members.size(); ++i)
+            m_position.insert(g.members[i], i);
+    }
+    const int position = m_position.value(peerIndex, -1);
+    return position >= 0 && position < g.members.size() && g.members[position] == peerIndex ? position : -1;
+}
+
+void TPeerRegistry::addMember(int number, int peerIndex)
+{
+    RUserID *entry = m_peers.GetPeer(peerIndex);
+    TContactGroup *g = groupPtr(GroupOrMain(number));
+    if (!entry || !g)
+        return;
+    g->members.append(peerIndex);
+    m_position.insert(peerIndex, int(g->members.size()) - 1);
+    entry->GroupNumber = g->number;
+    Q_EMIT memberAdded(g->number, peerIndex);
+    if (m_hooks)
+        m_hooks->MemberAdded(g->number, peerIndex);
+}
+
+void TPeerRegistry::removeMember(int peerIndex)
+{
+    const RUserID *entry = m_peers.GetPeer(peerIndex);
+    TContactGroup *g = entry ? groupPtr(entry->GroupNumber) : nullptr;
+    if (!g)
+        return;
+    const int position = positionIn(*g, peerIndex);
+    if (position < 0)
+        return;
+    g->members.removeAt(position);
+    m_position.remove(peerIndex);
+    if (position < g->members.size())
+        m_staleGroups.insert(g->number);
+    Q_EMIT memberRemoved(g->number, peerIndex);
+}
+
+const TContactGroup *TPeerRegistry::group(int number) const
+{
+    const int index = groupIndex(number);
+    return index >= 0 ? &m_groups[index] : nullptr;
+}
+
+TContactGroup *TPeerRegistry::groupPtr(int number)
+{
+    const int index = groupIndex(number);
+    return index >= 0 ? &m_groups[index] : nullptr;
+}
+
+int TPeerRegistry::groupIndex(int number) const
+{
+    // A handful of groups: a scan is cheaper than keeping an index in step.
+    for (int i = 0; i < m_groups.size(); ++i) {
+        if (m_groups[i].number == number)
+            return i;
+    }
+    return -1;
+}
+
+bool TPeerRegistry::IsFixedGroup(int number)
+{
+    return number == MainGroupNumber || number == BadListNumber;
+}
+
+int TPeerRegistry::GroupOrMain(int number) const
+{
+    return groupIndex(number) >= 0 ? number : MainGroupNumber;
+}
+
+int TPeerRegistry::AllocateGroupNumber(int requested) const
+{
+    if (requested != -1 && groupIndex(requested) < 0)
+        return requested;
+    int n = int(m_groups.size()) + 1;
+    while (groupIndex(n) >= 0 || HasStoredGroup(m_store, n))
+        ++n;
+    return n;
+}
+
+int TPeerRegistry::CreateGroup(const QString &caption, const QString &groupId, bool loaded,
+                               int requestedNumber)
+{
+    const int number = AllocateGroupNumber(std::abs(requestedNumber));
+    TContactGroup g;
+    g.number = number;
+    g.caption = caption.trimmed().isEmpty() ? QStringLiteral(" ") : caption;
+    g.groupId = groupId;
+    m_groups.append(g);
+    if (loaded && number != requestedNumber)
+        WriteStoredGroup(m_store, {number, g.collapsed, g.caption, g.groupId});
+    Q_EMIT groupAdded(number);
+    return number;
+}
+
+int TPeerRegistry::CreateNewGroup()
+{
+    return CreateGroup(QStringLiteral(" "), NewRegistryGuid(), false, -1);
+}
+
+bool TPeerRegistry::RenameGroup(int number, const QString &caption)
+{
+    TContactGroup *g = groupPtr(number);
+    if (!g || IsFixedGroup(number))
+        return false;
+    g->caption = NormalizeGroupCaption(caption);
+    if (const RUserID *me = local(); me && m_transport)
+        m_transport->SendPacket(
+            BuildContactGroupRenamePacket(g->groupId, WireIdentity::fromEntry(*me), g->caption));
+    if (HasStoredGroup(m_store, number))
+        WriteStoredGroup(m_store, {g->number, g->collapsed, g->caption, g->groupId});
+    Q_EMIT groupRenamed(number);
+    return true;
+}
+
+bool TPeerRegistry::DeleteGroup(int number)
+{
+    const TContactGroup *g = group(number);
+    if (!g || IsFixedGroup(number))
+        return false;
+    if (const RUserID *me = local(); me && m_transport)
+        m_transport->SendPacket(
+            BuildContactGroupDeletePacket(g->groupId, WireIdentity::fromEntry(*me), g->caption));
+    const QList<int> members = g->members;
+    for (qsizetype i = members.size() - 1; i >= 0; --i)
+        MoveUser(members[i], MainGroupNumber);
+    EraseStoredGroup(m_store, number);
+    if (m_hooks)
+        m_hooks->CloseOwnGroupTalk(number);
+    const int index = groupIndex(number);
+    if (index < 0)
+        return false;
+    m_groups.removeAt(index);
+    m_staleGroups.remove(number);
+    Q_EMIT groupRemoved(number);
+    return true;
+}
+
+bool TPeerRegistry::MoveUser(int peerIndex, int targetNumber)
+{
+    RUserID *entry = m_peers.GetPeer(peerIndex);
+    const std::optional<TPeerPlace> from = PlaceOf(peerIndex);
+    if (!entry || !from || groupIndex(targetNumber) < 0)
+        return false;
+    if (m_hooks)
+        m_hooks->MemberRemoved(from->groupNumber, peerIndex);
+    removeMember(peerIndex);
+    StoreUserGroup(m_store, entry->ID, targetNumber);
+    addMember(targetNumber, peerIndex);
+    return true;
+}
+
+bool TPeerRegistry::AddToBadList(int peerIndex)
+{
+    const std::optional<TPeerPlace> place = PlaceOf(peerIndex);
+    if (!place || place->groupNumber == BadListNumber)
+        return false;
+    return MoveUser(peerIndex, BadListNumber);
+}
+
+bool TPeerRegistry::SetBlocked(int peerIndex, bool blocked)
+{
+    RUserID *entry = peerIndex > 0 ? m_peers.GetPeer(peerIndex) : nullptr;
+    if (!entry)
+        return false;
+    entry->Blocked = blocked ? 1 : 0;
+    Q_EMIT blockedChanged(peerIndex, blocked);
+    if (m_hooks)
+        m_hooks->SetMemberBlocked(peerIndex, blocked);
+    return true;
+}
+
+bool TPeerRegistry::SetCollapsed(int number, bool collapsed)
+{
+    TContactGroup *g = groupPtr(number);
+    if (!g)
+        return false;
+    if (g->collapsed == collapsed)
+        return true;
+    g->collapsed = collapsed;
+    Q_EMIT groupCollapsedChanged(number, collapsed);
+    return true;
+}
+
+void TPeerRegistry::StoreCollapsed() const
+{
+    WriteFixedCollapsed(m_store, MainCollapseSection, m_groups[0].collapsed);
+    WriteFixedCollapsed(m_store, BadCollapseSection, m_groups[1].collapsed);
+    for (const TContactGroup &g : m_groups) {
+        if (!IsFixedGroup(g.number) && HasStoredGroup(m_store, g.number))
+            WriteStoredCollapsed(m_store, g.number, g.collapsed);
+    }
+}
+
+void TPeerRegistry::StoreGroups() const
+{
+    WriteFixedGroupID(m_store, BadGroupIDSection, m_groups[1].groupId);
+    WriteFixedGroupID(m_store, MainGroupIDSection, m_groups[0].groupId);
+    for (const TContactGroup &g : m_groups) {
+        if (!IsFixedGroup(g.number))
+            WriteStoredGroup(m_store, {g.number, g.collapsed, g.caption, g.groupId});
+    }
+    WriteFixedCollapsed(m_store, MainCollapseSection, m_groups[0].collapsed);
+    WriteFixedCollapsed(m_store, BadCollapseSection, m_groups[1].collapsed);
+}

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "PeerList.h"
+#include "ProtocolUn.h"
+#include "SettingsStore.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+#include <optional>
+
+class PacketTransport;
+class TDataNewMessage;
+class TUserListHooks;
+
+// One contact group: its number (1 is "Main group", 2 "Bad list"), caption, group ID, collapsed
+// state and the peer indexes of its online members in the order they joined it.
+struct TContactGroup {
+    int number = 0;
+    QString caption;
+    QString groupId;
+    bool collapsed = false;
+    QList<int> members;
+};
+
+// Where an online peer is shown: its group and its place among the group's members.
+struct TPeerPlace {
+    int peerIndex = -1;
+    int groupNumber = 0;
+    int position = -1;
+};
+
+// The known users and the contact groups, without any window: fills the peer list from the presence
+// packets, answers them, keeps every online user in one group, and keeps the groups in the store.
+// Windows mirror it through its signals and change it through its commands; the talks and the
+// notices hear of arrivals and departures through the hooks, in the order the user sees them.
+class TPeerRegistry : public QObject {
+    Q_OBJECT
+public:
+    TPeerRegistry(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
+                  QObject *parent = nullptr);
+    ~TPeerRegistry() override;
+
+    TPeerList &peers() { return m_peers; }
+    const TPeerList &peers() const { return m_peers; }
+    RUserID *GetPeer(int index) const { return m_peers.GetPeer(index); }
+    const RUserID *local() const { return m_peers.GetPeer(0); }
+
+    // Entry 0 from the stored profile and the transport's address.
+    void BuildLocalEntry();
+    // The fixed groups' IDs, the stored user groups and every group's collapsed state.
+    void LoadGroups();
+    void RestoreCollapsed();
+
+    void SendPresence(bool isNew);
+    void SendDisconnect();
+    void ProcessNewPacket(const Packet &text);
+    void ProcessUpdateInfoPacket(const Packet &text);
+    void ProcessDisconnectPacket(const Packet &text);
+    // The online peer's host no longer answers: handled as its DISCONNECT, from what its entry holds.
+    void PeerVanished(const QString &id);
+    // Takes the peer off the list without a word (to make room for another).
+    void ForgetPeer(int peerIndex);
+
+    // Ends the batch of arrival notices of this turn now (before anything else reaches the talks).
+    void FlushNotices();
+
+    // The online peer with that ID and its place; none when it is not online.
+    std::optional<TPeerPlace> FindPeer(const QString &id) const;
+    // The place of an online peer by index; none when it is offline or out of range.
+    std::optional<TPeerPlace> PlaceOf(int peerIndex) const;
+
+    // Contact groups, in the order the user list shows them.
+    const QList<TContactGroup> &groups() const { return m_groups; }
+    const TContactGroup *group(int number) const;
+    static bool IsFixedGroup(int number);
+    // The group with that number, or "Main group" when there is none (where a returning user goes).
+    int GroupOrMain(int number) const;
+    int AllocateGroupNumber(int requested) const;
+    // A new group at the end of the list; returns its number. A loaded group that had to take another
+    // number is written to the store under it.
+    int CreateGroup(const QString &caption, const QString &groupId, bool loaded, int requestedNumber);
+    // A new unnamed group with a fresh ID, not stored until shutdown.
+    int CreateNewGroup();
+    // The caption trimmed (" " when blank); the peers hear of it, and a stored group is rewritten.
+    bool RenameGroup(int number, const QString &caption);
+    // The peers hear of it, its members move to the end of "Main group" (last first), its section is
+    // erased and its own group talk closes. Not for the fixed groups.
+    bool DeleteGroup(int number);
+    // Moves the online user to the end of the group and stores the choice for the user's ID.
+    bool MoveUser(int peerIndex, int targetNumber);
+    bool AddToBadList(int peerIndex);
+    // Blocked users' messages are dropped; the flag is not stored.
+    bool SetBlocked(int peerIndex, bool blocked);
+    bool SetCollapsed(int number, bool collapsed);
+    void StoreCollapsed() const;
+    // Everything the store keeps of the groups, written at shutdown.
+    void StoreGroups() const;
+
+Q_SIGNALS:
+    void localEntryBuilt();
+    void peerArrived(int peerIndex);
+    void peerUpdated(int peerIndex);
+    void peerLeft(int peerIndex);
+    void memberAdded(int groupNumber, int peerIndex);
+    void memberRemoved(int groupNumber, int peerIndex);
+    void groupAdded(int groupNumber);
+    void groupRenamed(int groupNumber);
+    void groupRemoved(int groupNumber);
+    void groupCollapsedChanged(int groupNumber, bool collapsed);
+    void blockedChanged(int peerIndex, bool blocked);
+
+private:
+    TContactGroup *groupPtr(int number);
+    int groupIndex(int number) const;
+    // Where a new peer goes: 0 to append, the index of an entry to reuse, -1 when there is no room.
+    int placeForNewPeer(bool anonymous);
+    void addMember(int number, int peerIndex);
+    void removeMember(int peerIndex);
+    int positionIn(const TContactGroup &group, int peerIndex) const;
+    void openNoticeBatch();
+    void handleNew(const TDataNewMessage &packet);
+
+    const SettingsStore &m_store;
+    PacketTransport *m_transport;
+    TUserListHooks *m_hooks;
+    TPeerList m_peers;
+    QList<TContactGroup> m_groups;
+    // Each member's place in its group; a group's places are counted again after a member left it.
+    mutable QHash<int, int> m_position;
+    mutable QSet<int> m_staleGroups;
+    QTimer m_noticeTimer;
+    bool m_noticeBatchOpen = false;
+    // Arrivals read each user's stored group: one open store serves them all within the turn.
+    std::optional<SettingsStore::Batch> m_storeBatch;
+};
