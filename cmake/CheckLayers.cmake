@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.20)
 # Fails when a file of a window-free layer includes a Qt Widgets header or a header of a window
 # folder, or when the headless peer links Qt Widgets.
 #   cmake -DSOURCE_DIR=... -DWIDGETS_INCLUDE_DIR=... -DCLI_BINARY=... -P CheckLayers.cmake

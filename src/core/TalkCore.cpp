@@ -634,16 +634,6 @@ void TTalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, c
     }
 }
 
-void TTalkCore::sendGroupRename(const QString &groupId, const QString &caption)
-{
-    send(BuildContactGroupRenamePacket(groupId, localWire(), caption));
-}
-
-void TTalkCore::sendGroupDelete(const QString &groupId, const QString &caption)
-{
-    send(BuildContactGroupDeletePacket(groupId, localWire(), caption));
-}
-
 void TTalkCore::closeOwnGroupTalk(int groupNumber)
 {
     destroyTalk(FindOwnGroupTalk(groupNumber));

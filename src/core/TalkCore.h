@@ -126,8 +126,6 @@ public:
     // Puts "User ... is connect/disconnect" into the talks with that user.
     void peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
                       int picture, const QString &alias);
-    void sendGroupRename(const QString &groupId, const QString &caption);
-    void sendGroupDelete(const QString &groupId, const QString &caption);
     void closeOwnGroupTalk(int groupNumber);
     void setMemberBlocked(int peerIndex, bool blocked);
 

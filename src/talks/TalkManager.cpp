@@ -493,16 +493,6 @@ void TTalkManager::PeerLeft(const QString &displayName, const QString &id)
     m_core->peerLeft(displayName, id);
 }
 
-void TTalkManager::SendGroupRename(const QString &groupId, const QString &caption)
-{
-    m_core->sendGroupRename(groupId, caption);
-}
-
-void TTalkManager::SendGroupDelete(const QString &groupId, const QString &caption)
-{
-    m_core->sendGroupDelete(groupId, caption);
-}
-
 void TTalkManager::CloseOwnGroupTalk(int tag)
 {
     m_core->closeOwnGroupTalk(tag);

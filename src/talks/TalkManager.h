@@ -122,8 +122,6 @@ public:
     void MemberRemoved(int groupNumber, int peerIndex);
     void PeerRenamed(const QString &id, const QString &displayName, int picture);
     void PeerLeft(const QString &displayName, const QString &id);
-    void SendGroupRename(const QString &groupId, const QString &caption);
-    void SendGroupDelete(const QString &groupId, const QString &caption);
     void CloseOwnGroupTalk(int tag);
     void SetMemberBlocked(int peerIndex, bool blocked);
     void SendMemberUpdate(int sheet);

@@ -1,0 +1,105 @@
+#include "CliOptions.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+CliOptions ParseCliOptions(const QStringList &arguments)
+{
+    CliOptions options;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption loopback(QStringLiteral("loopback"));
+    const QCommandLineOption settings(QStringLiteral("settings"), QString(), QStringLiteral("file"));
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("user"));
+    const QCommandLineOption group(QStringLiteral("group"), QString(), QStringLiteral("group"));
+    const QCommandLineOption all(QStringLiteral("all"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("seconds"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("text|json"));
+    const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help});
+    if (!parser.parse(arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    options.showHelp = parser.isSet(help);
+    options.start.loopback = parser.isSet(loopback);
+    options.start.settingsFile = parser.value(settings);
+    options.start.dataDir = parser.value(dataDir);
+    options.to = parser.value(to);
+    options.group = parser.value(group);
+    options.all = parser.isSet(all);
+    options.keepTalks = parser.isSet(keepTalks);
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        const double seconds = parser.value(timeout).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 86400) {
+            options.error = QStringLiteral("--timeout takes seconds from 0 to 86400");
+            return options;
+        }
+        options.timeoutMs = int(std::lround(seconds * 1000));
+        options.timeoutGiven = true;
+    }
+    const QString formatName = parser.value(format);
+    if (!formatName.isEmpty() && formatName != QStringLiteral("text") &&
+        formatName != QStringLiteral("json")) {
+        options.error = QStringLiteral("--format is text or json");
+        return options;
+    }
+    options.json = formatName == QStringLiteral("json");
+    if (options.showHelp)
+        return options;
+
+    const QStringList words = parser.positionalArguments();
+    options.command = words.value(0);
+    if (options.command == QStringLiteral("send")) {
+        const int targets = int(!options.to.isEmpty()) + int(!options.group.isEmpty()) + int(options.all);
+        if (targets != 1)
+            options.error = QStringLiteral("send needs exactly one of --to, --group and --all");
+        else if (words.size() != 2)
+            options.error = QStringLiteral("send needs the text as one argument");
+        else
+            options.text = words.at(1);
+    } else if (options.command == QStringLiteral("list") || options.command == QStringLiteral("listen")) {
+        if (words.size() != 1)
+            options.error = QStringLiteral("%1 takes no further arguments").arg(options.command);
+    } else {
+        options.error = options.command.isEmpty()
+                            ? QStringLiteral("a command is needed: list, send or listen")
+                            : QStringLiteral("unknown command: %1").arg(options.command);
+    }
+    return options;
+}
+
+QString CliHelp()
+{
+    return QStringLiteral(
+        "Usage: perixchat-cli [options] list\n"
+        "       perixchat-cli [options] send (--to USER | --group GROUP | --all) TEXT\n"
+        "       perixchat-cli [options] listen\n"
+        "\n"
+        "A Perix Chat peer without windows: it announces the user of its settings, does one thing\n"
+        "and says goodbye.\n"
+        "\n"
+        "Commands:\n"
+        "  list              print the users online (waits for their answers, at most --timeout)\n"
+        "  send --to USER    a private message to one user, by alias or ID; waits until the user\n"
+        "                    is seen, at most --timeout\n"
+        "  send --group G    a message to the online members of one of your contact groups\n"
+        "  send --all        a message to everybody\n"
+        "  listen            print every event until SIGINT or SIGTERM (or --timeout)\n"
+        "\n"
+        "Options:\n"
+        "  --loopback        use 127.0.0.1 and broadcast to 127.255.255.255 (copies on one machine)\n"
+        "  --settings FILE   the settings file (the user's profile, ID and contact groups)\n"
+        "  --data-dir DIR    the folder for the program's files\n"
+        "  --timeout SECONDS how long to wait for peers (default 5); for listen, how long to listen\n"
+        "  --format text|json  one line per event or peer, as text (default) or as JSON\n"
+        "  --keep-talks      keep a private talk when the other side closes it\n"
+        "  -h, --help        this text\n"
+        "\n"
+        "Exit codes: 0 done (sent), 1 bad command line, 2 user or group not found,\n"
+        "3 network error.\n");
+}

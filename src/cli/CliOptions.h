@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include <QString>
+
+// Exit codes that scripts can rely on.
+enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3 };
+
+// The command line of the headless peer: "list", "send" or "listen" with their options.
+struct CliOptions {
+    StartOptions start;
+    QString command;
+    // send: exactly one of them.
+    QString to;
+    QString group;
+    bool all = false;
+    QString text;
+    // How long to wait for peers; for listen, how long to listen (0: until SIGINT or SIGTERM).
+    int timeoutMs = 5000;
+    bool timeoutGiven = false;
+    bool json = false;
+    // A peer closes our private talk with it: keep ours open (otherwise it closes as well).
+    bool keepTalks = false;
+    bool showHelp = false;
+    // Not empty when the command line could not be understood.
+    QString error;
+};
+
+CliOptions ParseCliOptions(const QStringList &arguments);
+QString CliHelp();

@@ -1,0 +1,285 @@
+#include "HeadlessPeer.h"
+
+#include "AppContext.h"
+#include "ChatCore.h"
+#include "MessageText.h"
+#include "PeerList.h"
+#include "PeerRegistry.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+// Answers of peers arrive within milliseconds on a LAN; this long without one, they are all in.
+constexpr int AnswersSettleMs = 300;
+
+// Peer text on a terminal: control and format characters (escape sequences, bidi overrides) would
+// act on the terminal, so they show as "?".
+QString printable(const QString &text)
+{
+    QString shown = text;
+    for (QChar &c : shown) {
+        if (c != u'\n' && c != u'\t' && !c.isPrint())
+            c = u'?';
+    }
+    return shown;
+}
+
+QString kindName(TalkKind kind)
+{
+    switch (kind) {
+    case tkAllUsers:
+        return QStringLiteral("all");
+    case tkPrivate:
+        return QStringLiteral("private");
+    case tkOwnGroup:
+        return QStringLiteral("own-group");
+    case tkMemberGroup:
+        return QStringLiteral("group");
+    }
+    return QString();
+}
+
+} // namespace
+
+THeadlessPeer::THeadlessPeer(AppContext &context, const CliOptions &options, QTextStream &out,
+                             QTextStream &err)
+    : m_options(options)
+    , m_out(out)
+    , m_err(err)
+    , m_core(std::make_unique<TChatCore>(context, this))
+{}
+
+THeadlessPeer::~THeadlessPeer() = default;
+
+void THeadlessPeer::terminate()
+{
+    m_terminated = true;
+}
+
+int THeadlessPeer::run()
+{
+    connect(m_core->registry(), &TPeerRegistry::peerArrived, this,
+            [this] { m_lastArrival = QDateTime::currentMSecsSinceEpoch(); });
+    if (!m_core->start()) {
+        m_err << "perixchat-cli: the network cannot be opened\n";
+        m_err.flush();
+        return ExitNetwork;
+    }
+    int code = ExitUsage;
+    if (m_options.command == QStringLiteral("list"))
+        code = list();
+    else if (m_options.command == QStringLiteral("send"))
+        code = send();
+    else if (m_options.command == QStringLiteral("listen"))
+        code = listen();
+    m_core->stop();
+    m_out.flush();
+    m_err.flush();
+    return code;
+}
+
+bool THeadlessPeer::waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(20);
+    connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (m_terminated || done() || (timeoutMs > 0 && clock.elapsed() >= timeoutMs))
+            loop.quit();
+    });
+    tick.start();
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+void THeadlessPeer::waitForAnswers()
+{
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    waitFor(
+        [this, started] {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            return now - std::max(started, m_lastArrival) >= AnswersSettleMs;
+        },
+        m_options.timeoutMs);
+}
+
+QJsonObject THeadlessPeer::peerObject(int peerIndex) const
+{
+    const RUserID *peer = m_core->registry()->GetPeer(peerIndex);
+    if (!peer)
+        return {};
+    const TContactGroup *group = m_core->registry()->group(peer->GroupNumber);
+    return {{QStringLiteral("id"), peer->ID},
+            {QStringLiteral("alias"), peer->Alias},
+            {QStringLiteral("ip"), peer->IP},
+            {QStringLiteral("group"), group ? group->caption : QString()}};
+}
+
+void THeadlessPeer::print(const QJsonObject &event, const QString &text)
+{
+    if (m_options.json)
+        m_out << QJsonDocument(event).toJson(QJsonDocument::Compact) << '\n';
+    else
+        m_out << printable(text) << '\n';
+    m_out.flush();
+}
+
+int THeadlessPeer::list()
+{
+    waitForAnswers();
+    const TPeerList &peers = m_core->registry()->peers();
+    for (int k = 1; k < peers.count(); ++k) {
+        const RUserID *peer = peers.GetPeer(k);
+        if (!peer || peer->Online != 1)
+            continue;
+        QJsonObject object = peerObject(k);
+        const QString line = DisplayName(*peer) + u'\t' + peer->IP + u'\t' + peer->ID + u'\t' +
+                             object.value(QStringLiteral("group")).toString();
+        object.insert(QStringLiteral("event"), QStringLiteral("peer"));
+        print(object, line);
+    }
+    return ExitSent;
+}
+
+int THeadlessPeer::result(int sendResult)
+{
+    switch (TSendResult(sendResult)) {
+    case TSendResult::Sent:
+    case TSendResult::Nothing:
+        return ExitSent;
+    case TSendResult::Failed:
+    case TSendResult::Unsent:
+        break;
+    }
+    m_err << "perixchat-cli: the message could not be sent\n";
+    return ExitNetwork;
+}
+
+int THeadlessPeer::send()
+{
+    if (m_options.all)
+        return result(int(m_core->sendToAll(m_options.text)));
+    if (!m_options.to.isEmpty()) {
+        waitFor([this] { return !m_core->findPeers(m_options.to).isEmpty(); }, m_options.timeoutMs);
+        const QList<int> found = m_core->findPeers(m_options.to);
+        if (found.isEmpty()) {
+            m_err << "perixchat-cli: no user " << printable(m_options.to) << " is online\n";
+            return ExitNotFound;
+        }
+        if (found.size() > 1) {
+            m_err << "perixchat-cli: " << found.size() << " users are called " << printable(m_options.to)
+                  << "; name one by its ID\n";
+            return ExitNotFound;
+        }
+        return result(int(m_core->sendToUser(found.first(), m_options.text)));
+    }
+    waitForAnswers();
+    const int group = m_core->findGroup(m_options.group);
+    if (group == 0) {
+        m_err << "perixchat-cli: there is no contact group " << printable(m_options.group) << '\n';
+        return ExitNotFound;
+    }
+    if (m_core->registry()->group(group)->members.isEmpty()) {
+        m_err << "perixchat-cli: nobody of the group " << printable(m_options.group) << " is online\n";
+        return ExitNotFound;
+    }
+    return result(int(m_core->sendToGroup(group, m_options.text)));
+}
+
+void THeadlessPeer::watchEvents()
+{
+    TPeerRegistry *registry = m_core->registry();
+    const auto peerEvent = [this](const char *name, const QString &verb) {
+        return [this, name, verb](int k) {
+            const RUserID *peer = m_core->registry()->GetPeer(k);
+            if (!peer)
+                return;
+            QJsonObject event = peerObject(k);
+            event.insert(QStringLiteral("event"), QLatin1StringView(name));
+            print(event, DisplayName(*peer) + QStringLiteral(" (") + peer->IP + QStringLiteral(") ") + verb);
+        };
+    };
+    connect(registry, &TPeerRegistry::peerArrived, this,
+            peerEvent("peer-arrived", QStringLiteral("arrived")));
+    connect(registry, &TPeerRegistry::peerUpdated, this,
+            peerEvent("peer-updated", QStringLiteral("changed")));
+    connect(registry, &TPeerRegistry::peerLeft, this, peerEvent("peer-left", QStringLiteral("left")));
+
+    TTalkCore *talks = m_core->talks();
+    connect(m_core.get(), &TChatCore::messageForTalk, this,
+            [this, talks](int id, const QString &senderId, const QString &ip, const QString &body, qint32,
+                          int, const QString &alias) {
+                const RUserID *me = m_core->registry()->local();
+                const TTalk *talk = talks->talk(id);
+                // Our own words come back from the network; they are not news.
+                if (!talk || (me && senderId == me->ID))
+                    return;
+                const QString text = MessageText::PlainText(body);
+                QJsonObject event{{QStringLiteral("event"), QStringLiteral("message")},
+                                  {QStringLiteral("talk"), id},
+                                  {QStringLiteral("kind"), kindName(talk->data.kind)},
+                                  {QStringLiteral("from"), QJsonObject{{QStringLiteral("id"), senderId},
+                                                                       {QStringLiteral("alias"), alias},
+                                                                       {QStringLiteral("ip"), ip}}},
+                                  {QStringLiteral("text"), text}};
+                if (talk->data.kind == tkOwnGroup || talk->data.kind == tkMemberGroup)
+                    event.insert(QStringLiteral("group"), talk->data.GroupName);
+                print(event, u'[' + kindName(talk->data.kind) + QStringLiteral("] ") +
+                                 DisplayName(alias, ip) + QStringLiteral(": ") + text);
+            });
+    connect(talks, &TTalkCore::talkCreated, this, [this, talks](int id) {
+        const TTalk *talk = talks->talk(id);
+        if (!talk)
+            return;
+        print({{QStringLiteral("event"), QStringLiteral("talk-opened")},
+               {QStringLiteral("talk"), id},
+               {QStringLiteral("kind"), kindName(talk->data.kind)},
+               {QStringLiteral("caption"), talk->data.Caption}},
+              QStringLiteral("talk %1 opened: ").arg(id) + talk->data.Caption);
+    });
+    connect(talks, &TTalkCore::talkClosed, this, [this](int id) {
+        print({{QStringLiteral("event"), QStringLiteral("talk-closed")}, {QStringLiteral("talk"), id}},
+              QStringLiteral("talk %1 closed").arg(id));
+    });
+}
+
+int THeadlessPeer::listen()
+{
+    watchEvents();
+    // Without a timeout it listens until it is told to stop.
+    waitFor([] { return false; }, m_options.timeoutGiven ? m_options.timeoutMs : 0);
+    return ExitSent;
+}
+
+PrivateCloseAnswer THeadlessPeer::AskPrivateClose(const QString &alias)
+{
+    const PrivateCloseAnswer answer =
+        m_options.keepTalks ? PrivateCloseAnswer::Leave : PrivateCloseAnswer::Close;
+    const QString answerName =
+        answer == PrivateCloseAnswer::Close ? QStringLiteral("close") : QStringLiteral("leave");
+    if (m_options.command == QStringLiteral("listen"))
+        print({{QStringLiteral("event"), QStringLiteral("question")},
+               {QStringLiteral("question"), QStringLiteral("private-close")},
+               {QStringLiteral("alias"), alias},
+               {QStringLiteral("answer"), answerName}},
+              alias + QStringLiteral(" closed the private talk; answered: ") + answerName);
+    return answer;
+}
+
+void THeadlessPeer::ShowGroupClosed(const QString &authorAlias, const QString &caption)
+{
+    if (m_options.command == QStringLiteral("listen"))
+        print({{QStringLiteral("event"), QStringLiteral("group-closed")},
+               {QStringLiteral("author"), authorAlias},
+               {QStringLiteral("caption"), caption}},
+              authorAlias + QStringLiteral(" closed the group talk ") + caption);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ChatQuestions.h"
+#include "CliOptions.h"
+
+#include <QJsonObject>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+struct AppContext;
+class QTextStream;
+class TChatCore;
+
+// Runs one command of the command line on a chat core: joins the network, waits for the peers it
+// needs (bounded by the timeout), sends or prints, and leaves with one DISCONNECT. Questions of
+// the talks are answered from the options and printed as events.
+class THeadlessPeer : public QObject, public TChatQuestions {
+    Q_OBJECT
+public:
+    THeadlessPeer(AppContext &context, const CliOptions &options, QTextStream &out, QTextStream &err);
+    ~THeadlessPeer() override;
+
+    // The exit code.
+    int run();
+    // Ends a wait or the listening (SIGINT, SIGTERM).
+    void terminate();
+
+    PrivateCloseAnswer AskPrivateClose(const QString &alias) override;
+    void ShowGroupClosed(const QString &authorAlias, const QString &caption) override;
+
+private:
+    int list();
+    int send();
+    int listen();
+    // Runs the event loop until `done` holds, the time is up or a termination is asked.
+    bool waitFor(const std::function<bool()> &done, int timeoutMs);
+    // Until the answers to the NEW have stopped coming for a moment, at most the timeout.
+    void waitForAnswers();
+    void watchEvents();
+    QJsonObject peerObject(int peerIndex) const;
+    void print(const QJsonObject &event, const QString &text);
+    int result(int sendResult);
+
+    const CliOptions m_options;
+    QTextStream &m_out;
+    QTextStream &m_err;
+    std::unique_ptr<TChatCore> m_core;
+    qint64 m_lastArrival = 0;
+    bool m_terminated = false;
+};

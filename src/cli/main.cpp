@@ -1,0 +1,34 @@
+// perixchat-cli: a Perix Chat peer without windows, for scripts and cron jobs.
+#include "AppContext.h"
+#include "CliOptions.h"
+#include "HeadlessPeer.h"
+#include "UnixSignalWatcher.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The same name as the window program, so that both find the same default settings and data.
+    QCoreApplication::setApplicationName(QStringLiteral("Perix Chat"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const CliOptions options = ParseCliOptions(app.arguments());
+    if (options.showHelp) {
+        out << CliHelp();
+        return ExitSent;
+    }
+    if (!options.error.isEmpty()) {
+        err << "perixchat-cli: " << options.error << "\n\n" << CliHelp();
+        return ExitUsage;
+    }
+    AppContext context = AppContext::fromOptions(options.start);
+    THeadlessPeer peer(context, options, out, err);
+    UnixSignalWatcher termination;
+    QObject::connect(&termination, &UnixSignalWatcher::terminationRequested, &peer,
+                     &THeadlessPeer::terminate);
+    return peer.run();
+}

@@ -1,0 +1,353 @@
+// The headless peer against complete window copies over loopback: the real perixchat-cli program is
+// run as a process, the window copies run in this process.
+#include "GroupBoxStorageUn.h"
+#include "MainActionList.h"
+#include "PeerHarness.h"
+#include "TalkCore.h"
+#include "TalkManager.h"
+#include "TfmInformation.h"
+#include "frConnectUserUn.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTextEdit>
+
+namespace {
+
+QAction *action(const TestPeer &p, const char *name)
+{
+    return p.mainWindow()->actions()->action(QLatin1StringView(name));
+}
+
+QString transcript(const TestPeer &p, int sheet)
+{
+    const TfrConnectUser *talk = p.mainWindow()->talks()->frame(sheet);
+    return talk ? talk->reAllMessage()->toPlainText() : QString();
+}
+
+// One run of the headless peer with its own settings file; the window copies keep running meanwhile.
+class CliRun {
+public:
+    explicit CliRun(const QString &alias) { TSetUserData(store()).SetAlias(alias); }
+    SettingsStore store() const { return SettingsStore(settingsFile()); }
+    QString settingsFile() const { return m_dir.filePath(QStringLiteral("settings.ini")); }
+    QString id() const { return TMyUserData(store()).GetID(); }
+
+    void start(const QStringList &arguments)
+    {
+        QStringList all{QStringLiteral("--loopback"), QStringLiteral("--settings"), settingsFile(),
+                        QStringLiteral("--data-dir"), m_dir.path()};
+        all += arguments;
+        m_process.start(QStringLiteral(PERIXCHAT_CLI_BINARY), all);
+        m_process.waitForStarted();
+    }
+    // Waits (serving the window copies) until the program ended; its exit code, -1 when it did not.
+    int finish(int timeoutMs = 15000)
+    {
+        waitUntil([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+            return -1;
+        }
+        m_out += m_process.readAllStandardOutput();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    int run(const QStringList &arguments, int timeoutMs = 15000)
+    {
+        start(arguments);
+        return finish(timeoutMs);
+    }
+    QProcess &process() { return m_process; }
+    QString output()
+    {
+        m_out += m_process.readAllStandardOutput();
+        return QString::fromUtf8(m_out);
+    }
+    QList<QJsonObject> events()
+    {
+        QList<QJsonObject> list;
+        for (const QString &line : output().split(u'\n', Qt::SkipEmptyParts))
+            list.append(QJsonDocument::fromJson(line.toUtf8()).object());
+        return list;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QByteArray m_out;
+};
+
+QList<QJsonObject> eventsNamed(const QList<QJsonObject> &events, const QString &name)
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject &e : events) {
+        if (e.value(QStringLiteral("event")).toString() == name)
+            found.append(e);
+    }
+    return found;
+}
+
+// What the talk core of a window copy shows: every message with its talk's kind and caption.
+struct Shown {
+    TalkKind kind;
+    QString caption;
+    QString senderId;
+    QString body;
+};
+
+class TalkRecorder {
+public:
+    explicit TalkRecorder(TTalkCore *core)
+    {
+        QObject::connect(core, &TTalkCore::messageForTalk, &m_context,
+                         [this, core](int id, const QString &senderId, const QString &, const QString &body,
+                                      qint32, int, const QString &) {
+                             if (const TTalk *talk = core->talk(id))
+                                 shown.append({talk->data.kind, talk->data.Caption, senderId, body});
+                         });
+    }
+    // The first message with that text in it; null when none came.
+    const Shown *find(const QString &text) const
+    {
+        for (const Shown &s : shown) {
+            if (s.body.contains(text))
+                return &s;
+        }
+        return nullptr;
+    }
+    QList<Shown> shown;
+
+private:
+    QObject m_context;
+};
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void helpAndUsage();
+    void listNamesTheWindowPeersAndSaysGoodbyeOnce();
+    void sendToUserByAliasAndById();
+    void sendToMissingUserEndsWithTwo();
+    void sendToAll();
+    void sendToContactGroup();
+    void listenPrintsEventsUntilTerminated();
+    void textFormatKeepsTerminalSafe();
+
+private:
+    std::unique_ptr<TestPeer> anna;
+    std::unique_ptr<TestPeer> boris;
+    void startAnna();
+};
+
+void TestCli::initTestCase()
+{
+    // A leaving headless peer makes the windows ask whether to close its private talk.
+    TfmInformation::setAutoAnswer([](TfmInformation &) { return true; });
+}
+
+void TestCli::cleanup()
+{
+    if (anna)
+        anna->close();
+    if (boris)
+        boris->close();
+    anna.reset();
+    boris.reset();
+}
+
+void TestCli::startAnna()
+{
+    anna = std::make_unique<TestPeer>(QStringLiteral("Anna"));
+    anna->start();
+    QTest::qWait(100);
+}
+
+void TestCli::helpAndUsage()
+{
+    CliRun cli(QStringLiteral("Script"));
+    QCOMPARE(cli.run({QStringLiteral("--help")}), 0);
+    QVERIFY(cli.output().contains(QStringLiteral("Usage: perixchat-cli")));
+    CliRun noTarget(QStringLiteral("Script"));
+    QCOMPARE(noTarget.run({QStringLiteral("send"), QStringLiteral("words")}), 1);
+    CliRun twoTargets(QStringLiteral("Script"));
+    QCOMPARE(twoTargets.run({QStringLiteral("send"), QStringLiteral("--all"), QStringLiteral("--to"),
+                             QStringLiteral("Anna"), QStringLiteral("words")}),
+             1);
+    CliRun badFormat(QStringLiteral("Script"));
+    QCOMPARE(badFormat.run({QStringLiteral("--format"), QStringLiteral("xml"), QStringLiteral("list")}), 1);
+}
+
+void TestCli::listNamesTheWindowPeersAndSaysGoodbyeOnce()
+{
+    startAnna();
+    boris = std::make_unique<TestPeer>(QStringLiteral("Boris"));
+    boris->start();
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    CliRun cli(QStringLiteral("Script"));
+    const QString cliId = cli.id();
+    QCOMPARE(cli.run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--timeout"),
+                      QStringLiteral("3"), QStringLiteral("list")}),
+             0);
+    const QList<QJsonObject> peers = eventsNamed(cli.events(), QStringLiteral("peer"));
+    QStringList aliases;
+    for (const QJsonObject &p : peers)
+        aliases.append(p.value(QStringLiteral("alias")).toString());
+    aliases.sort();
+    QCOMPARE(aliases, (QStringList{QStringLiteral("Anna"), QStringLiteral("Boris")}));
+    for (const QJsonObject &p : peers) {
+        const QString expected =
+            p.value(QStringLiteral("alias")).toString() == QStringLiteral("Anna") ? anna->id() : boris->id();
+        QCOMPARE(p.value(QStringLiteral("id")).toString(), expected);
+        QCOMPARE(p.value(QStringLiteral("group")).toString(), QStringLiteral("Main group"));
+    }
+    QTest::qWait(100);
+    QCOMPARE(raw.heardFrom(pkNew, cliId).size(), 1);
+    QCOMPARE(raw.heardFrom(pkDisconnect, cliId).size(), 1);
+    // The windows saw it come and go.
+    QVERIFY(waitUntil([&] { return anna->userList()->peers().findOnline(cliId) < 0; }));
+}
+
+void TestCli::sendToUserByAliasAndById()
+{
+    startAnna();
+    TalkRecorder shown(anna->mainWindow()->talks()->core());
+    CliRun byAlias(QStringLiteral("Script"));
+    QCOMPARE(byAlias.run({QStringLiteral("send"), QStringLiteral("--to"), QStringLiteral("anna"),
+                          QStringLiteral("hello\nsecond line")}),
+             0);
+    QVERIFY(waitUntil([&] { return shown.find(QStringLiteral("second line")); }));
+    const Shown *message = shown.find(QStringLiteral("second line"));
+    QCOMPARE(message->kind, tkPrivate);
+    QCOMPARE(message->senderId, byAlias.id());
+    QCOMPARE(message->caption, QStringLiteral("Script"));
+    // The line break travels as the windows' own marker.
+    QCOMPARE(message->body, QStringLiteral("hello\n\rsecond line"));
+
+    CliRun byId(QStringLiteral("Other script"));
+    QCOMPARE(byId.run({QStringLiteral("send"), QStringLiteral("--to"), anna->id(), QStringLiteral("by id")}),
+             0);
+    QVERIFY(waitUntil([&] { return shown.find(QStringLiteral("by id")); }));
+    QCOMPARE(shown.find(QStringLiteral("by id"))->senderId, byId.id());
+}
+
+void TestCli::sendToMissingUserEndsWithTwo()
+{
+    startAnna();
+    CliRun cli(QStringLiteral("Script"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(cli.run({QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("send"),
+                      QStringLiteral("--to"), QStringLiteral("Nobody"), QStringLiteral("lost words")}),
+             2);
+    QVERIFY2(clock.elapsed() < 6000, "the wait is bounded by --timeout");
+    CliRun group(QStringLiteral("Script"));
+    QCOMPARE(group.run({QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("send"),
+                        QStringLiteral("--group"), QStringLiteral("No such group"), QStringLiteral("x")}),
+             2);
+}
+
+void TestCli::sendToAll()
+{
+    startAnna();
+    TalkRecorder shown(anna->mainWindow()->talks()->core());
+    CliRun cli(QStringLiteral("Script"));
+    QCOMPARE(cli.run({QStringLiteral("send"), QStringLiteral("--all"), QStringLiteral("to everybody")}), 0);
+    QVERIFY(waitUntil([&] { return shown.find(QStringLiteral("to everybody")); }));
+    QCOMPARE(shown.find(QStringLiteral("to everybody"))->kind, tkAllUsers);
+    QVERIFY(transcript(*anna, 0).contains(QStringLiteral("to everybody")));
+}
+
+void TestCli::sendToContactGroup()
+{
+    startAnna();
+    boris = std::make_unique<TestPeer>(QStringLiteral("Boris"));
+    boris->start();
+    TalkRecorder annaShown(anna->mainWindow()->talks()->core());
+    TalkRecorder borisShown(boris->mainWindow()->talks()->core());
+    CliRun cli(QStringLiteral("Script"));
+    // The script's user keeps Anna in its group "Team"; Boris stays in the main group.
+    GroupStorage::WriteStoredGroup(cli.store(), {3, false, QStringLiteral("Team"),
+                                                 QStringLiteral("{7E57C11A-0000-0000-0000-000000000003}")});
+    GroupStorage::StoreUserGroup(cli.store(), anna->id(), 3);
+    QCOMPARE(cli.run({QStringLiteral("send"), QStringLiteral("--group"), QStringLiteral("team"),
+                      QStringLiteral("team words")}),
+             0);
+    QVERIFY(waitUntil([&] { return annaShown.find(QStringLiteral("team words")); }));
+    const Shown *message = annaShown.find(QStringLiteral("team words"));
+    QCOMPARE(message->kind, tkMemberGroup);
+    QCOMPARE(message->caption, QStringLiteral("[Script] Team"));
+    // Boris is not in the group's list: he hears the packet and drops it.
+    QTest::qWait(200);
+    QVERIFY(!borisShown.find(QStringLiteral("team words")));
+}
+
+void TestCli::listenPrintsEventsUntilTerminated()
+{
+    RawPeer raw;
+    CliRun cli(QStringLiteral("Listener"));
+    const QString cliId = cli.id();
+    cli.start({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("listen")});
+    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, cliId).size() == 1; }));
+    startAnna();
+    QVERIFY(waitUntil([&] { return anna->userList()->peers().findOnline(cliId) > 0; }));
+    QVERIFY(waitUntil([&] { return !eventsNamed(cli.events(), QStringLiteral("peer-arrived")).isEmpty(); }));
+
+    // A word to everybody, then a private talk that Anna opens, writes in and closes.
+    anna->mainWindow()->talks()->frame(0)->reMessage()->setPlainText(QStringLiteral("hi all"));
+    anna->mainWindow()->pages()->setCurrentIndex(0);
+    action(*anna, "actSendMessage")->trigger();
+    anna->userList()->selectPeer(anna->userList()->peers().findOnline(cliId));
+    action(*anna, "actMessageToUser")->trigger();
+    const int sheet = anna->mainWindow()->talks()->FindPrivateTalk(cliId);
+    QVERIFY(sheet > 0);
+    anna->mainWindow()->talks()->frame(sheet)->reMessage()->setPlainText(QStringLiteral("just you"));
+    anna->mainWindow()->pages()->setCurrentIndex(sheet);
+    action(*anna, "actSendMessage")->trigger();
+    QVERIFY(waitUntil([&] { return eventsNamed(cli.events(), QStringLiteral("message")).size() == 2; }));
+    anna->mainWindow()->talks()->CloseTalk(sheet);
+    QVERIFY(waitUntil([&] { return !eventsNamed(cli.events(), QStringLiteral("talk-closed")).isEmpty(); }));
+
+    cli.process().terminate();
+    QCOMPARE(cli.finish(), 0);
+    const QList<QJsonObject> events = cli.events();
+    const QList<QJsonObject> arrived = eventsNamed(events, QStringLiteral("peer-arrived"));
+    QCOMPARE(arrived.first().value(QStringLiteral("alias")).toString(), QStringLiteral("Anna"));
+    const QList<QJsonObject> messages = eventsNamed(events, QStringLiteral("message"));
+    QCOMPARE(messages.at(0).value(QStringLiteral("kind")).toString(), QStringLiteral("all"));
+    QCOMPARE(messages.at(0).value(QStringLiteral("text")).toString(), QStringLiteral("hi all"));
+    QCOMPARE(messages.at(0).value(QStringLiteral("from")).toObject().value(QStringLiteral("id")).toString(),
+             anna->id());
+    QCOMPARE(messages.at(1).value(QStringLiteral("kind")).toString(), QStringLiteral("private"));
+    QCOMPARE(messages.at(1).value(QStringLiteral("text")).toString(), QStringLiteral("just you"));
+    const QList<QJsonObject> questions = eventsNamed(events, QStringLiteral("question"));
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions.first().value(QStringLiteral("answer")).toString(), QStringLiteral("close"));
+    QCOMPARE(eventsNamed(events, QStringLiteral("talk-opened")).size(), 1);
+    QTest::qWait(100);
+    QCOMPARE(raw.heardFrom(pkDisconnect, cliId).size(), 1);
+    QVERIFY(waitUntil([&] { return anna->userList()->peers().findOnline(cliId) < 0; }));
+}
+
+void TestCli::textFormatKeepsTerminalSafe()
+{
+    anna = std::make_unique<TestPeer>(QStringLiteral("Anna\x1b]0;owned\x07\u202e"));
+    anna->start();
+    CliRun cli(QStringLiteral("Script"));
+    QCOMPARE(cli.run({QStringLiteral("--timeout"), QStringLiteral("2"), QStringLiteral("list")}), 0);
+    const QString out = cli.output();
+    QVERIFY(out.contains(QStringLiteral("Anna?]0;owned??")));
+    QVERIFY(!out.contains(QChar(0x1b)));
+    QVERIFY(!out.contains(QChar(0x202e)));
+}
+
+QTEST_MAIN(TestCli)
+#include "test_cli.moc"
