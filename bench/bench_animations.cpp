@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
     TRVStyle style;
     SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
     TfmSelectPictureGIFMood chooser;
-    TTalkManager talks(&pages, nullptr, store, &style, nullptr, nullptr, nullptr);
+    TTalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr, nullptr);
     talks.setAnimationCatalogue(&chooser);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     for (int i = 1; i < Talks; ++i)

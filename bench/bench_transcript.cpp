@@ -94,7 +94,7 @@ int runPerix(const BenchFolder &folder)
     pages.resize(475, 309);
     TRVStyle style;
     SettingsStore store(folder.filePath(QStringLiteral("settings.ini")));
-    TTalkManager talks(&pages, nullptr, store, &style, nullptr, nullptr, nullptr);
+    TTalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr, nullptr);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     pages.show();
     const QString body = messageBody();

@@ -1,3 +1,4 @@
+#include "ChatCore.h"
 #include "PeerHarness.h"
 #include "PeerText.h"
 
@@ -1157,7 +1158,7 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
 
     // Boris changes his alias and picture: Anna's node, tabs and member item follow.
     TfmUserProfile borisWindow;
-    borisWindow.setApplyTarget(boris.store(), boris.userList(), boris.mainWindow());
+    borisWindow.setApplyTarget(boris.store(), boris.userList(), boris.mainWindow()->chat());
     borisWindow.SetMode(true);
     borisWindow.LoadEntry(*boris.userList()->GetPeer(0));
     edit(&borisWindow, "edAlias")->setText(QStringLiteral("Bobby"));

@@ -1,5 +1,6 @@
 #include "PerixChatProgram.h"
 
+#include "ChatCore.h"
 #include "MainActionList.h"
 #include "MoodPickers.h"
 #include "TPerixChatForm.h"
@@ -26,9 +27,9 @@ void TPerixChatProgram::start()
 {
     m_mainWindow = std::make_unique<TPerixChatForm>(m_context);
     const TMainActionList *actions = m_mainWindow->actions();
-    m_userList = std::make_unique<TfmUserList>(m_context.store, m_mainWindow->transport(), m_mainWindow.get(),
-                                               m_mainWindow.get(),
-                                               actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
+    m_userList =
+        std::make_unique<TfmUserList>(m_context.store, m_mainWindow->chat()->registry(), m_mainWindow.get(),
+                                      actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
     m_mainWindow->attachUserList(m_userList.get());
     m_userList->Create(actions->action(QStringLiteral("actShowUserList"))->isChecked());
     m_mainWindow->UserListCreated();

@@ -1,5 +1,6 @@
 #include "TPerixChatForm.h"
 
+#include "ChatCore.h"
 #include "ConstUnit.h"
 #include "FileOfferCommands.h"
 #include "FileRecords.h"
@@ -45,20 +46,22 @@
 TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
-    , m_transport(new UdpTransport(context.transport, this))
-    , m_queue(new PacketQueue([this](const Packet &packet) { m_dispatcher.DispatchPacket(packet); }, this))
+    , m_chat(new TChatCore(context, nullptr, this))
+    , m_transport(m_chat->transport())
+    , m_queue(m_chat->queue())
     , m_actions(new TMainActionList(this))
     , m_pcMain(new QTabWidget(this))
     , m_rvStyle(new TRVStyle(this))
     , m_files(std::make_unique<TFileRecordList>())
-    , m_talks(new TTalkManager(m_pcMain, m_transport, context.store, m_rvStyle, m_files.get(), this, this))
+    , m_talks(
+          new TTalkManager(m_pcMain, m_chat->talks(), context.store, m_rvStyle, m_files.get(), this, this))
     , m_timer(new QTimer(this))
     , m_timerHintInformation(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
     // Modal windows (and open menus, whose targets a packet could remove) hold handling back.
     m_queue->setGate([] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
-    connect(m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
+    connectChat();
     m_timer->setObjectName(QStringLiteral("Timer"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(500);
@@ -79,6 +82,33 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
 }
 
 TPerixChatForm::~TPerixChatForm() = default;
+
+PacketDispatcher &TPerixChatForm::dispatcher()
+{
+    return m_chat->dispatcher();
+}
+
+void TPerixChatForm::connectChat()
+{
+    m_chat->setTextStyleSource(
+        [this](const QString &id, qint32 color) { return SenderTextStyle(id, color); });
+    connect(m_chat, &TChatCore::localIdentityChanged, this, [this] {
+        if (const RUserID *me = m_chat->registry()->local())
+            ShowLocalIdentity(*me);
+    });
+    connect(m_chat, &TChatCore::noticeRequested, this,
+            [this](int talk, const QString &format, const QString &alias, int picture, const QString &ip) {
+                Notify(format, alias, m_talks->sheetOfTalk(talk), picture, ip);
+            });
+    connect(m_chat, &TChatCore::noticeForTalk, this,
+            [this](int talk, const QString &id, const QString &ip, const QString &body, qint32 color,
+                   int picture, const QString &alias) {
+                AppendMessage(m_talks->sheetOfTalk(talk), id, ip, body, color, picture, alias);
+            });
+    connect(m_chat, &TChatCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
+    connect(m_chat, &TChatCore::noticeBatchStarted, this, &TPerixChatForm::BeginNoticeBatch);
+    connect(m_chat, &TChatCore::noticeBatchEnded, this, &TPerixChatForm::EndNoticeBatch);
+}
 
 void TPerixChatForm::buildFrame()
 {
@@ -247,9 +277,8 @@ void TPerixChatForm::FormCreate()
          action("actInsertFolder"), action("actOpenFileOrFolder"), action("actSaveAsFileOrFolder"),
          action("actGetFileOrFolder"), transfers},
         this);
-    m_fileCommands->attachDispatcher(m_dispatcher);
+    m_fileCommands->attachDispatcher(dispatcher());
     m_talks->setActions(talkActions);
-    m_talks->attachDispatcher(m_dispatcher);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
@@ -302,7 +331,7 @@ void TPerixChatForm::connectCommands()
     on("actOpen", [this] { restoreFromTray(); });
     on("actClose", [this] { close(); });
     const auto showProfile = [this](int peerIndex) {
-        TfmUserProfile::Execute(this, m_context.store, m_userList, this, peerIndex,
+        TfmUserProfile::Execute(this, m_context.store, m_userList, m_chat, peerIndex,
                                 [this](int topic) { OpenHelp(topic); });
     };
     on("actUserMyProfile", [showProfile] { showProfile(0); });
@@ -333,12 +362,7 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
     userList->setMainActions({action("actMessageToUser"), action("actMessageToGroup"), action("actMailUser"),
                               action("actMailGroup"), action("actMailAll"), action("actMailEmpty"),
                               action("actUserNetProfile"), action("actStayOnTopUserList")});
-    m_dispatcher.setHandler(pkNew, [userList](const Packet &p) { userList->ProcessNewPacket(p); });
-    m_dispatcher.setHandler(pkUpdateInfo,
-                            [userList](const Packet &p) { userList->ProcessUpdateInfoPacket(p); });
-    m_dispatcher.setHandler(pkDisconnect,
-                            [userList](const Packet &p) { userList->ProcessDisconnectPacket(p); });
-    m_dispatcher.setBeforeDispatch([registry = userList->registry()](quint8 kind) {
+    dispatcher().setBeforeDispatch([registry = userList->registry()](quint8 kind) {
         if (kind != pkNew && kind != pkUpdateInfo)
             registry->FlushNotices();
     });
@@ -523,12 +547,6 @@ void TPerixChatForm::AppendMessage(int sheet, const QString &id, const QString &
     m_talks->AppendMessage(sheet, id, ip, body, color, picture, alias);
 }
 
-void TPerixChatForm::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id,
-                                 qint32 color, int picture, const QString &alias)
-{
-    m_talks->NotifyTalks(peerIndex, ip, connected, id, color, picture, alias);
-}
-
 void TPerixChatForm::BeginNoticeBatch()
 {
     if (const TfrConnectUser *all = m_talks->frame(0))
@@ -555,36 +573,6 @@ void TPerixChatForm::PlayEventSound(int event)
 void TPerixChatForm::ApplyLanguage(const QString &path)
 {
     LngApply::ApplyLanguage(*this, path);
-}
-
-void TPerixChatForm::MemberAdded(int groupNumber, int peerIndex)
-{
-    m_talks->MemberAdded(groupNumber, peerIndex);
-}
-
-void TPerixChatForm::MemberRemoved(int groupNumber, int peerIndex)
-{
-    m_talks->MemberRemoved(groupNumber, peerIndex);
-}
-
-void TPerixChatForm::PeerRenamed(const QString &id, const QString &displayName, int picture)
-{
-    m_talks->PeerRenamed(id, displayName, picture);
-}
-
-void TPerixChatForm::PeerLeft(const QString &displayName, const QString &id)
-{
-    m_talks->PeerLeft(displayName, id);
-}
-
-void TPerixChatForm::CloseOwnGroupTalk(int groupNumber)
-{
-    m_talks->CloseOwnGroupTalk(groupNumber);
-}
-
-void TPerixChatForm::SetMemberBlocked(int peerIndex, bool blocked)
-{
-    m_talks->SetMemberBlocked(peerIndex, blocked);
 }
 
 void TPerixChatForm::SaveTalkHistory(int sheet)
@@ -620,13 +608,4 @@ void TPerixChatForm::TalkLimitReached(int limit)
         {QString::number(limit)});
     m_statusBar->ShowNotice(text, QPixmap(), QString(), -1);
     m_timerHintInformation->start();
-}
-
-bool TPerixChatForm::IsPeerReferenced(int peerIndex) const
-{
-    for (int sheet = 1; sheet < m_talks->count(); ++sheet) {
-        if (const TfrConnectUser *talk = m_talks->frame(sheet); talk && talk->hasMember(peerIndex))
-            return true;
-    }
-    return false;
 }

@@ -5,7 +5,6 @@
 #include "PacketQueue.h"
 #include "TalkManager.h"
 #include "TranscriptBatch.h"
-#include "UserListHooks.h"
 
 #include <QMainWindow>
 
@@ -28,19 +27,23 @@ class TTrayIcon;
 class TMainActionList;
 class TRVStyle;
 class TfmUserList;
+class TChatCore;
 class TPeerRegistry;
+struct RUserID;
 class UdpTransport;
 
 // The main window: owns both UDP endpoints and the command map, routes every received packet and
 // holds the talk pages.
-class TPerixChatForm : public QMainWindow, public TUserListHooks, public TTalkHooks {
+class TPerixChatForm : public QMainWindow, public TTalkHooks {
     Q_OBJECT
 public:
     explicit TPerixChatForm(AppContext &context, QWidget *parent = nullptr);
     ~TPerixChatForm() override;
 
+    // The peer itself: network, registry and talks; the windows show it.
+    TChatCore *chat() const { return m_chat; }
     UdpTransport *transport() const { return m_transport; }
-    PacketDispatcher &dispatcher() { return m_dispatcher; }
+    PacketDispatcher &dispatcher();
     // Received packets wait here until no modal window is open.
     PacketQueue *handlingQueue() const { return m_queue; }
     TMainActionList *actions() const { return m_actions; }
@@ -78,25 +81,15 @@ public:
     // The texts of the language file, at once, on this window and the user list.
     void ApplyLanguage(const QString &path);
 
-    // TUserListHooks
-    int SenderTextStyle(const QString &id, qint32 color) override;
-    void ShowLocalIdentity(const RUserID &local) override;
-    void Notify(const QString &format, const QString &alias, int sheet, int picture,
-                const QString &ip) override;
+    // What the chat core's events show.
+    int SenderTextStyle(const QString &id, qint32 color);
+    void ShowLocalIdentity(const RUserID &local);
+    void Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip);
     void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
-                       int picture, const QString &alias) override;
-    void NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
-                     int picture, const QString &alias) override;
-    void PlayEventSound(int event) override;
-    void MemberAdded(int groupNumber, int peerIndex) override;
-    void MemberRemoved(int groupNumber, int peerIndex) override;
-    void PeerRenamed(const QString &id, const QString &displayName, int picture) override;
-    void PeerLeft(const QString &displayName, const QString &id) override;
-    void CloseOwnGroupTalk(int groupNumber) override;
-    void SetMemberBlocked(int peerIndex, bool blocked) override;
-    void BeginNoticeBatch() override;
-    void EndNoticeBatch() override;
-    bool IsPeerReferenced(int peerIndex) const override;
+                       int picture, const QString &alias);
+    void PlayEventSound(int event);
+    void BeginNoticeBatch();
+    void EndNoticeBatch();
 
     // TTalkHooks
     void SaveTalkHistory(int sheet) override;
@@ -117,6 +110,7 @@ protected:
 
 private:
     void FormCreate();
+    void connectChat();
     void FormShow();
     void TimerTimer();
     void FormCloseQuery();
@@ -131,8 +125,8 @@ private:
     void restoreFromTray();
 
     AppContext &m_context;
+    TChatCore *m_chat;
     UdpTransport *m_transport;
-    PacketDispatcher m_dispatcher;
     PacketQueue *m_queue;
     TMainActionList *m_actions;
     QTabWidget *m_pcMain;

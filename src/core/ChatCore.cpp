@@ -45,7 +45,7 @@ bool TChatCore::start()
     TalkData everybody;
     everybody.kind = tkAllUsers;
     everybody.Caption = QStringLiteral("All users");
-    m_allUsersTalk = m_talks->CreateTalk(everybody, 1);
+    m_talks->CreateTalk(everybody, 1);
     m_registry->LoadGroups();
     m_registry->RestoreCollapsed();
     m_registry->SendPresence(true);
@@ -63,7 +63,7 @@ void TChatCore::stop()
 
 TSendResult TChatCore::sendToAll(const QString &text)
 {
-    return m_talks->sendBody(m_allUsersTalk, MessageText::FromPlainText(text));
+    return m_talks->sendBody(allUsersTalk(), MessageText::FromPlainText(text));
 }
 
 TSendResult TChatCore::sendToUser(int peerIndex, const QString &text)
@@ -115,10 +115,16 @@ int TChatCore::findGroup(const QString &name) const
     return isNumber && m_registry->group(number) ? number : 0;
 }
 
+int TChatCore::allUsersTalk() const
+{
+    const TTalk *first = m_talks->talkAt(0);
+    return first && first->data.kind == tkAllUsers ? first->id : TTalkCore::NoTalk;
+}
+
 int TChatCore::talkOfSheet(int sheet) const
 {
     // The registry speaks of the talk with everybody only.
-    return sheet == 0 ? m_allUsersTalk : TTalkCore::NoTalk;
+    return sheet == 0 ? allUsersTalk() : TTalkCore::NoTalk;
 }
 
 int TChatCore::SenderTextStyle(const QString &id, qint32 color)
@@ -192,4 +198,14 @@ bool TChatCore::IsPeerReferenced(int peerIndex) const
 void TChatCore::SetMemberBlocked(int peerIndex, bool blocked)
 {
     m_talks->setMemberBlocked(peerIndex, blocked);
+}
+
+void TChatCore::BeginNoticeBatch()
+{
+    Q_EMIT noticeBatchStarted();
+}
+
+void TChatCore::EndNoticeBatch()
+{
+    Q_EMIT noticeBatchEnded();
 }

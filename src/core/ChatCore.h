@@ -18,7 +18,7 @@ class UdpTransport;
 // handlers, the peer registry and the talks, wired together. The window program shows it; the
 // headless peer drives it from the command line. Everything the windows would show arrives as
 // signals (or, for the talks, as the talk core's signals).
-class TChatCore : public QObject, private TUserListHooks {
+class TChatCore : public QObject, public TUserListHooks {
     Q_OBJECT
 public:
     TChatCore(AppContext &context, TChatQuestions *questions, QObject *parent = nullptr);
@@ -29,8 +29,8 @@ public:
     PacketQueue *queue() const { return m_queue; }
     TPeerRegistry *registry() const { return m_registry; }
     TTalkCore *talks() const { return m_talks; }
-    // The talk with everybody, made by start().
-    int allUsersTalk() const { return m_allUsersTalk; }
+    // The talk with everybody: the first talk (start() makes it; the window program makes its own).
+    int allUsersTalk() const;
 
     // The number of a sender's text style; windows that show styled text provide it.
     void setTextStyleSource(std::function<int(const QString &id, qint32 color)> source)
@@ -71,6 +71,9 @@ Q_SIGNALS:
     void noticeForTalk(int talkId, const QString &senderId, const QString &ip, const QString &body,
                        qint32 color, int picture, const QString &alias);
     void localIdentityChanged();
+    // Arrivals of one turn are shown together: between these two, notices may be gathered.
+    void noticeBatchStarted();
+    void noticeBatchEnded();
 
 private:
     // TUserListHooks: the registry's events reach the talks in the order the user sees them.
@@ -90,6 +93,8 @@ private:
     void CloseOwnGroupTalk(int groupNumber) override;
     bool IsPeerReferenced(int peerIndex) const override;
     void SetMemberBlocked(int peerIndex, bool blocked) override;
+    void BeginNoticeBatch() override;
+    void EndNoticeBatch() override;
 
     int talkOfSheet(int sheet) const;
 
@@ -101,7 +106,6 @@ private:
     TPeerRegistry *m_registry;
     std::function<int(const QString &, qint32)> m_textStyle;
     std::function<bool(int)> m_referenced;
-    int m_allUsersTalk = TTalkCore::NoTalk;
     bool m_running = false;
     bool m_presenceLines = false;
 };

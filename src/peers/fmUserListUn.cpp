@@ -28,11 +28,21 @@ using namespace GroupStorage;
 
 TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
                          QWidget *mainWindow, bool bigIcons)
+    : TfmUserList(store, nullptr, mainWindow, bigIcons)
+{
+    // The delegated constructor watched no registry; this one is made and watched now.
+    m_ownedRegistry = std::make_unique<TPeerRegistry>(store, transport, hooks);
+    m_registry = m_ownedRegistry.get();
+    connectRegistry();
+}
+
+TfmUserList::TfmUserList(const SettingsStore &store, TPeerRegistry *registry, QWidget *mainWindow,
+                         bool bigIcons)
     : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_store(store)
     , m_mainWindow(mainWindow)
     , m_bigIcons(bigIcons)
-    , m_registry(std::make_unique<TPeerRegistry>(store, transport, hooks))
+    , m_registry(registry)
     , m_scroll(new QScrollArea(this))
     , m_groupsHost(new QWidget)
     , m_groupsLayout(new QVBoxLayout(m_groupsHost))
@@ -65,18 +75,20 @@ TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport,
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(0);
     connect(&m_flushTimer, &QTimer::timeout, this, &TfmUserList::flushNodes);
-    connectRegistry();
+    if (m_registry)
+        connectRegistry();
 }
 
 TfmUserList::~TfmUserList()
 {
     // The registry's last signals must not reach a half-destroyed window.
-    m_registry->disconnect(this);
+    if (m_registry)
+        m_registry->disconnect(this);
 }
 
 void TfmUserList::connectRegistry()
 {
-    TPeerRegistry *r = m_registry.get();
+    TPeerRegistry *r = m_registry;
     connect(r, &TPeerRegistry::memberAdded, this, &TfmUserList::onMemberAdded);
     connect(r, &TPeerRegistry::memberRemoved, this, &TfmUserList::onMemberRemoved);
     connect(r, &TPeerRegistry::peerUpdated, this, &TfmUserList::onPeerUpdated);

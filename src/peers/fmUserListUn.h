@@ -49,6 +49,9 @@ struct TUserListMainActions {
 class TfmUserList : public QWidget {
     Q_OBJECT
 public:
+    // A view of the program's registry.
+    TfmUserList(const SettingsStore &store, TPeerRegistry *registry, QWidget *mainWindow, bool bigIcons);
+    // A view with a registry of its own (tests that drive one window alone).
     TfmUserList(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
                 QWidget *mainWindow, bool bigIcons);
     ~TfmUserList() override;
@@ -56,7 +59,7 @@ public:
     // The window's creation steps, ending with the NEW broadcast.
     void Create(bool showWindow);
 
-    TPeerRegistry *registry() const { return m_registry.get(); }
+    TPeerRegistry *registry() const { return m_registry; }
     TPeerList &peers();
     const TPeerList &peers() const;
     RUserID *GetPeer(int index) const;
@@ -143,7 +146,8 @@ private:
     PacketTransport *m_transport;
     QWidget *m_mainWindow;
     bool m_bigIcons;
-    std::unique_ptr<TPeerRegistry> m_registry;
+    std::unique_ptr<TPeerRegistry> m_ownedRegistry;
+    TPeerRegistry *m_registry;
     QScrollArea *m_scroll;
     QWidget *m_groupsHost;
     QVBoxLayout *m_groupsLayout;

@@ -33,8 +33,8 @@ namespace {
 constexpr int DesignFrameWidth = 443;
 } // namespace
 
-TTalkManager::TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store,
-                           TRVStyle *style, TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent)
+TTalkManager::TTalkManager(QTabWidget *pcMain, TTalkCore *core, const SettingsStore &store, TRVStyle *style,
+                           TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent)
     : QObject(pcMain)
     , m_pcMain(pcMain)
     , m_store(store)
@@ -42,9 +42,17 @@ TTalkManager::TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const
     , m_files(files)
     , m_hooks(hooks)
     , m_dialogParent(dialogParent)
-    , m_core(new TTalkCore(transport, this, this))
+    , m_core(core)
 {
+    m_core->setQuestions(this);
     connectCore();
+}
+
+TTalkManager::TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store,
+                           TRVStyle *style, TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent)
+    : TTalkManager(pcMain, new TTalkCore(transport), store, style, files, hooks, dialogParent)
+{
+    m_core->setParent(this);
 }
 
 void TTalkManager::connectCore()
@@ -422,12 +430,6 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
     transcript->verticalScrollBar()->setValue(transcript->verticalScrollBar()->maximum());
 }
 
-void TTalkManager::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id,
-                               qint32 color, int picture, const QString &alias)
-{
-    m_core->peerPresence(peerIndex, ip, connected, id, color, picture, alias);
-}
-
 void TTalkManager::addMemberItem(int talkId, int peerIndex)
 {
     TfrConnectUser *talk = frameOf(talkId);
@@ -471,36 +473,6 @@ void TTalkManager::memberMenu(TfrConnectUser *talk, int peerIndex, QMenu *menu)
 void TTalkManager::SendMemberUpdate(int sheet)
 {
     m_core->SendMemberUpdate(talkIdAt(sheet));
-}
-
-void TTalkManager::MemberAdded(int groupNumber, int peerIndex)
-{
-    m_core->memberAdded(groupNumber, peerIndex);
-}
-
-void TTalkManager::MemberRemoved(int groupNumber, int peerIndex)
-{
-    m_core->memberRemoved(groupNumber, peerIndex);
-}
-
-void TTalkManager::PeerRenamed(const QString &id, const QString &displayName, int picture)
-{
-    m_core->peerRenamed(id, displayName, picture);
-}
-
-void TTalkManager::PeerLeft(const QString &displayName, const QString &id)
-{
-    m_core->peerLeft(displayName, id);
-}
-
-void TTalkManager::CloseOwnGroupTalk(int tag)
-{
-    m_core->closeOwnGroupTalk(tag);
-}
-
-void TTalkManager::SetMemberBlocked(int peerIndex, bool blocked)
-{
-    m_core->setMemberBlocked(peerIndex, blocked);
 }
 
 void TTalkManager::applyIconSize()

@@ -64,6 +64,10 @@ struct TalkActions {
 class TTalkManager : public QObject, private TChatQuestions {
     Q_OBJECT
 public:
+    // The pages of the program's talk core; the core's questions are answered with dialogs.
+    TTalkManager(QTabWidget *pcMain, TTalkCore *core, const SettingsStore &store, TRVStyle *style,
+                 TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent);
+    // The pages of a talk core of their own (tools and benchmarks that show talks alone).
     TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store, TRVStyle *style,
                  TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent);
 
@@ -113,17 +117,8 @@ public:
     // Display.
     void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
                        int picture, const QString &alias);
-    void NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
-                     int picture, const QString &alias);
     int SenderTextStyle(const QString &id, qint32 color);
 
-    // From the user list.
-    void MemberAdded(int groupNumber, int peerIndex);
-    void MemberRemoved(int groupNumber, int peerIndex);
-    void PeerRenamed(const QString &id, const QString &displayName, int picture);
-    void PeerLeft(const QString &displayName, const QString &id);
-    void CloseOwnGroupTalk(int tag);
-    void SetMemberBlocked(int peerIndex, bool blocked);
     void SendMemberUpdate(int sheet);
 
     // Big or small pictures on the tabs and the talk toolbars.
