@@ -318,6 +318,20 @@ void TTalkCore::notifyMessage(int id, const QString &alias, int picture, const Q
     Q_EMIT soundRequested(SoundNewMessage);
 }
 
+int TTalkCore::deliver(const QList<int> &talkIds, const TDataNewMessage &m)
+{
+    int last = NoTalk;
+    for (int talkId : talkIds) {
+        // A talk may have gone while the message reached the ones before it.
+        if (!find(talkId))
+            continue;
+        Q_EMIT messageForTalk(talkId, m.GetID(), m.GetIP(), m.GetMessageStr(), m.GetColor(),
+                              m.GetImageIndex(), m.GetAlias());
+        last = talkId;
+    }
+    return last;
+}
+
 void TTalkCore::ProcessMessage(const Packet &text)
 {
     const TDataNewMessage m(text);
@@ -326,9 +340,7 @@ void TTalkCore::ProcessMessage(const Packet &text)
         return;
     const TTalk *everybody = talkAt(0);
     const int target = everybody ? everybody->id : NoTalk;
-    if (everybody)
-        Q_EMIT messageForTalk(target, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                              m.GetAlias());
+    deliver({target}, m);
     notifyMessage(target, m.GetAlias(), m.GetImageIndex(), m.GetIP());
 }
 
@@ -347,14 +359,7 @@ void TTalkCore::ProcessGroupMessage(const Packet &text)
         if (isGroupTalk(t) && t.data.GroupID == groupId)
             matching.append(t.id);
     }
-    int lastTalk = NoTalk;
-    for (int talkId : std::as_const(matching)) {
-        if (!find(talkId))
-            continue;
-        Q_EMIT messageForTalk(talkId, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                              m.GetAlias());
-        lastTalk = talkId;
-    }
+    int lastTalk = deliver(matching, m);
     if (matching.isEmpty()) {
         if (m_notTalkGroup || !roomForIncomingTalk())
             return;
@@ -373,9 +378,7 @@ void TTalkCore::ProcessGroupMessage(const Packet &text)
         m.GetUserIDList(&ids);
         for (const QString &member : std::as_const(ids))
             addMemberById(lastTalk, member);
-        if (find(lastTalk))
-            Q_EMIT messageForTalk(lastTalk, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                                  m.GetAlias());
+        deliver({lastTalk}, m);
     }
     notifyMessage(lastTalk, m.GetAlias(), m.GetImageIndex(), m.GetIP());
 }
@@ -393,14 +396,7 @@ void TTalkCore::ProcessUserMessage(const Packet &text)
         if (t.data.kind == tkPrivate && t.data.PeerID == id)
             matching.append(t.id);
     }
-    int lastTalk = NoTalk;
-    for (int talkId : std::as_const(matching)) {
-        if (!find(talkId))
-            continue;
-        Q_EMIT messageForTalk(talkId, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                              m.GetAlias());
-        lastTalk = talkId;
-    }
+    int lastTalk = deliver(matching, m);
     if (matching.isEmpty()) {
         if (isSenderBlocked(id) || m_notTalkPrivate)
             return;
@@ -409,9 +405,7 @@ void TTalkCore::ProcessUserMessage(const Packet &text)
             return;
         lastTalk = openPrivateTalk(peerIndex);
         Q_EMIT privateInputLockRequested(m_answeringMachine);
-        if (find(lastTalk))
-            Q_EMIT messageForTalk(lastTalk, id, m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
-                                  m.GetAlias());
+        deliver({lastTalk}, m);
     }
     notifyMessage(lastTalk, m.GetAlias(), m.GetImageIndex(), m.GetIP());
     if (!m.IsAutoReply())

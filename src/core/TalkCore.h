@@ -13,6 +13,7 @@
 #include <vector>
 
 class PacketDispatcher;
+class TDataNewMessage;
 class PacketTransport;
 class TPeerList;
 struct RUserID;
@@ -161,6 +162,8 @@ private:
     bool isSenderBlocked(const QString &id) const;
     bool send(const Packet &packet);
     bool roomForIncomingTalk();
+    // Shows the message in each of the talks that still exist; the last of them, or NoTalk.
+    int deliver(const QList<int> &talkIds, const TDataNewMessage &m);
     void notifyMessage(int id, const QString &alias, int picture, const QString &ip);
     void addTalkMember(int id, int peerIndex);
     void addMemberById(int id, const QString &userId);
