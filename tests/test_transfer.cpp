@@ -218,6 +218,7 @@ private Q_SLOTS:
     void folderTreeArrives();
     void emptyFileAndEmptyFolder();
     void resumeAfterOwnerStops();
+    void hashedFilesResumeStraightFromTheFile();
     void corruptedChunkIsDetected();
     void corruptedPartIsDetected();
     void refusedRequests();
@@ -601,6 +602,35 @@ void TestTransfer::resumeAfterOwnerStops()
     QCOMPARE(pair.info(id).resumed, kept);
     QCOMPARE(readFile(save + QStringLiteral("/movie.bin")), data);
     QVERIFY(!QFileInfo::exists(part));
+}
+
+// Once the owner knows the hash of an offered file it sends the bytes without reading them itself;
+// a resume from the middle of a chunk must still line up.
+void TestTransfer::hashedFilesResumeStraightFromTheFile()
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(3 * 1024 * 1024 + 7, 8);
+    const QString source = dir.filePath(QStringLiteral("own/hashed.bin"));
+    QVERIFY(writeFile(source, data));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    const qint64 kept = 1024 * 1024 + 4321;
+    QVERIFY(writeFile(save + QStringLiteral("/hashed.bin.part"), data.first(kept)));
+    Pair pair;
+    pair.offer({source});
+    const QFileInfo info(source);
+    QVERIFY(waitFor([&] {
+        return pair.owner->offers()
+            .hashes()
+            .Find(info.canonicalFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch())
+            .has_value();
+    }));
+    const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return pair.ended(id); }));
+    QCOMPARE(pair.info(id).state, TransferState::Done);
+    QCOMPARE(pair.info(id).resumed, kept);
+    QCOMPARE(readFile(save + QStringLiteral("/hashed.bin")), data);
+    QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
+    QCOMPARE(pair.owner->engine().transfers().first().done, data.size());
 }
 
 void TestTransfer::corruptedChunkIsDetected()

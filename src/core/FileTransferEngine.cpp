@@ -20,6 +20,9 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#ifdef Q_OS_LINUX
+#include <sys/sendfile.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -179,6 +182,46 @@ public:
         }
         return true;
     }
+
+    // Sends `size` bytes of the open file from `offset` without passing them through this
+    // process, where the system allows it; false if the file ended before them.
+    bool writeFromFile(int fileFd, qint64 offset, qint64 size)
+    {
+#ifdef Q_OS_LINUX
+        off_t position = off_t(offset);
+        const off_t end = off_t(offset + size);
+        QElapsedTimer idle;
+        idle.start();
+        while (position < end) {
+            if (m_cancel.load())
+                return fail(Status::Cancelled);
+            const ssize_t n = ::sendfile(m_fd, fileFd, &position, size_t(end - position));
+            if (n > 0) {
+                idle.restart();
+                continue;
+            }
+            if (n == 0)
+                return fail(Status::Closed); // the file shrank under us
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return fail(Status::Closed);
+            if (!waitFor(POLLOUT, idle))
+                return false;
+        }
+        return true;
+#else
+        Q_UNUSED(fileFd);
+        Q_UNUSED(offset);
+        Q_UNUSED(size);
+        return fail(Status::Closed);
+#endif
+    }
+
+    static constexpr bool CanWriteFromFile =
+#ifdef Q_OS_LINUX
+        true;
+#else
+        false;
+#endif
 
 private:
     bool waitFor(short events, const QElapsedTimer &idle)
@@ -419,7 +462,21 @@ private:
         // The header goes in front of the bytes in the same buffer: one send per chunk.
         char *const bytes = buffer.data() + HeaderSize;
         const qint64 room = buffer.size() - HeaderSize;
+        const bool zeroCopy = known && Channel::CanWriteFromFile && file.handle() >= 0;
         while (left > 0) {
+            if (zeroCopy) {
+                // Nothing to hash here: the kernel moves the bytes from the file to the socket.
+                const qint64 n = std::min<qint64>(left, room);
+                if (!channel.write(FrameHeader(Data, quint32(n))) ||
+                    !channel.writeFromFile(file.handle(), entry.size - left, n))
+                    return false;
+                left -= n;
+                sent += n;
+                m_shared->done.fetch_add(n);
+                if (!keepRate(channel, clock, sent))
+                    return false;
+                continue;
+            }
             const qint64 n = file.read(bytes, std::min<qint64>(left, room));
             if (n <= 0)
                 break;
@@ -432,16 +489,25 @@ private:
             left -= n;
             sent += n;
             m_shared->done.fetch_add(n);
-            if (const qint64 limit = m_rateLimit.load(); limit > 0) {
-                const qint64 due = sent * 1000 / limit - clock.elapsed();
-                if (due > 0 && !sleepUnlessCancelled(int(due), m_shared->cancel))
-                    return channel.fail(Channel::Status::Cancelled);
-            }
+            if (!keepRate(channel, clock, sent))
+                return false;
         }
         const QByteArray digest = known ? *known : sha.result();
         if (!known && left == 0)
             m_offers->hashes().Store(info.filePath(), entry.size, modified, digest);
         return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, digest})));
+    }
+
+    // Waits as long as the send rate limit asks for after `sent` bytes.
+    bool keepRate(Channel &channel, const QElapsedTimer &clock, qint64 sent)
+    {
+        const qint64 limit = m_rateLimit.load();
+        if (limit <= 0)
+            return true;
+        const qint64 due = sent * 1000 / limit - clock.elapsed();
+        if (due > 0 && !sleepUnlessCancelled(int(due), m_shared->cancel))
+            return channel.fail(Channel::Status::Cancelled);
+        return true;
     }
 
     void notice(const QString &text) { m_reports.notice(text); }
