@@ -1,7 +1,9 @@
 #include "MessageText.h"
+#include "MinuteClock.h"
 #include "RemoteText.h"
 #include "SafeFileName.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@ private Q_SLOTS:
     void isInside();
     void isolateKeepsOverridesInside();
     void escapedNeverCarriesMarkup();
+    void minuteClockFollowsTheMinute();
 };
 
 void TestCoreText::safeName_data()
@@ -143,6 +146,24 @@ void TestCoreText::plainTextOfManyUnclosedMarkers()
     QVERIFY(text.endsWith(QStringLiteral("[animation 7]")));
     QCOMPARE(text.count(QStringLiteral("{[!BULLET!]}x")), 5000);
     QCOMPARE(MessageText::FromPlainText(QStringLiteral("a\r\nb\nc")), QStringLiteral("a\n\rb\n\rc"));
+}
+
+void TestCoreText::minuteClockFollowsTheMinute()
+{
+    const QDateTime start = QDateTime(QDate(2026, 12, 9), QTime(14, 7, 59, 500));
+    const qint64 ms = start.toMSecsSinceEpoch();
+    TMinuteClock clock;
+    QCOMPARE(clock.textAt(ms), QStringLiteral("14.07"));
+    QCOMPARE(clock.textAt(ms + 499), QStringLiteral("14.07"));
+    // The next minute starts half a second later.
+    QCOMPARE(clock.textAt(ms + 500), QStringLiteral("14.08"));
+    QCOMPARE(clock.textAt(ms + 60499), QStringLiteral("14.08"));
+    QCOMPARE(clock.textAt(ms + 60500), QStringLiteral("14.09"));
+    // A clock set back is followed at once.
+    QCOMPARE(clock.textAt(ms - 3600000), QStringLiteral("13.07"));
+    const QString before = QTime::currentTime().toString(QStringLiteral("hh.mm"));
+    const QString now = clock.text();
+    QVERIFY(now == before || now == QTime::currentTime().toString(QStringLiteral("hh.mm")));
 }
 
 QTEST_GUILESS_MAIN(TestCoreText)

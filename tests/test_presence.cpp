@@ -4,9 +4,11 @@
 #include "Guid.h"
 #include "fmEditorUn.h"
 
+#include "ChatCore.h"
 #include "MessageBox.h"
 #include "PacketTransport.h"
 #include "PeerList.h"
+#include "PeerRegistry.h"
 #include "SendMessageUn.h"
 #include "TELInstanceChecker.h"
 #include "TStatusPanels.h"
@@ -15,6 +17,7 @@
 #include <QAction>
 #include <QToolButton>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScrollBar>
@@ -131,6 +134,7 @@ private Q_SLOTS:
     void disconnectRemovesNodeRejoinAddsEntry();
     void rawPeerGetsExactUpdateInfo();
     void manyArrivalsInOneTurnShowAsSingleOnes();
+    void aLoneArrivalIsShownWithoutWaitingForTheFrame();
 
     // The program itself.
     void secondCopyEndsAndShowsFirst();
@@ -580,6 +584,40 @@ void TestPresence::rawPeerGetsExactUpdateInfo()
     // Nothing else came from the program: only the raw peer's own NEW and that answer.
     QCOMPARE(raw.heard().size(), 2);
     QCOMPARE(anna.userList()->peers().count(), 2);
+    anna.close();
+}
+
+// Arrivals wait for one another only while more of them wait to be read.
+void TestPresence::aLoneArrivalIsShownWithoutWaitingForTheFrame()
+{
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    TestPeer anna("Anna");
+    anna.start();
+    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, anna.id()).size() == 1; }));
+    TPeerRegistry *registry = anna.mainWindow()->chat()->registry();
+    QElapsedTimer clock;
+    qint64 arrivedAt = -1;
+    qint64 shownAt = -1;
+    connect(registry, &TPeerRegistry::peerArrived, this, [&] { arrivedAt = clock.elapsed(); });
+    connect(registry, &TPeerRegistry::arrivalsFlushed, this, [&] { shownAt = clock.elapsed(); });
+    clock.start();
+    // Waiting for the frame would take at least 0.95 of it; a busy machine may delay one try.
+    qint64 fastest = -1;
+    for (int i = 0; i < 3 && (fastest < 0 || fastest >= TPeerRegistry::FrameMs * 8 / 10); ++i) {
+        arrivedAt = shownAt = -1;
+        RUserID u;
+        u.ID = QStringLiteral("{%1-1111-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
+        u.Alias = QStringLiteral("Lone %1").arg(i);
+        u.IP = QStringLiteral("127.0.4.1");
+        raw.send(BuildPresencePacket(u, false));
+        QVERIFY(waitUntil([&] { return shownAt >= 0; }));
+        QVERIFY(arrivedAt >= 0 && shownAt >= arrivedAt);
+        if (fastest < 0 || shownAt - arrivedAt < fastest)
+            fastest = shownAt - arrivedAt;
+        QVERIFY(anna.nodeTexts().contains(u.Alias));
+    }
+    QVERIFY2(fastest < TPeerRegistry::FrameMs * 8 / 10, qPrintable(QString::number(fastest)));
     anna.close();
 }
 

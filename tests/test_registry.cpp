@@ -11,6 +11,7 @@
 #include "TMyUserData.h"
 #include "UserListHooks.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,6 +133,7 @@ private Q_SLOTS:
     void updateInfoRefreshesKnownPeer();
     void disconnectAndReturn();
     void departureEndsTheNoticeBatchFirst();
+    void arrivalsOfATurnAreShownOnceAFrame();
     void blankAliasShowsIp();
     void storedGroupPlacement();
     void anonymousUsersAreBounded();
@@ -360,6 +362,35 @@ void TestRegistry::departureEndsTheNoticeBatchFirst()
     QVERIFY(m_hooks.events.indexOf(connectLine("Yuri")) < end);
     QTest::qWait(5);
     QCOMPARE(m_hooks.events.count("end"), 1);
+}
+
+void TestRegistry::arrivalsOfATurnAreShownOnceAFrame()
+{
+    makeRegistry();
+    QSignalSpy flushed(m_registry.get(), &TPeerRegistry::arrivalsFlushed);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 1; i <= 3; ++i)
+        m_registry->ProcessNewPacket(presence(peerId(i), QStringLiteral("P%1").arg(i), true));
+    QCOMPARE(m_hooks.events.count("begin"), 1);
+    QVERIFY(m_registry->arrivalsPending());
+    QCoreApplication::processEvents();
+    QVERIFY(!m_hooks.events.contains("end"));
+    // Left alone, the batch ends by itself one frame after the first arrival, all three at once.
+    QTRY_COMPARE(flushed.count(), 1);
+    QVERIFY(clock.elapsed() >= TPeerRegistry::FrameMs * 9 / 10);
+    QCOMPARE(m_hooks.events.count("end"), 1);
+    QVERIFY(!m_registry->arrivalsPending());
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(m_hooks.events.indexOf(connectLine(QStringLiteral("P%1").arg(i))) <
+                m_hooks.events.indexOf("end"));
+    // Flushed on demand (nothing more waits to be read), an arrival is shown at once.
+    m_registry->ProcessNewPacket(presence(peerId(4), "P4", true));
+    m_registry->FlushNotices();
+    QCOMPARE(flushed.count(), 2);
+    QCOMPARE(m_hooks.events.count("end"), 2);
+    QTest::qWait(TPeerRegistry::FrameMs * 2);
+    QCOMPARE(flushed.count(), 2);
 }
 
 void TestRegistry::blankAliasShowsIp()

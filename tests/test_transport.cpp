@@ -1,5 +1,6 @@
 #include "IPUn.h"
 #include "PacketDispatcher.h"
+#include "PacketQueue.h"
 #include "UdpTransport.h"
 
 #include <QNetworkDatagram>
@@ -65,6 +66,8 @@ private Q_SLOTS:
     void bindFailureIsReported();
 
     void dispatcherRoutesByKind();
+    void queueSaysWhenEverythingWasHandled();
+    void pendingInputIsReported();
 };
 
 void TestTransport::octets_data()
@@ -282,6 +285,39 @@ void TestTransport::dispatcherRoutesByKind()
     dispatcher.DispatchPacket("NEW!^:^$"); // swallowed
     dispatcher.DispatchPacket("MESSAGE!^:^$");
     QCOMPARE(calls.last(), 2);
+}
+
+void TestTransport::queueSaysWhenEverythingWasHandled()
+{
+    int handled = 0;
+    PacketQueue queue([&](const Packet &) { ++handled; });
+    QSignalSpy emptied(&queue, &PacketQueue::emptied);
+    const int count = PacketQueue::SlicePackets + 5;
+    for (int i = 0; i < count; ++i)
+        QVERIFY(queue.enqueue("NEW!^:^$"));
+    // The first slice leaves packets behind: not yet empty.
+    queue.drain();
+    QCOMPARE(handled, PacketQueue::SlicePackets);
+    QCOMPARE(emptied.count(), 0);
+    QTRY_COMPARE(handled, count);
+    QCOMPARE(emptied.count(), 1);
+    // A drain with nothing to do says nothing.
+    queue.drain();
+    QCOMPARE(emptied.count(), 1);
+}
+
+void TestTransport::pendingInputIsReported()
+{
+    UdpTransport transport(loopback());
+    QVERIFY(transport.SetTransportOpen(true));
+    QVERIFY(!transport.hasPendingInput());
+    QSignalSpy spy(&transport, &PacketTransport::packetReceived);
+    QUdpSocket raw;
+    QVERIFY(raw.bind(QHostAddress::LocalHost, 0));
+    raw.writeDatagram("NEW!^:^$<ID>waiting</ID>", LoopbackBroadcast, PeerPort);
+    QTRY_VERIFY(transport.hasPendingInput() || spy.count() > 0);
+    QVERIFY(waitForPacket(spy, "NEW!^:^$<ID>waiting</ID>"));
+    QTRY_VERIFY(!transport.hasPendingInput());
 }
 
 QTEST_GUILESS_MAIN(TestTransport)

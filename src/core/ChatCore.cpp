@@ -16,6 +16,10 @@ TChatCore::TChatCore(AppContext &context, TChatQuestions *questions, QObject *pa
 {
     m_talks->setPeers(&m_registry->peers());
     connect(m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
+    connect(m_queue, &PacketQueue::emptied, this, [this] {
+        if (!m_transport->hasPendingInput())
+            m_registry->FlushNotices();
+    });
     m_dispatcher.setHandler(pkNew, [this](const Packet &p) { m_registry->ProcessNewPacket(p); });
     m_dispatcher.setHandler(pkUpdateInfo,
                             [this](const Packet &p) { m_registry->ProcessUpdateInfoPacket(p); });

@@ -25,7 +25,6 @@ TPeerRegistry::TPeerRegistry(const SettingsStore &store, PacketTransport *transp
     m_groups.append({MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup), QString(), false, {}});
     m_groups.append({BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), false, {}});
     m_noticeTimer.setSingleShot(true);
-    m_noticeTimer.setInterval(0);
     connect(&m_noticeTimer, &QTimer::timeout, this, &TPeerRegistry::FlushNotices);
 }
 
@@ -42,7 +41,7 @@ void TPeerRegistry::openNoticeBatch()
     m_storeBatch.emplace(m_store);
     if (m_hooks)
         m_hooks->BeginNoticeBatch();
-    m_noticeTimer.start();
+    m_noticeTimer.start(FrameMs);
 }
 
 void TPeerRegistry::FlushNotices()
@@ -54,6 +53,7 @@ void TPeerRegistry::FlushNotices()
     m_storeBatch.reset();
     if (m_hooks)
         m_hooks->EndNoticeBatch();
+    Q_EMIT arrivalsFlushed();
 }
 
 void TPeerRegistry::BuildLocalEntry()

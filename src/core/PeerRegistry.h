@@ -68,6 +68,11 @@ public:
 
     // Ends the batch of arrival notices of this turn now (before anything else reaches the talks).
     void FlushNotices();
+    // Arrivals handled but not yet shown (their notices, nodes and lines wait for one flush).
+    bool arrivalsPending() const { return m_noticeBatchOpen; }
+    // Arrivals are shown at the latest this long after the first of them; the chat core shows them
+    // at once when nothing more waits to be read, so only a flood waits, and is shown once a frame.
+    static constexpr int FrameMs = 16;
 
     // The online peer with that ID and its place; none when it is not online.
     std::optional<TPeerPlace> FindPeer(const QString &id) const;
@@ -113,6 +118,8 @@ Q_SIGNALS:
     void groupRemoved(int groupNumber);
     void groupCollapsedChanged(int groupNumber, bool collapsed);
     void blockedChanged(int peerIndex, bool blocked);
+    // The arrivals of a batch were shown: views add their pending nodes now.
+    void arrivalsFlushed();
 
 private:
     TContactGroup *groupPtr(int number);

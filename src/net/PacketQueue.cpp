@@ -54,4 +54,6 @@ void PacketQueue::drain()
     m_draining = false;
     if (!m_packets.empty())
         schedule(m_gate && !m_gate() ? BlockedRetryMs : 0);
+    else
+        Q_EMIT emptied();
 }

@@ -36,6 +36,10 @@ public:
     // Handles what may be handled now, within one slice; for tests and for the drain timer.
     void drain();
 
+Q_SIGNALS:
+    // A drain handled the last waiting packet.
+    void emptied();
+
 private:
     void schedule(int delayMs);
 

@@ -15,6 +15,8 @@ public:
     virtual bool SendPacket(const Packet &packet) = 0;
     // The local user's IPv4 address as the peers should see it.
     virtual QString LocalIP() const = 0;
+    // True while received datagrams wait to be read; a quiet transport shows what arrived at once.
+    virtual bool hasPendingInput() const { return false; }
 
 Q_SIGNALS:
     void packetReceived(const Packet &packet);

@@ -81,6 +81,11 @@ QList<QHostAddress> UdpTransport::Destinations() const
     return result;
 }
 
+bool UdpTransport::hasPendingInput() const
+{
+    return m_readPending || (isOpen() && m_server->hasPendingDatagrams());
+}
+
 bool UdpTransport::isOpen() const
 {
     return m_server->state() == QAbstractSocket::BoundState;

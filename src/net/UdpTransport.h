@@ -44,6 +44,7 @@ public:
     // One datagram to the broadcast address and one to each further address; false for an empty or
     // oversized packet, or when the broadcast (or, without one, every further address) refused it.
     bool SendPacket(const Packet &packet) override;
+    bool hasPendingInput() const override;
     // One datagram from the sending socket to that address alone, on the peer port. In loopback mode
     // only addresses of 127.0.0.0/8 are taken.
     bool SendTo(const QHostAddress &address, const QByteArray &datagram);

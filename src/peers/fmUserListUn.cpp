@@ -91,6 +91,7 @@ void TfmUserList::connectRegistry()
     TPeerRegistry *r = m_registry;
     connect(r, &TPeerRegistry::memberAdded, this, &TfmUserList::onMemberAdded);
     connect(r, &TPeerRegistry::memberRemoved, this, &TfmUserList::onMemberRemoved);
+    connect(r, &TPeerRegistry::arrivalsFlushed, this, [this] { flushNodes(); });
     connect(r, &TPeerRegistry::peerUpdated, this, &TfmUserList::onPeerUpdated);
     connect(r, &TPeerRegistry::blockedChanged, this, &TfmUserList::onBlockedChanged);
     connect(r, &TPeerRegistry::groupAdded, this, &TfmUserList::onGroupAdded);
@@ -168,6 +169,14 @@ void TfmUserList::PeerVanished(const QString &id)
 void TfmUserList::onMemberAdded(int groupNumber, int peerIndex)
 {
     m_pending.append({groupNumber, peerIndex});
+    startFlush();
+}
+
+void TfmUserList::startFlush() const
+{
+    // Arrivals are shown together with their notices, when the registry flushes them.
+    if (m_registry && m_registry->arrivalsPending())
+        return;
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
 }
@@ -218,8 +227,7 @@ void TfmUserList::flushNodes() const
 void TfmUserList::scheduleLayout() const
 {
     m_layoutPending = true;
-    if (!m_flushTimer.isActive())
-        m_flushTimer.start();
+    startFlush();
 }
 
 void TfmUserList::onPeerUpdated(int peerIndex)

@@ -130,6 +130,7 @@ private:
     void onGroupRenamed(int groupNumber);
     void onGroupRemoved(int groupNumber);
     void scheduleLayout() const;
+    void startFlush() const;
     void moveNode(QTreeWidget *target, QTreeWidgetItem *node);
     void buildMenu();
     void rebuildMoveToGroup(const TUserGroupBox *current);

@@ -25,8 +25,10 @@ TRVStyle::TRVStyle(QObject *parent)
     : QObject(parent)
 {
     const QColor text = WireColorToQColor(WireColors::WindowText);
-    m_textStyles = {{QStringLiteral("Normal text"), styleFont(false), text},
-                    {QStringLiteral("Header message"), styleFont(true), text}};
+    m_textStyles = {{QStringLiteral("Normal text"), styleFont(false), text, {}},
+                    {QStringLiteral("Header message"), styleFont(true), text, {}}};
+    for (int styleNo = 0; styleNo < m_textStyles.size(); ++styleNo)
+        m_textStyles[styleNo].format = makeCharFormat(m_textStyles.at(styleNo), styleNo);
     m_paragraphStyles = {{QStringLiteral("Paragraph Style"), Qt::AlignLeft},
                          {QStringLiteral("Centered"), Qt::AlignHCenter}};
     m_lastUse = {0, 0};
@@ -58,7 +60,11 @@ QTextCharFormat TRVStyle::charFormat(int styleNo) const
 {
     if (styleNo < 0 || styleNo >= m_textStyles.size())
         styleNo = 0;
-    const TextStyle &style = m_textStyles.at(styleNo);
+    return m_textStyles.at(styleNo).format;
+}
+
+QTextCharFormat TRVStyle::makeCharFormat(const TextStyle &style, int styleNo)
+{
     QTextCharFormat format;
     format.setFont(style.font, QTextCharFormat::FontPropertiesAll);
     format.setForeground(style.color);
@@ -84,9 +90,12 @@ QTextBlockFormat TRVStyle::paragraphFormat(int styleNo) const
 
 int TRVStyle::addTextStyle(const QString &name, const QFont &font, const QColor &color)
 {
-    m_textStyles.append({name, font, color});
+    const int styleNo = int(m_textStyles.size());
+    TextStyle style{name, font, color, {}};
+    style.format = makeCharFormat(style, styleNo);
+    m_textStyles.append(style);
     m_lastUse.append(++m_useClock);
-    return int(m_textStyles.size()) - 1;
+    return styleNo;
 }
 
 bool TRVStyle::setTextStyleColor(int styleNo, const QColor &color)
@@ -94,7 +103,9 @@ bool TRVStyle::setTextStyleColor(int styleNo, const QColor &color)
     if (styleNo < 0 || styleNo >= m_textStyles.size())
         return false;
     if (m_textStyles[styleNo].color != color) {
-        m_textStyles[styleNo].color = color;
+        TextStyle &style = m_textStyles[styleNo];
+        style.color = color;
+        style.format = makeCharFormat(style, styleNo);
         Q_EMIT textStyleChanged(styleNo);
     }
     return true;

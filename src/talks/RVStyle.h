@@ -65,7 +65,9 @@ private:
         QString name;
         QFont font;
         QColor color;
+        QTextCharFormat format; // made once: every inserted piece of text asks for it
     };
+    static QTextCharFormat makeCharFormat(const TextStyle &style, int styleNo);
     struct ParagraphStyle {
         QString name;
         Qt::Alignment alignment;

@@ -407,7 +407,7 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
         if (isChecked(m_actions.showUserIP))
             header += QStringLiteral(" IP:") + ip;
         if (!m_actions.showTime || m_actions.showTime->isChecked())
-            header += u' ' + QTime::currentTime().toString(QStringLiteral("hh.mm"));
+            header += u' ' + m_clock.text();
         AppendTextItem(cursor, header, *m_style, 1);
         AppendNewParagraph(cursor, *m_style, 1);
         DecodeContext context;

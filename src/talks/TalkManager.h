@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChatQuestions.h"
+#include "MinuteClock.h"
 #include "ProtocolUn.h"
 #include "TalkCore.h"
 #include "frConnectUserUn.h"
@@ -158,4 +159,5 @@ private:
     TalkActions m_actions;
     AnimationCatalogue *m_animations = nullptr;
     int m_transcriptLimit = MaxTranscriptBlocks;
+    TMinuteClock m_clock;
 };
