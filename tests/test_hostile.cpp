@@ -218,6 +218,7 @@ private Q_SLOTS:
     void terminationUnderFlood();
     void echoServiceCannotMakeALoop();
     void floodNeverStarvesTimers();
+    void newcomerIsAnsweredAheadOfQueuedMessages();
 };
 
 void TestHostile::initTestCase()
@@ -527,6 +528,48 @@ void TestHostile::floodNeverStarvesTimers()
     QVERIFY2(longest < 300, qPrintable(QString::number(longest)));
     // The flood did reach the copy.
     QVERIFY(victim.mainWindow()->talks()->frame(0)->reAllMessage()->document()->blockCount() > before + 100);
+    victim.close();
+}
+
+// Long messages cost milliseconds each to show; a newcomer's NEW queued behind a hundred of them is
+// still answered at once, not after them.
+void TestHostile::newcomerIsAnsweredAheadOfQueuedMessages()
+{
+    RawUdp::Hearer hearer;
+    QVERIFY(hearer.isReady());
+    TestPeer victim("Victim");
+    victim.start();
+    const QString victimId = victim.id();
+    QVERIFY(waitUntil([&] { return hearer.count(pkNew, victimId) == 1; }));
+    HostileSender hostile;
+    hostile.send(BuildPresencePacket(hostileEntry("Heavy"), true));
+    QVERIFY(waitUntil([&] { return victim.userList()->peers().findOnline(HostileId) > 0; }));
+    PacketQueue *queue = victim.mainWindow()->handlingQueue();
+    QVERIFY(waitUntil([&] { return queue->size() == 0; }));
+
+    constexpr int Messages = 100;
+    for (int i = 0; i < Messages; ++i) {
+        hostile.send(BuildMessagePacket(hostileWire("Heavy"), QString(4000, QChar(u'a' + i % 26))));
+        // The copy reads between the bursts, so that its receive buffer never overflows.
+        if (i % 20 == 19)
+            QCoreApplication::processEvents();
+    }
+    const RawUdp::Clock::time_point since = RawUdp::Clock::now();
+    const QString newcomer = QStringLiteral("{0BADC0DE-0000-4000-8000-00000000FA57}");
+    hostile.send(BuildPresencePacket(hostileEntry("Newcomer", newcomer), true));
+    QVERIFY(waitUntil([&] { return hearer.count(pkUpdateInfo, victimId, since) > 0; }, 10000));
+    // Answered while most of the messages still wait to be shown.
+    QVERIFY2(queue->size() >= Messages / 3, qPrintable(QString::number(queue->size())));
+    QVERIFY(victim.userList()->peers().findOnline(newcomer) > 0);
+    // Every message is shown in the end, in the order sent.
+    QVERIFY(waitUntil([&] { return queue->size() == 0; }, 20000));
+    const QString transcript = victim.mainWindow()->talks()->frame(0)->reAllMessage()->toPlainText();
+    qsizetype at = 0;
+    for (int i = 0; i < Messages; ++i) {
+        const qsizetype next = transcript.indexOf(QString(4000, QChar(u'a' + i % 26)), at);
+        QVERIFY2(next >= at, qPrintable(QString::number(i)));
+        at = next + 1;
+    }
     victim.close();
 }
 

@@ -67,6 +67,7 @@ private Q_SLOTS:
 
     void dispatcherRoutesByKind();
     void queueSaysWhenEverythingWasHandled();
+    void urgentPacketsGoFirstInTheirOwnOrder();
     void pendingInputIsReported();
 };
 
@@ -304,6 +305,26 @@ void TestTransport::queueSaysWhenEverythingWasHandled()
     // A drain with nothing to do says nothing.
     queue.drain();
     QCOMPARE(emptied.count(), 1);
+}
+
+void TestTransport::urgentPacketsGoFirstInTheirOwnOrder()
+{
+    QStringList order;
+    PacketQueue queue([&](const Packet &p) { order.append(QString::fromLatin1(p)); });
+    queue.setUrgent([](const Packet &p) { return p.startsWith("NEW"); });
+    for (const char *p : {"MSG1", "MSG2", "NEW1", "MSG3", "NEW2"})
+        QVERIFY(queue.enqueue(p));
+    QCOMPARE(queue.size(), 5);
+    queue.drain();
+    QCOMPARE(order, (QStringList{"NEW1", "NEW2", "MSG1", "MSG2", "MSG3"}));
+    // The capacity counts both lanes.
+    PacketQueue full([](const Packet &) {});
+    full.setUrgent([](const Packet &p) { return p.startsWith("NEW"); });
+    for (int i = 0; i < PacketQueue::Capacity; ++i)
+        QVERIFY(full.enqueue(i % 2 ? "NEW" : "MSG"));
+    QVERIFY(!full.enqueue("NEW"));
+    QCOMPARE(full.dropped(), 1);
+    QCOMPARE(full.size(), PacketQueue::Capacity);
 }
 
 void TestTransport::pendingInputIsReported()

@@ -16,6 +16,9 @@ TChatCore::TChatCore(AppContext &context, TChatQuestions *questions, QObject *pa
 {
     m_talks->setPeers(&m_registry->peers());
     connect(m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
+    // A newcomer's NEW costs little and the newcomer waits for its answer: costly messages queued
+    // before it must not hold it.
+    m_queue->setUrgent([](const Packet &packet) { return ClassifyPacket(packet) == pkNew; });
     connect(m_queue, &PacketQueue::emptied, this, [this] {
         if (!m_transport->hasPendingInput())
             m_registry->FlushNotices();

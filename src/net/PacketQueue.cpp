@@ -12,11 +12,14 @@ PacketQueue::PacketQueue(Handler handler, QObject *parent)
 
 bool PacketQueue::enqueue(const Packet &packet)
 {
-    if (int(m_packets.size()) >= Capacity) {
+    if (size() >= Capacity) {
         ++m_dropped;
         return false;
     }
-    m_packets.push_back(packet);
+    if (m_urgent && m_urgent(packet))
+        m_urgentPackets.push_back(packet);
+    else
+        m_packets.push_back(packet);
     if (!m_timer.isActive())
         schedule(0);
     return true;
@@ -30,7 +33,7 @@ void PacketQueue::schedule(int delayMs)
 void PacketQueue::drain()
 {
     // A handler's dialog runs a nested event loop; packets that arrive meanwhile wait for it.
-    if (m_draining || m_packets.empty())
+    if (m_draining || size() == 0)
         return;
     if (m_gate && !m_gate()) {
         schedule(BlockedRetryMs);
@@ -39,12 +42,12 @@ void PacketQueue::drain()
     m_draining = true;
     QElapsedTimer slice;
     slice.start();
-    for (int handled = 0; !m_packets.empty() && handled < SlicePackets && slice.elapsed() < SliceMs;
-         ++handled) {
+    for (int handled = 0; size() > 0 && handled < SlicePackets && slice.elapsed() < SliceMs; ++handled) {
         if (m_gate && !m_gate())
             break;
-        const Packet packet = std::move(m_packets.front());
-        m_packets.pop_front();
+        std::deque<Packet> &lane = m_urgentPackets.empty() ? m_packets : m_urgentPackets;
+        const Packet packet = std::move(lane.front());
+        lane.pop_front();
         try {
             if (m_handler)
                 m_handler(packet);
@@ -52,7 +55,7 @@ void PacketQueue::drain()
         }
     }
     m_draining = false;
-    if (!m_packets.empty())
+    if (size() > 0)
         schedule(m_gate && !m_gate() ? BlockedRetryMs : 0);
     else
         Q_EMIT emptied();

@@ -23,15 +23,19 @@ public:
 
     using Handler = std::function<void(const Packet &)>;
     using Gate = std::function<bool()>;
+    using Urgent = std::function<bool(const Packet &)>;
 
     explicit PacketQueue(Handler handler, QObject *parent = nullptr);
 
     // While the gate answers false (a modal window is open), packets only wait.
     void setGate(Gate gate) { m_gate = std::move(gate); }
+    // Packets the test picks (cheap ones that others wait for, such as a newcomer's NEW) are handled
+    // before the rest, in their own arrival order, so that a flood of costly ones cannot hold them.
+    void setUrgent(Urgent urgent) { m_urgent = std::move(urgent); }
 
     // Queues the packet; false when the queue is full and the packet was dropped.
     bool enqueue(const Packet &packet);
-    int size() const { return int(m_packets.size()); }
+    int size() const { return int(m_packets.size() + m_urgentPackets.size()); }
     qint64 dropped() const { return m_dropped; }
     // Handles what may be handled now, within one slice; for tests and for the drain timer.
     void drain();
@@ -45,6 +49,8 @@ private:
 
     Handler m_handler;
     Gate m_gate;
+    Urgent m_urgent;
+    std::deque<Packet> m_urgentPackets;
     std::deque<Packet> m_packets;
     QTimer m_timer;
     bool m_draining = false;
