@@ -47,6 +47,7 @@ void UdpTransport::RefreshAddresses()
 {
     m_choiceKnown = false;
     m_broadcastAddress = m_config.loopback ? QString::fromLatin1(LoopbackBroadcast) : choice().broadcast;
+    m_broadcast = QHostAddress(m_broadcastAddress);
 }
 
 void UdpTransport::setNetworkChoice(const QString &interfaceName)
@@ -71,7 +72,7 @@ bool UdpTransport::allowed(const QHostAddress &address) const
 QList<QHostAddress> UdpTransport::Destinations() const
 {
     QList<QHostAddress> result;
-    const QHostAddress broadcast(m_broadcastAddress);
+    const QHostAddress &broadcast = m_broadcast;
     if (!m_broadcastAddress.isEmpty() && allowed(broadcast))
         result.append(broadcast);
     for (const QHostAddress &address : m_extraAddresses) {
@@ -138,7 +139,7 @@ bool UdpTransport::SendPacket(const Packet &packet)
         return false;
     // A further address that cannot be reached must not make a message look unsent; the broadcast
     // address of the local network decides when there is one.
-    const QHostAddress broadcast(m_broadcastAddress);
+    const QHostAddress &broadcast = m_broadcast;
     bool any = false;
     bool broadcastFailed = false;
     for (const QHostAddress &destination : destinations) {

@@ -91,6 +91,7 @@ private:
     mutable NetChoice m_choice;
     mutable bool m_choiceKnown = false;
     QString m_broadcastAddress;
+    QHostAddress m_broadcast; // parsed once: every send needs it
     EchoLimiter m_echoLimiter;
     QElapsedTimer m_clock;
     bool m_readPending = false;
