@@ -161,9 +161,14 @@ void TestSounds::missingFolderOrFileIsSilent()
     sounds.setOption(TEventSounds::UserConnect, &on);
     QVERIFY(!sounds.Play(TEventSounds::NewMessage));
     QVERIFY(recorder.plays.isEmpty());
-    // The folder is looked at for every event: a file put back is heard.
     QVERIFY(sounds.Play(TEventSounds::UserConnect));
     QCOMPARE(recorder.plays.size(), 1);
+    // A file put back is heard once the folder is looked at again, not on every event of a flood.
+    writeSounds(dir.filePath(QStringLiteral("Sound")), 50);
+    QVERIFY(!sounds.Play(TEventSounds::NewMessage));
+    QTest::qWait(int(TEventSounds::FileRecheckMs) + 50);
+    QVERIFY(sounds.Play(TEventSounds::NewMessage));
+    QCOMPARE(recorder.count(TEventSounds::NewMessage), 1);
 }
 
 void TestSounds::burstPlaysOnce()

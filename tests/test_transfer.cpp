@@ -15,7 +15,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkProxy>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -215,6 +217,7 @@ private Q_SLOTS:
     void receiverRefusesLinkedFolders();
 
     void fileArrivesByteIdentical();
+    void fileArrivesPastASystemProxy();
     void folderTreeArrives();
     void emptyFileAndEmptyFolder();
     void resumeAfterOwnerStops();
@@ -507,6 +510,28 @@ void TestTransfer::fileArrivesByteIdentical()
     QCOMPARE(sends.first().direction, TransferDirection::Send);
     QCOMPARE(sends.first().state, TransferState::Done);
     QCOMPARE(sends.first().done, data.size());
+}
+
+void TestTransfer::fileArrivesPastASystemProxy()
+{
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), 9));
+    const auto noProxyAfterwards =
+        qScopeGuard([] { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); });
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(300000, 9);
+    const QString source = dir.filePath(QStringLiteral("own/direct.bin"));
+    QVERIFY(writeFile(source, data));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    {
+        Pair pair;
+        pair.offer({source});
+        const int id = pair.request(source, save);
+        QVERIFY(waitFor([&] { return pair.ended(id); }));
+        QCOMPARE(pair.info(id).state, TransferState::Done);
+    }
+    QCOMPARE(readFile(save + QStringLiteral("/direct.bin")), data);
 }
 
 void TestTransfer::folderTreeArrives()

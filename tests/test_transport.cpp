@@ -4,6 +4,8 @@
 #include "UdpTransport.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
@@ -69,6 +71,7 @@ private Q_SLOTS:
     void queueSaysWhenEverythingWasHandled();
     void urgentPacketsGoFirstInTheirOwnOrder();
     void pendingInputIsReported();
+    void peersAreReachedPastASystemProxy();
 };
 
 void TestTransport::octets_data()
@@ -339,6 +342,22 @@ void TestTransport::pendingInputIsReported()
     QTRY_VERIFY(transport.hasPendingInput() || spy.count() > 0);
     QVERIFY(waitForPacket(spy, "NEW!^:^$<ID>waiting</ID>"));
     QTRY_VERIFY(!transport.hasPendingInput());
+}
+
+// A proxy named by the system (here one that does not exist) must not stand between peers.
+void TestTransport::peersAreReachedPastASystemProxy()
+{
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), 9));
+    const auto noProxyAfterwards =
+        qScopeGuard([] { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); });
+    {
+        UdpTransport transport(loopback());
+        QVERIFY(transport.SetTransportOpen(true));
+        QSignalSpy spy(&transport, &PacketTransport::packetReceived);
+        QVERIFY(transport.SendPacket("NEW!^:^$<ID>direct</ID>"));
+        QVERIFY(waitForPacket(spy, "NEW!^:^$<ID>direct</ID>"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTransport)

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -619,6 +620,9 @@ public:
     Outcome run()
     {
         QTcpSocket socket;
+        // The owner is a peer on this network; a proxy from the system's settings must not carry
+        // the bytes.
+        socket.setProxy(QNetworkProxy::NoProxy);
         const QHostAddress local(m_request.clientIp);
         if (!local.isNull())
             socket.bind(local, 0);
@@ -890,6 +894,7 @@ bool TFileTransferEngine::Listen(const QHostAddress &address, quint16 port)
     if (m_server->isListening())
         return true;
     m_server->setMaxPendingConnections(MaxSendSessions);
+    m_server->setProxy(QNetworkProxy::NoProxy);
     if (m_server->listen(address, port)) {
         m_listenError.clear();
         return true;

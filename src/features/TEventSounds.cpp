@@ -119,6 +119,18 @@ bool TEventSounds::audioAvailable()
     return m_audio == 1;
 }
 
+bool TEventSounds::fileExists(int kind, const QString &path)
+{
+    // A flood of arrivals asks for the same sound many times a second: the folder is looked at
+    // again only after a while, which is still soon enough for a file the user has just put there.
+    const qint64 now = m_clock.elapsed();
+    if (m_fileCheckedAt[kind] < 0 || now - m_fileCheckedAt[kind] >= FileRecheckMs) {
+        m_fileFound[kind] = QFileInfo(path).isFile();
+        m_fileCheckedAt[kind] = now;
+    }
+    return m_fileFound[kind];
+}
+
 bool TEventSounds::Play(int kind)
 {
     if (kind < 0 || kind >= KindCount)
@@ -126,10 +138,10 @@ bool TEventSounds::Play(int kind)
     const QAction *option = m_options[kind];
     if (!option || !option->isChecked())
         return false;
-    const QString path = filePath(kind);
-    if (!QFileInfo(path).isFile())
-        return false;
     if (isPlaying(kind))
+        return false;
+    const QString path = filePath(kind);
+    if (!fileExists(kind, path))
         return false;
 
     qint64 length = 0;

@@ -44,8 +44,12 @@ public:
     using PlayHook = std::function<void(int kind, const QString &path)>;
     static void setPlayHook(PlayHook hook);
 
+    // How long a sound file's presence, or absence, is taken as known.
+    static constexpr qint64 FileRecheckMs = 1000;
+
 private:
     bool audioAvailable();
+    bool fileExists(int kind, const QString &path);
     void startPlayback(int kind, const QString &path);
     void stopPlayback();
 
@@ -53,6 +57,8 @@ private:
     std::array<QPointer<QAction>, KindCount> m_options;
     std::array<QSoundEffect *, KindCount> m_effects{};
     std::array<qint64, KindCount> m_busyUntil{};
+    std::array<qint64, KindCount> m_fileCheckedAt{-1, -1, -1, -1};
+    std::array<bool, KindCount> m_fileFound{};
     int m_current = -1;
     int m_playCount = 0;
     // -1 not asked yet, 0 no output device, 1 a device.

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -192,6 +193,7 @@ QStringList DefaultRouteInterfaces(const QList<NetInterface> &interfaces)
         return ParseDefaultRoutes(routes.readAll());
     // Connecting a UDP socket only asks the routing table for the way out; no datagram leaves.
     QUdpSocket probe;
+    probe.setProxy(QNetworkProxy::NoProxy);
     probe.connectToHost(QHostAddress(QStringLiteral("198.51.100.1")), 9);
     if (!probe.waitForConnected(200))
         return {};

@@ -3,6 +3,7 @@
 #include "IPUn.h"
 #include "ProtocolClassUn.h"
 
+#include <QNetworkProxy>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QVariant>
@@ -23,6 +24,10 @@ UdpTransport::UdpTransport(const TransportConfig &config, QObject *parent)
 {
     m_server->setObjectName(QStringLiteral("IdUDPServer"));
     m_client->setObjectName(QStringLiteral("IdUDPClient"));
+    // Peers are on this network: a proxy of the system's settings has no part in it, and asking
+    // for one costs a lookup on every bind.
+    m_server->setProxy(QNetworkProxy::NoProxy);
+    m_client->setProxy(QNetworkProxy::NoProxy);
     connect(m_server, &QUdpSocket::readyRead, this, &UdpTransport::IdUDPServerUDPRead);
     connect(m_client, &QUdpSocket::readyRead, this, &UdpTransport::IdUDPClientUDPRead);
 }
