@@ -45,6 +45,7 @@ TEventSounds::TEventSounds(const QString &soundDir, QObject *parent)
     , m_dir(soundDir)
 {
     setObjectName(QStringLiteral("EventSounds"));
+    m_fileCheckedAt.fill(-1);
     m_clock.start();
 }
 

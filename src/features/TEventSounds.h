@@ -57,7 +57,7 @@ private:
     std::array<QPointer<QAction>, KindCount> m_options;
     std::array<QSoundEffect *, KindCount> m_effects{};
     std::array<qint64, KindCount> m_busyUntil{};
-    std::array<qint64, KindCount> m_fileCheckedAt{-1, -1, -1, -1};
+    std::array<qint64, KindCount> m_fileCheckedAt{}; // -1: not looked for yet
     std::array<bool, KindCount> m_fileFound{};
     int m_current = -1;
     int m_playCount = 0;
