@@ -465,50 +465,36 @@ private:
         const qint64 room = buffer.size() - HeaderSize;
         const bool zeroCopy = known && Channel::CanWriteFromFile && file.handle() >= 0;
         while (left > 0) {
+            qint64 n = std::min<qint64>(left, room);
             if (zeroCopy) {
                 // Nothing to hash here: the kernel moves the bytes from the file to the socket.
-                const qint64 n = std::min<qint64>(left, room);
                 if (!channel.write(FrameHeader(Data, quint32(n))) ||
                     !channel.writeFromFile(file.handle(), entry.size - left, n))
                     return false;
-                left -= n;
-                sent += n;
-                m_shared->done.fetch_add(n);
-                if (!keepRate(channel, clock, sent))
+            } else {
+                n = file.read(bytes, n);
+                if (n <= 0)
+                    break;
+                if (!known)
+                    sha.addData(QByteArrayView(bytes, n));
+                const QByteArray header = FrameHeader(Data, quint32(n));
+                std::copy(header.cbegin(), header.cend(), buffer.data());
+                if (!channel.write(QByteArrayView(buffer.constData(), n + HeaderSize)))
                     return false;
-                continue;
             }
-            const qint64 n = file.read(bytes, std::min<qint64>(left, room));
-            if (n <= 0)
-                break;
-            if (!known)
-                sha.addData(QByteArrayView(bytes, n));
-            const QByteArray header = FrameHeader(Data, quint32(n));
-            std::copy(header.cbegin(), header.cend(), buffer.data());
-            if (!channel.write(QByteArrayView(buffer.constData(), n + HeaderSize)))
-                return false;
             left -= n;
             sent += n;
             m_shared->done.fetch_add(n);
-            if (!keepRate(channel, clock, sent))
-                return false;
+            if (const qint64 limit = m_rateLimit.load(); limit > 0) {
+                const qint64 due = sent * 1000 / limit - clock.elapsed();
+                if (due > 0 && !sleepUnlessCancelled(int(due), m_shared->cancel))
+                    return channel.fail(Channel::Status::Cancelled);
+            }
         }
         const QByteArray digest = known ? *known : sha.result();
         if (!known && left == 0)
             m_offers->hashes().Store(info.filePath(), entry.size, modified, digest);
         return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, digest})));
-    }
-
-    // Waits as long as the send rate limit asks for after `sent` bytes.
-    bool keepRate(Channel &channel, const QElapsedTimer &clock, qint64 sent)
-    {
-        const qint64 limit = m_rateLimit.load();
-        if (limit <= 0)
-            return true;
-        const qint64 due = sent * 1000 / limit - clock.elapsed();
-        if (due > 0 && !sleepUnlessCancelled(int(due), m_shared->cancel))
-            return channel.fail(Channel::Status::Cancelled);
-        return true;
     }
 
     void notice(const QString &text) { m_reports.notice(text); }
