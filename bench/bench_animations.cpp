@@ -1,11 +1,11 @@
 // Ten talks, each transcript holding its four animations, one talk in front: the window thread's
 // CPU while they run, against the same window with "Stop gif animation" on. Each phase lasts a few
 // seconds of wall time; CPU is the process's (and the window thread's) user plus system time.
-#include "RVStyle.h"
-#include "SettingsStore.h"
-#include "TalkManager.h"
-#include "fmSelectPictureGIFMoodUn.h"
-#include "frConnectUserUn.h"
+#include "settings/SettingsStore.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/fmSelectPictureGIFMoodUn.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

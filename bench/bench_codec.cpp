@@ -1,11 +1,11 @@
 // Message codec cost: encode and decode a 4,000-character message with 10 pictures, laid out in an
 // editor 400 px wide. Run by hand; prints the time per message.
 #include "BenchFolder.h"
-#include "FileRecords.h"
-#include "RVStyle.h"
-#include "RichTextItems.h"
-#include "TImageList.h"
-#include "WorkFormatTextRichViewEditUn.h"
+#include "features/ui/TImageList.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/RichTextItems.h"
+#include "talks/ui/WorkFormatTextRichViewEditUn.h"
+#include "transfer/FileRecords.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

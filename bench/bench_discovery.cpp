@@ -3,13 +3,13 @@
 // The floor is a raw socket peer doing the same wire work in the same run: it reads each answer,
 // finds its ID, echoes it to its source and broadcasts one answer of its own.
 #include "BenchFolder.h"
-#include "CommandLine.h"
-#include "PerixChatProgram.h"
-#include "ProtocolClassUn.h"
-#include "SendMessageUn.h"
-#include "TMyUserData.h"
-#include "UdpTransport.h"
-#include "fmUserListUn.h"
+#include "app/CommandLine.h"
+#include "app/ui/PerixChatProgram.h"
+#include "net/UdpTransport.h"
+#include "peers/ui/fmUserListUn.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/SendMessageUn.h"
+#include "settings/TMyUserData.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Packet reader cost against its floor, and builder throughput. Every figure is the median of a few
 // rounds of thread CPU time; the whole run takes a few seconds.
-#include "ProtocolClassUn.h"
-#include "ProtocolUn.h"
-#include "SendMessageUn.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/ProtocolUn.h"
+#include "protocol/SendMessageUn.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // echoes that come back are as many), the busiest second, the floor of one probe per host and period,
 // and the processor time the schedule took.
 #include "BenchFolder.h"
-#include "PresenceProbe.h"
+#include "peers/PresenceProbe.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 // storm goes on. An optional argument gives the first storm's length in seconds.
 #include "BenchFolder.h"
 #include "RawUdp.h"
-#include "SendMessageUn.h"
+#include "protocol/SendMessageUn.h"
 
 #include <QCoreApplication>
 #include <QFile>

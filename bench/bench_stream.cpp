@@ -5,14 +5,14 @@
 //   reads the same datagrams and appends the same header and text to a QTextEdit.
 // Every scenario runs in a child process of its own, three rounds; medians are printed.
 #include "BenchFolder.h"
-#include "CommandLine.h"
-#include "PerixChatProgram.h"
-#include "SendMessageUn.h"
-#include "TMyUserData.h"
-#include "TPerixChatForm.h"
-#include "TalkManager.h"
-#include "UdpTransport.h"
-#include "frConnectUserUn.h"
+#include "app/CommandLine.h"
+#include "app/ui/PerixChatProgram.h"
+#include "app/ui/TPerixChatForm.h"
+#include "net/UdpTransport.h"
+#include "protocol/SendMessageUn.h"
+#include "settings/TMyUserData.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,10 +2,10 @@
 // window appending the same header and text to a QTextEdit. Each side runs in a child process of its
 // own (so that memory is measured apart), three rounds alternating; the medians and ratios are printed.
 #include "BenchFolder.h"
-#include "RVStyle.h"
-#include "SettingsStore.h"
-#include "TalkManager.h"
-#include "frConnectUserUn.h"
+#include "settings/SettingsStore.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

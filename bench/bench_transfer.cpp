@@ -2,9 +2,9 @@
 // sides, ".part" file and rename) and, side by side, as a plain socket copy of the same bytes (a
 // reader thread sending the file, a writer thread storing it). Prints both rates, their ratio and
 // the memory of the process while the engine runs. Run by hand; needs about 2.2 GB of free disk.
-#include "FileShare.h"
-#include "PacketTransport.h"
-#include "Sha256.h"
+#include "net/PacketTransport.h"
+#include "transfer/FileShare.h"
+#include "transfer/Sha256.h"
 
 #include <QCoreApplication>
 #include <QDir>

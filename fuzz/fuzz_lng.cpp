@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the language-file reader and looks up every text the program asks for.
-#include "LngCatalogue.h"
-#include "LngIniFile.h"
-#include "LngUn.h"
+#include "features/LngCatalogue.h"
+#include "features/LngIniFile.h"
+#include "features/LngUn.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,12 +1,12 @@
 // Feeds arbitrary text to the message decoder, then encodes what it produced. The decoder reads
 // strings from foreign peers, so it must survive anything.
-#include "AnimationLibrary.h"
-#include "FileRecords.h"
-#include "MoodRules.h"
-#include "RVStyle.h"
-#include "TAnimationPlayer.h"
-#include "TImageList.h"
-#include "WorkFormatTextRichViewEditUn.h"
+#include "documents/AnimationLibrary.h"
+#include "documents/TAnimationPlayer.h"
+#include "features/MoodRules.h"
+#include "features/ui/TImageList.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/WorkFormatTextRichViewEditUn.h"
+#include "transfer/FileRecords.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the packet reader: the classifier and every getter, each checked against
 // the search for its single tag.
-#include "ProtocolClassUn.h"
-#include "ProtocolUn.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/ProtocolUn.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,14 +2,14 @@
 
 // Helpers for tests that run complete peers in one process and raw UDP peers beside them.
 
-#include "AppContext.h"
-#include "CommandLine.h"
-#include "PerixChatProgram.h"
-#include "ProtocolClassUn.h"
-#include "TMyUserData.h"
-#include "TPerixChatForm.h"
-#include "UdpTransport.h"
-#include "fmUserListUn.h"
+#include "app/AppContext.h"
+#include "app/CommandLine.h"
+#include "app/ui/PerixChatProgram.h"
+#include "app/ui/TPerixChatForm.h"
+#include "net/UdpTransport.h"
+#include "peers/ui/fmUserListUn.h"
+#include "protocol/ProtocolClassUn.h"
+#include "settings/TMyUserData.h"
 
 #include <QElapsedTimer>
 #include <QNetworkDatagram>

@@ -4,8 +4,8 @@
 // copy of the program: a hearer that drains the peer port as fast as packets come (so that a flood
 // never makes it miss the one packet a check waits for) and a flooder that sends at a fixed rate.
 
-#include "ProtocolClassUn.h"
-#include "ProtocolUn.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/ProtocolUn.h"
 
 #include <QByteArray>
 #include <QList>

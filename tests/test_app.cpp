@@ -1,14 +1,14 @@
-#include "AppContext.h"
-#include "CommandLine.h"
-#include "ConstUnit.h"
-#include "MessageBox.h"
 #include "PeerHarness.h"
 #include "RawUdp.h"
-#include "TELInstanceChecker.h"
-#include "TMyUserData.h"
-#include "TPerixChatForm.h"
-#include "UdpTransport.h"
-#include "iniFileUn.h"
+#include "app/AppContext.h"
+#include "app/CommandLine.h"
+#include "app/ui/TELInstanceChecker.h"
+#include "app/ui/TPerixChatForm.h"
+#include "features/ui/MessageBox.h"
+#include "net/UdpTransport.h"
+#include "protocol/ConstUnit.h"
+#include "settings/TMyUserData.h"
+#include "settings/iniFileUn.h"
 
 #include <QProcess>
 #include <QSignalSpy>

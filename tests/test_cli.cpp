@@ -1,12 +1,12 @@
 // The headless peer against complete window copies over loopback: the real perixchat-cli program is
 // run as a process, the window copies run in this process.
-#include "GroupBoxStorageUn.h"
-#include "MainActionList.h"
 #include "PeerHarness.h"
-#include "TalkCore.h"
-#include "TalkManager.h"
-#include "TfmInformation.h"
-#include "frConnectUserUn.h"
+#include "app/ui/MainActionList.h"
+#include "peers/GroupBoxStorageUn.h"
+#include "talks/TalkCore.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/TfmInformation.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QAction>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
-#include "FileRecords.h"
-#include "PeerText.h"
-#include "RVStyle.h"
-#include "RichTextItems.h"
-#include "TImageList.h"
-#include "WireColor.h"
-#include "WorkFormatTextRichViewEditUn.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/TImageList.h"
+#include "features/ui/WireColor.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/RichTextItems.h"
+#include "talks/ui/WorkFormatTextRichViewEditUn.h"
+#include "transfer/FileRecords.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "MessageText.h"
-#include "MinuteClock.h"
-#include "RemoteText.h"
-#include "SafeFileName.h"
+#include "features/RemoteText.h"
+#include "features/SafeFileName.h"
+#include "talks/MessageText.h"
+#include "talks/MinuteClock.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,19 +3,19 @@
 
 #include "PeerHarness.h"
 
-#include "FileDialogs.h"
-#include "FileOfferCommands.h"
-#include "FileRecords.h"
-#include "FileTransferWire.h"
-#include "MainActionList.h"
-#include "MessageBox.h"
-#include "RichTextItems.h"
-#include "SendMessageUn.h"
-#include "ShellOpen.h"
-#include "TStatusPanels.h"
-#include "TalkManager.h"
-#include "TfmFileTransfers.h"
-#include "TfmInformation.h"
+#include "app/ui/MainActionList.h"
+#include "features/ui/FileDialogs.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/ShellOpen.h"
+#include "features/ui/TStatusPanels.h"
+#include "protocol/SendMessageUn.h"
+#include "talks/ui/FileOfferCommands.h"
+#include "talks/ui/RichTextItems.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/TfmInformation.h"
+#include "transfer/FileRecords.h"
+#include "transfer/FileTransferWire.h"
+#include "transfer/ui/TfmFileTransfers.h"
 
 #include <QAction>
 #include <QApplication>

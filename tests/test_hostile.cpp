@@ -5,13 +5,13 @@
 #include "PeerHarness.h"
 #include "RawUdp.h"
 
-#include "MainActionList.h"
-#include "MessageBox.h"
-#include "SendMessageUn.h"
-#include "TStatusPanels.h"
-#include "TalkManager.h"
-#include "TfmInformation.h"
-#include "frConnectUserUn.h"
+#include "app/ui/MainActionList.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/TStatusPanels.h"
+#include "protocol/SendMessageUn.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/TfmInformation.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QApplication>
 #include <QDir>

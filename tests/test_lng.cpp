@@ -1,8 +1,8 @@
 // The language-file reader, the lookup with its defaults, the shared texts and the shipped files.
-#include "ConstUnit.h"
-#include "LngCatalogue.h"
-#include "LngIniFile.h"
-#include "LngUn.h"
+#include "features/LngCatalogue.h"
+#include "features/LngIniFile.h"
+#include "features/LngUn.h"
+#include "protocol/ConstUnit.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "PeerHarness.h"
 
-#include "MainActionList.h"
-#include "MainMenus.h"
-#include "MessageBox.h"
-#include "ShellOpen.h"
-#include "TStatusPanels.h"
-#include "TUserGroupBox.h"
-#include "iniFileUn.h"
+#include "app/ui/MainActionList.h"
+#include "app/ui/MainMenus.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/ShellOpen.h"
+#include "features/ui/TStatusPanels.h"
+#include "peers/ui/TUserGroupBox.h"
+#include "settings/iniFileUn.h"
 
 #include <QAction>
 #include <QDir>

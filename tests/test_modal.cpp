@@ -4,16 +4,16 @@
 
 #include "PeerHarness.h"
 
-#include "GroupBoxStorageUn.h"
-#include "Guid.h"
-#include "MessageBox.h"
-#include "SendMessageUn.h"
-#include "TStatusPanels.h"
-#include "TUserGroupBox.h"
-#include "TalkManager.h"
-#include "TfmInformation.h"
-#include "fmEditorUn.h"
-#include "iniFileUn.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/TStatusPanels.h"
+#include "peers/GroupBoxStorageUn.h"
+#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/fmEditorUn.h"
+#include "protocol/Guid.h"
+#include "protocol/SendMessageUn.h"
+#include "settings/iniFileUn.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/TfmInformation.h"
 
 #include <QApplication>
 #include <QCheckBox>

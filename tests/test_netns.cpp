@@ -7,13 +7,13 @@
 
 #include "NetnsLab.h"
 
-#include "IPUn.h"
-#include "MainNetwork.h"
-#include "MessageBox.h"
-#include "NetInterfaces.h"
 #include "PeerHarness.h"
-#include "PresenceProbe.h"
-#include "iniFileUn.h"
+#include "app/ui/MainNetwork.h"
+#include "features/ui/MessageBox.h"
+#include "net/IPUn.h"
+#include "net/NetInterfaces.h"
+#include "peers/PresenceProbe.h"
+#include "settings/iniFileUn.h"
 
 #include <QSignalSpy>
 #include <QStandardPaths>

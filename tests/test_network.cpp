@@ -1,21 +1,21 @@
 // The address choice, the further addresses, the probing of vanished peers with a fake clock, the
 // traffic counts, the transport's new paths on loopback, and the "Network..." window.
 
-#include "ConstUnit.h"
-#include "ExtraAddresses.h"
-#include "IPUn.h"
-#include "MainMenus.h"
-#include "MainNetwork.h"
-#include "MessageBox.h"
-#include "NetInterfaces.h"
-#include "NetworkOptions.h"
 #include "PeerHarness.h"
-#include "PortHolders.h"
-#include "PresenceProbe.h"
-#include "ShellOpen.h"
-#include "TrafficCounter.h"
-#include "fmNetworkUn.h"
-#include "iniFileUn.h"
+#include "app/ui/MainMenus.h"
+#include "app/ui/MainNetwork.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/ShellOpen.h"
+#include "net/ExtraAddresses.h"
+#include "net/IPUn.h"
+#include "net/NetInterfaces.h"
+#include "net/NetworkOptions.h"
+#include "net/PortHolders.h"
+#include "net/TrafficCounter.h"
+#include "net/ui/fmNetworkUn.h"
+#include "peers/PresenceProbe.h"
+#include "protocol/ConstUnit.h"
+#include "settings/iniFileUn.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The one-pass packet reader against a literal implementation of the tag rule: over the fuzz
 // corpora, their random mutations and random tag soups, every getter must give what the rule gives.
-#include "ProtocolClassUn.h"
-#include "ProtocolUn.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/ProtocolUn.h"
 
 #include <QDir>
 #include <QFile>

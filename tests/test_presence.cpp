@@ -1,19 +1,19 @@
 #include "PeerHarness.h"
 
-#include "GroupBoxStorageUn.h"
-#include "Guid.h"
-#include "fmEditorUn.h"
+#include "peers/GroupBoxStorageUn.h"
+#include "peers/ui/fmEditorUn.h"
+#include "protocol/Guid.h"
 
-#include "ChatCore.h"
-#include "MessageBox.h"
-#include "PacketTransport.h"
-#include "PeerList.h"
-#include "PeerRegistry.h"
-#include "SendMessageUn.h"
-#include "TELInstanceChecker.h"
-#include "TStatusPanels.h"
-#include "TUserGroupBox.h"
-#include "UserListHooks.h"
+#include "app/ChatCore.h"
+#include "app/ui/TELInstanceChecker.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/TStatusPanels.h"
+#include "net/PacketTransport.h"
+#include "peers/PeerList.h"
+#include "peers/PeerRegistry.h"
+#include "peers/UserListHooks.h"
+#include "peers/ui/TUserGroupBox.h"
+#include "protocol/SendMessageUn.h"
 #include <QAction>
 #include <QToolButton>
 
@@ -27,8 +27,8 @@
 #include <QTextEdit>
 #include <QTextLayout>
 
-#include "TalkManager.h"
-#include "frConnectUserUn.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/frConnectUserUn.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "ConstUnit.h"
-#include "ProtocolClassUn.h"
-#include "ProtocolUn.h"
-#include "SendMessageUn.h"
+#include "protocol/ConstUnit.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/ProtocolUn.h"
+#include "protocol/SendMessageUn.h"
 
 #include <QTest>
 

@@ -1,15 +1,15 @@
 // The peer registry on its own: presence packets in, answers and hook calls out, contact groups in the
 // store. No window is involved; the test links the core library only.
-#include "ConstUnit.h"
-#include "GroupBoxStorageUn.h"
-#include "PacketDispatcher.h"
-#include "PacketTransport.h"
-#include "PeerRegistry.h"
-#include "ProtocolClassUn.h"
-#include "SendMessageUn.h"
-#include "SettingsStore.h"
-#include "TMyUserData.h"
-#include "UserListHooks.h"
+#include "net/PacketDispatcher.h"
+#include "net/PacketTransport.h"
+#include "peers/GroupBoxStorageUn.h"
+#include "peers/PeerRegistry.h"
+#include "peers/UserListHooks.h"
+#include "protocol/ConstUnit.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/SendMessageUn.h"
+#include "settings/SettingsStore.h"
+#include "settings/TMyUserData.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

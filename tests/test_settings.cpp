@@ -1,6 +1,6 @@
-#include "SettingsStore.h"
-#include "TMyUserData.h"
-#include "iniFileUn.h"
+#include "settings/SettingsStore.h"
+#include "settings/TMyUserData.h"
+#include "settings/iniFileUn.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "PeerText.h"
-#include "PerixApplication.h"
-#include "ProductLinks.h"
-#include "ShellOpen.h"
-#include "TStatusPanels.h"
-#include "TTrayIcon.h"
-#include "TfmAbout.h"
-#include "TfmErrorReport.h"
+#include "app/ui/PerixApplication.h"
+#include "app/ui/ProductLinks.h"
+#include "app/ui/TfmAbout.h"
+#include "app/ui/TfmErrorReport.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/ShellOpen.h"
+#include "features/ui/TStatusPanels.h"
+#include "features/ui/TTrayIcon.h"
 
 #include <QLabel>
 #include <QMenu>

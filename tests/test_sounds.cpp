@@ -1,5 +1,5 @@
 // The event sounds: options, files, one sound per kind at a time, silence without a device.
-#include "TEventSounds.h"
+#include "features/ui/TEventSounds.h"
 
 #include <QAction>
 #include <QDir>

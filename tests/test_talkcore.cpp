@@ -1,9 +1,9 @@
 // The talk core alone: no window, a recording transport, a peer list filled here and scripted answers.
-#include "PacketDispatcher.h"
-#include "PacketTransport.h"
-#include "PeerList.h"
-#include "SendMessageUn.h"
-#include "TalkCore.h"
+#include "net/PacketDispatcher.h"
+#include "net/PacketTransport.h"
+#include "peers/PeerList.h"
+#include "protocol/SendMessageUn.h"
+#include "talks/TalkCore.h"
 
 #include <QSignalSpy>
 #include <QTest>

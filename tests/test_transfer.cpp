@@ -1,15 +1,15 @@
 // The transfer engine over loopback: wire, path rules, offers and FILETO acceptance, and real
 // transfers between two engines on ephemeral ports.
 
-#include "FileOffers.h"
-#include "FileShare.h"
-#include "FileTransferEngine.h"
-#include "FileTransferWire.h"
-#include "PacketTransport.h"
-#include "ProtocolClassUn.h"
-#include "SendMessageUn.h"
-#include "Sha256.h"
-#include "TransferPaths.h"
+#include "net/PacketTransport.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/SendMessageUn.h"
+#include "transfer/FileOffers.h"
+#include "transfer/FileShare.h"
+#include "transfer/FileTransferEngine.h"
+#include "transfer/FileTransferWire.h"
+#include "transfer/Sha256.h"
+#include "transfer/TransferPaths.h"
 
 #include <QCryptographicHash>
 #include <QDir>

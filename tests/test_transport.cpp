@@ -1,7 +1,7 @@
-#include "IPUn.h"
-#include "PacketDispatcher.h"
-#include "PacketQueue.h"
-#include "UdpTransport.h"
+#include "net/IPUn.h"
+#include "net/PacketDispatcher.h"
+#include "net/PacketQueue.h"
+#include "net/UdpTransport.h"
 
 #include <QNetworkDatagram>
 #include <QNetworkProxy>

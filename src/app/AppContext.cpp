@@ -1,6 +1,6 @@
-#include "AppContext.h"
+#include "app/AppContext.h"
 
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <QCoreApplication>
 #include <QDir>

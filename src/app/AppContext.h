@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SettingsStore.h"
-#include "UdpTransport.h"
+#include "net/UdpTransport.h"
+#include "settings/SettingsStore.h"
 
 #include <QString>
 

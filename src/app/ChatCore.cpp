@@ -1,10 +1,10 @@
-#include "ChatCore.h"
+#include "app/ChatCore.h"
 
-#include "AppContext.h"
-#include "MessageText.h"
-#include "PacketQueue.h"
-#include "PeerRegistry.h"
-#include "UdpTransport.h"
+#include "app/AppContext.h"
+#include "net/PacketQueue.h"
+#include "net/UdpTransport.h"
+#include "peers/PeerRegistry.h"
+#include "talks/MessageText.h"
 
 TChatCore::TChatCore(AppContext &context, TChatQuestions *questions, QObject *parent)
     : QObject(parent)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ChatQuestions.h"
-#include "PacketDispatcher.h"
-#include "TalkCore.h"
-#include "UserListHooks.h"
+#include "net/PacketDispatcher.h"
+#include "peers/UserListHooks.h"
+#include "talks/ChatQuestions.h"
+#include "talks/TalkCore.h"
 
 #include <QObject>
 

@@ -1,10 +1,10 @@
-#include "HeadlessPeer.h"
+#include "cli/HeadlessPeer.h"
 
-#include "AppContext.h"
-#include "ChatCore.h"
-#include "MessageText.h"
-#include "PeerList.h"
-#include "PeerRegistry.h"
+#include "app/AppContext.h"
+#include "app/ChatCore.h"
+#include "peers/PeerList.h"
+#include "peers/PeerRegistry.h"
+#include "talks/MessageText.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

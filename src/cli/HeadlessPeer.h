@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChatQuestions.h"
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
+#include "talks/ChatQuestions.h"
 
 #include <QJsonObject>
 #include <QObject>

@@ -1,8 +1,8 @@
 // perixchat-cli: a Perix Chat peer without windows, for scripts and cron jobs.
-#include "AppContext.h"
-#include "CliOptions.h"
-#include "HeadlessPeer.h"
-#include "UnixSignalWatcher.h"
+#include "app/AppContext.h"
+#include "app/UnixSignalWatcher.h"
+#include "cli/CliOptions.h"
+#include "cli/HeadlessPeer.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,4 +1,4 @@
-#include "AnimationLibrary.h"
+#include "documents/AnimationLibrary.h"
 
 #include <QImageReader>
 

@@ -1,4 +1,4 @@
-#include "RichTextExport.h"
+#include "documents/RichTextExport.h"
 
 #include <QBuffer>
 #include <QImage>

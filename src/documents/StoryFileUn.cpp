@@ -1,9 +1,9 @@
-#include "StoryFileUn.h"
+#include "documents/StoryFileUn.h"
 
-#include "ConstUnit.h"
-#include "RichTextExport.h"
-#include "SafeFileName.h"
-#include "iniFileUn.h"
+#include "documents/RichTextExport.h"
+#include "features/SafeFileName.h"
+#include "protocol/ConstUnit.h"
+#include "settings/iniFileUn.h"
 
 #include <QDir>
 #include <QFile>

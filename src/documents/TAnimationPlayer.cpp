@@ -1,4 +1,4 @@
-#include "TAnimationPlayer.h"
+#include "documents/TAnimationPlayer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AnimationLibrary.h"
-#include "MoodRules.h"
+#include "documents/AnimationLibrary.h"
+#include "features/MoodRules.h"
 
 #include <QElapsedTimer>
 #include <QObject>

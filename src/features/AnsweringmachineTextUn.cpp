@@ -1,4 +1,4 @@
-#include "AnsweringmachineTextUn.h"
+#include "features/AnsweringmachineTextUn.h"
 
 namespace AnsweringmachineText {
 

@@ -1,4 +1,4 @@
-#include "AutoReplyUn.h"
+#include "features/AutoReplyUn.h"
 
 TAutoReply::TAutoReply(SettingsStore store, QObject *parent)
     : QObject(parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AnsweringmachineTextUn.h"
-#include "SettingsStore.h"
+#include "features/AnsweringmachineTextUn.h"
+#include "settings/SettingsStore.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "LngCatalogue.h"
+#include "features/LngCatalogue.h"
 
 namespace Lng {
 

@@ -1,4 +1,4 @@
-#include "LngIniFile.h"
+#include "features/LngIniFile.h"
 
 #include <QFile>
 #include <QStringView>

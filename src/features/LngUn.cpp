@@ -1,7 +1,7 @@
-#include "LngUn.h"
+#include "features/LngUn.h"
 
-#include "ConstUnit.h"
-#include "LngIniFile.h"
+#include "features/LngIniFile.h"
+#include "protocol/ConstUnit.h"
 
 #include <QDir>
 #include <QFileInfo>

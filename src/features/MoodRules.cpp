@@ -1,4 +1,4 @@
-#include "MoodRules.h"
+#include "features/MoodRules.h"
 
 #include <algorithm>
 

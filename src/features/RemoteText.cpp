@@ -1,4 +1,4 @@
-#include "RemoteText.h"
+#include "features/RemoteText.h"
 
 namespace RemoteText {
 

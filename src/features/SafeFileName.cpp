@@ -1,4 +1,4 @@
-#include "SafeFileName.h"
+#include "features/SafeFileName.h"
 
 #include <QDir>
 #include <QFileInfo>

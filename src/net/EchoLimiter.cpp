@@ -1,4 +1,4 @@
-#include "EchoLimiter.h"
+#include "net/EchoLimiter.h"
 
 bool EchoLimiter::allow(const QHostAddress &address, quint16 port, qint64 nowMs)
 {

@@ -1,4 +1,4 @@
-#include "ExtraAddresses.h"
+#include "net/ExtraAddresses.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "IPUn.h"
+#include "net/IPUn.h"
 
-#include "NetInterfaces.h"
+#include "net/NetInterfaces.h"
 
 QString PickLocalIP(const QList<InterfaceAddress> &addresses)
 {

@@ -1,6 +1,6 @@
-#include "NetInterfaces.h"
+#include "net/NetInterfaces.h"
 
-#include "IPUn.h"
+#include "net/IPUn.h"
 
 #include <QFile>
 #include <QNetworkInterface>

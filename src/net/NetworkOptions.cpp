@@ -1,9 +1,9 @@
-#include "NetworkOptions.h"
+#include "net/NetworkOptions.h"
 
-#include "ConstUnit.h"
-#include "LngUn.h"
-#include "UdpTransport.h"
-#include "iniFileUn.h"
+#include "features/LngUn.h"
+#include "net/UdpTransport.h"
+#include "protocol/ConstUnit.h"
+#include "settings/iniFileUn.h"
 
 #include <algorithm>
 

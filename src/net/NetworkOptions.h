@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExtraAddresses.h"
-#include "NetInterfaces.h"
-#include "PortHolders.h"
+#include "net/ExtraAddresses.h"
+#include "net/NetInterfaces.h"
+#include "net/PortHolders.h"
 
 #include <QList>
 #include <QString>

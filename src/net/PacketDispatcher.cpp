@@ -1,4 +1,4 @@
-#include "PacketDispatcher.h"
+#include "net/PacketDispatcher.h"
 
 void PacketDispatcher::setHandler(quint8 kind, Handler handler)
 {

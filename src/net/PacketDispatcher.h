@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProtocolUn.h"
+#include "protocol/ProtocolUn.h"
 
 #include <array>
 #include <functional>

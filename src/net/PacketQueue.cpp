@@ -1,4 +1,4 @@
-#include "PacketQueue.h"
+#include "net/PacketQueue.h"
 
 #include <QElapsedTimer>
 

@@ -1,4 +1,4 @@
-#include "PortHolders.h"
+#include "net/PortHolders.h"
 
 #include <QDir>
 #include <QFile>

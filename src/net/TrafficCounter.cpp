@@ -1,4 +1,4 @@
-#include "TrafficCounter.h"
+#include "net/TrafficCounter.h"
 
 void TTrafficCounter::sample(qint64 nowMs, quint64 receivedTotal, quint64 sentTotal)
 {

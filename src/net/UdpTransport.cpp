@@ -1,7 +1,7 @@
-#include "UdpTransport.h"
+#include "net/UdpTransport.h"
 
-#include "IPUn.h"
-#include "ProtocolClassUn.h"
+#include "net/IPUn.h"
+#include "protocol/ProtocolClassUn.h"
 
 #include <QNetworkProxy>
 #include <QTimer>

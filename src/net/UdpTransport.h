@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EchoLimiter.h"
-#include "NetInterfaces.h"
-#include "PacketTransport.h"
+#include "net/EchoLimiter.h"
+#include "net/NetInterfaces.h"
+#include "net/PacketTransport.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

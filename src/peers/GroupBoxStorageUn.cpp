@@ -1,7 +1,7 @@
-#include "GroupBoxStorageUn.h"
+#include "peers/GroupBoxStorageUn.h"
 
-#include "Guid.h"
-#include "SettingsStore.h"
+#include "protocol/Guid.h"
+#include "settings/SettingsStore.h"
 
 #include <cstdlib>
 

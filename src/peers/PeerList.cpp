@@ -1,6 +1,6 @@
-#include "PeerList.h"
+#include "peers/PeerList.h"
 
-#include "ProtocolClassUn.h"
+#include "protocol/ProtocolClassUn.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RUserID.h"
+#include "protocol/RUserID.h"
 
 #include <QHash>
 #include <QList>

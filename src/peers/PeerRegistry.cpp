@@ -1,15 +1,15 @@
-#include "PeerRegistry.h"
+#include "peers/PeerRegistry.h"
 
-#include "ConstUnit.h"
-#include "GroupBoxStorageUn.h"
-#include "Guid.h"
-#include "PacketTransport.h"
-#include "ProtocolClassUn.h"
-#include "RemoteText.h"
-#include "SendMessageUn.h"
-#include "SettingsStore.h"
-#include "TMyUserData.h"
-#include "UserListHooks.h"
+#include "features/RemoteText.h"
+#include "net/PacketTransport.h"
+#include "peers/GroupBoxStorageUn.h"
+#include "peers/UserListHooks.h"
+#include "protocol/ConstUnit.h"
+#include "protocol/Guid.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/SendMessageUn.h"
+#include "settings/SettingsStore.h"
+#include "settings/TMyUserData.h"
 
 #include <cstdlib>
 

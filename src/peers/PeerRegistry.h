@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PeerList.h"
-#include "ProtocolUn.h"
-#include "SettingsStore.h"
+#include "peers/PeerList.h"
+#include "protocol/ProtocolUn.h"
+#include "settings/SettingsStore.h"
 
 #include <QHash>
 #include <QList>

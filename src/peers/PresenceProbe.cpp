@@ -1,6 +1,6 @@
-#include "PresenceProbe.h"
+#include "peers/PresenceProbe.h"
 
-#include "ExtraAddresses.h"
+#include "net/ExtraAddresses.h"
 
 #include <QRandomGenerator>
 

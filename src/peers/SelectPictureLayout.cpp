@@ -1,4 +1,4 @@
-#include "SelectPictureLayout.h"
+#include "peers/SelectPictureLayout.h"
 
 namespace SelectPicture {
 

@@ -1,8 +1,8 @@
-#include "UserProfile.h"
+#include "peers/UserProfile.h"
 
-#include "LngUn.h"
-#include "RemoteText.h"
-#include "TMyUserData.h"
+#include "features/LngUn.h"
+#include "features/RemoteText.h"
+#include "settings/TMyUserData.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "WindowMagnet.h"
+#include "peers/WindowMagnet.h"
 
 #include <cstdlib>
 

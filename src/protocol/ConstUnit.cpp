@@ -1,4 +1,4 @@
-#include "ConstUnit.h"
+#include "protocol/ConstUnit.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "ProtocolClassUn.h"
+#include "protocol/ProtocolClassUn.h"
 
 #include <cstring>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "ProtocolUn.h"
+#include "protocol/ProtocolUn.h"
 
 #include <array>
 

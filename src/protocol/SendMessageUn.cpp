@@ -1,4 +1,4 @@
-#include "SendMessageUn.h"
+#include "protocol/SendMessageUn.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ProtocolClassUn.h"
-#include "RUserID.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/RUserID.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
-#include "ProtocolClassUn.h"
+#include "protocol/ProtocolClassUn.h"
 
 #include <QFileInfo>
 #include <QSettings>

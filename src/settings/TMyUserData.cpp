@@ -1,8 +1,8 @@
-#include "TMyUserData.h"
+#include "settings/TMyUserData.h"
 
-#include "ProtocolClassUn.h"
+#include "protocol/ProtocolClassUn.h"
 
-#include "Guid.h"
+#include "protocol/Guid.h"
 
 #include <cstdlib>
 

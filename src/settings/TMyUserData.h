@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RUserID.h"
-#include "SettingsStore.h"
+#include "protocol/RUserID.h"
+#include "settings/SettingsStore.h"
 
 #include <QString>
 

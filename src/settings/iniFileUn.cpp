@@ -1,4 +1,4 @@
-#include "iniFileUn.h"
+#include "settings/iniFileUn.h"
 
 #include <cmath>
 

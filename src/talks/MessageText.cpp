@@ -1,6 +1,6 @@
-#include "MessageText.h"
+#include "talks/MessageText.h"
 
-#include "MessageMarkers.h"
+#include "talks/MessageMarkers.h"
 
 #include <QStringView>
 

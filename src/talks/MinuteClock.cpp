@@ -1,4 +1,4 @@
-#include "MinuteClock.h"
+#include "talks/MinuteClock.h"
 
 #include <QDateTime>
 

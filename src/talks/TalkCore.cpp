@@ -1,12 +1,12 @@
-#include "TalkCore.h"
+#include "talks/TalkCore.h"
 
-#include "ConstUnit.h"
-#include "PacketDispatcher.h"
-#include "PacketTransport.h"
-#include "PeerList.h"
-#include "ProtocolClassUn.h"
-#include "RemoteText.h"
-#include "SendMessageUn.h"
+#include "features/RemoteText.h"
+#include "net/PacketDispatcher.h"
+#include "net/PacketTransport.h"
+#include "peers/PeerList.h"
+#include "protocol/ConstUnit.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/SendMessageUn.h"
 
 #include <algorithm>
 

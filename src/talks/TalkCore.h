@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ChatQuestions.h"
-#include "ProtocolUn.h"
-#include "TalkData.h"
+#include "protocol/ProtocolUn.h"
+#include "talks/ChatQuestions.h"
+#include "talks/TalkData.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "FileOffers.h"
+#include "transfer/FileOffers.h"
 
-#include "ProtocolClassUn.h"
+#include "protocol/ProtocolClassUn.h"
 
 #include <QFileInfo>
 #include <QMutexLocker>

@@ -1,4 +1,4 @@
-#include "FileRecords.h"
+#include "transfer/FileRecords.h"
 
 int TFileRecordList::append(const RLFile &record)
 {

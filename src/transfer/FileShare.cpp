@@ -1,10 +1,10 @@
-#include "FileShare.h"
+#include "transfer/FileShare.h"
 
-#include "PacketTransport.h"
-#include "ProtocolClassUn.h"
-#include "SendMessageUn.h"
-#include "Sha256.h"
-#include "TransferPaths.h"
+#include "net/PacketTransport.h"
+#include "protocol/ProtocolClassUn.h"
+#include "protocol/SendMessageUn.h"
+#include "transfer/Sha256.h"
+#include "transfer/TransferPaths.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FileOffers.h"
-#include "FileTransferEngine.h"
-#include "ProtocolUn.h"
+#include "protocol/ProtocolUn.h"
+#include "transfer/FileOffers.h"
+#include "transfer/FileTransferEngine.h"
 
 #include <QObject>
 #include <QString>

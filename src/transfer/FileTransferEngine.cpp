@@ -1,9 +1,9 @@
-#include "FileTransferEngine.h"
+#include "transfer/FileTransferEngine.h"
 
-#include "FileOffers.h"
-#include "FileTransferWire.h"
-#include "Sha256.h"
-#include "TransferPaths.h"
+#include "transfer/FileOffers.h"
+#include "transfer/FileTransferWire.h"
+#include "transfer/Sha256.h"
+#include "transfer/TransferPaths.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "FileTransferWire.h"
+#include "transfer/FileTransferWire.h"
 
 #include <QCborArray>
 #include <QCborMap>

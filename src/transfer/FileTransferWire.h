@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TransferPaths.h"
+#include "transfer/TransferPaths.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

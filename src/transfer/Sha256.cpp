@@ -1,4 +1,4 @@
-#include "Sha256.h"
+#include "transfer/Sha256.h"
 
 #include <openssl/evp.h>
 

@@ -1,7 +1,7 @@
-#include "TransferPaths.h"
+#include "transfer/TransferPaths.h"
 
-#include "FileOffers.h"
-#include "SafeFileName.h"
+#include "features/SafeFileName.h"
+#include "transfer/FileOffers.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,19 +1,19 @@
-#include "LngApply.h"
+#include "app/ui/LngApply.h"
 
-#include "frConnectUserUn.h"
+#include "talks/ui/frConnectUserUn.h"
 
-#include "ConstUnit.h"
-#include "LngCatalogue.h"
-#include "LngUn.h"
-#include "MainActionList.h"
-#include "MainMenus.h"
-#include "PeerList.h"
-#include "TPerixChatForm.h"
-#include "TStatusPanels.h"
-#include "TUserGroupBox.h"
-#include "TalkManager.h"
-#include "TfmAbout.h"
-#include "fmUserListUn.h"
+#include "app/ui/MainActionList.h"
+#include "app/ui/MainMenus.h"
+#include "app/ui/TPerixChatForm.h"
+#include "app/ui/TfmAbout.h"
+#include "features/LngCatalogue.h"
+#include "features/LngUn.h"
+#include "features/ui/TStatusPanels.h"
+#include "peers/PeerList.h"
+#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/fmUserListUn.h"
+#include "protocol/ConstUnit.h"
+#include "talks/ui/TalkManager.h"
 
 #include <QAction>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TfmErrorReport.h"
+#include "app/ui/TfmErrorReport.h"
 
 #include <QString>
 

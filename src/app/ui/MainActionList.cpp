@@ -1,8 +1,8 @@
-#include "MainActionList.h"
+#include "app/ui/MainActionList.h"
 
-#include "SettingsStore.h"
-#include "TImageList.h"
-#include "iniFileUn.h"
+#include "features/ui/TImageList.h"
+#include "settings/SettingsStore.h"
+#include "settings/iniFileUn.h"
 
 #include <QAction>
 #include <QActionGroup>

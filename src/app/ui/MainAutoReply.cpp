@@ -1,15 +1,15 @@
-#include "MainAutoReply.h"
+#include "app/ui/MainAutoReply.h"
 
-#include "AutoReplyUn.h"
-#include "LngUn.h"
-#include "MainActionList.h"
-#include "MainMenus.h"
-#include "RVStyle.h"
-#include "RichTextItems.h"
-#include "TImageList.h"
-#include "TStatusPanels.h"
-#include "TalkManager.h"
-#include "fmAnsweringmachineUn.h"
+#include "app/ui/MainActionList.h"
+#include "app/ui/MainMenus.h"
+#include "features/AutoReplyUn.h"
+#include "features/LngUn.h"
+#include "features/ui/TImageList.h"
+#include "features/ui/TStatusPanels.h"
+#include "features/ui/fmAnsweringmachineUn.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/RichTextItems.h"
+#include "talks/ui/TalkManager.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "MainHistory.h"
+#include "app/ui/MainHistory.h"
 
-#include "StoryFileUn.h"
-#include "TalkManager.h"
-#include "fmStoryUn.h"
-#include "iniFileUn.h"
+#include "documents/StoryFileUn.h"
+#include "features/ui/fmStoryUn.h"
+#include "settings/iniFileUn.h"
+#include "talks/ui/TalkManager.h"
 
 #include <QApplication>
 #include <QDateTime>

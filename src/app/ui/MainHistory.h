@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StoryFileUn.h"
+#include "documents/StoryFileUn.h"
 
 #include <QObject>
 #include <QString>

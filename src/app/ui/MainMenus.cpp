@@ -1,7 +1,7 @@
-#include "MainMenus.h"
+#include "app/ui/MainMenus.h"
 
-#include "MainActionList.h"
-#include "TImageList.h"
+#include "app/ui/MainActionList.h"
+#include "features/ui/TImageList.h"
 
 #include <QAction>
 #include <QLayout>

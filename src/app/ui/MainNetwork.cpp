@@ -1,12 +1,12 @@
-#include "MainNetwork.h"
+#include "app/ui/MainNetwork.h"
 
-#include "LngUn.h"
-#include "MainMenus.h"
-#include "PresenceProbe.h"
-#include "SendMessageUn.h"
-#include "UdpTransport.h"
-#include "fmNetworkUn.h"
-#include "fmUserListUn.h"
+#include "app/ui/MainMenus.h"
+#include "features/LngUn.h"
+#include "net/UdpTransport.h"
+#include "net/ui/fmNetworkUn.h"
+#include "peers/PresenceProbe.h"
+#include "peers/ui/fmUserListUn.h"
+#include "protocol/SendMessageUn.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NetworkOptions.h"
-#include "TrafficCounter.h"
+#include "net/NetworkOptions.h"
+#include "net/TrafficCounter.h"
 
 #include <QElapsedTimer>
 #include <QObject>

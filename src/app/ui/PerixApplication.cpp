@@ -1,7 +1,7 @@
-#include "PerixApplication.h"
+#include "app/ui/PerixApplication.h"
 
-#include "LngApply.h"
-#include "TfmErrorReport.h"
+#include "app/ui/LngApply.h"
+#include "app/ui/TfmErrorReport.h"
 
 #include <exception>
 #include <utility>

@@ -1,11 +1,11 @@
-#include "PerixChatProgram.h"
+#include "app/ui/PerixChatProgram.h"
 
-#include "ChatCore.h"
-#include "MainActionList.h"
-#include "MoodPickers.h"
-#include "TPerixChatForm.h"
-#include "fmSelectPictureGIFMoodUn.h"
-#include "fmUserListUn.h"
+#include "app/ChatCore.h"
+#include "app/ui/MainActionList.h"
+#include "app/ui/TPerixChatForm.h"
+#include "peers/ui/fmUserListUn.h"
+#include "talks/ui/MoodPickers.h"
+#include "talks/ui/fmSelectPictureGIFMoodUn.h"
 
 #include <QAction>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppContext.h"
+#include "app/AppContext.h"
 
 #include <QObject>
 

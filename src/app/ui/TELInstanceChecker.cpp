@@ -1,4 +1,4 @@
-#include "TELInstanceChecker.h"
+#include "app/ui/TELInstanceChecker.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

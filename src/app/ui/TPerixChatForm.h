@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AppContext.h"
-#include "PacketDispatcher.h"
-#include "PacketQueue.h"
-#include "TalkManager.h"
-#include "TranscriptBatch.h"
+#include "app/AppContext.h"
+#include "net/PacketDispatcher.h"
+#include "net/PacketQueue.h"
+#include "talks/ui/TalkManager.h"
+#include "talks/ui/TranscriptBatch.h"
 
 #include <QMainWindow>
 

@@ -1,6 +1,6 @@
-#include "TfmAbout.h"
+#include "app/ui/TfmAbout.h"
 
-#include "TImageList.h"
+#include "features/ui/TImageList.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
-#include "TfmErrorReport.h"
+#include "app/ui/TfmErrorReport.h"
 
-#include "ProductLinks.h"
-#include "ShellOpen.h"
+#include "app/ui/ProductLinks.h"
+#include "features/ui/ShellOpen.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

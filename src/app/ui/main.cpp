@@ -1,11 +1,11 @@
-#include "AppContext.h"
-#include "CommandLine.h"
-#include "PerixChatProgram.h"
-#include "TELInstanceChecker.h"
-#include "TPerixChatForm.h"
-#include "UnixSignalWatcher.h"
+#include "app/AppContext.h"
+#include "app/CommandLine.h"
+#include "app/UnixSignalWatcher.h"
+#include "app/ui/PerixChatProgram.h"
+#include "app/ui/TELInstanceChecker.h"
+#include "app/ui/TPerixChatForm.h"
 
-#include "PerixApplication.h"
+#include "app/ui/PerixApplication.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "FileDialogs.h"
+#include "features/ui/FileDialogs.h"
 
 #include <QFileDialog>
 #include <QList>

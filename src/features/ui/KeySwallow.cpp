@@ -1,4 +1,4 @@
-#include "KeySwallow.h"
+#include "features/ui/KeySwallow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
-#include "LngMenu.h"
+#include "features/ui/LngMenu.h"
 
-#include "LngUn.h"
-#include "SettingsStore.h"
-#include "iniFileUn.h"
+#include "features/LngUn.h"
+#include "settings/SettingsStore.h"
+#include "settings/iniFileUn.h"
 
 #include <QAction>
 #include <QFileInfo>

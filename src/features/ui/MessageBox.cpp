@@ -1,4 +1,4 @@
-#include "MessageBox.h"
+#include "features/ui/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "PeerText.h"
+#include "features/ui/PeerText.h"
 
 #include <QLabel>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RemoteText.h"
+#include "features/RemoteText.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "SaveDialog.h"
+#include "features/ui/SaveDialog.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "ShellOpen.h"
+#include "features/ui/ShellOpen.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "TEventSounds.h"
+#include "features/ui/TEventSounds.h"
 
 #include <QAction>
 #include <QAudioDevice>

@@ -1,4 +1,4 @@
-#include "TImageList.h"
+#include "features/ui/TImageList.h"
 
 #include <QGuiApplication>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "TStatusPanels.h"
+#include "features/ui/TStatusPanels.h"
 
-#include "PeerText.h"
+#include "features/ui/PeerText.h"
 
 #include <QEvent>
 #include <QFontMetrics>

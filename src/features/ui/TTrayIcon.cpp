@@ -1,8 +1,8 @@
-#include "TTrayIcon.h"
+#include "features/ui/TTrayIcon.h"
 
-#include "PeerText.h"
+#include "features/ui/PeerText.h"
 
-#include "TImageList.h"
+#include "features/ui/TImageList.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>

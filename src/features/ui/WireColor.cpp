@@ -1,4 +1,4 @@
-#include "WireColor.h"
+#include "features/ui/WireColor.h"
 
 #include <QGuiApplication>
 #include <QPalette>

@@ -1,8 +1,8 @@
-#include "fmAnsweringmachineUn.h"
+#include "features/ui/fmAnsweringmachineUn.h"
 
-#include "ConstUnit.h"
-#include "LngUn.h"
-#include "TImageList.h"
+#include "features/LngUn.h"
+#include "features/ui/TImageList.h"
+#include "protocol/ConstUnit.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnsweringmachineTextUn.h"
+#include "features/AnsweringmachineTextUn.h"
 
 #include <QDialog>
 

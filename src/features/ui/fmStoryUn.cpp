@@ -1,12 +1,12 @@
-#include "fmStoryUn.h"
+#include "features/ui/fmStoryUn.h"
 
-#include "ConstUnit.h"
-#include "LngUn.h"
-#include "SaveDialog.h"
-#include "ShellOpen.h"
-#include "StoryFileUn.h"
-#include "TImageList.h"
-#include "fmAnsweringmachineUn.h"
+#include "documents/StoryFileUn.h"
+#include "features/LngUn.h"
+#include "features/ui/SaveDialog.h"
+#include "features/ui/ShellOpen.h"
+#include "features/ui/TImageList.h"
+#include "features/ui/fmAnsweringmachineUn.h"
+#include "protocol/ConstUnit.h"
 
 #include <QAction>
 #include <QApplication>

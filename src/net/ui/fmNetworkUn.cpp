@@ -1,7 +1,7 @@
-#include "fmNetworkUn.h"
+#include "net/ui/fmNetworkUn.h"
 
-#include "LngUn.h"
-#include "PresenceProbe.h"
+#include "features/LngUn.h"
+#include "peers/PresenceProbe.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NetworkOptions.h"
+#include "net/NetworkOptions.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "TColorBox.h"
+#include "peers/ui/TColorBox.h"
 
-#include "LngUn.h"
-#include "WireColor.h"
+#include "features/LngUn.h"
+#include "features/ui/WireColor.h"
 
 #include <QColorDialog>
 #include <QPainter>

@@ -1,10 +1,10 @@
-#include "TUserGroupBox.h"
+#include "peers/ui/TUserGroupBox.h"
 
-#include "PeerText.h"
+#include "features/ui/PeerText.h"
 
-#include "PeerList.h"
-#include "TImageList.h"
-#include "WireColor.h"
+#include "features/ui/TImageList.h"
+#include "features/ui/WireColor.h"
+#include "peers/PeerList.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

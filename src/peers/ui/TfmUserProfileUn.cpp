@@ -1,14 +1,14 @@
-#include "TfmUserProfileUn.h"
+#include "peers/ui/TfmUserProfileUn.h"
 
-#include "KeySwallow.h"
-#include "PeerText.h"
-#include "ShellOpen.h"
-#include "TColorBox.h"
-#include "TImageList.h"
-#include "UserListHooks.h"
-#include "WireColor.h"
-#include "fmSelectPictureUn.h"
-#include "fmUserListUn.h"
+#include "features/ui/KeySwallow.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/ShellOpen.h"
+#include "features/ui/TImageList.h"
+#include "features/ui/WireColor.h"
+#include "peers/UserListHooks.h"
+#include "peers/ui/TColorBox.h"
+#include "peers/ui/fmSelectPictureUn.h"
+#include "peers/ui/fmUserListUn.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

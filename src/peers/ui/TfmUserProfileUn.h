@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RUserID.h"
-#include "SettingsStore.h"
-#include "UserProfile.h"
+#include "peers/UserProfile.h"
+#include "protocol/RUserID.h"
+#include "settings/SettingsStore.h"
 
 #include <QDialog>
 #include <QPointer>

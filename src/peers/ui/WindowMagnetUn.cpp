@@ -1,4 +1,4 @@
-#include "WindowMagnetUn.h"
+#include "peers/ui/WindowMagnetUn.h"
 
 #include <QEvent>
 #include <QScreen>

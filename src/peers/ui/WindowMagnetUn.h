@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowMagnet.h"
+#include "peers/WindowMagnet.h"
 
 #include <QObject>
 #include <QPointer>

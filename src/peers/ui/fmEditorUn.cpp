@@ -1,6 +1,6 @@
-#include "fmEditorUn.h"
+#include "peers/ui/fmEditorUn.h"
 
-#include "KeySwallow.h"
+#include "features/ui/KeySwallow.h"
 
 #include <QEvent>
 #include <QKeyEvent>

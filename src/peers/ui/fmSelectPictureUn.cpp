@@ -1,7 +1,7 @@
-#include "fmSelectPictureUn.h"
+#include "peers/ui/fmSelectPictureUn.h"
 
-#include "SelectPictureLayout.h"
-#include "TImageList.h"
+#include "features/ui/TImageList.h"
+#include "peers/SelectPictureLayout.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>

@@ -1,16 +1,16 @@
-#include "fmUserListUn.h"
+#include "peers/ui/fmUserListUn.h"
 
-#include "ConstUnit.h"
-#include "GroupBoxStorageUn.h"
-#include "LngUn.h"
-#include "PeerRegistry.h"
-#include "PeerText.h"
-#include "SettingsStore.h"
-#include "TImageList.h"
-#include "TUserGroupBox.h"
-#include "WindowMagnetUn.h"
-#include "fmEditorUn.h"
-#include "iniFileUn.h"
+#include "features/LngUn.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/TImageList.h"
+#include "peers/GroupBoxStorageUn.h"
+#include "peers/PeerRegistry.h"
+#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/WindowMagnetUn.h"
+#include "peers/ui/fmEditorUn.h"
+#include "protocol/ConstUnit.h"
+#include "settings/SettingsStore.h"
+#include "settings/iniFileUn.h"
 
 #include <QAction>
 #include <QApplication>

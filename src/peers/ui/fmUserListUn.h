@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PeerList.h"
-#include "ProtocolUn.h"
+#include "peers/PeerList.h"
+#include "protocol/ProtocolUn.h"
 
 #include <QHash>
 #include <QKeySequence>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileShare.h"
+#include "transfer/FileShare.h"
 
 #include <QList>
 #include <QObject>

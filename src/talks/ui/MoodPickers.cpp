@@ -1,10 +1,10 @@
-#include "MoodPickers.h"
+#include "talks/ui/MoodPickers.h"
 
-#include "MoodPopup.h"
-#include "MoodRules.h"
-#include "fmSelectPictureGIFMoodUn.h"
-#include "fmSelectPictureMoodUn.h"
-#include "frConnectUserUn.h"
+#include "features/MoodRules.h"
+#include "talks/ui/MoodPopup.h"
+#include "talks/ui/fmSelectPictureGIFMoodUn.h"
+#include "talks/ui/fmSelectPictureMoodUn.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QAction>
 #include <QEvent>

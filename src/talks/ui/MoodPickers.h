@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fmSelectPictureGIFMoodUn.h"
-#include "fmSelectPictureMoodUn.h"
+#include "talks/ui/fmSelectPictureGIFMoodUn.h"
+#include "talks/ui/fmSelectPictureMoodUn.h"
 
 #include <QObject>
 #include <QPointer>

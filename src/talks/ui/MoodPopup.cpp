@@ -1,6 +1,6 @@
-#include "MoodPopup.h"
+#include "talks/ui/MoodPopup.h"
 
-#include "MoodRules.h"
+#include "features/MoodRules.h"
 
 #include <QGuiApplication>
 #include <QScreen>

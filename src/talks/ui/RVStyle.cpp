@@ -1,7 +1,7 @@
-#include "RVStyle.h"
+#include "talks/ui/RVStyle.h"
 
-#include "RichTextItems.h"
-#include "WireColor.h"
+#include "features/ui/WireColor.h"
+#include "talks/ui/RichTextItems.h"
 
 #include <QElapsedTimer>
 #include <QTextBlock>

@@ -1,9 +1,9 @@
-#include "RichTextItems.h"
+#include "talks/ui/RichTextItems.h"
 
-#include "PeerText.h"
+#include "features/ui/PeerText.h"
 
-#include "RVStyle.h"
-#include "TImageList.h"
+#include "features/ui/TImageList.h"
+#include "talks/ui/RVStyle.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>

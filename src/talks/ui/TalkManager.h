@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ChatQuestions.h"
-#include "MinuteClock.h"
-#include "ProtocolUn.h"
-#include "TalkCore.h"
-#include "frConnectUserUn.h"
+#include "protocol/ProtocolUn.h"
+#include "talks/ChatQuestions.h"
+#include "talks/MinuteClock.h"
+#include "talks/TalkCore.h"
+#include "talks/ui/frConnectUserUn.h"
 
 #include <QHash>
 #include <QList>

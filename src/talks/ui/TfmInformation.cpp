@@ -1,9 +1,9 @@
-#include "TfmInformation.h"
+#include "talks/ui/TfmInformation.h"
 
-#include "ConstUnit.h"
-#include "PeerText.h"
-#include "SettingsStore.h"
-#include "iniFileUn.h"
+#include "features/ui/PeerText.h"
+#include "protocol/ConstUnit.h"
+#include "settings/SettingsStore.h"
+#include "settings/iniFileUn.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChatQuestions.h"
+#include "talks/ChatQuestions.h"
 
 #include <QDialog>
 

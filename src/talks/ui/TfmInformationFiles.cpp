@@ -1,12 +1,12 @@
 // The files page of TfmInformation: the confirmation of reception of offered files.
-#include "TfmInformation.h"
+#include "talks/ui/TfmInformation.h"
 
-#include "ConstUnit.h"
-#include "FileDialogs.h"
-#include "LngUn.h"
-#include "PeerText.h"
-#include "TImageList.h"
-#include "TransferPaths.h"
+#include "features/LngUn.h"
+#include "features/ui/FileDialogs.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/TImageList.h"
+#include "protocol/ConstUnit.h"
+#include "transfer/TransferPaths.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

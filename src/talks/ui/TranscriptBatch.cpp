@@ -1,6 +1,6 @@
-#include "TranscriptBatch.h"
+#include "talks/ui/TranscriptBatch.h"
 
-#include "RichTextItems.h"
+#include "talks/ui/RichTextItems.h"
 
 #include <QScrollBar>
 #include <QTextEdit>

@@ -1,10 +1,10 @@
-#include "WorkFormatTextRichViewEditUn.h"
+#include "talks/ui/WorkFormatTextRichViewEditUn.h"
 
-#include "FileRecords.h"
-#include "ProtocolClassUn.h"
-#include "RVStyle.h"
-#include "RichTextItems.h"
-#include "TImageList.h"
+#include "features/ui/TImageList.h"
+#include "protocol/ProtocolClassUn.h"
+#include "talks/ui/RVStyle.h"
+#include "talks/ui/RichTextItems.h"
+#include "transfer/FileRecords.h"
 
 #include <QApplication>
 #include <QFileIconProvider>

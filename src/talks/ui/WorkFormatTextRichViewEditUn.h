@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageMarkers.h"
+#include "talks/MessageMarkers.h"
 
 #include <QImage>
 #include <QString>

@@ -1,12 +1,12 @@
-#include "fmSelectPictureGIFMoodUn.h"
+#include "talks/ui/fmSelectPictureGIFMoodUn.h"
 
-#include "ConstUnit.h"
-#include "LngUn.h"
-#include "MessageBox.h"
-#include "MoodPopup.h"
-#include "MoodRules.h"
-#include "RichTextItems.h"
-#include "TImageList.h"
+#include "features/LngUn.h"
+#include "features/MoodRules.h"
+#include "features/ui/MessageBox.h"
+#include "features/ui/TImageList.h"
+#include "protocol/ConstUnit.h"
+#include "talks/ui/MoodPopup.h"
+#include "talks/ui/RichTextItems.h"
 
 #include <QAction>
 #include <QHBoxLayout>

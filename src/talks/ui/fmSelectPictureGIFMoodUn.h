@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AnimationLibrary.h"
-#include "TAnimationPlayer.h"
-#include "WorkFormatTextRichViewEditUn.h"
+#include "documents/AnimationLibrary.h"
+#include "documents/TAnimationPlayer.h"
+#include "talks/ui/WorkFormatTextRichViewEditUn.h"
 
 #include <QLabel>
 #include <QPointer>

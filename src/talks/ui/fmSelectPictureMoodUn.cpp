@@ -1,9 +1,9 @@
-#include "fmSelectPictureMoodUn.h"
+#include "talks/ui/fmSelectPictureMoodUn.h"
 
-#include "MoodPopup.h"
-#include "MoodRules.h"
-#include "RichTextItems.h"
-#include "TImageList.h"
+#include "features/MoodRules.h"
+#include "features/ui/TImageList.h"
+#include "talks/ui/MoodPopup.h"
+#include "talks/ui/RichTextItems.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
-#include "frConnectUserUn.h"
+#include "talks/ui/frConnectUserUn.h"
 
-#include "LngUn.h"
-#include "PeerText.h"
-#include "RVStyle.h"
-#include "TImageList.h"
+#include "features/LngUn.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/TImageList.h"
+#include "talks/ui/RVStyle.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TalkData.h"
+#include "talks/TalkData.h"
 
 #include <QWidget>
 

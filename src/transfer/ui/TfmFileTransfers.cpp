@@ -1,9 +1,9 @@
-#include "TfmFileTransfers.h"
+#include "transfer/ui/TfmFileTransfers.h"
 
-#include "FileShare.h"
-#include "LngUn.h"
-#include "PeerText.h"
-#include "ShellOpen.h"
+#include "features/LngUn.h"
+#include "features/ui/PeerText.h"
+#include "features/ui/ShellOpen.h"
+#include "transfer/FileShare.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
