@@ -38,7 +38,7 @@ struct Phase {
     double framesPerSecond;
 };
 
-Phase measure(TAnimationPlayer &player, int ms)
+Phase measure(AnimationPlayer &player, int ms)
 {
     const quint64 frames = player.framesShown();
     const double process = cpuSeconds(RUSAGE_SELF);
@@ -67,10 +67,11 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     QTabWidget pages;
     pages.resize(475, 309);
-    TRVStyle style;
+    RVStyle style;
     SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
     TfmSelectPictureGIFMood chooser;
-    TTalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr, nullptr);
+    TalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr,
+                      nullptr);
     talks.setAnimationCatalogue(&chooser);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     for (int i = 1; i < Talks; ++i)
@@ -92,7 +93,7 @@ int main(int argc, char *argv[])
         talks.AppendMessage(sheet, QStringLiteral("{PEER}"), QStringLiteral("127.0.0.2"), body, 0x00804020,
                             12, QStringLiteral("Vera"));
     }
-    TAnimationPlayer &player = *chooser.player();
+    AnimationPlayer &player = *chooser.player();
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents();
     std::printf("%d talks, %d animations, %d running, page %d in front\n", Talks, player.count(),

@@ -1,7 +1,7 @@
 // Message codec cost: encode and decode a 4,000-character message with 10 pictures, laid out in an
 // editor 400 px wide. Run by hand; prints the time per message.
 #include "BenchFolder.h"
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
@@ -35,7 +35,7 @@ double microsecondsPer(int maxRuns, const std::function<void()> &work)
     return double(timer.nsecsElapsed()) / 1e3 / runs;
 }
 
-void buildMessage(QTextDocument &doc, const TRVStyle &style)
+void buildMessage(QTextDocument &doc, const RVStyle &style)
 {
     static const char *const words[] = {"meeting", "at",     "three", "o'clock", "in",      "the",
                                         "small",   "room",   "next",  "to",      "kitchen", "please",
@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const BenchFolder folder;
     QApplication app(argc, argv);
-    TRVStyle style;
+    RVStyle style;
 
     QTextDocument editor;
     editor.setTextWidth(400);
@@ -92,7 +92,7 @@ int main(int argc, char *argv[])
         g_sink = g_sink + EncodeMessageText(&editor, MyId, MyIp).size();
     });
 
-    TFileRecordList records;
+    FileRecordList records;
     auto decodeInto = [&](QTextDocument &doc) {
         DecodeContext context;
         context.cursor = QTextCursor(&doc);

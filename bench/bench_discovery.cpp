@@ -91,7 +91,7 @@ Run discover(const QString &folder, int peers, QUdpSocket &listener)
     Run run;
     QElapsedTimer timer;
     timer.start();
-    auto program = std::make_unique<TPerixChatProgram>(AppContext::fromOptions(options));
+    auto program = std::make_unique<PerixChatProgram>(AppContext::fromOptions(options));
     program->start();
     run.startMs = timer.elapsed();
     QCoreApplication::processEvents();

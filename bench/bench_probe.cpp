@@ -17,14 +17,14 @@ namespace {
 void run(int hosts)
 {
     qint64 now = 0;
-    QList<TPresenceProbe::Peer> peers;
+    QList<PresenceProbe::Peer> peers;
     for (int i = 0; i < hosts; ++i)
         peers.append({QStringLiteral("{ID-%1}").arg(i),
                       QStringLiteral("10.0.%1.%2").arg(1 + i / 250).arg(1 + i % 250)});
     std::map<qint64, int> perSecond;
     qint64 sent = 0;
     std::multimap<qint64, std::pair<QHostAddress, QByteArray>> echoes;
-    TPresenceProbe::Hooks hooks;
+    PresenceProbe::Hooks hooks;
     hooks.now = [&now] {
         return now;
     };
@@ -37,7 +37,7 @@ void run(int hosts)
         echoes.insert({now + 2, {to, payload}});
         return true;
     };
-    TPresenceProbe probe(hooks, TPresenceProbe::DefaultPeriodMs);
+    PresenceProbe probe(hooks, PresenceProbe::DefaultPeriodMs);
     constexpr qint64 HourMs = 3600 * 1000;
     QElapsedTimer cpu;
     cpu.start();
@@ -56,7 +56,7 @@ void run(int hosts)
     for (const auto &[second, count] : perSecond)
         busiest = std::max(busiest, count);
     const double rate = double(sent) / (HourMs / 1000.0);
-    const double floor = double(hosts) / (TPresenceProbe::DefaultPeriodMs / 1000.0);
+    const double floor = double(hosts) / (PresenceProbe::DefaultPeriodMs / 1000.0);
     std::printf("%d peers: %.2f probes a second sent (as many echoes received), busiest second %d; "
                 "floor %.2f (one per host and period), ratio %.2f; schedule of one hour took %lld ms\n",
                 hosts, rate, busiest, floor, rate / floor, static_cast<long long>(took));

@@ -136,7 +136,7 @@ int runStart(const BenchFolder &folder, const QString &load)
     qApp->installEventFilter(&paint);
     qint64 timerAt = -1;
     clock.start();
-    TPerixChatProgram program(AppContext::fromOptions(options));
+    PerixChatProgram program(AppContext::fromOptions(options));
     program.start();
     if (auto *timer = program.mainWindow()->findChild<QTimer *>(QStringLiteral("Timer")))
         QObject::connect(timer, &QTimer::timeout, [&] { timerAt = clock.elapsed(); });
@@ -200,7 +200,7 @@ int receiveMessages(const std::function<int()> &shown)
 
 int runReceivePerix(const BenchFolder &folder)
 {
-    TPerixChatProgram program(AppContext::fromOptions(optionsIn(folder)));
+    PerixChatProgram program(AppContext::fromOptions(optionsIn(folder)));
     program.start();
     const QTextDocument *doc = program.mainWindow()->talks()->frame(0)->reAllMessage()->document();
     // Every message is a header paragraph and a text paragraph.

@@ -92,9 +92,10 @@ int runPerix(const BenchFolder &folder)
 {
     QTabWidget pages;
     pages.resize(475, 309);
-    TRVStyle style;
+    RVStyle style;
     SettingsStore store(folder.filePath(QStringLiteral("settings.ini")));
-    TTalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr, nullptr);
+    TalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr,
+                      nullptr);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     pages.show();
     const QString body = messageBody();

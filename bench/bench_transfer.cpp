@@ -146,7 +146,7 @@ double hashSeconds()
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
     QElapsedTimer timer;
     timer.start();
-    TSha256 sha;
+    Sha256 sha;
     for (qint64 hashed = 0; hashed < FileSize; hashed += block.size())
         sha.addData(block);
     sha.result();
@@ -167,10 +167,10 @@ EngineRun engineSeconds(const QString &source, const QString &saveDir, bool owne
 {
     DirectTransport ownerTransport;
     DirectTransport askerTransport;
-    TFileShare owner(
+    FileShare owner(
         &ownerTransport,
         [] {
-            return TLocalIdentity{Owner, QStringLiteral("127.0.0.1")};
+            return LocalIdentity{Owner, QStringLiteral("127.0.0.1")};
         },
         true, 0);
     owner.Offer({source});
@@ -182,10 +182,10 @@ EngineRun engineSeconds(const QString &source, const QString &saveDir, bool owne
                                          info.lastModified().toMSecsSinceEpoch()) &&
            hashing.elapsed() < 60000)
         QThread::msleep(10);
-    TFileShare asker(
+    FileShare asker(
         &askerTransport,
         [] {
-            return TLocalIdentity{Asker, QStringLiteral("127.0.0.1")};
+            return LocalIdentity{Asker, QStringLiteral("127.0.0.1")};
         },
         true, owner.engine().serverPort());
     askerTransport.deliver = [&](const Packet &p) {
@@ -200,7 +200,7 @@ EngineRun engineSeconds(const QString &source, const QString &saveDir, bool owne
                      [&] { run.rssMaxKb = std::max(run.rssMaxKb, rssKb("VmRSS:")); });
     QTimer::singleShot(300000, &loop, &QEventLoop::quit);
     int id = -1;
-    QObject::connect(&asker.engine(), &TFileTransferEngine::transferChanged, &loop, [&](int changed) {
+    QObject::connect(&asker.engine(), &FileTransferEngine::transferChanged, &loop, [&](int changed) {
         const TransferState state = asker.engine().info(changed)->state;
         if (changed == id && (state == TransferState::Done || state == TransferState::Failed))
             loop.quit();
@@ -208,7 +208,7 @@ EngineRun engineSeconds(const QString &source, const QString &saveDir, bool owne
     QElapsedTimer timer;
     timer.start();
     const double cpuStart = cpuSeconds();
-    id = asker.Request(TOfferedFile{0, source, Owner, QStringLiteral("127.0.0.1"), QString()}, saveDir,
+    id = asker.Request(OfferedFile{0, source, Owner, QStringLiteral("127.0.0.1"), QString()}, saveDir,
                        std::nullopt);
     sampler.start();
     loop.exec();

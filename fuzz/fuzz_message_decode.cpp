@@ -1,9 +1,9 @@
 // Feeds arbitrary text to the message decoder, then encodes what it produced. The decoder reads
 // strings from foreign peers, so it must survive anything.
 #include "documents/AnimationLibrary.h"
-#include "documents/TAnimationPlayer.h"
+#include "documents/AnimationPlayer.h"
 #include "features/MoodRules.h"
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 #include "transfer/FileRecords.h"
@@ -30,18 +30,18 @@ public:
     void trimAnimations() override { m_player.trimTranscripts(); }
     void animationInserted(QTextDocument *doc, int position, int number) override
     {
-        m_player.adopt(doc, position, number, TAnimationPlayer::Place::Transcript);
+        m_player.adopt(doc, position, number, AnimationPlayer::Place::Transcript);
     }
-    const TAnimationPlayer &player() const { return m_player; }
+    const AnimationPlayer &player() const { return m_player; }
 
 private:
-    static TAnimationLibrary load()
+    static AnimationLibrary load()
     {
         InitPictureResources();
-        return TAnimationLibrary::load(QStringLiteral(":/animations"), MoodRules::AnimationCount);
+        return AnimationLibrary::load(QStringLiteral(":/animations"), MoodRules::AnimationCount);
     }
-    TAnimationLibrary m_library;
-    TAnimationPlayer m_player;
+    AnimationLibrary m_library;
+    AnimationPlayer m_player;
 };
 
 QGuiApplication &application()
@@ -66,8 +66,8 @@ QGuiApplication &application()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     application();
-    static TRVStyle style;
-    static TFileRecordList records;
+    static RVStyle style;
+    static FileRecordList records;
     static PlayedAnimations animations;
     const QString message = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
 

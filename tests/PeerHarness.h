@@ -63,7 +63,7 @@ public:
         options.loopback = true;
         options.settingsFile = settingsFile();
         options.dataDir = dataDir();
-        m_program = std::make_unique<TPerixChatProgram>(AppContext::fromOptions(options));
+        m_program = std::make_unique<PerixChatProgram>(AppContext::fromOptions(options));
         m_program->start();
     }
     // Ends the copy the normal way: DISCONNECT, storing, endpoints closed.
@@ -81,7 +81,7 @@ public:
         m_program.reset();
     }
 
-    TPerixChatProgram *program() const { return m_program.get(); }
+    PerixChatProgram *program() const { return m_program.get(); }
     TPerixChatForm *mainWindow() const { return m_program->mainWindow(); }
     TfmUserList *userList() const { return m_program->userList(); }
 
@@ -106,7 +106,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
-    std::unique_ptr<TPerixChatProgram> m_program;
+    std::unique_ptr<PerixChatProgram> m_program;
 };
 
 // A bare socket on the peer port that hears every broadcast, and sends from a port of its own.

@@ -7,7 +7,7 @@
 #include "features/AutoReplyUn.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "features/ui/fmAnsweringmachineUn.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/TalkManager.h"
@@ -32,7 +32,7 @@ using namespace AnsweringmachineText;
 
 namespace {
 
-TTalkManager *talks(const TestPeer &p)
+TalkManager *talks(const TestPeer &p)
 {
     return p.mainWindow()->talks();
 }
@@ -221,7 +221,7 @@ void TestAutoReply::storeFailureReadsEmpty()
     QVERIFY(sections.isEmpty());
     QCOMPARE(ListCaptions(s, &sections, &sections), 0);
     QCOMPARE(ReadCaption(s, "AMText!_1"), QString());
-    TAnsweringVariants list(s);
+    AnsweringVariants list(s);
     QCOMPARE(list.Load(), 0);
 }
 
@@ -231,7 +231,7 @@ void TestAutoReply::deletingSecondOfThreeLeavesOneAndThree()
     WriteVariant(s, 1, "one", "1");
     WriteVariant(s, 2, "two", "2");
     WriteVariant(s, 3, "three", "3");
-    TAnsweringVariants list(s);
+    AnsweringVariants list(s);
     QCOMPARE(list.Load(), 3);
     QCOMPARE(list.entry(2)->Section, QStringLiteral("AMText!_2"));
     QVERIFY(list.Delete(2));
@@ -260,7 +260,7 @@ void TestAutoReply::savingRenumbersFromPositions()
     const SettingsStore s = store();
     WriteVariant(s, 10, "ten", "T");
     WriteVariant(s, 4, "four", "F");
-    TAnsweringVariants list(s);
+    AnsweringVariants list(s);
     list.Load();
     // Store order: "AMText!_10" before "AMText!_4".
     QCOMPARE(list.entry(1)->Caption, QStringLiteral("ten"));
@@ -405,7 +405,7 @@ void TestAutoReply::answeringRule()
     const SettingsStore s = store();
     WriteVariant(s, 1, "Away", "Back soon");
     WriteVariant(s, 2, "", "text without caption");
-    TAutoReply reply(s);
+    AutoReply reply(s);
     // Off at start: nothing is answered.
     QVERIFY(!reply.isOn());
     reply.Refresh("Disconnect Auto-Reply");
@@ -440,8 +440,8 @@ void TestAutoReply::disconnectRules()
     const SettingsStore s = store();
     WriteVariant(s, 1, "Away", "a");
     WriteVariant(s, 2, "Meeting", "m");
-    TAutoReply reply(s);
-    QSignalSpy changes(&reply, &TAutoReply::stateChanged);
+    AutoReply reply(s);
+    QSignalSpy changes(&reply, &AutoReply::stateChanged);
     AutoReplyMenuState menu = reply.Refresh("Disconnect Auto-Reply");
     QVERIFY(!menu.disconnectVisible);
     QCOMPARE(menu.disconnectCaption, QStringLiteral("Disconnect Auto-Reply"));
@@ -617,7 +617,7 @@ void TestAutoReply::answerCarriesMarkerAndVariant()
     // The answer starts with picture 3 of the profile pictures.
     bool picture = false;
     for (const RichItem &item : RichItems(talks(*boris)->frame(borisSheet)->reAllMessage()->document())) {
-        if (item.kind == RichItemKind::Bullet && item.index == TMainAutoReply::AnswerPicture)
+        if (item.kind == RichItemKind::Bullet && item.index == MainAutoReply::AnswerPicture)
             picture = true;
     }
     QVERIFY(picture);

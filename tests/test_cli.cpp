@@ -101,12 +101,12 @@ struct Shown {
 
 class TalkRecorder {
 public:
-    explicit TalkRecorder(TTalkCore *core)
+    explicit TalkRecorder(TalkCore *core)
     {
-        QObject::connect(core, &TTalkCore::messageForTalk, &m_context,
+        QObject::connect(core, &TalkCore::messageForTalk, &m_context,
                          [this, core](int id, const QString &senderId, const QString &, const QString &body,
                                       qint32, int, const QString &) {
-                             if (const TTalk *talk = core->talk(id))
+                             if (const Talk *talk = core->talk(id))
                                  shown.append({talk->data.kind, talk->data.Caption, senderId, body});
                          });
     }

@@ -1,5 +1,5 @@
+#include "features/ui/ImageList.h"
 #include "features/ui/PeerText.h"
-#include "features/ui/TImageList.h"
 #include "features/ui/WireColor.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
@@ -101,7 +101,7 @@ QString signature(const QTextDocument &doc)
 
 // Fills an editor document from a script of the same shape as the signature above; "S<n>:text"
 // writes text in style n, "P" alone starts a paragraph.
-void buildEditor(QTextDocument &doc, const TRVStyle &style, const QString &script)
+void buildEditor(QTextDocument &doc, const RVStyle &style, const QString &script)
 {
     QTextCursor cursor(&doc);
     cursor.movePosition(QTextCursor::End);
@@ -214,24 +214,24 @@ private:
         return context;
     }
 
-    std::unique_ptr<TRVStyle> m_style;
-    TFileRecordList m_records;
+    std::unique_ptr<RVStyle> m_style;
+    FileRecordList m_records;
     QStringList m_collected;
 };
 
 void TestCodec::init()
 {
-    m_style = std::make_unique<TRVStyle>();
-    m_records = TFileRecordList();
+    m_style = std::make_unique<RVStyle>();
+    m_records = FileRecordList();
     m_collected.clear();
 }
 
 void TestCodec::imageLists()
 {
-    const TImageList &big = ProfileImages32();
+    const ImageList &big = ProfileImages32();
     QCOMPARE(big.count(), 50);
     QCOMPARE(big.size(), QSize(32, 32));
-    const TImageList &small = ProfileImages16();
+    const ImageList &small = ProfileImages16();
     QCOMPARE(small.count(), 25);
     QCOMPARE(small.size(), QSize(16, 16));
     for (int i = 0; i < big.count(); ++i) {
@@ -262,13 +262,13 @@ void TestCodec::imageLists()
 
 void TestCodec::imageListMissingFiles()
 {
-    const TImageList list = TImageList::load(QStringLiteral(":/no/such/folder/"), 3, QSize(8, 8));
+    const ImageList list = ImageList::load(QStringLiteral(":/no/such/folder/"), 3, QSize(8, 8));
     QCOMPARE(list.count(), 3);
     QCOMPARE(list.image(2).size(), QSize(8, 8));
     QVERIFY(!hasInk(list.image(2)));
-    QCOMPARE(TImageList::load(QStringLiteral(":/pictures/32"), 0, QSize(32, 32)).count(), 0);
+    QCOMPARE(ImageList::load(QStringLiteral(":/pictures/32"), 0, QSize(32, 32)).count(), 0);
     // The same files as the program's list, found with or without the trailing slash.
-    QCOMPARE(TImageList::load(QStringLiteral(":/pictures/32/"), 2, QSize(32, 32)).image(1),
+    QCOMPARE(ImageList::load(QStringLiteral(":/pictures/32/"), 2, QSize(32, 32)).image(1),
              ProfileImages32().image(1));
 }
 
@@ -943,7 +943,7 @@ void TestCodec::styleSheetDefaults()
 
 void TestCodec::senderTextStyle()
 {
-    QSignalSpy changed(m_style.get(), &TRVStyle::textStyleChanged);
+    QSignalSpy changed(m_style.get(), &RVStyle::textStyleChanged);
     const int a = m_style->SenderTextStyle(PeerId, 0x0000FF);
     QCOMPARE(a, 2);
     QCOMPARE(m_style->textStyleCount(), 3);

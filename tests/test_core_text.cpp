@@ -152,7 +152,7 @@ void TestCoreText::minuteClockFollowsTheMinute()
 {
     const QDateTime start = QDateTime(QDate(2026, 12, 9), QTime(14, 7, 59, 500));
     const qint64 ms = start.toMSecsSinceEpoch();
-    TMinuteClock clock;
+    MinuteClock clock;
     QCOMPARE(clock.textAt(ms), QStringLiteral("14.07"));
     QCOMPARE(clock.textAt(ms + 499), QStringLiteral("14.07"));
     // The next minute starts half a second later.

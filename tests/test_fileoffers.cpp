@@ -7,7 +7,7 @@
 #include "features/ui/FileDialogs.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "protocol/SendMessageUn.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RichTextItems.h"
@@ -43,12 +43,12 @@ QAction *action(const TestPeer &p, const char *name)
     return p.mainWindow()->actions()->action(QLatin1StringView(name));
 }
 
-TFileOfferCommands *files(const TestPeer &p)
+FileOfferCommands *files(const TestPeer &p)
 {
     return p.mainWindow()->fileCommands();
 }
 
-TFileTransferEngine &engine(const TestPeer &p)
+FileTransferEngine &engine(const TestPeer &p)
 {
     return files(p)->share().engine();
 }
@@ -97,14 +97,14 @@ QList<int> fileRecordsIn(const QTextEdit *edit)
 
 bool ended(const TestPeer &p, int id)
 {
-    const std::optional<TTransferInfo> info = engine(p).info(id);
+    const std::optional<TransferInfo> info = engine(p).info(id);
     return info && (info->state == TransferState::Done || info->state == TransferState::Failed ||
                     info->state == TransferState::Cancelled);
 }
 
 int onlyTransfer(const TestPeer &p)
 {
-    const QList<TTransferInfo> list = engine(p).transfers();
+    const QList<TransferInfo> list = engine(p).transfers();
     return list.size() == 1 ? list.first().id : -1;
 }
 
@@ -270,7 +270,7 @@ void TestFileOffers::folderTreeDroppedAndFetched()
     QVERIFY(
         QFile::link(work.filePath(QStringLiteral("anna/secret.txt")), root + QStringLiteral("/escape.txt")));
     startTwo();
-    QSignalSpy notices(&files(*anna)->share(), &TFileShare::notice);
+    QSignalSpy notices(&files(*anna)->share(), &FileShare::notice);
 
     // Dropped on the input editor of the main window.
     QTextEdit *editor = anna->mainWindow()->talks()->frame(0)->reMessage();
@@ -349,8 +349,8 @@ void TestFileOffers::refusalsAreLoggedInStatusBar()
     offer(*anna, {shared});
     QVERIFY(waitUntil([&] { return files(*anna)->share().offers().count() == 1; }));
     QVERIFY(waitUntil([&] { return !shown.isEmpty(); }));
-    TStatusPanels *status = anna->mainWindow()->statusPanels();
-    QSignalSpy notices(&files(*anna)->share(), &TFileShare::notice);
+    StatusPanels *status = anna->mainWindow()->statusPanels();
+    QSignalSpy notices(&files(*anna)->share(), &FileShare::notice);
     RawPeer raw;
     const auto fileTo = [&](const QString &path, const QString &clientIp) {
         raw.send(BuildFileToPacket(0, path, anna->id(), QStringLiteral("127.0.0.1"), boris->id(), clientIp));
@@ -358,8 +358,8 @@ void TestFileOffers::refusalsAreLoggedInStatusBar()
     // An unoffered path, and one that leaves by "..".
     fileTo(other, QStringLiteral("127.0.0.1"));
     QVERIFY(waitUntil([&] { return notices.size() == 1; }));
-    QVERIFY(status->panelText(TStatusPanels::NoticePanel).contains(QStringLiteral("private.txt")));
-    QVERIFY(status->panelText(TStatusPanels::NoticePanel).contains(QStringLiteral("not offered")));
+    QVERIFY(status->panelText(StatusPanels::NoticePanel).contains(QStringLiteral("private.txt")));
+    QVERIFY(status->panelText(StatusPanels::NoticePanel).contains(QStringLiteral("not offered")));
     fileTo(QFileInfo(shared).absolutePath() + QStringLiteral("/sub/../private.txt"),
            QStringLiteral("127.0.0.1"));
     QVERIFY(waitUntil([&] { return notices.size() == 2; }));
@@ -368,14 +368,14 @@ void TestFileOffers::refusalsAreLoggedInStatusBar()
     QTest::qWait(200);
     QTcpSocket socket;
     QVERIFY(socket.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
-    socket.connectToHost(QHostAddress::LocalHost, TFileShare::DefaultPort);
+    socket.connectToHost(QHostAddress::LocalHost, FileShare::DefaultPort);
     QVERIFY(socket.waitForConnected(3000));
     socket.write(
         TransferWire::Frame(TransferWire::Request,
                             TransferWire::EncodeRequest({TransferWire::Version, shared, boris->id(), "0"})));
     QVERIFY(waitUntil([&] { return notices.size() == 3; }));
-    QVERIFY(status->panelText(TStatusPanels::NoticePanel).contains(QStringLiteral("127.0.0.2")));
-    QVERIFY(status->panelText(TStatusPanels::NoticePanel).contains(QStringLiteral("address")));
+    QVERIFY(status->panelText(StatusPanels::NoticePanel).contains(QStringLiteral("127.0.0.2")));
+    QVERIFY(status->panelText(StatusPanels::NoticePanel).contains(QStringLiteral("address")));
     QVERIFY(waitUntil([&] {
         return socket.bytesAvailable() >= TransferWire::HeaderSize ||
                socket.state() != QAbstractSocket::ConnectedState;
@@ -421,7 +421,7 @@ void TestFileOffers::fileToForAnotherServerIsIgnored()
     offer(*anna, {source});
     QVERIFY(waitUntil([&] { return files(*anna)->share().offers().count() == 1 && !shown.isEmpty(); }));
     QVERIFY(waitUntil([&] { return engine(*boris).runningCount() == 0; }));
-    QSignalSpy notices(&files(*anna)->share(), &TFileShare::notice);
+    QSignalSpy notices(&files(*anna)->share(), &FileShare::notice);
     const int grants = files(*anna)->share().gate().count();
     RawPeer raw;
     raw.send(BuildFileToPacket(0, source, boris->id(), QStringLiteral("127.0.0.1"), boris->id(),

@@ -45,7 +45,7 @@
 
 namespace {
 
-TTalkManager *talks(const TestPeer &p)
+TalkManager *talks(const TestPeer &p)
 {
     return p.mainWindow()->talks();
 }
@@ -459,7 +459,7 @@ void TestHistory::brokenRtfFailsTheReader()
 
 void TestHistory::writeBudget()
 {
-    StoryFile::TWriteBudget budget(3);
+    StoryFile::WriteBudget budget(3);
     QVERIFY(budget.take(1000));
     QVERIFY(budget.take(2000));
     QVERIFY(budget.take(3000));
@@ -733,15 +733,15 @@ void TestHistory::writesPerMinuteAreBounded()
     startTwo();
     const int sheet = openPrivateTalk(*anna, *boris);
     say(*anna, sheet, "again and again");
-    TMainHistory *history = anna->mainWindow()->history();
-    for (int i = 0; i < StoryFile::TWriteBudget::DefaultPerMinute; ++i)
+    MainHistory *history = anna->mainWindow()->history();
+    for (int i = 0; i < StoryFile::WriteBudget::DefaultPerMinute; ++i)
         QVERIFY(!history->SaveTalk(sheet).isEmpty());
-    QCOMPARE(filesIn(historyOf(*anna)).size(), StoryFile::TWriteBudget::DefaultPerMinute);
+    QCOMPARE(filesIn(historyOf(*anna)).size(), StoryFile::WriteBudget::DefaultPerMinute);
     QVERIFY(history->SaveTalk(sheet).isEmpty());
     // Closing writes whatever the budget says.
     QVERIFY(!history->SaveTalk(sheet, true).isEmpty());
     anna->close();
-    QCOMPARE(filesIn(historyOf(*anna)).size(), StoryFile::TWriteBudget::DefaultPerMinute + 3);
+    QCOMPARE(filesIn(historyOf(*anna)).size(), StoryFile::WriteBudget::DefaultPerMinute + 3);
 }
 
 void TestHistory::terminationSignalWritesHistory()

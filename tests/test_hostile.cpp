@@ -7,7 +7,7 @@
 
 #include "app/ui/MainActionList.h"
 #include "features/ui/MessageBox.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "protocol/SendMessageUn.h"
 #include "talks/ui/TalkManager.h"
 #include "talks/ui/TfmInformation.h"
@@ -251,7 +251,7 @@ void TestHostile::markupNeverOpensFiles()
     victim.userList()->show();
     ModalDriver driver;
     HostileSender hostile;
-    TTalkManager *talks = victim.mainWindow()->talks();
+    TalkManager *talks = victim.mainWindow()->talks();
     const QString victimId = victim.id();
 
     // A peer whose alias is markup: its node, notices, transcript line and private tab.
@@ -316,7 +316,7 @@ void TestHostile::packetsWaitWhileQuestionIsOpen()
     const QString victimId = victim.id();
     ModalDriver driver;
     HostileSender hostile;
-    TTalkManager *talks = victim.mainWindow()->talks();
+    TalkManager *talks = victim.mainWindow()->talks();
     PacketQueue *queue = victim.mainWindow()->handlingQueue();
 
     hostile.send(BuildPresencePacket(hostileEntry("Rita"), true));

@@ -7,12 +7,12 @@
 #include "features/LngCatalogue.h"
 #include "features/LngIniFile.h"
 #include "features/LngUn.h"
+#include "features/ui/EventSounds.h"
 #include "features/ui/LngMenu.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TEventSounds.h"
-#include "features/ui/TStatusPanels.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "features/ui/StatusPanels.h"
+#include "peers/ui/UserGroupBox.h"
 #include "protocol/ConstUnit.h"
 #include "protocol/Guid.h"
 #include "protocol/SendMessageUn.h"
@@ -53,7 +53,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 QAction *languageItem(const TestPeer &peer, const QString &fileName)
 {
     for (QAction *item : peer.mainWindow()->languageMenu()->items()) {
-        if (QFileInfo(TLngMenu::itemFile(item)).fileName() == fileName)
+        if (QFileInfo(LngMenu::itemFile(item)).fileName() == fileName)
             return item;
     }
     return nullptr;
@@ -85,14 +85,14 @@ QMap<QString, QString> snapshot(const TestPeer &peer)
             for (int i = 0; i < tabs->count(); ++i)
                 add(w + QStringLiteral("tab:%1").arg(i), tabs->tabText(i));
         }
-        for (const TUserGroupBox *group : window->findChildren<TUserGroupBox *>())
+        for (const UserGroupBox *group : window->findChildren<UserGroupBox *>())
             add(w + QStringLiteral("group:") + group->objectName(), group->caption());
     }
     return texts;
 }
 
 // Every main-window text of the catalogue, as the objects of that name show it.
-QStringList mismatches(const TestPeer &peer, const TLngIniFile &file)
+QStringList mismatches(const TestPeer &peer, const LngIniFile &file)
 {
     QStringList wrong;
     for (const Lng::CatalogueEntry &entry : Lng::Catalogue()) {
@@ -122,7 +122,7 @@ QStringList mismatches(const TestPeer &peer, const TLngIniFile &file)
 
 QString fileText(const QString &name, const char *section, const char *key = "Caption")
 {
-    return TLngIniFile::load(SourceLng + u'/' + name)
+    return LngIniFile::load(SourceLng + u'/' + name)
         .value(QLatin1StringView(section), QLatin1StringView(key))
         .value_or(QString());
 }
@@ -136,12 +136,12 @@ struct SoundRecorder {
     explicit SoundRecorder(const QString &onlyUnder)
         : dir(onlyUnder)
     {
-        TEventSounds::setPlayHook([this](int kind, const QString &path) {
+        EventSounds::setPlayHook([this](int kind, const QString &path) {
             if (path.startsWith(dir))
                 plays.append(kind);
         });
     }
-    ~SoundRecorder() { TEventSounds::setPlayHook({}); }
+    ~SoundRecorder() { EventSounds::setPlayHook({}); }
     int count(int kind) const { return int(plays.count(kind)); }
     QString dir;
     QList<int> plays;
@@ -216,7 +216,7 @@ void TestLanguages::menuListsEveryFile()
     QCOMPARE(menu->title(), QStringLiteral("Language"));
     QCOMPARE(anna.mainWindow()->actions()->action(QStringLiteral("actBtnLitleIcon"))->text(),
              QStringLiteral("Litle icons"));
-    QCOMPARE(mismatches(anna, TLngIniFile()), QStringList());
+    QCOMPARE(mismatches(anna, LngIniFile()), QStringList());
     languageItem(anna, QStringLiteral("NoName.ini"))->trigger();
     QVERIFY(!languageItem(anna, QStringLiteral("junk.bin"))->isChecked());
     QCOMPARE(anna.mainWindow()->actions()->action(QStringLiteral("actHelp"))->text(),
@@ -252,10 +252,10 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
     anna.mainWindow()->statusPanels()->SetStatusPanel(4, QStringLiteral("Auto-Reply mode"));
 
     languageItem(anna, QStringLiteral("German.lng"))->trigger();
-    const TLngIniFile german = TLngIniFile::load(SourceLng + QStringLiteral("/German.lng"));
+    const LngIniFile german = LngIniFile::load(SourceLng + QStringLiteral("/German.lng"));
     QCOMPARE(mismatches(anna, german), QStringList());
-    const TMainActionList *actions = anna.mainWindow()->actions();
-    TMainMenus *menus = anna.mainWindow()->menus();
+    const MainActionList *actions = anna.mainWindow()->actions();
+    MainMenus *menus = anna.mainWindow()->menus();
     QCOMPARE(menus->menu(QStringLiteral("tbsiLanguage"))->title(), QStringLiteral("Sprache"));
     QCOMPARE(menus->tbMainForm()->findChild<QAction *>(QStringLiteral("miMessage"))->toolTip(),
              fileText("German.lng", "actMessageToUser", "Hint") + QStringLiteral(" (Ctrl+U)"));
@@ -316,7 +316,7 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
 
     const QMap<QString, QString> inGerman = snapshot(anna);
     languageItem(anna, QStringLiteral("Russian.lng"))->trigger();
-    QCOMPARE(mismatches(anna, TLngIniFile::load(SourceLng + QStringLiteral("/Russian.lng"))), QStringList());
+    QCOMPARE(mismatches(anna, LngIniFile::load(SourceLng + QStringLiteral("/Russian.lng"))), QStringList());
     QCOMPARE(list->windowTitle(), QStringLiteral("Список пользователей"));
     QCOMPARE(anna.mainWindow()->talks()->caption(groupSheet), QStringLiteral("Основная группа"));
     QCOMPARE(anna.mainWindow()->statusPanels()->panelText(4), QStringLiteral("Автоответчик включён"));
@@ -335,7 +335,7 @@ void TestLanguages::switchingBackAndForthRestoresEveryCaption()
     QCOMPARE(back.size(), inGerman.size());
 
     languageItem(anna, QStringLiteral("English.lng"))->trigger();
-    QCOMPARE(mismatches(anna, TLngIniFile::load(SourceLng + QStringLiteral("/English.lng"))), QStringList());
+    QCOMPARE(mismatches(anna, LngIniFile::load(SourceLng + QStringLiteral("/English.lng"))), QStringList());
     QCOMPARE(actions->action(QStringLiteral("actBtnLitleIcon"))->text(), QStringLiteral("Little icons"));
     QCOMPARE(actions->action(QStringLiteral("actHideProgramm"))->text(),
              QStringLiteral("Hide Program in Tray when minimize"));
@@ -469,12 +469,12 @@ void TestLanguages::startSoundOnFirstShowOnly()
     TestPeer anna("Anna", dir.path());
     writeSetting(anna.store(), Setting::SoundPerixChat, true);
     anna.start();
-    QVERIFY(waitUntil([&] { return sounds.count(TEventSounds::Start) == 1; }));
+    QVERIFY(waitUntil([&] { return sounds.count(EventSounds::Start) == 1; }));
     anna.mainWindow()->hide();
-    QTest::qWait(int(TEventSounds::MinimumGapMs) + 100);
+    QTest::qWait(int(EventSounds::MinimumGapMs) + 100);
     anna.mainWindow()->show();
     QTest::qWait(100);
-    QCOMPARE(sounds.count(TEventSounds::Start), 1);
+    QCOMPARE(sounds.count(EventSounds::Start), 1);
     anna.close();
 
     // Off by default.
@@ -513,14 +513,13 @@ void TestLanguages::connectBurstPlaysOnce()
     const qint64 took = burst.elapsed();
     // One sound for the whole burst; a burst spread over more than a sound's time may sound once more per
     // gap.
-    QVERIFY2(
-        sounds.count(TEventSounds::UserConnect) >= 1 &&
-            sounds.count(TEventSounds::UserConnect) <= 1 + took / TEventSounds::MinimumGapMs,
-        qPrintable(
-            QStringLiteral("%1 sounds in %2 ms").arg(sounds.count(TEventSounds::UserConnect)).arg(took)));
-    if (took < TEventSounds::MinimumGapMs)
-        QCOMPARE(sounds.count(TEventSounds::UserConnect), 1);
-    QTest::qWait(int(TEventSounds::MinimumGapMs) + 100);
+    QVERIFY2(sounds.count(EventSounds::UserConnect) >= 1 &&
+                 sounds.count(EventSounds::UserConnect) <= 1 + took / EventSounds::MinimumGapMs,
+             qPrintable(
+                 QStringLiteral("%1 sounds in %2 ms").arg(sounds.count(EventSounds::UserConnect)).arg(took)));
+    if (took < EventSounds::MinimumGapMs)
+        QCOMPARE(sounds.count(EventSounds::UserConnect), 1);
+    QTest::qWait(int(EventSounds::MinimumGapMs) + 100);
     for (const QString &id : std::as_const(ids)) {
         RUserID u;
         u.ID = id;
@@ -529,8 +528,8 @@ void TestLanguages::connectBurstPlaysOnce()
     }
     burst.restart();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 0; }, 20000));
-    QVERIFY(sounds.count(TEventSounds::UserDisconnect) >= 1 &&
-            sounds.count(TEventSounds::UserDisconnect) <= 1 + burst.elapsed() / TEventSounds::MinimumGapMs);
+    QVERIFY(sounds.count(EventSounds::UserDisconnect) >= 1 &&
+            sounds.count(EventSounds::UserDisconnect) <= 1 + burst.elapsed() / EventSounds::MinimumGapMs);
     anna.close();
 }
 
@@ -543,7 +542,7 @@ void TestLanguages::messageAndDisconnectFollowTheirOptions()
     anna.start();
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    QCOMPARE(sounds.count(TEventSounds::UserConnect), 1);
+    QCOMPARE(sounds.count(EventSounds::UserConnect), 1);
     const auto say = [&boris](const QString &text) {
         boris.mainWindow()->talks()->frame(0)->reMessage()->setPlainText(text);
         boris.mainWindow()->actions()->action(QStringLiteral("actSendMessage"))->trigger();
@@ -558,18 +557,18 @@ void TestLanguages::messageAndDisconnectFollowTheirOptions()
     QVERIFY(!newMessage->isChecked());
     say(QStringLiteral("first"));
     QVERIFY(waitUntil([&] { return transcript().contains(QStringLiteral("first")); }));
-    QCOMPARE(sounds.count(TEventSounds::NewMessage), 0);
+    QCOMPARE(sounds.count(EventSounds::NewMessage), 0);
     newMessage->trigger();
     say(QStringLiteral("second"));
     QVERIFY(waitUntil([&] { return transcript().contains(QStringLiteral("second")); }));
-    QCOMPARE(sounds.count(TEventSounds::NewMessage), 1);
+    QCOMPARE(sounds.count(EventSounds::NewMessage), 1);
 
     QAction *disconnect = anna.mainWindow()->actions()->action(QStringLiteral("actSoundUserDisconnect"));
     disconnect->trigger();
     QVERIFY(!disconnect->isChecked());
     boris.close();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 0; }));
-    QCOMPARE(sounds.count(TEventSounds::UserDisconnect), 0);
+    QCOMPARE(sounds.count(EventSounds::UserDisconnect), 0);
     // The sound options are kept with the others.
     anna.close();
     QVERIFY(!readSetting(anna.store(), Setting::SoundUserDisconnect));

@@ -87,7 +87,7 @@ private Q_SLOTS:
 
 void TestLng::caseOfSectionsAndNames()
 {
-    const TLngIniFile file = TLngIniFile::fromBytes("[ActHelp]\nCAPTION=Hilfe\nhint=Hilfe zum Programm\n");
+    const LngIniFile file = LngIniFile::fromBytes("[ActHelp]\nCAPTION=Hilfe\nhint=Hilfe zum Programm\n");
     QCOMPARE(file.value(QStringLiteral("actHelp"), QStringLiteral("Caption")), QStringLiteral("Hilfe"));
     QCOMPARE(file.value(QStringLiteral("ACTHELP"), QStringLiteral("caption")), QStringLiteral("Hilfe"));
     QCOMPARE(file.value(QStringLiteral("acthelp"), QStringLiteral("HINT")),
@@ -96,7 +96,7 @@ void TestLng::caseOfSectionsAndNames()
     // Names as written stay available for display.
     QCOMPARE(file.sections(), QStringList{QStringLiteral("ActHelp")});
     // Cyrillic section names fold too.
-    const TLngIniFile cyrillic = TLngIniFile::fromBytes("[ЯЗЫК]\nИмя=x\n");
+    const LngIniFile cyrillic = LngIniFile::fromBytes("[ЯЗЫК]\nИмя=x\n");
     QCOMPARE(cyrillic.value(QStringLiteral("язык"), QStringLiteral("имя")), QStringLiteral("x"));
 }
 
@@ -126,7 +126,7 @@ void TestLng::blanksAndQuotes()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, expected);
-    const TLngIniFile file = TLngIniFile::fromBytes("[s]\n" + line + "\n");
+    const LngIniFile file = LngIniFile::fromBytes("[s]\n" + line + "\n");
     const std::optional<QString> value = file.value(QStringLiteral("s"), QStringLiteral("Caption"));
     QVERIFY(value.has_value());
     QCOMPARE(*value, expected);
@@ -135,27 +135,27 @@ void TestLng::blanksAndQuotes()
 void TestLng::valuesAreCutAt2047()
 {
     const QByteArray longValue(5000, 'x');
-    const TLngIniFile file = TLngIniFile::fromBytes("[s]\na=" + longValue + "\nb=" + QByteArray(2047, 'y') +
-                                                    "\nc=\"" + QByteArray(2047, 'z') + "\"\n");
+    const LngIniFile file = LngIniFile::fromBytes("[s]\na=" + longValue + "\nb=" + QByteArray(2047, 'y') +
+                                                  "\nc=\"" + QByteArray(2047, 'z') + "\"\n");
     QCOMPARE(file.value(QStringLiteral("s"), QStringLiteral("a"))->size(), 2047);
     QCOMPARE(*file.value(QStringLiteral("s"), QStringLiteral("b")), QString(2047, u'y'));
     // Quotes are not counted.
     QCOMPARE(*file.value(QStringLiteral("s"), QStringLiteral("c")), QString(2047, u'z'));
     // The text after an over-long value is read as usual.
-    const TLngIniFile next = TLngIniFile::fromBytes("[s]\na=" + longValue + "\n[t]\nb=ok\n");
+    const LngIniFile next = LngIniFile::fromBytes("[s]\na=" + longValue + "\n[t]\nb=ok\n");
     QCOMPARE(next.value(QStringLiteral("t"), QStringLiteral("b")), QStringLiteral("ok"));
     // A character outside the basic plane is never cut in half.
     QByteArray faces = "[s]\na=" + QByteArray(2046, 'x');
     for (int i = 0; i < 10; ++i)
         faces += "\xF0\x9F\x98\x80";
-    const QString cut = *TLngIniFile::fromBytes(faces).value(QStringLiteral("s"), QStringLiteral("a"));
+    const QString cut = *LngIniFile::fromBytes(faces).value(QStringLiteral("s"), QStringLiteral("a"));
     QCOMPARE(cut, QString(2046, u'x'));
 }
 
 void TestLng::missingSectionsAndNames()
 {
-    const TLngIniFile file =
-        TLngIniFile::fromBytes("top=before any section\n[s]\na=1\nno equals sign\n=no name\n");
+    const LngIniFile file =
+        LngIniFile::fromBytes("top=before any section\n[s]\na=1\nno equals sign\n=no name\n");
     QVERIFY(!file.value(QStringLiteral("t"), QStringLiteral("a")));
     QVERIFY(!file.value(QStringLiteral("s"), QStringLiteral("b")));
     QVERIFY(!file.value(QString(), QStringLiteral("top")));
@@ -164,19 +164,19 @@ void TestLng::missingSectionsAndNames()
     QCOMPARE(file.value(QStringLiteral("t"), QStringLiteral("a"), QStringLiteral("default")),
              QStringLiteral("default"));
     // A comment line is not a text, a header without its bracket opens nothing.
-    const TLngIniFile comments = TLngIniFile::fromBytes("[s]\n;a=1\n[broken\nb=2\n");
+    const LngIniFile comments = LngIniFile::fromBytes("[s]\n;a=1\n[broken\nb=2\n");
     QVERIFY(!comments.value(QStringLiteral("s"), QStringLiteral(";a")));
     QCOMPARE(comments.value(QStringLiteral("s"), QStringLiteral("b")), QStringLiteral("2"));
     QVERIFY(!comments.hasSection(QStringLiteral("broken")));
     // Blanks inside the brackets are not part of the name.
-    QVERIFY(TLngIniFile::fromBytes("[ LNG ]\nx=1").hasSection(QStringLiteral("LNG")));
-    QVERIFY(TLngIniFile().isEmpty());
+    QVERIFY(LngIniFile::fromBytes("[ LNG ]\nx=1").hasSection(QStringLiteral("LNG")));
+    QVERIFY(LngIniFile().isEmpty());
 }
 
 void TestLng::firstTextWins()
 {
-    const TLngIniFile file =
-        TLngIniFile::fromBytes("[s]\na=first\nA=second\n[t]\nb=1\n[S]\na=third\nc=added\n");
+    const LngIniFile file =
+        LngIniFile::fromBytes("[s]\na=first\nA=second\n[t]\nb=1\n[S]\na=third\nc=added\n");
     QCOMPARE(file.value(QStringLiteral("s"), QStringLiteral("a")), QStringLiteral("first"));
     QCOMPARE(file.value(QStringLiteral("s"), QStringLiteral("c")), QStringLiteral("added"));
     QCOMPARE(file.sections().size(), 2);
@@ -185,24 +185,24 @@ void TestLng::firstTextWins()
 void TestLng::lineEndings()
 {
     for (const QByteArray &eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
-        const TLngIniFile file = TLngIniFile::fromBytes("[LNG]" + eol + "LanguageName=Deutsch" + eol + eol +
-                                                        "[actHelp]" + eol + "Caption=Hilfe" + eol);
+        const LngIniFile file = LngIniFile::fromBytes("[LNG]" + eol + "LanguageName=Deutsch" + eol + eol +
+                                                      "[actHelp]" + eol + "Caption=Hilfe" + eol);
         QCOMPARE(file.value(QStringLiteral("LNG"), QStringLiteral("LanguageName")),
                  QStringLiteral("Deutsch"));
         QCOMPARE(file.value(QStringLiteral("actHelp"), QStringLiteral("Caption")), QStringLiteral("Hilfe"));
     }
     // No line end at all after the last value.
-    QCOMPARE(TLngIniFile::fromBytes("[s]\r\na=1").value(QStringLiteral("s"), QStringLiteral("a")),
+    QCOMPARE(LngIniFile::fromBytes("[s]\r\na=1").value(QStringLiteral("s"), QStringLiteral("a")),
              QStringLiteral("1"));
 }
 
 void TestLng::byteOrderMarks()
 {
-    const TLngIniFile utf8 = TLngIniFile::fromBytes("\xEF\xBB\xBF[LNG]\nLanguageName=Русский\n");
+    const LngIniFile utf8 = LngIniFile::fromBytes("\xEF\xBB\xBF[LNG]\nLanguageName=Русский\n");
     QCOMPARE(utf8.sections(), QStringList{QStringLiteral("LNG")});
     QCOMPARE(utf8.value(QStringLiteral("LNG"), QStringLiteral("LanguageName")), QStringLiteral("Русский"));
     // A mark alone does not make the rest UTF-8 when it is not.
-    const TLngIniFile mixed = TLngIniFile::fromBytes("\xEF\xBB\xBF[s]\na=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\n");
+    const LngIniFile mixed = LngIniFile::fromBytes("\xEF\xBB\xBF[s]\na=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\n");
     QCOMPARE(mixed.value(QStringLiteral("s"), QStringLiteral("a")), QStringLiteral("Русский"));
 
     QByteArray utf16le("\xFF\xFE", 2);
@@ -210,14 +210,14 @@ void TestLng::byteOrderMarks()
         utf16le.append(char(c.unicode() & 0xFF));
         utf16le.append(char(c.unicode() >> 8));
     }
-    QCOMPARE(TLngIniFile::fromBytes(utf16le).value(QStringLiteral("s"), QStringLiteral("a")),
+    QCOMPARE(LngIniFile::fromBytes(utf16le).value(QStringLiteral("s"), QStringLiteral("a")),
              QStringLiteral("Язык"));
     QByteArray utf16be("\xFE\xFF", 2);
     for (const QChar c : QStringLiteral("[s]\na=Sprache\n")) {
         utf16be.append(char(c.unicode() >> 8));
         utf16be.append(char(c.unicode() & 0xFF));
     }
-    QCOMPARE(TLngIniFile::fromBytes(utf16be).value(QStringLiteral("s"), QStringLiteral("a")),
+    QCOMPARE(LngIniFile::fromBytes(utf16be).value(QStringLiteral("s"), QStringLiteral("a")),
              QStringLiteral("Sprache"));
 }
 
@@ -227,13 +227,13 @@ void TestLng::windows1251Bytes()
     const QByteArray legacy =
         "[LNG]\r\nLanguageName=\xDF\xE7\xFB\xEA\r\n[actHelp]\r\nCaption=\xD1\xEF\xF0\xE0\xE2\xEA\xE0\r\n"
         "Hint=\xAB\xB9 1\xBB \x96 \xB8\xEB\xEA\xE0\r\n";
-    const TLngIniFile file = TLngIniFile::fromBytes(legacy);
+    const LngIniFile file = LngIniFile::fromBytes(legacy);
     QCOMPARE(file.value(QStringLiteral("LNG"), QStringLiteral("LanguageName")), QStringLiteral("Язык"));
     QCOMPARE(file.value(QStringLiteral("ACTHELP"), QStringLiteral("caption")), QStringLiteral("Справка"));
     QCOMPARE(file.value(QStringLiteral("actHelp"), QStringLiteral("Hint")), QStringLiteral("«№ 1» – ёлка"));
     // One stray legacy byte in an otherwise UTF-8 looking file decides for the legacy page.
-    QCOMPARE(TLngIniFile::decode("caf\xE9"), QStringLiteral("cafй"));
-    QCOMPARE(TLngIniFile::decode("\xD0\xA1onfirmation"), QStringLiteral("\u0421onfirmation"));
+    QCOMPARE(LngIniFile::decode("caf\xE9"), QStringLiteral("cafй"));
+    QCOMPARE(LngIniFile::decode("\xD0\xA1onfirmation"), QStringLiteral("\u0421onfirmation"));
 }
 
 void TestLng::windows1251Table()
@@ -246,17 +246,17 @@ void TestLng::windows1251Table()
         {0xBF, 0x0457}, {0xC0, 0x0410}, {0xDF, 0x042F}, {0xE0, 0x0430}, {0xFF, 0x044F}};
     for (const auto &[byte, expected] : table) {
         const char c = char(byte);
-        QCOMPARE(TLngIniFile::fromWindows1251(QByteArrayView(&c, 1)), QString(QChar(expected)));
+        QCOMPARE(LngIniFile::fromWindows1251(QByteArrayView(&c, 1)), QString(QChar(expected)));
     }
     QByteArray ascii;
     for (int b = 0; b < 0x80; ++b)
         ascii.append(char(b));
-    QCOMPARE(TLngIniFile::fromWindows1251(ascii), QString::fromLatin1(ascii));
+    QCOMPARE(LngIniFile::fromWindows1251(ascii), QString::fromLatin1(ascii));
     // Every byte gives exactly one character.
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(char(b));
-    QCOMPARE(TLngIniFile::fromWindows1251(all).size(), 256);
+    QCOMPARE(LngIniFile::fromWindows1251(all).size(), 256);
 }
 
 void TestLng::utf8Validity_data()
@@ -285,7 +285,7 @@ void TestLng::utf8Validity()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
-    QCOMPARE(TLngIniFile::isValidUtf8(bytes), valid);
+    QCOMPARE(LngIniFile::isValidUtf8(bytes), valid);
 }
 
 void TestLng::junkIsHarmless()
@@ -297,7 +297,7 @@ void TestLng::junkIsHarmless()
             c = char(random.bounded(256));
         if (round % 2)
             junk.replace('\x01', "\n[").replace('\x02', "]\n").replace('\x03', "=");
-        const TLngIniFile file = TLngIniFile::fromBytes(junk);
+        const LngIniFile file = LngIniFile::fromBytes(junk);
         for (const QString &section : file.sections())
             QVERIFY(file.hasSection(section));
     }
@@ -305,20 +305,20 @@ void TestLng::junkIsHarmless()
     QByteArray binary(1024, '\0');
     for (int i = 0; i < binary.size(); ++i)
         binary[i] = char((i * 37) & 0xFF);
-    const TLngIniFile file = TLngIniFile::fromBytes(binary);
+    const LngIniFile file = LngIniFile::fromBytes(binary);
     QVERIFY(!file.value(QStringLiteral("LNG"), QStringLiteral("LanguageName")));
 }
 
 void TestLng::unreadableAndOversizedFiles()
 {
     QTemporaryDir dir;
-    QVERIFY(TLngIniFile::load(dir.filePath(QStringLiteral("missing.lng"))).isEmpty());
-    QVERIFY(TLngIniFile::load(dir.path()).isEmpty());
+    QVERIFY(LngIniFile::load(dir.filePath(QStringLiteral("missing.lng"))).isEmpty());
+    QVERIFY(LngIniFile::load(dir.path()).isEmpty());
     QByteArray big = "[s]\na=1\n";
-    big.append(QByteArray(TLngIniFile::MaxFileSize, ';'));
-    QVERIFY(TLngIniFile::load(writeFile(dir.filePath(QStringLiteral("big.lng")), big)).isEmpty());
+    big.append(QByteArray(LngIniFile::MaxFileSize, ';'));
+    QVERIFY(LngIniFile::load(writeFile(dir.filePath(QStringLiteral("big.lng")), big)).isEmpty());
     const QString small = writeFile(dir.filePath(QStringLiteral("small.lng")), "[s]\na=1\n");
-    QCOMPARE(TLngIniFile::load(small).value(QStringLiteral("s"), QStringLiteral("a")), QStringLiteral("1"));
+    QCOMPARE(LngIniFile::load(small).value(QStringLiteral("s"), QStringLiteral("a")), QStringLiteral("1"));
 }
 
 void TestLng::lookupUsesDefaultsWithoutFile()
@@ -503,8 +503,8 @@ void TestLng::shippedFilesAreComplete()
     const QString path = shippedDir() + u'/' + fileName;
     QFile raw(path);
     QVERIFY(raw.open(QIODevice::ReadOnly));
-    QVERIFY2(TLngIniFile::isValidUtf8(raw.readAll()), "shipped files are UTF-8");
-    const TLngIniFile file = TLngIniFile::load(path);
+    QVERIFY2(LngIniFile::isValidUtf8(raw.readAll()), "shipped files are UTF-8");
+    const LngIniFile file = LngIniFile::load(path);
     QVERIFY(!file.value(QStringLiteral("LNG"), QStringLiteral("LanguageName")).value_or(QString()).isEmpty());
     QStringList missing;
     for (const Lng::CatalogueEntry &entry : Lng::Catalogue()) {
@@ -515,7 +515,7 @@ void TestLng::shippedFilesAreComplete()
         }
         QVERIFY2(Lng::PlaceholderCount(*value) == Lng::PlaceholderCount(entry.defaultValue()),
                  qPrintable(entry.sectionName()));
-        QVERIFY2(value->size() < TLngIniFile::MaxValueLength, qPrintable(entry.sectionName()));
+        QVERIFY2(value->size() < LngIniFile::MaxValueLength, qPrintable(entry.sectionName()));
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u' ')));
     // Nothing in the file that the program never asks for: a misspelt section would go unnoticed.
@@ -538,7 +538,7 @@ void TestLng::shippedFilesAreComplete()
 
 void TestLng::englishFileIsTheCorrectedDefaults()
 {
-    const TLngIniFile file = TLngIniFile::load(shippedDir() + QStringLiteral("/English.lng"));
+    const LngIniFile file = LngIniFile::load(shippedDir() + QStringLiteral("/English.lng"));
     for (const Lng::CatalogueEntry &entry : Lng::Catalogue())
         QCOMPARE(file.value(entry.sectionName(), entry.keyName()).value_or(QString()),
                  corrected(entry.defaultValue()));
@@ -553,9 +553,9 @@ void TestLng::englishFileIsTheCorrectedDefaults()
 void TestLng::translationsDiffer()
 {
     // Translated, not copied: the words that have a word of their own in each language differ from English.
-    const TLngIniFile english = TLngIniFile::load(shippedDir() + QStringLiteral("/English.lng"));
+    const LngIniFile english = LngIniFile::load(shippedDir() + QStringLiteral("/English.lng"));
     for (const QString &name : {QStringLiteral("Russian.lng"), QStringLiteral("German.lng")}) {
-        const TLngIniFile file = TLngIniFile::load(shippedDir() + u'/' + name);
+        const LngIniFile file = LngIniFile::load(shippedDir() + u'/' + name);
         int same = 0;
         for (const Lng::CatalogueEntry &entry : Lng::Catalogue())
             same += file.value(entry.sectionName(), entry.keyName()) ==
@@ -563,10 +563,10 @@ void TestLng::translationsDiffer()
         // "ICQ:", "&OK", "Name", "E-Mail", "Details"... stay as they are.
         QVERIFY2(same < 12, qPrintable(QStringLiteral("%1: %2 untranslated").arg(name).arg(same)));
     }
-    QCOMPARE(TLngIniFile::load(shippedDir() + QStringLiteral("/Russian.lng"))
+    QCOMPARE(LngIniFile::load(shippedDir() + QStringLiteral("/Russian.lng"))
                  .value(QStringLiteral("tbsiLanguage"), QStringLiteral("Caption")),
              QStringLiteral("Язык"));
-    QCOMPARE(TLngIniFile::load(shippedDir() + QStringLiteral("/German.lng"))
+    QCOMPARE(LngIniFile::load(shippedDir() + QStringLiteral("/German.lng"))
                  .value(QStringLiteral("tbsiLanguage"), QStringLiteral("Caption")),
              QStringLiteral("Sprache"));
 }

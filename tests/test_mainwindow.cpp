@@ -4,8 +4,8 @@
 #include "app/ui/MainMenus.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TStatusPanels.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "features/ui/StatusPanels.h"
+#include "peers/ui/UserGroupBox.h"
 #include "settings/iniFileUn.h"
 
 #include <QAction>
@@ -30,7 +30,7 @@ QStringList names(const QList<QAction *> &actions)
     return list;
 }
 
-QStringList checkedActions(const TMainActionList *actions)
+QStringList checkedActions(const MainActionList *actions)
 {
     QStringList list;
     for (const QAction *a : actions->actions()) {
@@ -130,7 +130,7 @@ void TestMainWindow::commandMap_data()
 void TestMainWindow::commandMap()
 {
     QFETCH(QString, name);
-    TMainActionList actions(nullptr);
+    MainActionList actions(nullptr);
     const QAction *a = actions.action(name);
     QVERIFY2(a, qPrintable(name));
     QTEST(a->text(), "caption");
@@ -144,7 +144,7 @@ void TestMainWindow::firstStartChecksExactlyTheDefaults()
                                   "actShowUserList",     "actSoundNewMessage",
                                   "actSoundUserConnect", "actSoundUserDisconnect",
                                   "actStayOnTopUserList"};
-    TMainActionList fresh(nullptr);
+    MainActionList fresh(nullptr);
     QCOMPARE(checkedActions(&fresh), expected);
     TestPeer anna("Anna");
     anna.start();
@@ -160,7 +160,7 @@ void TestMainWindow::optionsSurviveRestart()
     TestPeer anna("Anna");
     anna.start();
     QTest::qWait(700);
-    TMainActionList *actions = anna.mainWindow()->actions();
+    MainActionList *actions = anna.mainWindow()->actions();
     for (const char *name : {"actShowUserIPWhenMessage", "actSoundNewMessage", "actShowText", "actStayOnTop",
                              "actStopAnimation", "actShowHint"})
         actions->action(QLatin1StringView(name))->trigger();
@@ -185,7 +185,7 @@ void TestMainWindow::toolbarsAndMenus()
 {
     TestPeer anna("Anna");
     anna.start();
-    TMainMenus *m = anna.mainWindow()->menus();
+    MainMenus *m = anna.mainWindow()->menus();
     QCOMPARE(m->tbMainForm()->windowTitle(), QStringLiteral("Main"));
     QCOMPARE(m->tbAdditional()->windowTitle(), QStringLiteral("Additional"));
     QCOMPARE(names(m->tbMainForm()->actions()),
@@ -275,7 +275,7 @@ void TestMainWindow::panelsOfToolsFollowsCaption()
 {
     TestPeer anna("Anna");
     anna.start();
-    TMainMenus *m = anna.mainWindow()->menus();
+    MainMenus *m = anna.mainWindow()->menus();
     QAction *toggle = m->menu("tbPanelsOfTools")->actions().value(0);
     QVERIFY(toggle);
     QCOMPARE(toggle->text(), QStringLiteral("Additional"));
@@ -293,8 +293,8 @@ void TestMainWindow::userCommandsEnabledByUserList()
     anna.start();
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    TMainMenus *m = anna.mainWindow()->menus();
-    TMainActionList *a = anna.mainWindow()->actions();
+    MainMenus *m = anna.mainWindow()->menus();
+    MainActionList *a = anna.mainWindow()->actions();
     anna.userList()->mainGroup()->tree()->clearSelection();
     anna.mainWindow()->setFocus();
     anna.userList()->clearFocus();
@@ -340,7 +340,7 @@ void TestMainWindow::linksAndLocalIdentity()
     TestPeer anna("Anna");
     anna.start();
     ShellOpen::clearOpened();
-    TMainActionList *a = anna.mainWindow()->actions();
+    MainActionList *a = anna.mainWindow()->actions();
     a->action("actPerixChatOnTheWeb")->trigger();
     a->action("actSiteOurCompany")->trigger();
     a->action("actTechnicalSupport")->trigger();
@@ -349,7 +349,7 @@ void TestMainWindow::linksAndLocalIdentity()
     QCOMPARE(ShellOpen::opened().at(0), ShellOpen::opened().at(1));
     QVERIFY(ShellOpen::opened().at(2).startsWith("MailTo:"));
     QCOMPARE(anna.mainWindow()->windowTitle(), QStringLiteral("Perix Chat [Anna]"));
-    const TStatusPanels *status = anna.mainWindow()->statusPanels();
+    const StatusPanels *status = anna.mainWindow()->statusPanels();
     QCOMPARE(status->panelText(1), QStringLiteral("Anna"));
     QCOMPARE(status->panelText(2), QStringLiteral(" IP: 127.0.0.1 "));
     anna.close();
@@ -364,8 +364,8 @@ void TestMainWindow::iconSizeAndCaptions()
 {
     TestPeer anna("Anna");
     anna.start();
-    TMainMenus *m = anna.mainWindow()->menus();
-    TMainActionList *a = anna.mainWindow()->actions();
+    MainMenus *m = anna.mainWindow()->menus();
+    MainActionList *a = anna.mainWindow()->actions();
     QCOMPARE(m->tbMainForm()->iconSize(), QSize(32, 32));
     QCOMPARE(m->tbMainForm()->toolButtonStyle(), Qt::ToolButtonIconOnly);
     a->action("actBtnLitleIcon")->trigger();
@@ -386,7 +386,7 @@ void TestMainWindow::eventNoticeInStatusBar()
     anna.start();
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    const TStatusPanels *status = anna.mainWindow()->statusPanels();
+    const StatusPanels *status = anna.mainWindow()->statusPanels();
     QCOMPARE(status->panelText(5), QStringLiteral("       User \"[\u2068Boris\u2069]\" is connect..."));
     QVERIFY(status->isNoticeShown());
     QCOMPARE(status->noticeSheet(), 0);

@@ -5,9 +5,9 @@
 #include "PeerHarness.h"
 
 #include "features/ui/MessageBox.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "peers/GroupBoxStorageUn.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmEditorUn.h"
 #include "protocol/Guid.h"
 #include "protocol/SendMessageUn.h"
@@ -153,7 +153,7 @@ void TestModal::groupEditorEnterCreatesAndRenames()
         QFocusEvent out(QEvent::FocusOut, Qt::PopupFocusReason);
         QCoreApplication::sendEvent(field, &out);
     });
-    TUserGroupBox *group = list->CreateNewGroup(false);
+    UserGroupBox *group = list->CreateNewGroup(false);
     QVERIFY(group);
     QCOMPARE(group->caption(), QStringLiteral("Friends"));
     const auto renames = [&] {
@@ -174,8 +174,8 @@ void TestModal::groupEditorEnterCreatesAndRenames()
     anna.start();
     list = anna.userList();
     list->show();
-    TUserGroupBox *stored = nullptr;
-    for (TUserGroupBox *box : list->groups()) {
+    UserGroupBox *stored = nullptr;
+    for (UserGroupBox *box : list->groups()) {
         if (box->caption() == QStringLiteral("Friends"))
             stored = box;
     }
@@ -214,7 +214,7 @@ void TestModal::groupEditorEscapeAndFocusLossChangeNothing()
         QTest::keyClicks(field, QStringLiteral("Never"));
         QTest::keyClick(field, Qt::Key_Escape);
     });
-    TUserGroupBox *group = list->CreateNewGroup(false);
+    UserGroupBox *group = list->CreateNewGroup(false);
     QCOMPARE(group->caption(), QStringLiteral(" "));
 
     whenModalOpens([](QWidget *editor) {
@@ -244,7 +244,7 @@ void TestModal::talkClosedBehindSendErrorBox()
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && boris.onlineCount() == 1; }));
     anna.userList()->selectPeer(anna.userList()->peers().findOnline(boris.id()));
     anna.mainWindow()->talks()->MessageToUser();
-    TTalkManager *talks = anna.mainWindow()->talks();
+    TalkManager *talks = anna.mainWindow()->talks();
     const int sheet = talks->FindPrivateTalk(boris.id());
     QVERIFY(sheet > 0);
     boris.userList()->selectPeer(boris.userList()->peers().findOnline(anna.id()));
@@ -279,7 +279,7 @@ void TestModal::privateCloseQuestionByKeys()
     raw.send(BuildPresencePacket(eve, true));
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
     raw.send(BuildUserMessagePacket(anna.id(), wireOf(eve), QStringLiteral("hi"), false));
-    TTalkManager *talks = anna.mainWindow()->talks();
+    TalkManager *talks = anna.mainWindow()->talks();
     QVERIFY(waitUntil([&] { return talks->FindPrivateTalk(eve.ID) > 0; }));
 
     // "Always to leave" chosen with the arrow key, the answer remembered by "do not show again".
@@ -321,7 +321,7 @@ void TestModal::returningMemberKeepsOneItem()
                              QStringLiteral("Friends")};
     const QString members = BuildUserIDList(anna.ID, {boris.id(), clara.ID});
     raw.send(BuildGroupMessagePacket(members, talk, wireOf(anna), QStringLiteral("hello")));
-    TTalkManager *talks = boris.mainWindow()->talks();
+    TalkManager *talks = boris.mainWindow()->talks();
     QVERIFY(waitUntil([&] { return talks->FindTalkByGroupID(talk.groupId) > 0; }));
     const int sheet = talks->FindTalkByGroupID(talk.groupId);
     QCOMPARE(talks->frame(sheet)->members().size(), 2);
@@ -356,17 +356,17 @@ void TestModal::incomingTalksAreBounded()
     raw.send(BuildPresencePacket(eve, true));
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
     const QString members = BuildUserIDList(eve.ID, {anna.id()});
-    for (int i = 0; i < TTalkManager::MaxTalkPages + 50; ++i) {
+    for (int i = 0; i < TalkManager::MaxTalkPages + 50; ++i) {
         const GroupTalkWire talk{NewRegistryGuid(), eve.ID,    eve.IP,
                                  QString(),         eve.Alias, QStringLiteral("Spam %1").arg(i)};
         raw.send(BuildGroupMessagePacket(members, talk, wireOf(eve), QStringLiteral("x")));
         if (i % 32 == 31)
             QTest::qWait(20);
     }
-    TTalkManager *talks = anna.mainWindow()->talks();
-    QVERIFY(waitUntil([&] { return talks->count() == TTalkManager::MaxTalkPages; }, 15000));
+    TalkManager *talks = anna.mainWindow()->talks();
+    QVERIFY(waitUntil([&] { return talks->count() == TalkManager::MaxTalkPages; }, 15000));
     QTest::qWait(300);
-    QCOMPARE(talks->count(), TTalkManager::MaxTalkPages);
+    QCOMPARE(talks->count(), TalkManager::MaxTalkPages);
     QVERIFY(anna.mainWindow()->statusPanels()->panelText(5).contains(QStringLiteral("100 talks are open")));
 
     // Closing with all of them open writes the settings file once, and quickly.

@@ -3,8 +3,8 @@
 #include "app/ui/MainActionList.h"
 #include "features/LngUn.h"
 #include "features/MoodRules.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/MessageBox.h"
-#include "features/ui/TImageList.h"
 #include "talks/ui/MoodPickers.h"
 #include "talks/ui/MoodPopup.h"
 #include "talks/ui/RVStyle.h"
@@ -52,7 +52,7 @@ QList<int> itemNumbers(const QTextDocument *doc, RichItemKind kind)
 
 // Decodes a message string into the document the way a transcript receives it.
 void decodeInto(QTextDocument *doc, const QString &message, AnimationCatalogue *catalogue,
-                const TRVStyle &style)
+                const RVStyle &style)
 {
     DecodeContext context;
     context.cursor = QTextCursor(doc);
@@ -66,7 +66,7 @@ void decodeInto(QTextDocument *doc, const QString &message, AnimationCatalogue *
 // The test's mouse may rest where a cell now shows up.
 void unhover(TfmSelectPictureGIFMood &gif)
 {
-    for (TGIFPanel *panel : gif.panels())
+    for (GIFPanel *panel : gif.panels())
         panel->setHighlighted(false);
 }
 
@@ -157,7 +157,7 @@ private Q_SLOTS:
     void animationTravelsByNumber();
 
 private:
-    TRVStyle m_style;
+    RVStyle m_style;
 };
 
 void TestMood::initTestCase()
@@ -255,7 +255,7 @@ void TestMood::animationFiles_data()
 void TestMood::animationFiles()
 {
     QFETCH(int, number);
-    const QString file = TAnimationLibrary::fileName(QStringLiteral(":/animations"), number);
+    const QString file = AnimationLibrary::fileName(QStringLiteral(":/animations"), number);
     QFile raw(file);
     QVERIFY(raw.open(QIODevice::ReadOnly));
     const QByteArray bytes = raw.readAll();
@@ -289,7 +289,7 @@ void TestMood::animationFiles()
 void TestMood::pictureGridShowsTheTable()
 {
     TfmSelectPictureMood popup(nullptr, nullptr);
-    const QList<TImageSquare *> cells = popup.cells();
+    const QList<ImageSquare *> cells = popup.cells();
     QCOMPARE(cells.size(), 24);
     auto *grid = qobject_cast<QGridLayout *>(popup.layout());
     QVERIFY(grid);
@@ -303,7 +303,7 @@ void TestMood::pictureGridShowsTheTable()
     }
     popup.show();
     QVERIFY(QTest::qWaitForWindowExposed(&popup));
-    TImageSquare *cell = cells[7];
+    ImageSquare *cell = cells[7];
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QCoreApplication::sendEvent(cell, &enter);
     QVERIFY(cell->isHighlighted());
@@ -398,7 +398,7 @@ void TestMood::popupsOpenAtTheDesktopEdges()
 void TestMood::animationGridFollowsTheLayout()
 {
     TfmSelectPictureGIFMood gif;
-    const QList<TGIFPanel *> panels = gif.panels();
+    const QList<GIFPanel *> panels = gif.panels();
     QCOMPARE(panels.size(), 23);
     gif.show();
     QVERIFY(QTest::qWaitForWindowExposed(&gif));
@@ -409,7 +409,7 @@ void TestMood::animationGridFollowsTheLayout()
         QVERIFY(top > previousRowTop);
         int previousLeft = -1;
         for (int n : row) {
-            TGIFPanel *panel = panels[n];
+            GIFPanel *panel = panels[n];
             QCOMPARE(panel->objectName(), QStringLiteral("JvPanel%1").arg(n + 1));
             QCOMPARE(panel->animator()->objectName(), QStringLiteral("JvGIFAnimator%1").arg(n + 1));
             QCOMPARE(panel->animator()->tag(), n);
@@ -442,7 +442,7 @@ void TestMood::hoverPlaysAndHidingStopsAll()
     QCOMPARE(gif.targetEditor(), &editor);
     unhover(gif);
     QCOMPARE(gif.runningCount(), 0);
-    TGIFPanel *panel = gif.panels()[10];
+    GIFPanel *panel = gif.panels()[10];
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
     QCoreApplication::sendEvent(panel, &enter);
     QVERIFY(panel->animator()->isRunning());
@@ -521,7 +521,7 @@ void TestMood::sixthAnimationIsRefused()
 void TestMood::editorAnimationsRunWhatever()
 {
     TfmSelectPictureGIFMood gif;
-    TAnimationPlayer *player = gif.player();
+    AnimationPlayer *player = gif.player();
     player->setTranscriptsStopped(true);
     player->setTranscriptsHidden(true);
     QTextEdit editor;
@@ -531,8 +531,8 @@ void TestMood::editorAnimationsRunWhatever()
     gif.Popup(&opener, &editor);
     QVERIFY(gif.ChooseAnimation(4));
     decodeInto(transcript.document(), animationMarker(4), &gif, m_style);
-    const QList<TAnimationPlayer::Info> inEditor = player->animations(editor.document());
-    const QList<TAnimationPlayer::Info> inTranscript = player->animations(transcript.document());
+    const QList<AnimationPlayer::Info> inEditor = player->animations(editor.document());
+    const QList<AnimationPlayer::Info> inTranscript = player->animations(transcript.document());
     QCOMPARE(inEditor.size(), 1);
     QCOMPARE(inTranscript.size(), 1);
     QVERIFY(inEditor[0].running);
@@ -555,14 +555,14 @@ void TestMood::transcriptAnimationMoves()
     QVERIFY(QTest::qWaitForWindowExposed(&transcript));
     decodeInto(transcript.document(), QStringLiteral("look ") + animationMarker(16) + QStringLiteral(" here"),
                &gif, m_style);
-    const QList<TAnimationPlayer::Info> shown = gif.player()->animations(transcript.document());
+    const QList<AnimationPlayer::Info> shown = gif.player()->animations(transcript.document());
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].number, 16);
     QVERIFY(shown[0].running);
     QCOMPARE(transcript.toPlainText().remove(QChar::ObjectReplacementCharacter),
              QStringLiteral("look  here"));
 
-    QSignalSpy frames(gif.player(), &TAnimationPlayer::frameShown);
+    QSignalSpy frames(gif.player(), &AnimationPlayer::frameShown);
     QSignalSpy repaints(transcript.document()->documentLayout(), &QAbstractTextDocumentLayout::update);
     QTest::qWait(30);
     const QImage before = transcript.viewport()->grab().toImage();
@@ -669,7 +669,7 @@ void TestMood::shortcutAloneDoesNothing()
         a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     }
     talk->setSendCommands({&image, &animation});
-    TMoodPickers pickers(&pages, {&image, &animation, nullptr, nullptr}, &gif);
+    MoodPickers pickers(&pages, {&image, &animation, nullptr, nullptr}, &gif);
     pages.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pages));
 
@@ -768,13 +768,13 @@ void TestMood::optionsApplyToEveryTalk()
     TfrConnectUser *talk = anna.mainWindow()->talks()->frame(second);
     chooser(anna)->Popup(action(anna, "actSelectGifMood"), talk->reMessage());
     QVERIFY(chooser(anna)->ChooseAnimation(12));
-    TAnimationPlayer *player = chooser(anna)->player();
+    AnimationPlayer *player = chooser(anna)->player();
     const auto all = [&](auto predicate) {
         for (int sheet : {0, first, second}) {
-            const QList<TAnimationPlayer::Info> shown = player->animations(transcriptOf(anna, sheet));
+            const QList<AnimationPlayer::Info> shown = player->animations(transcriptOf(anna, sheet));
             if (shown.size() < 2)
                 return false;
-            for (const TAnimationPlayer::Info &info : shown) {
+            for (const AnimationPlayer::Info &info : shown) {
                 if (!predicate(info, transcriptOf(anna, sheet)))
                     return false;
             }
@@ -782,35 +782,35 @@ void TestMood::optionsApplyToEveryTalk()
         return true;
     };
     const auto editorRuns = [&] {
-        const QList<TAnimationPlayer::Info> shown = player->animations(talk->reMessage()->document());
+        const QList<AnimationPlayer::Info> shown = player->animations(talk->reMessage()->document());
         return shown.size() == 1 && shown[0].running && !shown[0].hidden;
     };
-    QVERIFY(all([](const TAnimationPlayer::Info &i, QTextDocument *) { return i.running && !i.hidden; }));
+    QVERIFY(all([](const AnimationPlayer::Info &i, QTextDocument *) { return i.running && !i.hidden; }));
 
     action(anna, "actStopAnimation")->trigger();
     QVERIFY(action(anna, "actStopAnimation")->isChecked());
     QVERIFY(player->transcriptsStopped());
-    QVERIFY(all([](const TAnimationPlayer::Info &i, QTextDocument *) { return !i.running && !i.hidden; }));
+    QVERIFY(all([](const AnimationPlayer::Info &i, QTextDocument *) { return !i.running && !i.hidden; }));
     QVERIFY(editorRuns());
     // A new animation arrives standing still.
     receive(anna, 0, animationMarker(3));
     QVERIFY(!player->animations(transcriptOf(anna, 0)).last().running);
     action(anna, "actStopAnimation")->trigger();
-    QVERIFY(all([](const TAnimationPlayer::Info &i, QTextDocument *) { return i.running; }));
+    QVERIFY(all([](const AnimationPlayer::Info &i, QTextDocument *) { return i.running; }));
 
     action(anna, "actShowAnimation")->trigger();
     QVERIFY(player->transcriptsHidden());
-    QVERIFY(all([](const TAnimationPlayer::Info &i, QTextDocument *doc) {
+    QVERIFY(all([](const AnimationPlayer::Info &i, QTextDocument *doc) {
         return i.hidden && isBlank(resourceImage(doc, i.resource));
     }));
     QVERIFY(editorRuns());
     receive(anna, first, animationMarker(19));
-    const TAnimationPlayer::Info arrived = player->animations(transcriptOf(anna, first)).last();
+    const AnimationPlayer::Info arrived = player->animations(transcriptOf(anna, first)).last();
     QCOMPARE(arrived.number, 19);
     QVERIFY(arrived.hidden);
     QVERIFY(isBlank(resourceImage(transcriptOf(anna, first), arrived.resource)));
     action(anna, "actShowAnimation")->trigger();
-    QVERIFY(all([](const TAnimationPlayer::Info &i, QTextDocument *doc) {
+    QVERIFY(all([](const AnimationPlayer::Info &i, QTextDocument *doc) {
         return !i.hidden && !isBlank(resourceImage(doc, i.resource));
     }));
     anna.close();
@@ -840,7 +840,7 @@ void TestMood::animationTravelsByNumber()
     QCOMPARE(itemNumbers(received, RichItemKind::Animation), QList<int>{7});
     QVERIFY(itemNumbers(received, RichItemKind::Bullet).contains(45));
     QVERIFY(received->toPlainText().contains(QStringLiteral("cake for you")));
-    const QList<TAnimationPlayer::Info> playing = chooser(boris)->player()->animations(received);
+    const QList<AnimationPlayer::Info> playing = chooser(boris)->player()->animations(received);
     QCOMPARE(playing.size(), 1);
     QCOMPARE(playing[0].number, 7);
     QVERIFY(playing[0].running);

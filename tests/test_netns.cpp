@@ -45,7 +45,7 @@ public:
         StartOptions options;
         options.settingsFile = m_dir.filePath(QStringLiteral("settings.ini"));
         options.dataDir = m_dir.path();
-        m_program = std::make_unique<TPerixChatProgram>(AppContext::fromOptions(options));
+        m_program = std::make_unique<PerixChatProgram>(AppContext::fromOptions(options));
         m_program->start();
         return m_program->mainWindow()->transport()->isOpen();
     }
@@ -58,7 +58,7 @@ public:
         m_program.reset();
     }
     // Applies new network options as the window's OK does, looking at this namespace's interfaces.
-    void apply(const TNetworkOptions &options)
+    void apply(const NetworkOptions &options)
     {
         ScopedNetns inside(m_lab.ns(m_ns));
         m_program->mainWindow()->network()->Apply(options);
@@ -100,7 +100,7 @@ private:
     NetnsLab &m_lab;
     QString m_ns;
     QTemporaryDir m_dir;
-    std::unique_ptr<TPerixChatProgram> m_program;
+    std::unique_ptr<PerixChatProgram> m_program;
 };
 
 // The program started in a namespace, with a settings file of its own.

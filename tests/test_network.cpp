@@ -60,9 +60,9 @@ public:
         QByteArray payload;
     };
 
-    explicit FakeNetwork(int periodMs = TPresenceProbe::DefaultPeriodMs)
+    explicit FakeNetwork(int periodMs = PresenceProbe::DefaultPeriodMs)
     {
-        TPresenceProbe::Hooks hooks;
+        PresenceProbe::Hooks hooks;
         hooks.now = [this] {
             return now;
         };
@@ -79,13 +79,13 @@ public:
         hooks.testTargets = [] {
             return QList<QHostAddress>{QHostAddress("10.0.0.255")};
         };
-        probe = std::make_unique<TPresenceProbe>(hooks, periodMs);
-        QObject::connect(probe.get(), &TPresenceProbe::peerVanished, probe.get(), [this](const QString &id) {
+        probe = std::make_unique<PresenceProbe>(hooks, periodMs);
+        QObject::connect(probe.get(), &PresenceProbe::peerVanished, probe.get(), [this](const QString &id) {
             vanished.append({now, id});
             if (removeVanished)
-                peers.removeIf([&id](const TPresenceProbe::Peer &p) { return p.id == id; });
+                peers.removeIf([&id](const PresenceProbe::Peer &p) { return p.id == id; });
         });
-        QObject::connect(probe.get(), &TPresenceProbe::hostAnswersAgain, probe.get(),
+        QObject::connect(probe.get(), &PresenceProbe::hostAnswersAgain, probe.get(),
                          [this](const QHostAddress &a) { greeted.append(a.toString()); });
     }
 
@@ -126,13 +126,13 @@ public:
     qint64 now = 0;
     bool unreachable = false;
     bool removeVanished = true;
-    QList<TPresenceProbe::Peer> peers;
+    QList<PresenceProbe::Peer> peers;
     QList<Sent> sent;
     QSet<quint32> silent;
     std::multimap<qint64, std::pair<quint32, QByteArray>> echoes;
     QList<std::pair<qint64, QString>> vanished;
     QStringList greeted;
-    std::unique_ptr<TPresenceProbe> probe;
+    std::unique_ptr<PresenceProbe> probe;
 };
 
 quint32 ip(const char *text)
@@ -439,15 +439,15 @@ void TestNetwork::storedLayout()
     QTemporaryDir dir;
     const QString file = dir.filePath("settings.ini");
     const SettingsStore store(file);
-    const TNetworkOptions empty = TNetworkOptions::Read(store);
+    const NetworkOptions empty = NetworkOptions::Read(store);
     QVERIFY(empty.interfaceName.isEmpty());
     QVERIFY(empty.addressLines.isEmpty());
-    const TNetworkOptions options{QStringLiteral("eth1"), QStringLiteral("127.0.0.7\n10.1.2.255\nbad")};
+    const NetworkOptions options{QStringLiteral("eth1"), QStringLiteral("127.0.0.7\n10.1.2.255\nbad")};
     QVERIFY(options.Write(store));
     QSettings raw(file, QSettings::IniFormat);
     QCOMPARE(raw.value("Network/Interface").toString(), QStringLiteral("eth1"));
     QCOMPARE(raw.value("Network/Addresses").toString(), QStringLiteral("127.0.0.7\n10.1.2.255\nbad"));
-    QCOMPARE(TNetworkOptions::Read(store), options);
+    QCOMPARE(NetworkOptions::Read(store), options);
 
     // Applied in loopback mode: the valid loopback address only, and no interface lookup.
     UdpTransport transport(loopbackOn(freePort()));
@@ -513,8 +513,8 @@ void TestNetwork::manyHostsStretchThePeriod()
     for (const FakeNetwork::Sent &s : net.sent)
         inLastHundredSeconds += s.at >= 100 * 1000;
     // One probe every 112 ms at most.
-    QVERIFY(inLastHundredSeconds <= 100 * 1000 / TPresenceProbe::MinSpacingMs + 1);
-    QVERIFY(inLastHundredSeconds >= 100 * 1000 / TPresenceProbe::MinSpacingMs - 2);
+    QVERIFY(inLastHundredSeconds <= 100 * 1000 / PresenceProbe::MinSpacingMs + 1);
+    QVERIFY(inLastHundredSeconds >= 100 * 1000 / PresenceProbe::MinSpacingMs - 2);
     QVERIFY(net.vanished.isEmpty());
 }
 
@@ -539,7 +539,7 @@ void TestNetwork::silentHostVanishesAfterThreeUnansweredProbes()
     QCOMPARE(unanswered, 3);
     // Gone after the third probe's wait: within 3 periods and the wait of the last answered probe.
     const qint64 after = net.vanished.first().first - lastAnswered;
-    QVERIFY2(after > 3 * 30000 && after <= 3 * 30000 + TPresenceProbe::EchoWaitMs + 200,
+    QVERIFY2(after > 3 * 30000 && after <= 3 * 30000 + PresenceProbe::EchoWaitMs + 200,
              qPrintable(QString::number(after)));
     QCOMPARE(net.probe->vanishedHostCount(), 1);
     QCOMPARE(net.probe->hostCount(), 1);
@@ -676,9 +676,9 @@ void TestNetwork::silentHostsAreBounded()
     net.unreachable = true;
     net.runUntil(200 * 1000);
     QCOMPARE(net.vanished.size(), 300);
-    QVERIFY(net.probe->vanishedHostCount() <= TPresenceProbe::MaxVanishedHosts);
+    QVERIFY(net.probe->vanishedHostCount() <= PresenceProbe::MaxVanishedHosts);
     QCOMPARE(net.probe->hostCount(), 0);
-    net.runUntil(TPresenceProbe::VanishedKeptMs + 300 * 1000);
+    net.runUntil(PresenceProbe::VanishedKeptMs + 300 * 1000);
     QCOMPARE(net.probe->vanishedHostCount(), 0);
     const qsizetype sent = net.sent.size();
     net.runUntil(net.now + 100 * 1000);
@@ -690,7 +690,7 @@ void TestNetwork::echoTestCountsHostsWithinOneSecond()
     FakeNetwork net;
     // The broadcast address itself never answers; the hosts behind it do.
     net.silent.insert(ip("10.0.0.255"));
-    QSignalSpy finished(net.probe.get(), &TPresenceProbe::testFinished);
+    QSignalSpy finished(net.probe.get(), &PresenceProbe::testFinished);
     QVERIFY(net.probe->StartTest());
     QVERIFY(!net.probe->StartTest());
     QCOMPARE(net.sent.size(), 1);
@@ -718,7 +718,7 @@ void TestNetwork::echoTestCountsHostsWithinOneSecond()
 
 void TestNetwork::trafficOfTheLastMinute()
 {
-    TTrafficCounter counter;
+    TrafficCounter counter;
     QCOMPARE(counter.receivedLastMinute(), 0u);
     counter.sample(0, 0, 0);
     // 10 received and 2 sent a second, sampled four times a second.
@@ -867,7 +867,7 @@ void TestNetwork::vanishWaitsForModalWindow()
     bob.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && bob.onlineCount() == 1; }));
     QTest::qWait(300);
-    TPresenceProbe *probe = anna.mainWindow()->network()->probe();
+    PresenceProbe *probe = anna.mainWindow()->network()->probe();
     int onlineWhileOpen = -1;
     {
         QDialog modal(anna.mainWindow());
@@ -894,7 +894,7 @@ void TestNetwork::networkWindowDrivenByKeys()
     QVERIFY(help.open(QIODevice::WriteOnly));
     help.write("<html></html>");
     help.close();
-    TMainNetwork *network = anna.mainWindow()->network();
+    MainNetwork *network = anna.mainWindow()->network();
     // Under Options, right after the history.
     const QList<QAction *> options = anna.mainWindow()->menus()->menu("tbOptions")->actions();
     const qsizetype at = options.indexOf(network->actNetwork());

@@ -161,7 +161,7 @@ QString mismatch(const QByteArray &packet, Coverage &coverage)
         noteCoverage(packet, getter.tag, expected, coverage);
     }
 
-    const TPacketFields fields(packet);
+    const PacketFields fields(packet);
     for (int i = 0; i < PacketFieldCount; ++i) {
         const TagPair &tag = PacketFieldTag(static_cast<PacketField>(i));
         if (fields.Bytes(packet, static_cast<PacketField>(i)) != GetTagBytes(packet, tag))

@@ -7,12 +7,12 @@
 #include "app/ChatCore.h"
 #include "app/ui/TELInstanceChecker.h"
 #include "features/ui/MessageBox.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "net/PacketTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
 #include "peers/UserListHooks.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 #include "protocol/SendMessageUn.h"
 #include <QAction>
 #include <QToolButton>
@@ -45,7 +45,7 @@ public:
 };
 
 // Records the reactions of the user list in their order.
-class RecordingHooks : public TUserListHooks {
+class RecordingHooks : public UserListHooks {
 public:
     int SenderTextStyle(const QString &, qint32) override { return 7; }
     bool IsPeerReferenced(int peerIndex) const override { return referenced.contains(peerIndex); }
@@ -337,9 +337,9 @@ void TestPresence::floodOfNewUsersIsCapped()
     // Users without an ID are each a newcomer, but only a few of them stay at once.
     for (int i = 0; i < 5000; ++i)
         list->ProcessNewPacket(newPacket(QString(), QStringLiteral("Anonymous %1").arg(i)));
-    QCOMPARE(list->peers().anonymousOnline(), TPeerList::MaxAnonymous);
-    QCOMPARE(list->peers().count(), 1 + TPeerList::MaxAnonymous);
-    QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), TPeerList::MaxAnonymous);
+    QCOMPARE(list->peers().anonymousOnline(), PeerList::MaxAnonymous);
+    QCOMPARE(list->peers().count(), 1 + PeerList::MaxAnonymous);
+    QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), PeerList::MaxAnonymous);
 
     const QString leaver = NewRegistryGuid();
     list->ProcessNewPacket(newPacket(leaver, QStringLiteral("Leaver")));
@@ -347,8 +347,8 @@ void TestPresence::floodOfNewUsersIsCapped()
     // Far more made-up users than the list holds.
     for (int i = 0; i < 10000; ++i)
         list->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
-    QCOMPARE(list->peers().count(), TPeerList::MaxEntries);
-    QVERIFY(list->mainGroup()->tree()->topLevelItemCount() <= TPeerList::MaxEntries - 1);
+    QCOMPARE(list->peers().count(), PeerList::MaxEntries);
+    QVERIFY(list->mainGroup()->tree()->topLevelItemCount() <= PeerList::MaxEntries - 1);
 
     // A real newcomer is still listed, and so is a user who left and comes back.
     for (const QString &id : {NewRegistryGuid(), leaver}) {
@@ -356,7 +356,7 @@ void TestPresence::floodOfNewUsersIsCapped()
         const int k = list->peers().findOnline(id);
         QVERIFY(k > 0);
         QVERIFY(list->FindPeerNode(id).has_value());
-        QCOMPARE(list->peers().count(), TPeerList::MaxEntries);
+        QCOMPARE(list->peers().count(), PeerList::MaxEntries);
     }
     // Known users still get their answers.
     const int known = list->peers().findOnline(leaver);
@@ -375,7 +375,7 @@ void TestPresence::heldEntriesAreNotReused()
     const int k = list->peers().findOnline(member);
     m_hooks.referenced = {k};
     list->ProcessDisconnectPacket(newPacket(member, QStringLiteral("Member")));
-    for (int i = 0; i < TPeerList::MaxEntries + 100; ++i)
+    for (int i = 0; i < PeerList::MaxEntries + 100; ++i)
         list->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
     // A member item still names entry k: it keeps its user.
     QCOMPARE(list->GetPeer(k)->ID, member);
@@ -392,7 +392,7 @@ void TestPresence::groupCommandsOnTheUserList()
         list->ProcessNewPacket(newPacket(id, "User " + id));
     TfmEditor::setAutoAnswer(QStringLiteral("Work"));
     m_transport.sent.clear();
-    TUserGroupBox *work = list->CreateNewGroup(false);
+    UserGroupBox *work = list->CreateNewGroup(false);
     TfmEditor::clearAutoAnswer();
     QCOMPARE(work->Tag(), 3);
     QCOMPARE(m_transport.sent.size(), 1);
@@ -595,16 +595,16 @@ void TestPresence::aLoneArrivalIsShownWithoutWaitingForTheFrame()
     TestPeer anna("Anna");
     anna.start();
     QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, anna.id()).size() == 1; }));
-    TPeerRegistry *registry = anna.mainWindow()->chat()->registry();
+    PeerRegistry *registry = anna.mainWindow()->chat()->registry();
     QElapsedTimer clock;
     qint64 arrivedAt = -1;
     qint64 shownAt = -1;
-    connect(registry, &TPeerRegistry::peerArrived, this, [&] { arrivedAt = clock.elapsed(); });
-    connect(registry, &TPeerRegistry::arrivalsFlushed, this, [&] { shownAt = clock.elapsed(); });
+    connect(registry, &PeerRegistry::peerArrived, this, [&] { arrivedAt = clock.elapsed(); });
+    connect(registry, &PeerRegistry::arrivalsFlushed, this, [&] { shownAt = clock.elapsed(); });
     clock.start();
     // Waiting for the frame would take at least 0.95 of it; a busy machine may delay one try.
     qint64 fastest = -1;
-    for (int i = 0; i < 3 && (fastest < 0 || fastest >= TPeerRegistry::FrameMs * 8 / 10); ++i) {
+    for (int i = 0; i < 3 && (fastest < 0 || fastest >= PeerRegistry::FrameMs * 8 / 10); ++i) {
         arrivedAt = shownAt = -1;
         RUserID u;
         u.ID = QStringLiteral("{%1-1111-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
@@ -617,7 +617,7 @@ void TestPresence::aLoneArrivalIsShownWithoutWaitingForTheFrame()
             fastest = shownAt - arrivedAt;
         QVERIFY(anna.nodeTexts().contains(u.Alias));
     }
-    QVERIFY2(fastest < TPeerRegistry::FrameMs * 8 / 10, qPrintable(QString::number(fastest)));
+    QVERIFY2(fastest < PeerRegistry::FrameMs * 8 / 10, qPrintable(QString::number(fastest)));
     anna.close();
 }
 
@@ -661,7 +661,7 @@ void TestPresence::manyArrivalsInOneTurnShowAsSingleOnes()
     QVERIFY(all->verticalScrollBar()->maximum() > 0);
     QCOMPARE(all->verticalScrollBar()->value(), all->verticalScrollBar()->maximum());
     // The status bar shows the last arrival, as it would after arrivals one by one.
-    QVERIFY(withoutIsolates(anna.mainWindow()->statusPanels()->panelText(TStatusPanels::NoticePanel))
+    QVERIFY(withoutIsolates(anna.mainWindow()->statusPanels()->panelText(StatusPanels::NoticePanel))
                 .contains("[P39]"));
     // Every arrival was answered once.
     QCOMPARE(raw.heardFrom(pkUpdateInfo, anna.id()).size(), Peers);

@@ -6,17 +6,17 @@
 #include "app/ui/MainMenus.h"
 #include "features/LngUn.h"
 #include "features/RemoteText.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/KeySwallow.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TImageList.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "features/ui/WireColor.h"
 #include "peers/SelectPictureLayout.h"
 #include "peers/UserProfile.h"
 #include "peers/WindowMagnet.h"
-#include "peers/ui/TColorBox.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/ColorBox.h"
 #include "peers/ui/TfmUserProfileUn.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/WindowMagnetUn.h"
 #include "peers/ui/fmSelectPictureUn.h"
 #include "talks/ui/RVStyle.h"
@@ -148,9 +148,9 @@ QColor colourOf(QTextDocument *doc, const QString &word, bool *bold = nullptr)
     return at.charFormat().foreground().color();
 }
 
-TProfileCaptions defaults()
+ProfileCaptions defaults()
 {
-    return TProfileCaptions();
+    return ProfileCaptions();
 }
 
 } // namespace
@@ -231,7 +231,7 @@ void TestProfile::entryToFields()
     e.Age = 200;
     e.PictureIndex = -1;
     e.Color = -2147483640;
-    TProfileFields f = ProfileFieldsFromEntry(e);
+    ProfileFields f = ProfileFieldsFromEntry(e);
     QCOMPARE(f.alias, QStringLiteral("Zed"));
     QCOMPARE(f.home, QStringLiteral("9"));
     QCOMPARE(f.workHome, QStringLiteral("10"));
@@ -251,7 +251,7 @@ void TestProfile::applyWritesInOrderAndKeepsEntryInStep()
     const SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
     RUserID entry;
     entry.Age = 9;
-    TProfileFields f;
+    ProfileFields f;
     f.alias = QStringLiteral("Ann");
     f.firstName = QStringLiteral("A1");
     f.secondName = QStringLiteral("A2");
@@ -314,7 +314,7 @@ void TestProfile::applyAgeEdgeCases()
     QTemporaryDir dir;
     const SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
     RUserID entry;
-    TProfileFields f;
+    ProfileFields f;
     f.age = QStringLiteral("300");
     ApplyProfileFields(store, &entry, f);
     QCOMPARE(entry.Age, quint8(44));
@@ -342,7 +342,7 @@ void TestProfile::summaryOfAliasAndIpOnly()
     RUserID e;
     e.Alias = QStringLiteral("Anna");
     e.IP = QStringLiteral("192.168.0.7");
-    using L = TProfileSummaryLine;
+    using L = ProfileSummaryLine;
     const QList<L> lines = BuildProfileSummary(ProfileFieldsFromEntry(e), e.IP, e.MAC, defaults());
     const QList<L> expected = {
         {L::Field, -1, QStringLiteral("IP: "), QStringLiteral("192.168.0.7")},
@@ -380,13 +380,13 @@ void TestProfile::summaryOfFullProfile()
     e.Sex = 1;
     e.Age = 30;
     e.Interest = QStringLiteral("chess");
-    const QList<TProfileSummaryLine> lines = BuildProfileSummary(
+    const QList<ProfileSummaryLine> lines = BuildProfileSummary(
         ProfileFieldsFromEntry(e), QStringLiteral("  "), QStringLiteral("AA-BB"), defaults());
     QStringList text;
-    for (const TProfileSummaryLine &l : lines) {
-        if (l.kind == TProfileSummaryLine::Break)
+    for (const ProfileSummaryLine &l : lines) {
+        if (l.kind == ProfileSummaryLine::Break)
             text << QStringLiteral("--");
-        else if (l.kind == TProfileSummaryLine::Section)
+        else if (l.kind == ProfileSummaryLine::Section)
             text << QStringLiteral("[%1] %2").arg(l.icon).arg(l.label);
         else
             text << l.label + l.value;
@@ -418,7 +418,7 @@ void TestProfile::summaryOfFullProfile()
     // A section whose fields are all blank is left out.
     RUserID empty;
     empty.Alias = QStringLiteral("  ");
-    const QList<TProfileSummaryLine> none =
+    const QList<ProfileSummaryLine> none =
         BuildProfileSummary(ProfileFieldsFromEntry(empty), {}, {}, defaults());
     QCOMPARE(none.size(), 4);
     QCOMPARE(none.at(1).label, QStringLiteral("Personal"));
@@ -426,7 +426,7 @@ void TestProfile::summaryOfFullProfile()
 
 void TestProfile::pageHeaderAndPictureButton()
 {
-    const TProfileCaptions c;
+    const ProfileCaptions c;
     QCOMPARE(ProfilePageHeader(0, c, QStringLiteral("Anna")),
              QStringLiteral("Summary data for ") + RemoteText::isolate(QStringLiteral("Anna")));
     QCOMPARE(ProfilePageHeader(0, c, QStringLiteral("  ")), QStringLiteral("Summary data"));
@@ -547,7 +547,7 @@ void TestProfile::captionsFromLanguageFile()
                "[btnApplyCaption]\nCaption=\"&Anwenden\"\n[btnSelectImage]\nHint=Bild w\xC3\xA4hlen\n");
     file.close();
     Lng::SetCurrentFile(file.fileName());
-    const TProfileCaptions c = TProfileCaptions::FromLanguage();
+    const ProfileCaptions c = ProfileCaptions::FromLanguage();
     {
         TfmUserProfile dialog;
         RUserID e;
@@ -600,8 +600,8 @@ void TestProfile::editModeTypingApplyAndEnter()
         QVERIFY(child<QPushButton>(dialog, "btnApply")->isEnabled());
         QTest::keyClicks(edit(dialog, "edName1"), QStringLiteral("Ann"));
         QTest::keyClicks(edit(dialog, "edName2"), QStringLiteral("Smith"));
-        QTest::keyClick(child<TColorBox>(dialog, "edColor"), Qt::Key_Down);
-        QCOMPARE(child<TColorBox>(dialog, "edColor")->color(), 0x000080);
+        QTest::keyClick(child<ColorBox>(dialog, "edColor"), Qt::Key_Down);
+        QCOMPARE(child<ColorBox>(dialog, "edColor")->color(), 0x000080);
         QTest::keyClicks(edit(dialog, "edEMail"), QStringLiteral("ann@example.org"));
         QTest::keyClicks(edit(dialog, "edICQ"), QStringLiteral("12345"));
 
@@ -711,13 +711,13 @@ void TestProfile::editModeTypingApplyAndEnter()
     QCOMPARE(me->Age, quint8(44));
     QCOMPARE(me->Alias, QStringLiteral("Annie"));
 
-    TStatusPanels *status = anna.mainWindow()->statusPanels();
+    StatusPanels *status = anna.mainWindow()->statusPanels();
     QCOMPARE(status->panelText(1), QStringLiteral("Annie"));
     QCOMPARE(status->panelText(2), QStringLiteral(" IP: ") + ip + u' ');
     QCOMPARE(status->myImage()->pixmap().toImage(), ProfileImages16().image(14));
     QCOMPARE(anna.mainWindow()->windowTitle(), QStringLiteral("Perix Chat [Annie]"));
-    QCOMPARE(anna.mainWindow()->RVStyle()->textStyleColor(me->TextStyle), QColor(0x80, 0, 0));
-    QCOMPARE(anna.mainWindow()->RVStyle()->textStyleName(me->TextStyle), id);
+    QCOMPARE(anna.mainWindow()->rvStyle()->textStyleColor(me->TextStyle), QColor(0x80, 0, 0));
+    QCOMPARE(anna.mainWindow()->rvStyle()->textStyleName(me->TextStyle), id);
 }
 
 void TestProfile::escapeClosesWithoutApplying()
@@ -837,8 +837,8 @@ void TestProfile::readOnlyPeerFromRawPeer()
             QVERIFY2(memo(dialog, name)->isReadOnly(), name);
         QCOMPARE(child<QComboBox>(dialog, "cbSex")->currentIndex(), 2);
         QVERIFY(!child<QComboBox>(dialog, "cbSex")->isEnabled());
-        QCOMPARE(child<TColorBox>(dialog, "edColor")->color(), 0xFF0000);
-        QVERIFY(!child<TColorBox>(dialog, "edColor")->isEnabled());
+        QCOMPARE(child<ColorBox>(dialog, "edColor")->color(), 0xFF0000);
+        QVERIFY(!child<ColorBox>(dialog, "edColor")->isEnabled());
         QCOMPARE(dialog->picture(), 17);
         QCOMPARE(child<QLabel>(dialog, "imHeader")->pixmap().toImage(), ProfileImages32().image(17));
         // The fields wear the window's colour.
@@ -1084,7 +1084,7 @@ void TestProfile::myImageDoubleClickAndProfileSubmenu()
     QVERIFY(editable);
 
     // "User profile..." in the "My profile" submenu follows the user list's selection each time.
-    TMainMenus *menus = anna.mainWindow()->menus();
+    MainMenus *menus = anna.mainWindow()->menus();
     QAction *netProfile = anna.mainWindow()->actions()->action("actUserNetProfile");
     anna.userList()->mainGroup()->tree()->clearSelection();
     QMetaObject::invokeMethod(menus->menu("miMyProfile"), "aboutToShow");
@@ -1104,7 +1104,7 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && boris.onlineCount() == 1; }));
     TfmUserList *list = anna.userList();
     const int k = list->peers().findOnline(boris.id());
-    TTalkManager *talks = anna.mainWindow()->talks();
+    TalkManager *talks = anna.mainWindow()->talks();
 
     // A private talk and an own group talk of the main group, with Boris as its member.
     list->selectPeer(k);
@@ -1178,7 +1178,7 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
 
 void TestProfile::colorBoxCustomColour()
 {
-    TColorBox box;
+    ColorBox box;
     QCOMPARE(box.color(), 0);
     QCOMPARE(box.count(), 17);
     box.setColor(0x00FFFF);
@@ -1194,7 +1194,7 @@ void TestProfile::colorBoxCustomColour()
 
     // "Custom..." asks with the colour dialog, driven by its keys.
     box.show();
-    QSignalSpy chosen(&box, &TColorBox::colorChosen);
+    QSignalSpy chosen(&box, &ColorBox::colorChosen);
     bool asked = false;
     QTimer::singleShot(0, &box, [&asked] {
         QVERIFY(
@@ -1219,7 +1219,7 @@ void TestProfile::userListMagnet()
     TfmUserList *list = anna.userList();
     main->move(40, 40);
     list->show();
-    auto *magnet = list->findChild<TWindowMagnet *>();
+    auto *magnet = list->findChild<WindowMagnet *>();
     QVERIFY(magnet);
     QVERIFY(QTest::qWaitFor([&] { return main->frameGeometry().topLeft() == QPoint(40, 40); }));
     const QRect m = main->frameGeometry();
@@ -1235,7 +1235,7 @@ void TestProfile::userListMagnet()
                             2000));
     // Far away it stays where it is dropped, and no longer follows.
     list->move(right + 140, m.y() + 60);
-    QTest::qWait(TWindowMagnet::SettleMs * 2);
+    QTest::qWait(WindowMagnet::SettleMs * 2);
     QCOMPARE(list->frameGeometry().topLeft(), QPoint(right + 140, m.y() + 60));
     QCOMPARE(magnet->dockedSide(), Magnet::Side::None);
     main->move(m.x(), m.y());

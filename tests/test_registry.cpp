@@ -33,7 +33,7 @@ public:
     QList<Packet> sent;
 };
 
-class Hooks : public TUserListHooks {
+class Hooks : public UserListHooks {
 public:
     int SenderTextStyle(const QString &, qint32) override { return 7; }
     void ShowLocalIdentity(const RUserID &local) override { events.append("identity " + local.Alias); }
@@ -111,9 +111,9 @@ QString connectLine(const QString &name)
     return "append 0 User \"\u2068" + name + "\u2069\" is connect...";
 }
 
-QList<int> members(const TPeerRegistry &r, int group)
+QList<int> members(const PeerRegistry &r, int group)
 {
-    const TContactGroup *g = r.group(group);
+    const ContactGroup *g = r.group(group);
     return g ? g->members : QList<int>{-1};
 }
 
@@ -155,7 +155,7 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     FakeTransport m_transport;
     Hooks m_hooks;
-    std::unique_ptr<TPeerRegistry> m_registry;
+    std::unique_ptr<PeerRegistry> m_registry;
 };
 
 void TestRegistry::init()
@@ -177,7 +177,7 @@ void TestRegistry::cleanup()
 
 void TestRegistry::makeRegistry()
 {
-    m_registry = std::make_unique<TPeerRegistry>(*m_store, &m_transport, &m_hooks);
+    m_registry = std::make_unique<PeerRegistry>(*m_store, &m_transport, &m_hooks);
     m_registry->BuildLocalEntry();
     m_registry->LoadGroups();
     m_registry->RestoreCollapsed();
@@ -187,13 +187,13 @@ void TestRegistry::makeRegistry()
 
 void TestRegistry::localEntryAndItsPackets()
 {
-    TPeerRegistry empty(*m_store, &m_transport, &m_hooks);
+    PeerRegistry empty(*m_store, &m_transport, &m_hooks);
     empty.SendPresence(true);
     empty.SendDisconnect();
     QVERIFY(m_transport.sent.isEmpty());
 
-    m_registry = std::make_unique<TPeerRegistry>(*m_store, &m_transport, &m_hooks);
-    QSignalSpy built(m_registry.get(), &TPeerRegistry::localEntryBuilt);
+    m_registry = std::make_unique<PeerRegistry>(*m_store, &m_transport, &m_hooks);
+    QSignalSpy built(m_registry.get(), &PeerRegistry::localEntryBuilt);
     m_registry->BuildLocalEntry();
     QCOMPARE(built.size(), 1);
     QCOMPARE(m_hooks.events, QStringList{"identity Me"});
@@ -232,8 +232,8 @@ void TestRegistry::ownEchoesChangeNothing()
 void TestRegistry::newPeerIsAnsweredPlacedAndAnnounced()
 {
     makeRegistry();
-    QSignalSpy added(m_registry.get(), &TPeerRegistry::memberAdded);
-    QSignalSpy arrived(m_registry.get(), &TPeerRegistry::peerArrived);
+    QSignalSpy added(m_registry.get(), &PeerRegistry::memberAdded);
+    QSignalSpy arrived(m_registry.get(), &PeerRegistry::peerArrived);
     m_registry->ProcessNewPacket(presence(peerId(1), "Xena", true));
 
     QCOMPARE(m_transport.sent, QList<Packet>{BuildPresencePacket(*m_registry->local(), false)});
@@ -251,7 +251,7 @@ void TestRegistry::newPeerIsAnsweredPlacedAndAnnounced()
     QCOMPARE(x->GroupNumber, MainGroupNumber);
     QCOMPARE(x->TextStyle, 7);
     QCOMPARE(members(*m_registry, MainGroupNumber), QList<int>{1});
-    const std::optional<TPeerPlace> place = m_registry->FindPeer(peerId(1));
+    const std::optional<PeerPlace> place = m_registry->FindPeer(peerId(1));
     QVERIFY(place);
     QCOMPARE(place->peerIndex, 1);
     QCOMPARE(place->groupNumber, MainGroupNumber);
@@ -302,7 +302,7 @@ void TestRegistry::updateInfoRefreshesKnownPeer()
     m_registry->ProcessNewPacket(presence(peerId(1), "Xena", true));
     m_transport.sent.clear();
     m_hooks.events.clear();
-    QSignalSpy updated(m_registry.get(), &TPeerRegistry::peerUpdated);
+    QSignalSpy updated(m_registry.get(), &PeerRegistry::peerUpdated);
     m_registry->ProcessUpdateInfoPacket(presence(peerId(1), "Xena Warrior", false, "10.0.0.6", 0x123456));
     QVERIFY(m_transport.sent.isEmpty());
     QCOMPARE(m_hooks.events, QStringList{"renamed Xena Warrior 14"});
@@ -323,8 +323,8 @@ void TestRegistry::disconnectAndReturn()
     QTRY_VERIFY(m_hooks.events.contains("end"));
     m_hooks.events.clear();
     m_transport.sent.clear();
-    QSignalSpy removed(m_registry.get(), &TPeerRegistry::memberRemoved);
-    QSignalSpy left(m_registry.get(), &TPeerRegistry::peerLeft);
+    QSignalSpy removed(m_registry.get(), &PeerRegistry::memberRemoved);
+    QSignalSpy left(m_registry.get(), &PeerRegistry::peerLeft);
     m_registry->ProcessDisconnectPacket(byePacket(peerId(1), "Xena"));
     const QStringList expected{"talks 1 0",     "removed 1 1",
                                "notify Xena 0", "append 0 User \"\u2068Xena\u2069\" is disconnect...",
@@ -367,7 +367,7 @@ void TestRegistry::departureEndsTheNoticeBatchFirst()
 void TestRegistry::arrivalsOfATurnAreShownOnceAFrame()
 {
     makeRegistry();
-    QSignalSpy flushed(m_registry.get(), &TPeerRegistry::arrivalsFlushed);
+    QSignalSpy flushed(m_registry.get(), &PeerRegistry::arrivalsFlushed);
     QElapsedTimer clock;
     clock.start();
     for (int i = 1; i <= 3; ++i)
@@ -378,7 +378,7 @@ void TestRegistry::arrivalsOfATurnAreShownOnceAFrame()
     QVERIFY(!m_hooks.events.contains("end"));
     // Left alone, the batch ends by itself one frame after the first arrival, all three at once.
     QTRY_COMPARE(flushed.count(), 1);
-    QVERIFY(clock.elapsed() >= TPeerRegistry::FrameMs * 9 / 10);
+    QVERIFY(clock.elapsed() >= PeerRegistry::FrameMs * 9 / 10);
     QCOMPARE(m_hooks.events.count("end"), 1);
     QVERIFY(!m_registry->arrivalsPending());
     for (int i = 1; i <= 3; ++i)
@@ -389,7 +389,7 @@ void TestRegistry::arrivalsOfATurnAreShownOnceAFrame()
     m_registry->FlushNotices();
     QCOMPARE(flushed.count(), 2);
     QCOMPARE(m_hooks.events.count("end"), 2);
-    QTest::qWait(TPeerRegistry::FrameMs * 2);
+    QTest::qWait(PeerRegistry::FrameMs * 2);
     QCOMPARE(flushed.count(), 2);
 }
 
@@ -423,13 +423,13 @@ void TestRegistry::storedGroupPlacement()
 void TestRegistry::anonymousUsersAreBounded()
 {
     makeRegistry();
-    for (int i = 0; i < TPeerList::MaxAnonymous + 4; ++i)
+    for (int i = 0; i < PeerList::MaxAnonymous + 4; ++i)
         m_registry->ProcessNewPacket(presence(QString(), QStringLiteral("anon %1").arg(i), true));
     // Each one is a newcomer and is answered; the oldest make way for the newest.
-    QCOMPARE(m_transport.sent.size(), TPeerList::MaxAnonymous + 4);
-    QCOMPARE(m_registry->peers().anonymousOnline(), TPeerList::MaxAnonymous);
-    QCOMPARE(m_registry->peers().count(), TPeerList::MaxAnonymous + 1);
-    QCOMPARE(members(*m_registry, MainGroupNumber).size(), TPeerList::MaxAnonymous);
+    QCOMPARE(m_transport.sent.size(), PeerList::MaxAnonymous + 4);
+    QCOMPARE(m_registry->peers().anonymousOnline(), PeerList::MaxAnonymous);
+    QCOMPARE(m_registry->peers().count(), PeerList::MaxAnonymous + 1);
+    QCOMPARE(members(*m_registry, MainGroupNumber).size(), PeerList::MaxAnonymous);
     QVERIFY(m_hooks.events.contains("removed 1 1"));
     QCOMPARE(m_registry->GetPeer(1)->Alias, QStringLiteral("anon 16"));
 }
@@ -437,24 +437,24 @@ void TestRegistry::anonymousUsersAreBounded()
 void TestRegistry::fullListReusesOfflineThenStalest()
 {
     makeRegistry();
-    for (int i = 1; i < TPeerList::MaxEntries; ++i)
+    for (int i = 1; i < PeerList::MaxEntries; ++i)
         m_registry->ProcessNewPacket(presence(peerId(i), QStringLiteral("P%1").arg(i), true));
     QVERIFY(m_registry->peers().isFull());
     m_registry->ProcessDisconnectPacket(byePacket(peerId(10), "P10"));
     m_registry->ProcessNewPacket(presence(peerId(90000), "Newcomer", true));
-    QCOMPARE(m_registry->peers().count(), TPeerList::MaxEntries);
+    QCOMPARE(m_registry->peers().count(), PeerList::MaxEntries);
     QCOMPARE(m_registry->FindPeer(peerId(90000))->peerIndex, 10);
 
     // Full of online users: the one heard from longest ago that nobody holds goes quietly.
     m_hooks.referenced = {1};
     m_hooks.events.clear();
     m_registry->ProcessNewPacket(presence(peerId(90001), "Another", true));
-    QCOMPARE(m_registry->peers().count(), TPeerList::MaxEntries);
+    QCOMPARE(m_registry->peers().count(), PeerList::MaxEntries);
     QVERIFY(m_registry->FindPeer(peerId(1)));
     QVERIFY(!m_registry->FindPeer(peerId(2)));
     QCOMPARE(m_registry->FindPeer(peerId(90001))->peerIndex, 2);
     QVERIFY(!m_hooks.events.contains("left P2"));
-    QCOMPARE(members(*m_registry, MainGroupNumber).size(), TPeerList::MaxEntries - 1);
+    QCOMPARE(members(*m_registry, MainGroupNumber).size(), PeerList::MaxEntries - 1);
 }
 
 void TestRegistry::placesStayRightAfterRemovals()
@@ -482,7 +482,7 @@ void TestRegistry::placesStayRightAfterRemovals()
 void TestRegistry::groupNumbersAvoidStoredSections()
 {
     makeRegistry();
-    QSignalSpy added(m_registry.get(), &TPeerRegistry::groupAdded);
+    QSignalSpy added(m_registry.get(), &PeerRegistry::groupAdded);
     const int first = m_registry->CreateNewGroup();
     QCOMPARE(first, 3);
     QCOMPARE(added.size(), 1);
@@ -503,7 +503,7 @@ void TestRegistry::renameSendsAndStoresOnlyStoredGroups()
     const int number = m_registry->CreateNewGroup();
     const QString groupId = m_registry->group(number)->groupId;
     const WireIdentity me = WireIdentity::fromEntry(*m_registry->local());
-    QSignalSpy renamed(m_registry.get(), &TPeerRegistry::groupRenamed);
+    QSignalSpy renamed(m_registry.get(), &PeerRegistry::groupRenamed);
     QVERIFY(m_registry->RenameGroup(number, "  Work  "));
     QCOMPARE(m_registry->group(number)->caption, QStringLiteral("Work"));
     QCOMPARE(m_transport.sent, QList<Packet>{BuildContactGroupRenamePacket(groupId, me, "Work")});
@@ -551,7 +551,7 @@ void TestRegistry::deleteMovesMembersBackAndTellsPeers()
     WriteStoredGroup(*m_store, {work, false, "Work", groupId});
     m_transport.sent.clear();
     m_hooks.events.clear();
-    QSignalSpy removedGroup(m_registry.get(), &TPeerRegistry::groupRemoved);
+    QSignalSpy removedGroup(m_registry.get(), &PeerRegistry::groupRemoved);
 
     QVERIFY(m_registry->DeleteGroup(work));
     QCOMPARE(m_transport.sent, QList<Packet>{BuildContactGroupDeletePacket(
@@ -592,7 +592,7 @@ void TestRegistry::moveBlockAndBadList()
 
     m_hooks.events.clear();
     const QStringList sectionsBefore = m_store->sections();
-    QSignalSpy blocked(m_registry.get(), &TPeerRegistry::blockedChanged);
+    QSignalSpy blocked(m_registry.get(), &PeerRegistry::blockedChanged);
     QVERIFY(m_registry->SetBlocked(1, true));
     QCOMPARE(m_registry->GetPeer(1)->Blocked, quint8(1));
     QCOMPARE(m_hooks.events, QStringList{"blocked 1 1"});
@@ -617,7 +617,7 @@ void TestRegistry::storeAndReload()
     m_registry->RenameGroup(home, "Home");
     m_registry->SetCollapsed(work, true);
     m_registry->SetCollapsed(MainGroupNumber, true);
-    const QList<TContactGroup> before = m_registry->groups();
+    const QList<ContactGroup> before = m_registry->groups();
     m_registry->StoreGroups();
 
     QCOMPARE(m_store->readString(MainGroupIDSection, "GroupID"), before[0].groupId);
@@ -631,7 +631,7 @@ void TestRegistry::storeAndReload()
     QCOMPARE(m_store->readString("4_GROUPBOX!>!", "Caption_Value"), QStringLiteral("Home"));
     QCOMPARE(m_store->readString("4_GROUPBOX!>!", "GroupID"), before[3].groupId);
 
-    TPeerRegistry again(*m_store, &m_transport, &m_hooks);
+    PeerRegistry again(*m_store, &m_transport, &m_hooks);
     again.BuildLocalEntry();
     again.LoadGroups();
     again.RestoreCollapsed();
@@ -655,7 +655,7 @@ void TestRegistry::loadedGroupWithTakenNumberIsRewritten()
     QCOMPARE(m_registry->groups().size(), 4);
     QCOMPARE(m_registry->groups()[2].caption, QStringLiteral("First"));
     QCOMPARE(m_registry->groups()[2].number, 3);
-    const TContactGroup &second = m_registry->groups()[3];
+    const ContactGroup &second = m_registry->groups()[3];
     QCOMPARE(second.caption, QStringLiteral("Second"));
     QVERIFY(second.number != 3);
     QCOMPARE(m_store->readString(GroupSection(second.number), "Caption_Value"), QStringLiteral("Second"));
@@ -670,7 +670,7 @@ void TestRegistry::collapsedStatesAreStoredOnlyForStoredGroups()
     m_registry->SetCollapsed(3, true);
     m_registry->SetCollapsed(fresh, true);
     m_registry->SetCollapsed(BadListNumber, true);
-    QSignalSpy collapsed(m_registry.get(), &TPeerRegistry::groupCollapsedChanged);
+    QSignalSpy collapsed(m_registry.get(), &PeerRegistry::groupCollapsedChanged);
     QVERIFY(m_registry->SetCollapsed(BadListNumber, true));
     QCOMPARE(collapsed.size(), 0);
     m_registry->StoreCollapsed();
@@ -679,9 +679,9 @@ void TestRegistry::collapsedStatesAreStoredOnlyForStoredGroups()
     QCOMPARE(m_store->readBool(BadCollapseSection, "Collapse_Value", false, false), true);
     QCOMPARE(m_store->readBool(MainCollapseSection, "Collapse_Value", true, true), false);
 
-    TPeerRegistry again(*m_store, &m_transport, &m_hooks);
+    PeerRegistry again(*m_store, &m_transport, &m_hooks);
     again.LoadGroups();
-    QSignalSpy restored(&again, &TPeerRegistry::groupCollapsedChanged);
+    QSignalSpy restored(&again, &PeerRegistry::groupCollapsedChanged);
     again.RestoreCollapsed();
     QVERIFY(again.group(3)->collapsed);
     QVERIFY(again.group(BadListNumber)->collapsed);

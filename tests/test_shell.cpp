@@ -4,8 +4,8 @@
 #include "app/ui/TfmErrorReport.h"
 #include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TStatusPanels.h"
-#include "features/ui/TTrayIcon.h"
+#include "features/ui/StatusPanels.h"
+#include "features/ui/TrayIcon.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -74,15 +74,15 @@ void settleLayouts()
     QCoreApplication::processEvents();
 }
 
-QLabel *panel(TStatusPanels &bar, int index)
+QLabel *panel(StatusPanels &bar, int index)
 {
     return bar.findChild<QLabel *>(QStringLiteral("StatusPanel%1").arg(index));
 }
 
-int widthsBeforeLastPanel(const TStatusPanels &bar)
+int widthsBeforeLastPanel(const StatusPanels &bar)
 {
     int sum = 0;
-    for (int i = 0; i < TStatusPanels::PanelCount - 1; ++i)
+    for (int i = 0; i < StatusPanels::PanelCount - 1; ++i)
         sum += bar.panelWidth(i);
     return sum;
 }
@@ -132,17 +132,17 @@ void TestShell::cleanup()
 
 void TestShell::statusPanelsLayout()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     QCOMPARE(bar.objectName(), QStringLiteral("JvStatusBar"));
     const QList<int> widths{18, 50, 50, 50, 50, 50};
-    for (int i = 0; i < TStatusPanels::PanelCount; ++i) {
+    for (int i = 0; i < StatusPanels::PanelCount; ++i) {
         QLabel *label = panel(bar, i);
         QVERIFY2(label, qPrintable(QStringLiteral("panel %1").arg(i)));
         QCOMPARE(bar.panelWidth(i), widths.at(i));
         QCOMPARE(label->width(), widths.at(i));
         QVERIFY(bar.panelText(i).isEmpty());
     }
-    QVERIFY(!panel(bar, TStatusPanels::PanelCount));
+    QVERIFY(!panel(bar, StatusPanels::PanelCount));
 
     QLabel *myImage = bar.findChild<QLabel *>(QStringLiteral("MyImage"));
     QVERIFY(myImage);
@@ -179,12 +179,12 @@ void TestShell::panelWidthRule()
 {
     QFETCH(int, textWidth);
     QFETCH(int, panelWidth);
-    QCOMPARE(TStatusPanels::PanelWidthForText(textWidth), panelWidth);
+    QCOMPARE(StatusPanels::PanelWidthForText(textWidth), panelWidth);
 }
 
 void TestShell::panelWidthFromFontMetrics()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     bar.resize(800, 24);
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
@@ -212,27 +212,27 @@ void TestShell::panelWidthFromFontMetrics()
 
 void TestShell::invalidPanelIndexDoesNothing()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     bar.SetStatusPanel(3, QStringLiteral("kept"));
     QList<int> widths;
     QStringList texts;
-    for (int i = 0; i < TStatusPanels::PanelCount; ++i) {
+    for (int i = 0; i < StatusPanels::PanelCount; ++i) {
         widths.append(bar.panelWidth(i));
         texts.append(bar.panelText(i));
     }
     bar.SetStatusPanel(-1, textWiderThan(bar.fontMetrics(), 300));
-    bar.SetStatusPanel(TStatusPanels::PanelCount, textWiderThan(bar.fontMetrics(), 300));
-    for (int i = 0; i < TStatusPanels::PanelCount; ++i) {
+    bar.SetStatusPanel(StatusPanels::PanelCount, textWiderThan(bar.fontMetrics(), 300));
+    for (int i = 0; i < StatusPanels::PanelCount; ++i) {
         QCOMPARE(bar.panelWidth(i), widths.at(i));
         QCOMPARE(bar.panelText(i), texts.at(i));
     }
     QCOMPARE(bar.panelText(-1), QString());
-    QCOMPARE(bar.panelWidth(TStatusPanels::PanelCount), 0);
+    QCOMPARE(bar.panelWidth(StatusPanels::PanelCount), 0);
 }
 
 void TestShell::userImageFollowsPanels()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     bar.resize(700, 24);
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
@@ -276,14 +276,14 @@ void TestShell::userImageFollowsPanels()
 
 void TestShell::showIdentity()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     const QFontMetrics metrics = panel(bar, 1)->fontMetrics();
     bar.ShowIdentity(filledPixmap(Qt::blue), QStringLiteral("Alice"), QStringLiteral("192.168.1.20"));
     QCOMPARE(bar.panelText(1), QStringLiteral("Alice"));
     QCOMPARE(bar.panelText(2), QStringLiteral(" IP: 192.168.1.20 "));
     QCOMPARE(bar.panelWidth(1),
-             TStatusPanels::PanelWidthForText(metrics.horizontalAdvance(QStringLiteral("Alice"))));
-    QCOMPARE(bar.panelWidth(2), TStatusPanels::PanelWidthForText(
+             StatusPanels::PanelWidthForText(metrics.horizontalAdvance(QStringLiteral("Alice"))));
+    QCOMPARE(bar.panelWidth(2), StatusPanels::PanelWidthForText(
                                     metrics.horizontalAdvance(QStringLiteral(" IP: 192.168.1.20 "))));
     QVERIFY(!bar.myImage()->pixmap().isNull());
     QCOMPARE(bar.myImage()->pixmap().toImage().pixelColor(8, 8), QColor(Qt::blue));
@@ -303,10 +303,10 @@ void TestShell::showIdentity()
 
 void TestShell::myImageDoubleClick()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    QSignalSpy spy(&bar, &TStatusPanels::myImageDoubleClicked);
+    QSignalSpy spy(&bar, &StatusPanels::myImageDoubleClicked);
     QTest::mouseClick(bar.myImage(), Qt::LeftButton);
     QCOMPARE(spy.count(), 0);
     QTest::mouseDClick(bar.myImage(), Qt::LeftButton);
@@ -315,16 +315,16 @@ void TestShell::myImageDoubleClick()
 
 void TestShell::noticeShowAndClear()
 {
-    TStatusPanels bar;
+    StatusPanels bar;
     bar.resize(600, 24);
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    QSignalSpy clicked(&bar, &TStatusPanels::noticeClicked);
+    QSignalSpy clicked(&bar, &StatusPanels::noticeClicked);
     const QString message = QStringLiteral("Message from \"[Bob]\"...");
 
     bar.ShowNotice(message, filledPixmap(Qt::red), QStringLiteral("[Bob]"), 3);
     QCOMPARE(bar.panelText(5), QStringLiteral("       ") + message);
-    QCOMPARE(bar.panelWidth(5), TStatusPanels::PanelWidthForText(
+    QCOMPARE(bar.panelWidth(5), StatusPanels::PanelWidthForText(
                                     panel(bar, 5)->fontMetrics().horizontalAdvance(bar.panelText(5))));
     QVERIFY(bar.isNoticeShown());
     QVERIFY(bar.userImage()->isVisible());
@@ -360,8 +360,8 @@ void TestShell::trayWithoutSystemTray()
 {
     if (QSystemTrayIcon::isSystemTrayAvailable())
         QSKIP("this desktop has a system tray");
-    TTrayIcon tray;
-    QSignalSpy activated(&tray, &TTrayIcon::activated);
+    TrayIcon tray;
+    QSignalSpy activated(&tray, &TrayIcon::activated);
     QCOMPARE(tray.objectName(), QStringLiteral("CoolTrayIcon"));
     QVERIFY(!tray.isAvailable());
     QVERIFY(!tray.findChild<QSystemTrayIcon *>());
@@ -376,7 +376,7 @@ void TestShell::trayWithoutSystemTray()
     QVERIFY(!tray.isVisible());
     tray.startAnimation();
     QVERIFY(!tray.isAnimating());
-    QTest::qWait(2 * TTrayIcon::AnimationStepMs + 100);
+    QTest::qWait(2 * TrayIcon::AnimationStepMs + 100);
     QCOMPARE(tray.currentFrame(), 0);
     tray.showBalloon(QStringLiteral("[Bob]"), QStringLiteral("Message from \"[Bob]\"..."));
     tray.stopAnimation();
@@ -393,22 +393,22 @@ void TestShell::trayWithoutSystemTray()
 
 void TestShell::trayFrames()
 {
-    for (int i = 0; i < TTrayIcon::FrameCount; ++i) {
-        const QIcon frame = TTrayIcon::Frame(i);
+    for (int i = 0; i < TrayIcon::FrameCount; ++i) {
+        const QIcon frame = TrayIcon::Frame(i);
         QVERIFY2(!frame.isNull(), qPrintable(QStringLiteral("frame %1").arg(i)));
         QVERIFY(!frame.pixmap(16, 16).isNull());
     }
-    QVERIFY(TTrayIcon::Frame(-1).isNull());
-    QVERIFY(TTrayIcon::Frame(TTrayIcon::FrameCount).isNull());
+    QVERIFY(TrayIcon::Frame(-1).isNull());
+    QVERIFY(TrayIcon::Frame(TrayIcon::FrameCount).isNull());
 
     int frame = 0;
     QList<int> visited;
-    for (int step = 0; step < TTrayIcon::FrameCount + 1; ++step) {
-        frame = TTrayIcon::NextFrame(frame, TTrayIcon::FrameCount);
+    for (int step = 0; step < TrayIcon::FrameCount + 1; ++step) {
+        frame = TrayIcon::NextFrame(frame, TrayIcon::FrameCount);
         visited.append(frame);
     }
     QCOMPARE(visited, (QList<int>{1, 2, 3, 0, 1}));
-    QCOMPARE(TTrayIcon::NextFrame(5, 0), 0);
+    QCOMPARE(TrayIcon::NextFrame(5, 0), 0);
 }
 
 void TestShell::aboutTexts()

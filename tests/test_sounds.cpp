@@ -1,5 +1,5 @@
 // The event sounds: options, files, one sound per kind at a time, silence without a device.
-#include "features/ui/TEventSounds.h"
+#include "features/ui/EventSounds.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,9 +18,9 @@ struct Play {
 struct PlayRecorder {
     PlayRecorder()
     {
-        TEventSounds::setPlayHook([this](int kind, const QString &path) { plays.append({kind, path}); });
+        EventSounds::setPlayHook([this](int kind, const QString &path) { plays.append({kind, path}); });
     }
-    ~PlayRecorder() { TEventSounds::setPlayHook({}); }
+    ~PlayRecorder() { EventSounds::setPlayHook({}); }
     int count(int kind) const
     {
         return int(
@@ -62,8 +62,8 @@ QByteArray wav(int ms)
 void writeSounds(const QString &dir, int ms)
 {
     QDir().mkpath(dir);
-    for (int kind = 0; kind < TEventSounds::KindCount; ++kind) {
-        QFile file(dir + u'/' + TEventSounds::FileName(kind));
+    for (int kind = 0; kind < EventSounds::KindCount; ++kind) {
+        QFile file(dir + u'/' + EventSounds::FileName(kind));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(wav(ms));
     }
@@ -86,31 +86,31 @@ private Q_SLOTS:
 
 void TestSounds::fileNames()
 {
-    QCOMPARE(TEventSounds::FileName(TEventSounds::UserConnect), QStringLiteral("NewUserConnect.wav"));
-    QCOMPARE(TEventSounds::FileName(TEventSounds::UserDisconnect), QStringLiteral("UserDisconnect.wav"));
-    QCOMPARE(TEventSounds::FileName(TEventSounds::Start), QStringLiteral("OpenPerixChat.wav"));
-    QCOMPARE(TEventSounds::FileName(TEventSounds::NewMessage), QStringLiteral("NewMessage.wav"));
-    QVERIFY(TEventSounds::FileName(4).isEmpty());
-    QVERIFY(TEventSounds::FileName(-1).isEmpty());
+    QCOMPARE(EventSounds::FileName(EventSounds::UserConnect), QStringLiteral("NewUserConnect.wav"));
+    QCOMPARE(EventSounds::FileName(EventSounds::UserDisconnect), QStringLiteral("UserDisconnect.wav"));
+    QCOMPARE(EventSounds::FileName(EventSounds::Start), QStringLiteral("OpenPerixChat.wav"));
+    QCOMPARE(EventSounds::FileName(EventSounds::NewMessage), QStringLiteral("NewMessage.wav"));
+    QVERIFY(EventSounds::FileName(4).isEmpty());
+    QVERIFY(EventSounds::FileName(-1).isEmpty());
 }
 
 void TestSounds::wavDuration()
 {
-    QCOMPARE(TEventSounds::WavDurationMs(wav(620)), 620);
-    QCOMPARE(TEventSounds::WavDurationMs(wav(0)), 0);
-    QCOMPARE(TEventSounds::WavDurationMs("RIFF"), 0);
-    QCOMPARE(TEventSounds::WavDurationMs("not a wave file at all"), 0);
-    QCOMPARE(TEventSounds::WavDurationMs(QByteArray()), 0);
+    QCOMPARE(EventSounds::WavDurationMs(wav(620)), 620);
+    QCOMPARE(EventSounds::WavDurationMs(wav(0)), 0);
+    QCOMPARE(EventSounds::WavDurationMs("RIFF"), 0);
+    QCOMPARE(EventSounds::WavDurationMs("not a wave file at all"), 0);
+    QCOMPARE(EventSounds::WavDurationMs(QByteArray()), 0);
     // A chunk that claims more than the header holds ends the walk.
     QByteArray odd = wav(100).left(12);
     odd.append("LIST\xFF\xFF\xFF\x7F");
-    QCOMPARE(TEventSounds::WavDurationMs(odd), 0);
+    QCOMPARE(EventSounds::WavDurationMs(odd), 0);
     // The shipped sounds are real PCM files of a fraction of a second.
     for (const char *name :
          {"NewUserConnect.wav", "UserDisconnect.wav", "OpenPerixChat.wav", "NewMessage.wav"}) {
         QFile file(QStringLiteral(PERIX_SOURCE_DIR "/assets/Sound/") + QLatin1StringView(name));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const qint64 ms = TEventSounds::WavDurationMs(file.read(4096));
+        const qint64 ms = EventSounds::WavDurationMs(file.read(4096));
         QVERIFY2(ms > 100 && ms < 3000, name);
     }
 }
@@ -120,9 +120,9 @@ void TestSounds::optionsGateEachKind()
     PlayRecorder recorder;
     QTemporaryDir dir;
     writeSounds(dir.path(), 50);
-    TEventSounds sounds(dir.path());
-    QAction options[TEventSounds::KindCount];
-    for (int kind = 0; kind < TEventSounds::KindCount; ++kind) {
+    EventSounds sounds(dir.path());
+    QAction options[EventSounds::KindCount];
+    for (int kind = 0; kind < EventSounds::KindCount; ++kind) {
         options[kind].setCheckable(true);
         // No option set yet: nothing plays.
         QVERIFY(!sounds.Play(kind));
@@ -130,15 +130,15 @@ void TestSounds::optionsGateEachKind()
         QVERIFY(!sounds.Play(kind));
     }
     QVERIFY(recorder.plays.isEmpty());
-    for (int kind = 0; kind < TEventSounds::KindCount; ++kind) {
+    for (int kind = 0; kind < EventSounds::KindCount; ++kind) {
         options[kind].setChecked(true);
         QVERIFY(sounds.Play(kind));
         QCOMPARE(recorder.plays.size(), kind + 1);
         QCOMPARE(recorder.plays.last().kind, kind);
-        QCOMPARE(recorder.plays.last().path, QDir(dir.path()).filePath(TEventSounds::FileName(kind)));
+        QCOMPARE(recorder.plays.last().path, QDir(dir.path()).filePath(EventSounds::FileName(kind)));
         options[kind].setChecked(false);
     }
-    QVERIFY(!sounds.Play(TEventSounds::KindCount));
+    QVERIFY(!sounds.Play(EventSounds::KindCount));
     QVERIFY(!sounds.Play(-1));
     QCOMPARE(sounds.playCount(), 4);
 }
@@ -150,25 +150,25 @@ void TestSounds::missingFolderOrFileIsSilent()
     QAction on;
     on.setCheckable(true);
     on.setChecked(true);
-    TEventSounds noFolder(dir.filePath(QStringLiteral("Sound")));
-    noFolder.setOption(TEventSounds::UserConnect, &on);
-    QVERIFY(!noFolder.Play(TEventSounds::UserConnect));
+    EventSounds noFolder(dir.filePath(QStringLiteral("Sound")));
+    noFolder.setOption(EventSounds::UserConnect, &on);
+    QVERIFY(!noFolder.Play(EventSounds::UserConnect));
 
     writeSounds(dir.filePath(QStringLiteral("Sound")), 50);
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("Sound/NewMessage.wav"))));
-    TEventSounds sounds(dir.filePath(QStringLiteral("Sound")));
-    sounds.setOption(TEventSounds::NewMessage, &on);
-    sounds.setOption(TEventSounds::UserConnect, &on);
-    QVERIFY(!sounds.Play(TEventSounds::NewMessage));
+    EventSounds sounds(dir.filePath(QStringLiteral("Sound")));
+    sounds.setOption(EventSounds::NewMessage, &on);
+    sounds.setOption(EventSounds::UserConnect, &on);
+    QVERIFY(!sounds.Play(EventSounds::NewMessage));
     QVERIFY(recorder.plays.isEmpty());
-    QVERIFY(sounds.Play(TEventSounds::UserConnect));
+    QVERIFY(sounds.Play(EventSounds::UserConnect));
     QCOMPARE(recorder.plays.size(), 1);
     // A file put back is heard once the folder is looked at again, not on every event of a flood.
     writeSounds(dir.filePath(QStringLiteral("Sound")), 50);
-    QVERIFY(!sounds.Play(TEventSounds::NewMessage));
-    QTest::qWait(int(TEventSounds::FileRecheckMs) + 50);
-    QVERIFY(sounds.Play(TEventSounds::NewMessage));
-    QCOMPARE(recorder.count(TEventSounds::NewMessage), 1);
+    QVERIFY(!sounds.Play(EventSounds::NewMessage));
+    QTest::qWait(int(EventSounds::FileRecheckMs) + 50);
+    QVERIFY(sounds.Play(EventSounds::NewMessage));
+    QCOMPARE(recorder.count(EventSounds::NewMessage), 1);
 }
 
 void TestSounds::burstPlaysOnce()
@@ -176,20 +176,20 @@ void TestSounds::burstPlaysOnce()
     PlayRecorder recorder;
     QTemporaryDir dir;
     writeSounds(dir.path(), 50);
-    TEventSounds sounds(dir.path());
+    EventSounds sounds(dir.path());
     QAction on;
     on.setCheckable(true);
     on.setChecked(true);
-    sounds.setOption(TEventSounds::UserConnect, &on);
+    sounds.setOption(EventSounds::UserConnect, &on);
     for (int i = 0; i < 250; ++i)
-        sounds.Play(TEventSounds::UserConnect);
-    QCOMPARE(recorder.count(TEventSounds::UserConnect), 1);
-    QVERIFY(sounds.isPlaying(TEventSounds::UserConnect));
+        sounds.Play(EventSounds::UserConnect);
+    QCOMPARE(recorder.count(EventSounds::UserConnect), 1);
+    QVERIFY(sounds.isPlaying(EventSounds::UserConnect));
     // Once the kind has had its time, the next event sounds again.
-    QTest::qWait(int(TEventSounds::MinimumGapMs) + 100);
-    QVERIFY(!sounds.isPlaying(TEventSounds::UserConnect));
-    QVERIFY(sounds.Play(TEventSounds::UserConnect));
-    QCOMPARE(recorder.count(TEventSounds::UserConnect), 2);
+    QTest::qWait(int(EventSounds::MinimumGapMs) + 100);
+    QVERIFY(!sounds.isPlaying(EventSounds::UserConnect));
+    QVERIFY(sounds.Play(EventSounds::UserConnect));
+    QCOMPARE(recorder.count(EventSounds::UserConnect), 2);
 }
 
 void TestSounds::otherKindReplacesTheSound()
@@ -197,19 +197,19 @@ void TestSounds::otherKindReplacesTheSound()
     PlayRecorder recorder;
     QTemporaryDir dir;
     writeSounds(dir.path(), 50);
-    TEventSounds sounds(dir.path());
+    EventSounds sounds(dir.path());
     QAction on;
     on.setCheckable(true);
     on.setChecked(true);
-    for (int kind = 0; kind < TEventSounds::KindCount; ++kind)
+    for (int kind = 0; kind < EventSounds::KindCount; ++kind)
         sounds.setOption(kind, &on);
-    QVERIFY(sounds.Play(TEventSounds::UserConnect));
-    QVERIFY(sounds.Play(TEventSounds::NewMessage));
-    QVERIFY(!sounds.isPlaying(TEventSounds::UserConnect));
-    QVERIFY(sounds.isPlaying(TEventSounds::NewMessage));
+    QVERIFY(sounds.Play(EventSounds::UserConnect));
+    QVERIFY(sounds.Play(EventSounds::NewMessage));
+    QVERIFY(!sounds.isPlaying(EventSounds::UserConnect));
+    QVERIFY(sounds.isPlaying(EventSounds::NewMessage));
     // The replaced kind may start again at once and replaces the message sound in turn.
-    QVERIFY(sounds.Play(TEventSounds::UserConnect));
-    QVERIFY(!sounds.Play(TEventSounds::UserConnect));
+    QVERIFY(sounds.Play(EventSounds::UserConnect));
+    QVERIFY(!sounds.Play(EventSounds::UserConnect));
     QCOMPARE(recorder.plays.size(), 3);
 }
 
@@ -218,17 +218,17 @@ void TestSounds::longSoundHoldsItsKind()
     PlayRecorder recorder;
     QTemporaryDir dir;
     writeSounds(dir.path(), 1800);
-    TEventSounds sounds(dir.path());
+    EventSounds sounds(dir.path());
     QAction on;
     on.setCheckable(true);
     on.setChecked(true);
-    sounds.setOption(TEventSounds::UserDisconnect, &on);
-    QVERIFY(sounds.Play(TEventSounds::UserDisconnect));
-    QTest::qWait(int(TEventSounds::MinimumGapMs) + 200);
+    sounds.setOption(EventSounds::UserDisconnect, &on);
+    QVERIFY(sounds.Play(EventSounds::UserDisconnect));
+    QTest::qWait(int(EventSounds::MinimumGapMs) + 200);
     // Still within the file's own length.
-    QVERIFY(!sounds.Play(TEventSounds::UserDisconnect));
-    QTRY_VERIFY_WITH_TIMEOUT(!sounds.isPlaying(TEventSounds::UserDisconnect), 3000);
-    QVERIFY(sounds.Play(TEventSounds::UserDisconnect));
+    QVERIFY(!sounds.Play(EventSounds::UserDisconnect));
+    QTRY_VERIFY_WITH_TIMEOUT(!sounds.isPlaying(EventSounds::UserDisconnect), 3000);
+    QVERIFY(sounds.Play(EventSounds::UserDisconnect));
     QCOMPARE(recorder.plays.size(), 2);
 }
 
@@ -237,12 +237,12 @@ void TestSounds::withoutHookNoDeviceIsQuiet()
     // Real playback path: with or without an output device this returns at once and reports nothing.
     QTemporaryDir dir;
     writeSounds(dir.path(), 50);
-    TEventSounds sounds(dir.path());
+    EventSounds sounds(dir.path());
     QAction on;
     on.setCheckable(true);
     on.setChecked(true);
-    sounds.setOption(TEventSounds::Start, &on);
-    QVERIFY(sounds.Play(TEventSounds::Start));
+    sounds.setOption(EventSounds::Start, &on);
+    QVERIFY(sounds.Play(EventSounds::Start));
     QTest::qWait(100);
     QCOMPARE(sounds.playCount(), 1);
 }

@@ -33,7 +33,7 @@ public:
 };
 
 // Answers from a script; a step may act while the "dialog" is open, as a nested event loop would.
-class ScriptedQuestions : public TChatQuestions {
+class ScriptedQuestions : public ChatQuestions {
 public:
     PrivateCloseAnswer AskPrivateClose(const QString &alias) override
     {
@@ -74,27 +74,27 @@ public:
         clara = addPeer(ClaraId, QStringLiteral("Clara"), QStringLiteral("127.0.0.3"));
         core.setPeers(&peers);
         core.attachDispatcher(dispatcher);
-        QObject::connect(&core, &TTalkCore::talkCreated, &core, [this](int id) { log({"created", id, {}}); });
-        QObject::connect(&core, &TTalkCore::talkClosing, &core, [this](int id) { log({"closing", id, {}}); });
-        QObject::connect(&core, &TTalkCore::talkClosed, &core, [this](int id) { log({"closed", id, {}}); });
-        QObject::connect(&core, &TTalkCore::messageForTalk, &core,
+        QObject::connect(&core, &TalkCore::talkCreated, &core, [this](int id) { log({"created", id, {}}); });
+        QObject::connect(&core, &TalkCore::talkClosing, &core, [this](int id) { log({"closing", id, {}}); });
+        QObject::connect(&core, &TalkCore::talkClosed, &core, [this](int id) { log({"closed", id, {}}); });
+        QObject::connect(&core, &TalkCore::messageForTalk, &core,
                          [this](int id, const QString &sender, const QString &, const QString &body) {
                              log({"message", id, sender + u'|' + body});
                          });
-        QObject::connect(&core, &TTalkCore::noticeRequested, &core,
+        QObject::connect(&core, &TalkCore::noticeRequested, &core,
                          [this](int id, const QString &, const QString &alias) {
                              log({"notice", id, alias});
                          });
-        QObject::connect(&core, &TTalkCore::soundRequested, &core, [this](int sound) {
+        QObject::connect(&core, &TalkCore::soundRequested, &core, [this](int sound) {
             log({"sound", sound, {}});
         });
-        QObject::connect(&core, &TTalkCore::autoReplyRequested, &core, [this](int id) {
+        QObject::connect(&core, &TalkCore::autoReplyRequested, &core, [this](int id) {
             log({"autoreply", id, {}});
         });
-        QObject::connect(&core, &TTalkCore::privateInputLockRequested, &core, [this](bool locked) {
+        QObject::connect(&core, &TalkCore::privateInputLockRequested, &core, [this](bool locked) {
             log({"lock", locked ? 1 : 0, {}});
         });
-        QObject::connect(&core, &TTalkCore::talkLimitReached, &core, [this](int limit) {
+        QObject::connect(&core, &TalkCore::talkLimitReached, &core, [this](int limit) {
             log({"limit", limit, {}});
         });
         TalkData everybodyData;
@@ -144,7 +144,7 @@ public:
     QList<int> memberIndexes(int id) const
     {
         QList<int> indexes;
-        for (const TTalkMember &member : core.talk(id)->members)
+        for (const TalkMember &member : core.talk(id)->members)
             indexes.append(member.peerIndex);
         return indexes;
     }
@@ -152,7 +152,7 @@ public:
     QStringList memberIds(int id) const
     {
         QStringList ids;
-        for (const TTalkMember &member : core.talk(id)->members)
+        for (const TalkMember &member : core.talk(id)->members)
             ids.append(member.userId);
         return ids;
     }
@@ -177,11 +177,11 @@ public:
 
     void log(const Event &e) { events.append(e); }
 
-    TPeerList peers;
+    PeerList peers;
     RecordingTransport transport;
     ScriptedQuestions questions;
     PacketDispatcher dispatcher;
-    TTalkCore core{&transport, &questions};
+    TalkCore core{&transport, &questions};
     QList<Event> events;
     int everybody = -1;
     int boris = -1;
@@ -251,8 +251,8 @@ void TestTalkCore::talksKeepTheirIds()
     f.core.CloseTalk(f.everybody);
     f.core.destroyTalk(f.everybody);
     QCOMPARE(f.core.positionOf(f.everybody), 0);
-    QCOMPARE(f.core.openPrivateTalk(0), TTalkCore::NoTalk);
-    QCOMPARE(f.core.openPrivateTalk(99), TTalkCore::NoTalk);
+    QCOMPARE(f.core.openPrivateTalk(0), TalkCore::NoTalk);
+    QCOMPARE(f.core.openPrivateTalk(99), TalkCore::NoTalk);
 }
 
 void TestTalkCore::messageToEverybody_data()
@@ -289,7 +289,7 @@ void TestTalkCore::groupMessageFilters()
 {
     Fixture f;
     const int talk = f.memberTalk(QStringLiteral("{G1}"), {MyId, ClaraId});
-    QVERIFY(talk != TTalkCore::NoTalk);
+    QVERIFY(talk != TalkCore::NoTalk);
     f.events.clear();
     // A list without me is ignored although the talk is open.
     f.groupMessage(QStringLiteral("{G1}"), {ClaraId});
@@ -303,7 +303,7 @@ void TestTalkCore::groupMessageFilters()
     f.core.setNotTalkGroup(true);
     f.groupMessage(QStringLiteral("{G2}"), {MyId});
     QVERIFY(f.events.isEmpty());
-    QCOMPARE(f.core.FindTalkByGroupID(QStringLiteral("{G2}")), TTalkCore::NoTalk);
+    QCOMPARE(f.core.FindTalkByGroupID(QStringLiteral("{G2}")), TalkCore::NoTalk);
     f.groupMessage(QStringLiteral("{G1}"), {MyId}, QStringLiteral("still here"));
     QCOMPARE(f.eventsOf("message"), QStringList{QString::number(talk) + u':' + BorisId + "|still here"});
     // Every talk of the group gets the message; the notice points at the last.
@@ -321,7 +321,7 @@ void TestTalkCore::groupMessageCreatesMemberTalk()
     Fixture f;
     // Dora is not known here: she does not become a member.
     const int talk = f.memberTalk(QStringLiteral("{G1}"), {MyId, ClaraId, DoraId});
-    const TTalk *t = f.core.talk(talk);
+    const Talk *t = f.core.talk(talk);
     QVERIFY(t);
     QCOMPARE(t->data.kind, tkMemberGroup);
     QCOMPARE(t->data.Caption, QStringLiteral("[Boris] Friends"));
@@ -330,7 +330,7 @@ void TestTalkCore::groupMessageCreatesMemberTalk()
     QCOMPARE(t->data.PeerIP, QStringLiteral("127.0.0.2"));
     QCOMPARE(t->data.PeerMAC, QStringLiteral("MB"));
     QCOMPARE(t->data.GroupName, QStringLiteral("Friends"));
-    QCOMPARE(t->picture, TTalkCore::GroupPicture);
+    QCOMPARE(t->picture, TalkCore::GroupPicture);
     QCOMPARE(f.memberIds(talk), (QStringList{BorisId, ClaraId}));
     QCOMPARE(f.kinds(), (QStringList{"created", "message", "notice", "sound"}));
 
@@ -351,11 +351,11 @@ void TestTalkCore::ownEchoMakesTalkThatSendsNothing()
                               QStringLiteral("Me"),        QStringLiteral("Team")};
     f.receive(BuildGroupMessagePacket(BuildUserIDList(MyId, {BorisId}), group, f.wire(0), "echo"));
     const int talk = f.core.FindTalkByGroupID(QStringLiteral("{MINE}"));
-    QVERIFY(talk != TTalkCore::NoTalk);
+    QVERIFY(talk != TalkCore::NoTalk);
     QCOMPARE(f.core.talk(talk)->data.kind, tkOwnGroup);
     QCOMPARE(f.core.talk(talk)->data.Caption, QStringLiteral("Team"));
     QCOMPARE(f.core.FindOwnGroupTalk(-1), talk);
-    QCOMPARE(f.core.sendBody(talk, QStringLiteral("hello")), TSendResult::Nothing);
+    QCOMPARE(f.core.sendBody(talk, QStringLiteral("hello")), SendResult::Nothing);
     QVERIFY(f.transport.sent.isEmpty());
 }
 
@@ -406,11 +406,11 @@ void TestTalkCore::userMessageCreatesPrivateTalk()
     f.core.setAnsweringMachine(true);
     f.receive(BuildUserMessagePacket(MyId, f.wire(f.boris), "hello", false));
     const int talk = f.core.FindPrivateTalk(BorisId);
-    QVERIFY(talk != TTalkCore::NoTalk);
+    QVERIFY(talk != TalkCore::NoTalk);
     // The new talk's input follows the auto-reply before the message is shown and answered.
     QCOMPARE(f.kinds(), (QStringList{"created", "lock", "message", "notice", "sound", "autoreply"}));
     QCOMPARE(f.eventsOf("lock"), QStringList{"1"});
-    const TTalk *t = f.core.talk(talk);
+    const Talk *t = f.core.talk(talk);
     QCOMPARE(t->data.kind, tkPrivate);
     QCOMPARE(t->data.Caption, QStringLiteral("Boris"));
     QCOMPARE(t->data.PeerIP, QStringLiteral("127.0.0.2"));
@@ -425,20 +425,20 @@ void TestTalkCore::userMessageCreatesPrivateTalk()
 void TestTalkCore::pageBoundWithOneNotice()
 {
     Fixture f;
-    for (int i = 0; i < TTalkCore::MaxTalkPages + 20; ++i)
+    for (int i = 0; i < TalkCore::MaxTalkPages + 20; ++i)
         f.groupMessage(QStringLiteral("{SPAM-%1}").arg(i), {MyId});
-    QCOMPARE(f.core.count(), TTalkCore::MaxTalkPages);
-    QCOMPARE(f.eventsOf("limit"), QStringList{QString::number(TTalkCore::MaxTalkPages)});
+    QCOMPARE(f.core.count(), TalkCore::MaxTalkPages);
+    QCOMPARE(f.eventsOf("limit"), QStringList{QString::number(TalkCore::MaxTalkPages)});
     // A private talk is refused too, without a second notice.
     f.receive(BuildUserMessagePacket(MyId, f.wire(f.boris), "x", false));
-    QCOMPARE(f.core.FindPrivateTalk(BorisId), TTalkCore::NoTalk);
+    QCOMPARE(f.core.FindPrivateTalk(BorisId), TalkCore::NoTalk);
     QCOMPARE(f.eventsOf("limit").size(), 1);
     // The user may still open talks; room made by a close lets other users in again.
-    QVERIFY(f.core.openPrivateTalk(f.clara) != TTalkCore::NoTalk);
+    QVERIFY(f.core.openPrivateTalk(f.clara) != TalkCore::NoTalk);
     f.core.CloseTalk(f.core.FindPrivateTalk(ClaraId));
     f.core.CloseTalk(f.core.FindTalkByGroupID(QStringLiteral("{SPAM-5}")));
     f.groupMessage(QStringLiteral("{NEW}"), {MyId});
-    QVERIFY(f.core.FindTalkByGroupID(QStringLiteral("{NEW}")) != TTalkCore::NoTalk);
+    QVERIFY(f.core.FindTalkByGroupID(QStringLiteral("{NEW}")) != TalkCore::NoTalk);
     // Full again: the notice comes once more.
     f.groupMessage(QStringLiteral("{NEWER}"), {MyId});
     QCOMPARE(f.eventsOf("limit").size(), 2);
@@ -450,9 +450,9 @@ void TestTalkCore::membershipSyncByUserId()
     const QString groupId = QStringLiteral("{G1}");
     const int talk = f.memberTalk(groupId, {MyId, ClaraId});
     QCOMPARE(f.memberIndexes(talk), (QList<int>{f.boris, f.clara}));
-    QSignalSpy moved(&f.core, &TTalkCore::talkMemberMoved);
-    QSignalSpy added(&f.core, &TTalkCore::talkMemberAdded);
-    QSignalSpy removed(&f.core, &TTalkCore::talkMemberRemoved);
+    QSignalSpy moved(&f.core, &TalkCore::talkMemberMoved);
+    QSignalSpy added(&f.core, &TalkCore::talkMemberAdded);
+    QSignalSpy removed(&f.core, &TalkCore::talkMemberRemoved);
 
     // Clara leaves and comes back as a new entry of the peer list.
     f.peers.setOnline(f.clara, false);
@@ -474,7 +474,7 @@ void TestTalkCore::membershipSyncByUserId()
     QCOMPARE(added.size(), 0);
 
     // The next message names her once.
-    QCOMPARE(f.core.sendBody(talk, QStringLiteral("welcome back")), TSendResult::Sent);
+    QCOMPARE(f.core.sendBody(talk, QStringLiteral("welcome back")), SendResult::Sent);
     QCOMPARE(f.transport.sent.size(), 1);
     QVERIFY(f.transport.sent.first().startsWith("MESSAGETOGROUP!^:^$<FROMUSERID>" + Sep + MyId.toUtf8() +
                                                 Sep + BorisId.toUtf8() + Sep + Sep + ClaraId.toUtf8() + Sep +
@@ -533,7 +533,7 @@ void TestTalkCore::renameGroup()
     Fixture f;
     const int member = f.memberTalk(QStringLiteral("{G1}"), {MyId});
     const int own = f.core.openOwnGroupTalk(5, QStringLiteral("Team"), QStringLiteral("{OWN}"), {});
-    QSignalSpy captions(&f.core, &TTalkCore::captionChanged);
+    QSignalSpy captions(&f.core, &TalkCore::captionChanged);
     WireIdentity renamer = f.wire(f.boris);
     renamer.alias = QStringLiteral("Bobby");
     f.receive(BuildContactGroupRenamePacket(QStringLiteral("{G1}"), renamer, QStringLiteral("Best friends")));
@@ -685,7 +685,7 @@ void TestTalkCore::exactBytesOfSentMessages()
     const QByteArray b = BorisId.toUtf8();
     const QByteArray c = ClaraId.toUtf8();
 
-    QCOMPARE(f.core.sendBody(f.everybody, QStringLiteral("Hi all")), TSendResult::Sent);
+    QCOMPARE(f.core.sendBody(f.everybody, QStringLiteral("Hi all")), SendResult::Sent);
     QCOMPARE(f.transport.sent.takeFirst(), "MESSAGE!^:^$" + mySender() + "<MESSAGESTR>Hi all</MESSAGESTR>");
     // My own broadcast comes back through the network: nothing is shown now.
     QVERIFY(f.eventsOf("message").isEmpty());
@@ -693,7 +693,7 @@ void TestTalkCore::exactBytesOfSentMessages()
     const int own =
         f.core.openOwnGroupTalk(5, QStringLiteral("Team"), QStringLiteral("{OWN}"), {f.clara, f.boris});
     f.transport.sent.clear();
-    QCOMPARE(f.core.sendBody(own, QStringLiteral("Hi team")), TSendResult::Sent);
+    QCOMPARE(f.core.sendBody(own, QStringLiteral("Hi team")), SendResult::Sent);
     const QByteArray ownGroup =
         "<GROUPID>{OWN}</GROUPID><AUTORGROUPID>" + me +
         "</AUTORGROUPID><AUTORGROUPIP>127.0.0.1</AUTORGROUPIP><AUTORGROUPMAC>M0"
@@ -704,7 +704,7 @@ void TestTalkCore::exactBytesOfSentMessages()
 
     const int member = f.memberTalk(QStringLiteral("{G1}"), {MyId, ClaraId});
     f.transport.sent.clear();
-    QCOMPARE(f.core.sendBody(member, QStringLiteral("Hi friends")), TSendResult::Sent);
+    QCOMPARE(f.core.sendBody(member, QStringLiteral("Hi friends")), SendResult::Sent);
     QCOMPARE(f.transport.sent.takeFirst(),
              "MESSAGETOGROUP!^:^$<FROMUSERID>" + Sep + me + Sep + b + Sep + Sep + c + Sep +
                  "</FROMUSERID><GROUPID>{G1}</GROUPID><AUTORGROUPID>" + b +
@@ -714,15 +714,15 @@ void TestTalkCore::exactBytesOfSentMessages()
 
     const int privateTalk = f.core.openPrivateTalk(f.boris);
     f.events.clear();
-    QCOMPARE(f.core.sendBody(privateTalk, QStringLiteral("Hi Boris")), TSendResult::Sent);
+    QCOMPARE(f.core.sendBody(privateTalk, QStringLiteral("Hi Boris")), SendResult::Sent);
     QCOMPARE(f.transport.sent.takeFirst(), "MESSAGETOUSER!^:^$<FROMUSERID>" + b + "</FROMUSERID>" +
                                                mySender() + "<MESSAGESTR>Hi Boris</MESSAGESTR>");
     // A private message is shown at once, as mine.
     QCOMPARE(f.eventsOf("message"), QStringList{QString::number(privateTalk) + u':' + MyId + "|Hi Boris"});
-    QCOMPARE(f.core.sendBody(privateTalk, QStringLiteral("Away"), true), TSendResult::Sent);
+    QCOMPARE(f.core.sendBody(privateTalk, QStringLiteral("Away"), true), SendResult::Sent);
     QCOMPARE(f.transport.sent.takeFirst(), "MESSAGETOUSER!^:^$<FROMUSERID>" + b + "</FROMUSERID>" +
                                                mySender() + "<AVTOMASHINE><MESSAGESTR>Away</MESSAGESTR>");
-    QCOMPARE(f.core.sendBody(12345, QStringLiteral("x")), TSendResult::Unsent);
+    QCOMPARE(f.core.sendBody(12345, QStringLiteral("x")), SendResult::Unsent);
     QVERIFY(f.transport.sent.isEmpty());
 }
 
@@ -789,16 +789,16 @@ void TestTalkCore::sendFailureAndNoNetwork()
     Fixture f;
     f.transport.failing = true;
     const int privateTalk = f.core.openPrivateTalk(f.boris);
-    QCOMPARE(f.core.sendBody(privateTalk, QStringLiteral("big")), TSendResult::Failed);
+    QCOMPARE(f.core.sendBody(privateTalk, QStringLiteral("big")), SendResult::Failed);
     // The message stays in my transcript although it did not go.
     QCOMPARE(f.eventsOf("message").size(), 1);
     f.core.setTransport(nullptr);
-    QCOMPARE(f.core.sendBody(f.everybody, QStringLiteral("x")), TSendResult::Unsent);
+    QCOMPARE(f.core.sendBody(f.everybody, QStringLiteral("x")), SendResult::Unsent);
     // Without the local user nothing is sent.
-    TTalkCore lonely(&f.transport);
+    TalkCore lonely(&f.transport);
     TalkData data;
     const int id = lonely.CreateTalk(data, 1);
-    QCOMPARE(lonely.sendBody(id, QStringLiteral("x")), TSendResult::Unsent);
+    QCOMPARE(lonely.sendBody(id, QStringLiteral("x")), SendResult::Unsent);
 }
 
 void TestTalkCore::presenceNoticesAndBlockedMembers()
@@ -823,7 +823,7 @@ void TestTalkCore::presenceNoticesAndBlockedMembers()
                                                 QChar(0x2069) + "\" is connect...");
     QVERIFY(f.eventsOf("message").last().startsWith(QString::number(member) + u':'));
 
-    QSignalSpy blocked(&f.core, &TTalkCore::talkMemberBlocked);
+    QSignalSpy blocked(&f.core, &TalkCore::talkMemberBlocked);
     f.core.setMemberBlocked(f.clara, true);
     QCOMPARE(blocked.size(), 2);
     QVERIFY(f.core.talk(member)->members.at(1).blocked);
@@ -837,7 +837,7 @@ void TestTalkCore::renamedPeer()
     const int privateTalk = f.core.openPrivateTalk(f.boris);
     const int member = f.memberTalk(QStringLiteral("{G1}"), {MyId});
     const int own = f.core.openOwnGroupTalk(5, QStringLiteral("Team"), QStringLiteral("{OWN}"), {f.boris});
-    QSignalSpy renamed(&f.core, &TTalkCore::talkMemberRenamed);
+    QSignalSpy renamed(&f.core, &TalkCore::talkMemberRenamed);
     f.core.peerRenamed(BorisId, QStringLiteral("Bobby"), 9);
     QCOMPARE(f.core.talk(privateTalk)->data.Caption, QStringLiteral("Bobby"));
     QCOMPARE(f.core.talk(privateTalk)->picture, 9);

@@ -4,7 +4,7 @@
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
 #include "peers/GroupBoxStorageUn.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmEditorUn.h"
 #include "protocol/ConstUnit.h"
 #include "protocol/SendMessageUn.h"
@@ -29,7 +29,7 @@
 
 namespace {
 
-TTalkManager *talks(const TestPeer &p)
+TalkManager *talks(const TestPeer &p)
 {
     return p.mainWindow()->talks();
 }
@@ -212,7 +212,7 @@ void TestTalks::groupTalkMembershipRenameAndDelete()
     // Anna makes a group "Friends" with Boris and Clara.
     TfmUserList *list = anna->userList();
     TfmEditor::setAutoAnswer(QStringLiteral("  Friends "));
-    TUserGroupBox *friends = list->CreateNewGroup(false);
+    UserGroupBox *friends = list->CreateNewGroup(false);
     QCOMPARE(friends->caption(), QStringLiteral("Friends"));
     QCOMPARE(friends->Tag(), 3);
     for (const TestPeer *member : {boris.get(), clara.get()}) {
@@ -426,7 +426,7 @@ void TestTalks::headerFollowsMessageOptions()
 {
     TestPeer anna("Anna");
     anna.start();
-    TTalkManager *t = talks(anna);
+    TalkManager *t = talks(anna);
     // A sender with an empty alias is shown by IP; time on, IP off by default.
     t->AppendMessage(0, "{S}", "10.0.0.9", "first", 0, 3, QString());
     const QTextDocument *doc = t->frame(0)->reAllMessage()->document();
@@ -462,7 +462,7 @@ void TestTalks::senderColourRecoloursEarlierText()
 {
     TestPeer anna("Anna");
     anna.start();
-    TTalkManager *t = talks(anna);
+    TalkManager *t = talks(anna);
     const int sheet = t->CreateTalk("Group", 2, tkMemberGroup, -1, "G", "Ivan", "{G}", "", "{I}", "10.0.0.3");
     t->AppendMessage(0, "{I}", "10.0.0.3", "red words", 0x0000FF, 0, "Ivan");
     t->AppendMessage(sheet, "{I}", "10.0.0.3", "more red", 0x0000FF, 0, "Ivan");
@@ -516,7 +516,7 @@ void TestTalks::mailCommands()
 void TestTalks::pagesFollowTalkIds()
 {
     startThree();
-    TTalkManager *t = talks(*anna);
+    TalkManager *t = talks(*anna);
     const int withBoris = openPrivateTalk(*anna, *boris);
     const int withClara = openPrivateTalk(*anna, *clara);
     QCOMPARE(withClara, 2);

@@ -89,15 +89,15 @@ QByteArray readFile(const QString &path)
 struct Pair {
     DirectTransport ownerTransport;
     DirectTransport askerTransport;
-    std::unique_ptr<TFileShare> owner;
-    std::unique_ptr<TFileShare> asker;
+    std::unique_ptr<FileShare> owner;
+    std::unique_ptr<FileShare> asker;
 
     explicit Pair(quint16 port = 0)
     {
-        owner = std::make_unique<TFileShare>(
+        owner = std::make_unique<FileShare>(
             &ownerTransport,
             [] {
-                return TLocalIdentity{IdOwner, Loopback};
+                return LocalIdentity{IdOwner, Loopback};
             },
             true, port);
         askerTransport.deliver = [this](const Packet &p) {
@@ -111,19 +111,19 @@ struct Pair {
         QCOMPARE(owner->Offer(paths), int(paths.size()));
         QVERIFY(owner->engine().isListening());
         if (!asker)
-            asker = std::make_unique<TFileShare>(
+            asker = std::make_unique<FileShare>(
                 &askerTransport,
                 [] {
-                    return TLocalIdentity{IdAsker, Loopback};
+                    return LocalIdentity{IdAsker, Loopback};
                 },
                 true, owner->engine().serverPort());
     }
     int request(const QString &path, const QString &saveDir, std::optional<ExistingChoice> choice = {})
     {
-        return asker->Request(TOfferedFile{7, path, IdOwner, Loopback, QStringLiteral("Owner")}, saveDir,
+        return asker->Request(OfferedFile{7, path, IdOwner, Loopback, QStringLiteral("Owner")}, saveDir,
                               choice);
     }
-    TTransferInfo info(int id) const { return asker->engine().info(id).value_or(TTransferInfo{}); }
+    TransferInfo info(int id) const { return asker->engine().info(id).value_or(TransferInfo{}); }
     bool ended(int id) const
     {
         const TransferState s = info(id).state;
@@ -233,11 +233,11 @@ private Q_SLOTS:
 void TestTransfer::sha256MatchesQt()
 {
     const QByteArray data = randomBytes(300000, 1);
-    TSha256 sha;
+    Sha256 sha;
     sha.addData(data.first(1000));
     sha.addData(data.sliced(1000));
     QCOMPARE(sha.result(), QCryptographicHash::hash(data, QCryptographicHash::Sha256));
-    QCOMPARE(TSha256::hash(""), QCryptographicHash::hash("", QCryptographicHash::Sha256));
+    QCOMPARE(Sha256::hash(""), QCryptographicHash::hash("", QCryptographicHash::Sha256));
 }
 
 void TestTransfer::frames_data()
@@ -281,10 +281,10 @@ void TestTransfer::messagesRoundTrip()
     QCOMPARE(request->clientId, IdAsker);
     QCOMPARE(request->number, QStringLiteral("3"));
 
-    TManifest manifest;
+    TransferManifest manifest;
     manifest.isDir = true;
     manifest.entries = {{QStringLiteral("a"), true, 0}, {QStringLiteral("a/b.txt"), false, 12345678901}};
-    const std::optional<TManifest> back = DecodeManifest(EncodeManifest(manifest));
+    const std::optional<TransferManifest> back = DecodeManifest(EncodeManifest(manifest));
     QVERIFY(back);
     QVERIFY(back->isDir);
     QCOMPARE(back->entries.size(), 2);
@@ -296,10 +296,10 @@ void TestTransfer::messagesRoundTrip()
     QVERIFY(!DecodeManifest(EncodeManifest(manifest)));
     QVERIFY(!DecodeManifest("not cbor"));
     QVERIFY(!DecodeGet(EncodeGet({-1, 0})));
-    const std::optional<FileEndMessage> end = DecodeFileEnd(EncodeFileEnd({5, TSha256::hash("hello")}));
+    const std::optional<FileEndMessage> end = DecodeFileEnd(EncodeFileEnd({5, Sha256::hash("hello")}));
     QVERIFY(end);
     QCOMPARE(end->size, 5);
-    QCOMPARE(end->sha256, TSha256::hash("hello"));
+    QCOMPARE(end->sha256, Sha256::hash("hello"));
 }
 
 void TestTransfer::safeComponents_data()
@@ -357,7 +357,7 @@ void TestTransfer::offersMatchExactly()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.txt"));
     QVERIFY(writeFile(file, "abc"));
-    TFileOfferList offers;
+    FileOfferList offers;
     QVERIFY(!offers.Add(dir.filePath(QStringLiteral("missing"))));
     QVERIFY(offers.Add(file));
     QVERIFY(offers.Add(dir.path()));
@@ -373,9 +373,9 @@ void TestTransfer::fileToAcceptance()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.txt"));
     QVERIFY(writeFile(file, "abc"));
-    TFileOfferList offers;
+    FileOfferList offers;
     QVERIFY(offers.Add(file));
-    TFileToGate gate;
+    FileToGate gate;
     const auto fileTo = [&](const QString &path, const QString &server, const QString &clientIp) {
         return TDataFileMessage(BuildFileToPacket(2, path, server, Loopback, IdAsker, clientIp));
     };
@@ -394,7 +394,7 @@ void TestTransfer::fileToAcceptance()
     // Used once.
     QCOMPARE(gate.Take(IdAsker, file, QHostAddress(QStringLiteral("127.0.0.5")), 10), GrantLookup::None);
     QCOMPARE(gate.Accept(fileTo(file, IdOwner, Loopback), IdOwner, offers, 0), FileToVerdict::Accepted);
-    QCOMPARE(gate.Take(IdAsker, file, QHostAddress::LocalHost, TFileToGate::GrantLifetimeMs + 1),
+    QCOMPARE(gate.Take(IdAsker, file, QHostAddress::LocalHost, FileToGate::GrantLifetimeMs + 1),
              GrantLookup::None);
 }
 
@@ -403,15 +403,15 @@ void TestTransfer::grantsAreBounded()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.txt"));
     QVERIFY(writeFile(file, "abc"));
-    TFileOfferList offers;
+    FileOfferList offers;
     QVERIFY(offers.Add(file));
-    TFileToGate gate;
-    for (int i = 0; i < TFileToGate::MaxGrants + 50; ++i)
+    FileToGate gate;
+    for (int i = 0; i < FileToGate::MaxGrants + 50; ++i)
         gate.Accept(
             TDataFileMessage(BuildFileToPacket(i, file, IdOwner, Loopback, IdAsker,
                                                QStringLiteral("127.0.%1.%2").arg(i / 200).arg(i % 200 + 1))),
             IdOwner, offers, 0);
-    QCOMPARE(gate.count(), TFileToGate::MaxGrants);
+    QCOMPARE(gate.count(), FileToGate::MaxGrants);
     // The oldest went first.
     QCOMPARE(gate.Take(IdAsker, file, QHostAddress(QStringLiteral("127.0.0.1")), 0),
              GrantLookup::WrongAddress);
@@ -427,15 +427,15 @@ void TestTransfer::manifestLeavesOutLinksThatLeave()
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("secret.txt")), root + QStringLiteral("/escape.txt")));
     QVERIFY(QFile::link(root + QStringLiteral("/a.txt"), root + QStringLiteral("/sub/alias.txt")));
     QVERIFY(QFile::link(dir.path(), root + QStringLiteral("/up")));
-    TFileOfferList offers;
+    FileOfferList offers;
     QVERIFY(offers.Add(root));
     QStringList refused;
     QString error;
-    const std::optional<TManifest> manifest =
+    const std::optional<TransferManifest> manifest =
         TransferPath::BuildManifest(*offers.Find(root), &refused, &error);
     QVERIFY2(manifest, qPrintable(error));
     QStringList relatives;
-    for (const TManifestEntry &e : manifest->entries)
+    for (const ManifestEntry &e : manifest->entries)
         relatives.append(e.relative + (e.isDir ? QStringLiteral("/") : QStringLiteral(":%1").arg(e.size)));
     relatives.sort();
     QCOMPARE(relatives, QStringList({"a.txt:1", "sub/", "sub/alias.txt:1", "sub/b.txt:2"}));
@@ -450,9 +450,9 @@ void TestTransfer::servedPathsStayInside()
     QVERIFY(writeFile(root + QStringLiteral("/a.txt"), "a"));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("secret.txt")), "secret"));
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("secret.txt")), root + QStringLiteral("/escape.txt")));
-    TFileOfferList offers;
+    FileOfferList offers;
     QVERIFY(offers.Add(root));
-    const TFileOffer offer = *offers.Find(root);
+    const FileOffer offer = *offers.Find(root);
     QString why;
     QCOMPARE(TransferPath::ServedFilePath(offer, QStringLiteral("a.txt"), &why),
              QFileInfo(root + "/a.txt").canonicalFilePath());
@@ -505,7 +505,7 @@ void TestTransfer::fileArrivesByteIdentical()
     QVERIFY(!QFileInfo::exists(save + QStringLiteral("/big file.bin.part")));
     // The owner lists its side too, as finished.
     QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
-    const QList<TTransferInfo> sends = pair.owner->engine().transfers();
+    const QList<TransferInfo> sends = pair.owner->engine().transfers();
     QCOMPARE(sends.size(), 1);
     QCOMPARE(sends.first().direction, TransferDirection::Send);
     QCOMPARE(sends.first().state, TransferState::Done);
@@ -611,10 +611,10 @@ void TestTransfer::resumeAfterOwnerStops()
     QVERIFY(!QFileInfo::exists(save + QStringLiteral("/movie.bin")));
 
     // It comes back on the same port and offers the file again; Retry asks again and resumes.
-    pair.owner = std::make_unique<TFileShare>(
+    pair.owner = std::make_unique<FileShare>(
         &pair.ownerTransport,
         [] {
-            return TLocalIdentity{IdOwner, Loopback};
+            return LocalIdentity{IdOwner, Loopback};
         },
         true, port);
     QCOMPARE(pair.owner->Offer({source}), 1);
@@ -668,30 +668,30 @@ void TestTransfer::corruptedChunkIsDetected()
     QVERIFY(QDir().mkpath(save));
     DirectTransport ownerTransport;
     DirectTransport askerTransport;
-    TFileShare owner(
+    FileShare owner(
         &ownerTransport,
         [] {
-            return TLocalIdentity{IdOwner, Loopback};
+            return LocalIdentity{IdOwner, Loopback};
         },
         true, 0);
     QCOMPARE(owner.Offer({source}), 1);
     // One byte of the second data chunk flips on the way.
     CorruptingProxy proxy(owner.engine().serverPort(), 1024 * 1024 + 12345);
-    TFileShare asker(
+    FileShare asker(
         &askerTransport,
         [] {
-            return TLocalIdentity{IdAsker, Loopback};
+            return LocalIdentity{IdAsker, Loopback};
         },
         true, proxy.port());
     askerTransport.deliver = [&](const Packet &p) {
         owner.ProcessFileTo(p);
     };
-    const int id = asker.Request(TOfferedFile{1, source, IdOwner, Loopback, QString()}, save, std::nullopt);
+    const int id = asker.Request(OfferedFile{1, source, IdOwner, Loopback, QString()}, save, std::nullopt);
     QVERIFY(waitFor([&] {
         const TransferState s = asker.engine().info(id)->state;
         return s == TransferState::Done || s == TransferState::Failed;
     }));
-    const TTransferInfo info = *asker.engine().info(id);
+    const TransferInfo info = *asker.engine().info(id);
     QCOMPARE(info.state, TransferState::Failed);
     QVERIFY2(info.error.contains(QStringLiteral("SHA-256")), qPrintable(info.error));
     QVERIFY(!QFileInfo::exists(save + QStringLiteral("/data.bin")));
@@ -734,7 +734,7 @@ void TestTransfer::refusedRequests()
     QVERIFY(writeFile(other, "other"));
     Pair pair;
     pair.offer({root});
-    QSignalSpy notices(pair.owner.get(), &TFileShare::notice);
+    QSignalSpy notices(pair.owner.get(), &FileShare::notice);
     const quint16 port = pair.owner->engine().serverPort();
     const auto fileTo = [&](const QString &path, const QString &clientIp) {
         pair.owner->ProcessFileTo(BuildFileToPacket(0, path, IdOwner, Loopback, IdAsker, clientIp));
@@ -784,7 +784,7 @@ void TestTransfer::existingFileIsNeverReplacedWithoutAsking()
     QVERIFY(writeFile(existing, "mine"));
     Pair pair;
     pair.offer({source});
-    QVERIFY(TFileShare::TargetExists(save, source));
+    QVERIFY(FileShare::TargetExists(save, source));
     QCOMPARE(pair.request(source, save), -1);
     QVERIFY(pair.askerTransport.sent.isEmpty());
     const int kept = pair.request(source, save, ExistingChoice::KeepBoth);
@@ -810,7 +810,7 @@ void TestTransfer::cancelAndRetry()
     Pair pair;
     pair.offer({source});
     pair.owner->engine().setSendRateLimit(2 * 1024 * 1024);
-    QSignalSpy changed(&pair.asker->engine(), &TFileTransferEngine::transferChanged);
+    QSignalSpy changed(&pair.asker->engine(), &FileTransferEngine::transferChanged);
     const int id = pair.request(source, save);
     QVERIFY(waitFor([&] { return pair.info(id).state == TransferState::Running && pair.info(id).done > 0; }));
     QVERIFY(pair.asker->engine().runningCount() == 1);

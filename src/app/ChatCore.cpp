@@ -6,13 +6,13 @@
 #include "peers/PeerRegistry.h"
 #include "talks/MessageText.h"
 
-TChatCore::TChatCore(AppContext &context, TChatQuestions *questions, QObject *parent)
+ChatCore::ChatCore(AppContext &context, ChatQuestions *questions, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_transport(new UdpTransport(context.transport, this))
     , m_queue(new PacketQueue([this](const Packet &packet) { m_dispatcher.DispatchPacket(packet); }, this))
-    , m_talks(new TTalkCore(m_transport, questions, this))
-    , m_registry(new TPeerRegistry(context.store, m_transport, this, this))
+    , m_talks(new TalkCore(m_transport, questions, this))
+    , m_registry(new PeerRegistry(context.store, m_transport, this, this))
 {
     m_talks->setPeers(&m_registry->peers());
     connect(m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
@@ -29,7 +29,7 @@ TChatCore::TChatCore(AppContext &context, TChatQuestions *questions, QObject *pa
     m_dispatcher.setHandler(pkDisconnect,
                             [this](const Packet &p) { m_registry->ProcessDisconnectPacket(p); });
     m_talks->attachDispatcher(m_dispatcher);
-    connect(m_talks, &TTalkCore::messageForTalk, this,
+    connect(m_talks, &TalkCore::messageForTalk, this,
             [this](int talk, const QString &id, const QString &ip, const QString &body, qint32 color,
                    int picture, const QString &alias) {
                 if (m_presenceLines)
@@ -39,9 +39,9 @@ TChatCore::TChatCore(AppContext &context, TChatQuestions *questions, QObject *pa
             });
 }
 
-TChatCore::~TChatCore() = default;
+ChatCore::~ChatCore() = default;
 
-bool TChatCore::start()
+bool ChatCore::start()
 {
     if (m_running)
         return true;
@@ -59,7 +59,7 @@ bool TChatCore::start()
     return true;
 }
 
-void TChatCore::stop()
+void ChatCore::stop()
 {
     if (!m_running)
         return;
@@ -68,33 +68,33 @@ void TChatCore::stop()
     m_transport->SetTransportOpen(false);
 }
 
-TSendResult TChatCore::sendToAll(const QString &text)
+SendResult ChatCore::sendToAll(const QString &text)
 {
     return m_talks->sendBody(allUsersTalk(), MessageText::FromPlainText(text));
 }
 
-TSendResult TChatCore::sendToUser(int peerIndex, const QString &text)
+SendResult ChatCore::sendToUser(int peerIndex, const QString &text)
 {
     const int talk = m_talks->openPrivateTalk(peerIndex);
-    if (talk == TTalkCore::NoTalk)
-        return TSendResult::Unsent;
+    if (talk == TalkCore::NoTalk)
+        return SendResult::Unsent;
     return m_talks->sendBody(talk, MessageText::FromPlainText(text));
 }
 
-TSendResult TChatCore::sendToGroup(int groupNumber, const QString &text)
+SendResult ChatCore::sendToGroup(int groupNumber, const QString &text)
 {
-    const TContactGroup *group = m_registry->group(groupNumber);
+    const ContactGroup *group = m_registry->group(groupNumber);
     if (!group)
-        return TSendResult::Unsent;
+        return SendResult::Unsent;
     const int talk = m_talks->openOwnGroupTalk(groupNumber, group->caption, group->groupId, group->members);
-    if (talk == TTalkCore::NoTalk)
-        return TSendResult::Unsent;
+    if (talk == TalkCore::NoTalk)
+        return SendResult::Unsent;
     return m_talks->sendBody(talk, MessageText::FromPlainText(text));
 }
 
-QList<int> TChatCore::findPeers(const QString &name) const
+QList<int> ChatCore::findPeers(const QString &name) const
 {
-    const TPeerList &peers = m_registry->peers();
+    const PeerList &peers = m_registry->peers();
     if (const int byId = name.isEmpty() ? -1 : peers.findOnline(name); byId > 0)
         return {byId};
     QList<int> exact;
@@ -111,9 +111,9 @@ QList<int> TChatCore::findPeers(const QString &name) const
     return exact.isEmpty() ? caseless : exact;
 }
 
-int TChatCore::findGroup(const QString &name) const
+int ChatCore::findGroup(const QString &name) const
 {
-    for (const TContactGroup &group : m_registry->groups()) {
+    for (const ContactGroup &group : m_registry->groups()) {
         if (group.caption.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
             return group.number;
     }
@@ -122,97 +122,97 @@ int TChatCore::findGroup(const QString &name) const
     return isNumber && m_registry->group(number) ? number : 0;
 }
 
-int TChatCore::allUsersTalk() const
+int ChatCore::allUsersTalk() const
 {
-    const TTalk *first = m_talks->talkAt(0);
-    return first && first->data.kind == tkAllUsers ? first->id : TTalkCore::NoTalk;
+    const Talk *first = m_talks->talkAt(0);
+    return first && first->data.kind == tkAllUsers ? first->id : TalkCore::NoTalk;
 }
 
-int TChatCore::talkOfSheet(int sheet) const
+int ChatCore::talkOfSheet(int sheet) const
 {
     // The registry speaks of the talk with everybody only.
-    return sheet == 0 ? allUsersTalk() : TTalkCore::NoTalk;
+    return sheet == 0 ? allUsersTalk() : TalkCore::NoTalk;
 }
 
-int TChatCore::SenderTextStyle(const QString &id, qint32 color)
+int ChatCore::SenderTextStyle(const QString &id, qint32 color)
 {
     return m_textStyle ? m_textStyle(id, color) : 0;
 }
 
-void TChatCore::ShowLocalIdentity(const RUserID &)
+void ChatCore::ShowLocalIdentity(const RUserID &)
 {
     Q_EMIT localIdentityChanged();
 }
 
-void TChatCore::Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip)
+void ChatCore::Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip)
 {
     Q_EMIT noticeRequested(talkOfSheet(sheet), format, alias, picture, ip);
 }
 
-void TChatCore::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
-                              qint32 color, int picture, const QString &alias)
+void ChatCore::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
+                             qint32 color, int picture, const QString &alias)
 {
     Q_EMIT noticeForTalk(talkOfSheet(sheet), id, ip, body, color, picture, alias);
 }
 
-void TChatCore::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
-                            int picture, const QString &alias)
+void ChatCore::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
+                           int picture, const QString &alias)
 {
     m_presenceLines = true;
     m_talks->peerPresence(peerIndex, ip, connected, id, color, picture, alias);
     m_presenceLines = false;
 }
 
-void TChatCore::PlayEventSound(int event)
+void ChatCore::PlayEventSound(int event)
 {
     Q_EMIT soundRequested(event);
 }
 
-void TChatCore::MemberAdded(int groupNumber, int peerIndex)
+void ChatCore::MemberAdded(int groupNumber, int peerIndex)
 {
     m_talks->memberAdded(groupNumber, peerIndex);
 }
 
-void TChatCore::MemberRemoved(int groupNumber, int peerIndex)
+void ChatCore::MemberRemoved(int groupNumber, int peerIndex)
 {
     m_talks->memberRemoved(groupNumber, peerIndex);
 }
 
-void TChatCore::PeerRenamed(const QString &id, const QString &displayName, int picture)
+void ChatCore::PeerRenamed(const QString &id, const QString &displayName, int picture)
 {
     m_talks->peerRenamed(id, displayName, picture);
 }
 
-void TChatCore::PeerLeft(const QString &displayName, const QString &id)
+void ChatCore::PeerLeft(const QString &displayName, const QString &id)
 {
     m_talks->peerLeft(displayName, id);
 }
 
-void TChatCore::CloseOwnGroupTalk(int groupNumber)
+void ChatCore::CloseOwnGroupTalk(int groupNumber)
 {
     m_talks->closeOwnGroupTalk(groupNumber);
 }
 
-bool TChatCore::IsPeerReferenced(int peerIndex) const
+bool ChatCore::IsPeerReferenced(int peerIndex) const
 {
     for (int position = 0; position < m_talks->count(); ++position) {
-        if (const TTalk *talk = m_talks->talkAt(position); talk && talk->hasMemberIndex(peerIndex))
+        if (const Talk *talk = m_talks->talkAt(position); talk && talk->hasMemberIndex(peerIndex))
             return true;
     }
     return m_referenced && m_referenced(peerIndex);
 }
 
-void TChatCore::SetMemberBlocked(int peerIndex, bool blocked)
+void ChatCore::SetMemberBlocked(int peerIndex, bool blocked)
 {
     m_talks->setMemberBlocked(peerIndex, blocked);
 }
 
-void TChatCore::BeginNoticeBatch()
+void ChatCore::BeginNoticeBatch()
 {
     Q_EMIT noticeBatchStarted();
 }
 
-void TChatCore::EndNoticeBatch()
+void ChatCore::EndNoticeBatch()
 {
     Q_EMIT noticeBatchEnded();
 }

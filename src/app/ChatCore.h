@@ -11,24 +11,24 @@
 
 struct AppContext;
 class PacketQueue;
-class TPeerRegistry;
+class PeerRegistry;
 class UdpTransport;
 
 // One peer without any window: the network endpoints, the queue that hands packets to their
 // handlers, the peer registry and the talks, wired together. The window program shows it; the
 // headless peer drives it from the command line. Everything the windows would show arrives as
 // signals (or, for the talks, as the talk core's signals).
-class TChatCore : public QObject, public TUserListHooks {
+class ChatCore : public QObject, public UserListHooks {
     Q_OBJECT
 public:
-    TChatCore(AppContext &context, TChatQuestions *questions, QObject *parent = nullptr);
-    ~TChatCore() override;
+    ChatCore(AppContext &context, ChatQuestions *questions, QObject *parent = nullptr);
+    ~ChatCore() override;
 
     UdpTransport *transport() const { return m_transport; }
     PacketDispatcher &dispatcher() { return m_dispatcher; }
     PacketQueue *queue() const { return m_queue; }
-    TPeerRegistry *registry() const { return m_registry; }
-    TTalkCore *talks() const { return m_talks; }
+    PeerRegistry *registry() const { return m_registry; }
+    TalkCore *talks() const { return m_talks; }
     // The talk with everybody: the first talk (start() makes it; the window program makes its own).
     int allUsersTalk() const;
 
@@ -51,9 +51,9 @@ public:
     bool isRunning() const { return m_running; }
 
     // Commands of a program without windows; plain text, line breaks included.
-    TSendResult sendToAll(const QString &text);
-    TSendResult sendToUser(int peerIndex, const QString &text);
-    TSendResult sendToGroup(int groupNumber, const QString &text);
+    SendResult sendToAll(const QString &text);
+    SendResult sendToUser(int peerIndex, const QString &text);
+    SendResult sendToGroup(int groupNumber, const QString &text);
     // The online peers whose ID is `name`, or else whose alias is `name` (exactly, then ignoring case).
     QList<int> findPeers(const QString &name) const;
     // The contact group whose caption is `name` (ignoring case) or whose number it is; 0 when none.
@@ -76,7 +76,7 @@ Q_SIGNALS:
     void noticeBatchEnded();
 
 private:
-    // TUserListHooks: the registry's events reach the talks in the order the user sees them.
+    // UserListHooks: the registry's events reach the talks in the order the user sees them.
     int SenderTextStyle(const QString &id, qint32 color) override;
     void ShowLocalIdentity(const RUserID &local) override;
     void Notify(const QString &format, const QString &alias, int sheet, int picture,
@@ -102,8 +102,8 @@ private:
     UdpTransport *m_transport;
     PacketDispatcher m_dispatcher;
     PacketQueue *m_queue;
-    TTalkCore *m_talks;
-    TPeerRegistry *m_registry;
+    TalkCore *m_talks;
+    PeerRegistry *m_registry;
     std::function<int(const QString &, qint32)> m_textStyle;
     std::function<bool(int)> m_referenced;
     bool m_running = false;

@@ -47,24 +47,23 @@ QString kindName(TalkKind kind)
 
 } // namespace
 
-THeadlessPeer::THeadlessPeer(AppContext &context, const CliOptions &options, QTextStream &out,
-                             QTextStream &err)
+HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QTextStream &out, QTextStream &err)
     : m_options(options)
     , m_out(out)
     , m_err(err)
-    , m_core(std::make_unique<TChatCore>(context, this))
+    , m_core(std::make_unique<ChatCore>(context, this))
 {}
 
-THeadlessPeer::~THeadlessPeer() = default;
+HeadlessPeer::~HeadlessPeer() = default;
 
-void THeadlessPeer::terminate()
+void HeadlessPeer::terminate()
 {
     m_terminated = true;
 }
 
-int THeadlessPeer::run()
+int HeadlessPeer::run()
 {
-    connect(m_core->registry(), &TPeerRegistry::peerArrived, this,
+    connect(m_core->registry(), &PeerRegistry::peerArrived, this,
             [this] { m_lastArrival = QDateTime::currentMSecsSinceEpoch(); });
     if (!m_core->start()) {
         m_err << "perixchat-cli: the network cannot be opened\n";
@@ -84,7 +83,7 @@ int THeadlessPeer::run()
     return code;
 }
 
-bool THeadlessPeer::waitFor(const std::function<bool()> &done, int timeoutMs)
+bool HeadlessPeer::waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
@@ -101,7 +100,7 @@ bool THeadlessPeer::waitFor(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-void THeadlessPeer::waitForAnswers()
+void HeadlessPeer::waitForAnswers()
 {
     const qint64 started = QDateTime::currentMSecsSinceEpoch();
     waitFor(
@@ -112,19 +111,19 @@ void THeadlessPeer::waitForAnswers()
         m_options.timeoutMs);
 }
 
-QJsonObject THeadlessPeer::peerObject(int peerIndex) const
+QJsonObject HeadlessPeer::peerObject(int peerIndex) const
 {
     const RUserID *peer = m_core->registry()->GetPeer(peerIndex);
     if (!peer)
         return {};
-    const TContactGroup *group = m_core->registry()->group(peer->GroupNumber);
+    const ContactGroup *group = m_core->registry()->group(peer->GroupNumber);
     return {{QStringLiteral("id"), peer->ID},
             {QStringLiteral("alias"), peer->Alias},
             {QStringLiteral("ip"), peer->IP},
             {QStringLiteral("group"), group ? group->caption : QString()}};
 }
 
-void THeadlessPeer::print(const QJsonObject &event, const QString &text)
+void HeadlessPeer::print(const QJsonObject &event, const QString &text)
 {
     if (m_options.json)
         m_out << QJsonDocument(event).toJson(QJsonDocument::Compact) << '\n';
@@ -133,10 +132,10 @@ void THeadlessPeer::print(const QJsonObject &event, const QString &text)
     m_out.flush();
 }
 
-int THeadlessPeer::list()
+int HeadlessPeer::list()
 {
     waitForAnswers();
-    const TPeerList &peers = m_core->registry()->peers();
+    const PeerList &peers = m_core->registry()->peers();
     for (int k = 1; k < peers.count(); ++k) {
         const RUserID *peer = peers.GetPeer(k);
         if (!peer || peer->Online != 1)
@@ -150,21 +149,21 @@ int THeadlessPeer::list()
     return ExitSent;
 }
 
-int THeadlessPeer::result(int sendResult)
+int HeadlessPeer::result(int sendResult)
 {
-    switch (TSendResult(sendResult)) {
-    case TSendResult::Sent:
-    case TSendResult::Nothing:
+    switch (SendResult(sendResult)) {
+    case SendResult::Sent:
+    case SendResult::Nothing:
         return ExitSent;
-    case TSendResult::Failed:
-    case TSendResult::Unsent:
+    case SendResult::Failed:
+    case SendResult::Unsent:
         break;
     }
     m_err << "perixchat-cli: the message could not be sent\n";
     return ExitNetwork;
 }
 
-int THeadlessPeer::send()
+int HeadlessPeer::send()
 {
     if (m_options.all)
         return result(int(m_core->sendToAll(m_options.text)));
@@ -195,9 +194,9 @@ int THeadlessPeer::send()
     return result(int(m_core->sendToGroup(group, m_options.text)));
 }
 
-void THeadlessPeer::watchEvents()
+void HeadlessPeer::watchEvents()
 {
-    TPeerRegistry *registry = m_core->registry();
+    PeerRegistry *registry = m_core->registry();
     const auto peerEvent = [this](const char *name, const QString &verb) {
         return [this, name, verb](int k) {
             const RUserID *peer = m_core->registry()->GetPeer(k);
@@ -208,18 +207,16 @@ void THeadlessPeer::watchEvents()
             print(event, DisplayName(*peer) + QStringLiteral(" (") + peer->IP + QStringLiteral(") ") + verb);
         };
     };
-    connect(registry, &TPeerRegistry::peerArrived, this,
-            peerEvent("peer-arrived", QStringLiteral("arrived")));
-    connect(registry, &TPeerRegistry::peerUpdated, this,
-            peerEvent("peer-updated", QStringLiteral("changed")));
-    connect(registry, &TPeerRegistry::peerLeft, this, peerEvent("peer-left", QStringLiteral("left")));
+    connect(registry, &PeerRegistry::peerArrived, this, peerEvent("peer-arrived", QStringLiteral("arrived")));
+    connect(registry, &PeerRegistry::peerUpdated, this, peerEvent("peer-updated", QStringLiteral("changed")));
+    connect(registry, &PeerRegistry::peerLeft, this, peerEvent("peer-left", QStringLiteral("left")));
 
-    TTalkCore *talks = m_core->talks();
-    connect(m_core.get(), &TChatCore::messageForTalk, this,
+    TalkCore *talks = m_core->talks();
+    connect(m_core.get(), &ChatCore::messageForTalk, this,
             [this, talks](int id, const QString &senderId, const QString &ip, const QString &body, qint32,
                           int, const QString &alias) {
                 const RUserID *me = m_core->registry()->local();
-                const TTalk *talk = talks->talk(id);
+                const Talk *talk = talks->talk(id);
                 // Our own words come back from the network; they are not news.
                 if (!talk || (me && senderId == me->ID))
                     return;
@@ -236,8 +233,8 @@ void THeadlessPeer::watchEvents()
                 print(event, u'[' + kindName(talk->data.kind) + QStringLiteral("] ") +
                                  DisplayName(alias, ip) + QStringLiteral(": ") + text);
             });
-    connect(talks, &TTalkCore::talkCreated, this, [this, talks](int id) {
-        const TTalk *talk = talks->talk(id);
+    connect(talks, &TalkCore::talkCreated, this, [this, talks](int id) {
+        const Talk *talk = talks->talk(id);
         if (!talk)
             return;
         print({{QStringLiteral("event"), QStringLiteral("talk-opened")},
@@ -246,13 +243,13 @@ void THeadlessPeer::watchEvents()
                {QStringLiteral("caption"), talk->data.Caption}},
               QStringLiteral("talk %1 opened: ").arg(id) + talk->data.Caption);
     });
-    connect(talks, &TTalkCore::talkClosed, this, [this](int id) {
+    connect(talks, &TalkCore::talkClosed, this, [this](int id) {
         print({{QStringLiteral("event"), QStringLiteral("talk-closed")}, {QStringLiteral("talk"), id}},
               QStringLiteral("talk %1 closed").arg(id));
     });
 }
 
-int THeadlessPeer::listen()
+int HeadlessPeer::listen()
 {
     watchEvents();
     // Without a timeout it listens until it is told to stop.
@@ -260,7 +257,7 @@ int THeadlessPeer::listen()
     return ExitSent;
 }
 
-PrivateCloseAnswer THeadlessPeer::AskPrivateClose(const QString &alias)
+PrivateCloseAnswer HeadlessPeer::AskPrivateClose(const QString &alias)
 {
     const PrivateCloseAnswer answer =
         m_options.keepTalks ? PrivateCloseAnswer::Leave : PrivateCloseAnswer::Close;
@@ -275,7 +272,7 @@ PrivateCloseAnswer THeadlessPeer::AskPrivateClose(const QString &alias)
     return answer;
 }
 
-void THeadlessPeer::ShowGroupClosed(const QString &authorAlias, const QString &caption)
+void HeadlessPeer::ShowGroupClosed(const QString &authorAlias, const QString &caption)
 {
     if (m_options.command == QStringLiteral("listen"))
         print({{QStringLiteral("event"), QStringLiteral("group-closed")},

@@ -11,16 +11,16 @@
 
 struct AppContext;
 class QTextStream;
-class TChatCore;
+class ChatCore;
 
 // Runs one command of the command line on a chat core: joins the network, waits for the peers it
 // needs (bounded by the timeout), sends or prints, and leaves with one DISCONNECT. Questions of
 // the talks are answered from the options and printed as events.
-class THeadlessPeer : public QObject, public TChatQuestions {
+class HeadlessPeer : public QObject, public ChatQuestions {
     Q_OBJECT
 public:
-    THeadlessPeer(AppContext &context, const CliOptions &options, QTextStream &out, QTextStream &err);
-    ~THeadlessPeer() override;
+    HeadlessPeer(AppContext &context, const CliOptions &options, QTextStream &out, QTextStream &err);
+    ~HeadlessPeer() override;
 
     // The exit code.
     int run();
@@ -46,7 +46,7 @@ private:
     const CliOptions m_options;
     QTextStream &m_out;
     QTextStream &m_err;
-    std::unique_ptr<TChatCore> m_core;
+    std::unique_ptr<ChatCore> m_core;
     qint64 m_lastArrival = 0;
     bool m_terminated = false;
 };

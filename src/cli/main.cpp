@@ -26,9 +26,8 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     AppContext context = AppContext::fromOptions(options.start);
-    THeadlessPeer peer(context, options, out, err);
+    HeadlessPeer peer(context, options, out, err);
     UnixSignalWatcher termination;
-    QObject::connect(&termination, &UnixSignalWatcher::terminationRequested, &peer,
-                     &THeadlessPeer::terminate);
+    QObject::connect(&termination, &UnixSignalWatcher::terminationRequested, &peer, &HeadlessPeer::terminate);
     return peer.run();
 }

@@ -7,15 +7,15 @@ namespace {
 constexpr int MaximumFrames = 64;
 } // namespace
 
-TAnimationLibrary TAnimationLibrary::load(const QString &resourcePrefix, int count)
+AnimationLibrary AnimationLibrary::load(const QString &resourcePrefix, int count)
 {
-    TAnimationLibrary library;
+    AnimationLibrary library;
     for (int n = 0; n < count; ++n)
         library.m_animations.push_back(decode(fileName(resourcePrefix, n)));
     return library;
 }
 
-QString TAnimationLibrary::fileName(const QString &resourcePrefix, int number)
+QString AnimationLibrary::fileName(const QString &resourcePrefix, int number)
 {
     QString prefix = resourcePrefix;
     if (!prefix.endsWith(u'/'))
@@ -23,9 +23,9 @@ QString TAnimationLibrary::fileName(const QString &resourcePrefix, int number)
     return prefix + QStringLiteral("%1.gif").arg(number, 2, 10, QChar(u'0'));
 }
 
-TAnimationFrames TAnimationLibrary::decode(const QString &fileName)
+AnimationFrames AnimationLibrary::decode(const QString &fileName)
 {
-    TAnimationFrames result;
+    AnimationFrames result;
     QImageReader reader(fileName, "gif");
     if (!reader.canRead())
         return result;
@@ -42,25 +42,25 @@ TAnimationFrames TAnimationLibrary::decode(const QString &fileName)
         result.delays.append(qMax(reader.nextImageDelay(), MinimumDelayMs));
     }
     if (result.frames.isEmpty())
-        result = TAnimationFrames();
+        result = AnimationFrames();
     return result;
 }
 
-bool TAnimationLibrary::has(int number) const
+bool AnimationLibrary::has(int number) const
 {
     return frames(number) != nullptr;
 }
 
-const TAnimationFrames *TAnimationLibrary::frames(int number) const
+const AnimationFrames *AnimationLibrary::frames(int number) const
 {
     if (number < 0 || number >= count())
         return nullptr;
-    const TAnimationFrames &frames = m_animations[std::size_t(number)];
+    const AnimationFrames &frames = m_animations[std::size_t(number)];
     return frames.frames.isEmpty() ? nullptr : &frames;
 }
 
-QImage TAnimationLibrary::firstFrame(int number) const
+QImage AnimationLibrary::firstFrame(int number) const
 {
-    const TAnimationFrames *f = frames(number);
+    const AnimationFrames *f = frames(number);
     return f ? f->frames.first() : QImage();
 }

@@ -211,7 +211,7 @@ bool DeleteFile(const QString &path)
     return QFileInfo(path).isFile() && QFile::remove(path);
 }
 
-bool TWriteBudget::take(qint64 nowMs)
+bool WriteBudget::take(qint64 nowMs)
 {
     constexpr qint64 Minute = 60 * 1000;
     while (!m_times.isEmpty() && nowMs - m_times.first() >= Minute)

@@ -79,11 +79,11 @@ bool DeleteFile(const QString &path);
 
 // A peer that opens and closes talks in a loop would make the program write a file each time. The
 // budget lets a number of writes through in any minute; the writes at closing are not counted.
-class TWriteBudget {
+class WriteBudget {
 public:
     static constexpr int DefaultPerMinute = 60;
 
-    explicit TWriteBudget(int perMinute = DefaultPerMinute)
+    explicit WriteBudget(int perMinute = DefaultPerMinute)
         : m_perMinute(perMinute)
     {}
     // True, and the write counted, while fewer than the budget were counted in the minute up to now.

@@ -73,11 +73,11 @@ int ListCaptions(const SettingsStore &store, QStringList *captions, QStringList 
 
 } // namespace AnsweringmachineText
 
-TAnsweringVariants::TAnsweringVariants(SettingsStore store)
+AnsweringVariants::AnsweringVariants(SettingsStore store)
     : m_store(std::move(store))
 {}
 
-int TAnsweringVariants::Load()
+int AnsweringVariants::Load()
 {
     QStringList sections;
     AnsweringmachineText::ListVariantSections(m_store, &sections);
@@ -88,26 +88,26 @@ int TAnsweringVariants::Load()
     return int(sections.size());
 }
 
-int TAnsweringVariants::AddNew()
+int AnsweringVariants::AddNew()
 {
     m_entries.append(RAnsweringVariants{});
     return count();
 }
 
-const RAnsweringVariants *TAnsweringVariants::entry(int position) const
+const RAnsweringVariants *AnsweringVariants::entry(int position) const
 {
     if (position < 1 || position > count())
         return nullptr;
     return &m_entries.at(position - 1);
 }
 
-bool TAnsweringVariants::isActive(int position) const
+bool AnsweringVariants::isActive(int position) const
 {
     const RAnsweringVariants *e = entry(position);
     return e && e->Active;
 }
 
-bool TAnsweringVariants::Delete(int position)
+bool AnsweringVariants::Delete(int position)
 {
     if (!isActive(position))
         return false;
@@ -117,7 +117,7 @@ bool TAnsweringVariants::Delete(int position)
     return true;
 }
 
-bool TAnsweringVariants::SetCaption(int position, const QString &caption)
+bool AnsweringVariants::SetCaption(int position, const QString &caption)
 {
     if (!isActive(position))
         return false;
@@ -125,7 +125,7 @@ bool TAnsweringVariants::SetCaption(int position, const QString &caption)
     return true;
 }
 
-bool TAnsweringVariants::SetText(int position, const QString &text)
+bool AnsweringVariants::SetText(int position, const QString &text)
 {
     if (!isActive(position))
         return false;
@@ -133,7 +133,7 @@ bool TAnsweringVariants::SetText(int position, const QString &text)
     return true;
 }
 
-void TAnsweringVariants::Save() const
+void AnsweringVariants::Save() const
 {
     AnsweringmachineText::EraseAllVariants(m_store);
     for (int i = 1; i <= count(); ++i) {

@@ -50,9 +50,9 @@ struct RAnsweringVariants {
 
 // The editor's working list. Entries are addressed by their position counted from 1; nothing is
 // removed while the list lives, a deleted entry only goes inactive.
-class TAnsweringVariants {
+class AnsweringVariants {
 public:
-    explicit TAnsweringVariants(SettingsStore store);
+    explicit AnsweringVariants(SettingsStore store);
 
     // Appends every stored variant in store order; the number appended.
     int Load();

@@ -1,11 +1,11 @@
 #include "features/AutoReplyUn.h"
 
-TAutoReply::TAutoReply(SettingsStore store, QObject *parent)
+AutoReply::AutoReply(SettingsStore store, QObject *parent)
     : QObject(parent)
     , m_store(std::move(store))
 {}
 
-const AutoReplyMenuState &TAutoReply::Refresh(const QString &disconnectText)
+const AutoReplyMenuState &AutoReply::Refresh(const QString &disconnectText)
 {
     m_state.variantsRebuilt = false;
     if (m_on) {
@@ -31,7 +31,7 @@ const AutoReplyMenuState &TAutoReply::Refresh(const QString &disconnectText)
     return m_state;
 }
 
-bool TAutoReply::Pick(int index)
+bool AutoReply::Pick(int index)
 {
     if (index < 0 || index >= m_items.size())
         return false;
@@ -44,7 +44,7 @@ bool TAutoReply::Pick(int index)
     return true;
 }
 
-void TAutoReply::DisconnectClicked()
+void AutoReply::DisconnectClicked()
 {
     if (m_on) {
         switchOff();
@@ -58,7 +58,7 @@ void TAutoReply::DisconnectClicked()
     }
 }
 
-void TAutoReply::switchOn()
+void AutoReply::switchOn()
 {
     m_on = true;
     m_disconnectVisible = true;
@@ -66,7 +66,7 @@ void TAutoReply::switchOn()
     Q_EMIT stateChanged(true);
 }
 
-void TAutoReply::switchOff()
+void AutoReply::switchOff()
 {
     m_on = false;
     m_disconnectVisible = false;
@@ -74,7 +74,7 @@ void TAutoReply::switchOff()
     Q_EMIT stateChanged(false);
 }
 
-std::optional<AnsweringmachineText::Variant> TAutoReply::AnswerFor(bool carriesMarker, bool shownInTalk) const
+std::optional<AnsweringmachineText::Variant> AutoReply::AnswerFor(bool carriesMarker, bool shownInTalk) const
 {
     if (carriesMarker || !m_on || !shownInTalk)
         return std::nullopt;

@@ -29,10 +29,10 @@ struct AutoReplyMenuState {
 // The auto-reply of one running copy: whether it is on, the chosen variant, the variants submenu as
 // last built, and whether a received private message is answered. Off at every start; nothing of it
 // is stored.
-class TAutoReply : public QObject {
+class AutoReply : public QObject {
     Q_OBJECT
 public:
-    explicit TAutoReply(SettingsStore store, QObject *parent = nullptr);
+    explicit AutoReply(SettingsStore store, QObject *parent = nullptr);
 
     bool isOn() const { return m_on; }
     // The section of the variant picked last; empty until one is picked.

@@ -41,8 +41,8 @@ QString cutValue(QStringView value)
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
         value.back() == value.front())
         value = value.sliced(1, value.size() - 2);
-    if (value.size() > TLngIniFile::MaxValueLength) {
-        qsizetype length = TLngIniFile::MaxValueLength;
+    if (value.size() > LngIniFile::MaxValueLength) {
+        qsizetype length = LngIniFile::MaxValueLength;
         // Never keep half of a surrogate pair.
         if (value[length - 1].isHighSurrogate())
             --length;
@@ -53,7 +53,7 @@ QString cutValue(QStringView value)
 
 } // namespace
 
-bool TLngIniFile::isValidUtf8(QByteArrayView bytes)
+bool LngIniFile::isValidUtf8(QByteArrayView bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
@@ -97,7 +97,7 @@ bool TLngIniFile::isValidUtf8(QByteArrayView bytes)
     return true;
 }
 
-QString TLngIniFile::fromWindows1251(QByteArrayView bytes)
+QString LngIniFile::fromWindows1251(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar *out = text.data();
@@ -113,7 +113,7 @@ QString TLngIniFile::fromWindows1251(QByteArrayView bytes)
     return text;
 }
 
-QString TLngIniFile::decode(QByteArrayView bytes)
+QString LngIniFile::decode(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
@@ -134,14 +134,14 @@ QString TLngIniFile::decode(QByteArrayView bytes)
     return fromWindows1251(bytes);
 }
 
-TLngIniFile TLngIniFile::fromBytes(QByteArrayView bytes)
+LngIniFile LngIniFile::fromBytes(QByteArrayView bytes)
 {
     return fromText(decode(bytes));
 }
 
-TLngIniFile TLngIniFile::fromText(const QString &text)
+LngIniFile LngIniFile::fromText(const QString &text)
 {
-    TLngIniFile file;
+    LngIniFile file;
     QHash<QString, QString> *section = nullptr;
     qsizetype pos = 0;
     const qsizetype size = text.size();
@@ -182,7 +182,7 @@ TLngIniFile TLngIniFile::fromText(const QString &text)
     return file;
 }
 
-TLngIniFile TLngIniFile::load(const QString &path)
+LngIniFile LngIniFile::load(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -193,12 +193,12 @@ TLngIniFile TLngIniFile::load(const QString &path)
     return fromBytes(bytes);
 }
 
-bool TLngIniFile::hasSection(const QString &section) const
+bool LngIniFile::hasSection(const QString &section) const
 {
     return m_sections.contains(key(section));
 }
 
-std::optional<QString> TLngIniFile::value(const QString &section, const QString &name) const
+std::optional<QString> LngIniFile::value(const QString &section, const QString &name) const
 {
     const auto s = m_sections.constFind(key(section));
     if (s == m_sections.constEnd())
@@ -209,7 +209,7 @@ std::optional<QString> TLngIniFile::value(const QString &section, const QString 
     return *v;
 }
 
-QString TLngIniFile::value(const QString &section, const QString &name, const QString &defaultText) const
+QString LngIniFile::value(const QString &section, const QString &name, const QString &defaultText) const
 {
     return value(section, name).value_or(defaultText);
 }

@@ -14,17 +14,17 @@
 // The file is UTF-8 (a byte-order mark is allowed); a file that is not valid UTF-8 is a legacy file
 // in the Windows-1251 code page. Nothing in a file makes the reader fail: what it cannot read is
 // simply not there.
-class TLngIniFile {
+class LngIniFile {
 public:
     static constexpr qsizetype MaxValueLength = 2047;
     // Language files are a few kilobytes; anything beyond this is not read at all.
     static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
 
-    TLngIniFile() = default;
-    static TLngIniFile fromBytes(QByteArrayView bytes);
-    static TLngIniFile fromText(const QString &text);
+    LngIniFile() = default;
+    static LngIniFile fromBytes(QByteArrayView bytes);
+    static LngIniFile fromText(const QString &text);
     // A missing, unreadable or oversized file reads as an empty one.
-    static TLngIniFile load(const QString &path);
+    static LngIniFile load(const QString &path);
 
     bool isEmpty() const { return m_sections.isEmpty(); }
     bool hasSection(const QString &section) const;

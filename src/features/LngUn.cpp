@@ -12,7 +12,7 @@ namespace {
 
 struct Current {
     QString path;
-    TLngIniFile file;
+    LngIniFile file;
 };
 
 Current &current()
@@ -47,7 +47,7 @@ QString CurrentFile()
 void SetCurrentFile(const QString &path)
 {
     current().path = path;
-    current().file = path.isEmpty() ? TLngIniFile() : TLngIniFile::load(path);
+    current().file = path.isEmpty() ? LngIniFile() : LngIniFile::load(path);
 }
 
 void ApplySharedTexts()
@@ -61,7 +61,7 @@ void ApplySharedTexts()
 QString LanguageName(const QString &path)
 {
     const QString name =
-        TLngIniFile::load(path).value(QStringLiteral("LNG"), QStringLiteral("LanguageName"), QString());
+        LngIniFile::load(path).value(QStringLiteral("LNG"), QStringLiteral("LanguageName"), QString());
     // A blank name would leave an empty menu item.
     return name.trimmed().isEmpty() ? QFileInfo(path).fileName() : name;
 }

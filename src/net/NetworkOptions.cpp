@@ -33,7 +33,7 @@ QString addressesOf(const NetInterface &iface)
     return list.join(QStringLiteral(", "));
 }
 
-const NetInterface *findInterface(const TNetworkDiagnosis &d, const QString &name)
+const NetInterface *findInterface(const NetworkDiagnosis &d, const QString &name)
 {
     const auto it = std::find_if(d.interfaces.cbegin(), d.interfaces.cend(),
                                  [&name](const NetInterface &i) { return i.name == name; });
@@ -42,28 +42,28 @@ const NetInterface *findInterface(const TNetworkDiagnosis &d, const QString &nam
 
 } // namespace
 
-TNetworkOptions TNetworkOptions::Read(const SettingsStore &store)
+NetworkOptions NetworkOptions::Read(const SettingsStore &store)
 {
     return {readSetting(store, Setting::NetworkInterface).trimmed(),
             readSetting(store, Setting::NetworkAddresses)};
 }
 
-bool TNetworkOptions::Write(const SettingsStore &store) const
+bool NetworkOptions::Write(const SettingsStore &store) const
 {
     const bool a = writeSetting(store, Setting::NetworkInterface, interfaceName.trimmed());
     const bool b = writeSetting(store, Setting::NetworkAddresses, addressLines);
     return a && b;
 }
 
-void TNetworkOptions::ApplyTo(UdpTransport &transport) const
+void NetworkOptions::ApplyTo(UdpTransport &transport) const
 {
     transport.setExtraAddresses(ParseExtraAddresses(addressLines).addresses);
     transport.setNetworkChoice(interfaceName.trimmed());
 }
 
-TNetworkDiagnosis Diagnose(const UdpTransport &transport, qint64 ownPid)
+NetworkDiagnosis Diagnose(const UdpTransport &transport, qint64 ownPid)
 {
-    TNetworkDiagnosis d;
+    NetworkDiagnosis d;
     d.port = transport.config().port;
     d.bound = transport.isOpen();
     d.loopback = transport.config().loopback;
@@ -85,7 +85,7 @@ TNetworkDiagnosis Diagnose(const UdpTransport &transport, qint64 ownPid)
     return d;
 }
 
-QStringList DescribePort(const TNetworkDiagnosis &d)
+QStringList DescribePort(const NetworkDiagnosis &d)
 {
     QStringList lines;
     const QString port = QString::number(d.port);
@@ -107,7 +107,7 @@ QStringList DescribePort(const TNetworkDiagnosis &d)
     return lines;
 }
 
-QStringList DescribeChoice(const TNetworkDiagnosis &d)
+QStringList DescribeChoice(const NetworkDiagnosis &d)
 {
     QStringList lines;
     if (d.loopback) {
@@ -180,7 +180,7 @@ QString DescribeInterface(const NetInterface &iface)
     return addresses.isEmpty() ? name : name + QStringLiteral(": ") + addresses;
 }
 
-QStringList DescribeOtherInterfaces(const TNetworkDiagnosis &d)
+QStringList DescribeOtherInterfaces(const NetworkDiagnosis &d)
 {
     QStringList lines;
     for (const NetInterface &iface : d.interfaces) {
@@ -194,7 +194,7 @@ QStringList DescribeOtherInterfaces(const TNetworkDiagnosis &d)
     return lines;
 }
 
-QStringList DescribeTraffic(const TNetworkDiagnosis &d)
+QStringList DescribeTraffic(const NetworkDiagnosis &d)
 {
     return {format("Traffic", "Datagrams in the last minute: %s received, %s sent.",
                    {number(d.receivedLastMinute), number(d.sentLastMinute)}),

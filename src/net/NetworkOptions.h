@@ -12,21 +12,21 @@ class SettingsStore;
 class UdpTransport;
 
 // What the user chose in the "Network..." window, as the settings store keeps it.
-struct TNetworkOptions {
+struct NetworkOptions {
     // System name of the interface; empty for the automatic choice.
     QString interfaceName;
     // The further addresses as typed, one a line.
     QString addressLines;
 
-    static TNetworkOptions Read(const SettingsStore &store);
+    static NetworkOptions Read(const SettingsStore &store);
     bool Write(const SettingsStore &store) const;
     // The interface and the valid further addresses, into the transport at once.
     void ApplyTo(UdpTransport &transport) const;
-    bool operator==(const TNetworkOptions &) const = default;
+    bool operator==(const NetworkOptions &) const = default;
 };
 
 // Everything the "Network..." window shows, gathered in one place.
-struct TNetworkDiagnosis {
+struct NetworkDiagnosis {
     quint16 port = 0;
     bool bound = false;
     bool loopback = false;
@@ -48,14 +48,14 @@ struct TNetworkDiagnosis {
 };
 
 // Reads the state of the transport and of the host; the counts are the caller's.
-TNetworkDiagnosis Diagnose(const UdpTransport &transport, qint64 ownPid);
+NetworkDiagnosis Diagnose(const UdpTransport &transport, qint64 ownPid);
 
 // The diagnosis as lines of plain text, for the window and for a copy to the clipboard.
-QStringList DescribePort(const TNetworkDiagnosis &d);
-QStringList DescribeChoice(const TNetworkDiagnosis &d);
+QStringList DescribePort(const NetworkDiagnosis &d);
+QStringList DescribeChoice(const NetworkDiagnosis &d);
 // One line per interface other than the chosen one, with why the automatic choice passed it over.
-QStringList DescribeOtherInterfaces(const TNetworkDiagnosis &d);
-QStringList DescribeTraffic(const TNetworkDiagnosis &d);
+QStringList DescribeOtherInterfaces(const NetworkDiagnosis &d);
+QStringList DescribeTraffic(const NetworkDiagnosis &d);
 QString DescribeInterface(const NetInterface &iface);
 QString DescribeSkip(InterfaceSkip skip);
 // What is wrong with each line of the further addresses, one text per problem.

@@ -1,6 +1,6 @@
 #include "net/TrafficCounter.h"
 
-void TTrafficCounter::sample(qint64 nowMs, quint64 receivedTotal, quint64 sentTotal)
+void TrafficCounter::sample(qint64 nowMs, quint64 receivedTotal, quint64 sentTotal)
 {
     m_latest = {nowMs, receivedTotal, sentTotal};
     m_any = true;
@@ -11,18 +11,18 @@ void TTrafficCounter::sample(qint64 nowMs, quint64 receivedTotal, quint64 sentTo
         m_history.pop_front();
 }
 
-const TTrafficCounter::Sample *TTrafficCounter::base() const
+const TrafficCounter::Sample *TrafficCounter::base() const
 {
     return m_history.empty() ? nullptr : &m_history.front();
 }
 
-quint64 TTrafficCounter::receivedLastMinute() const
+quint64 TrafficCounter::receivedLastMinute() const
 {
     const Sample *from = base();
     return m_any && from && m_latest.received >= from->received ? m_latest.received - from->received : 0;
 }
 
-quint64 TTrafficCounter::sentLastMinute() const
+quint64 TrafficCounter::sentLastMinute() const
 {
     const Sample *from = base();
     return m_any && from && m_latest.sent >= from->sent ? m_latest.sent - from->sent : 0;

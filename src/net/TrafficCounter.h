@@ -6,7 +6,7 @@
 
 // Datagrams received and sent in the last minute, from the running totals of the transport sampled
 // about once a second. Time is passed in.
-class TTrafficCounter {
+class TrafficCounter {
 public:
     static constexpr qint64 WindowMs = 60000;
     // Samples closer together than this are not kept, so the history stays about 61 samples long.

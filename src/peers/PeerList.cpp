@@ -4,14 +4,14 @@
 
 #include <algorithm>
 
-RUserID *TPeerList::GetPeer(int index) const
+RUserID *PeerList::GetPeer(int index) const
 {
     if (index < 0 || index >= count())
         return nullptr;
     return m_entries[size_t(index)].get();
 }
 
-int TPeerList::append(std::unique_ptr<RUserID> entry)
+int PeerList::append(std::unique_ptr<RUserID> entry)
 {
     if (!entry || isFull())
         return -1;
@@ -25,7 +25,7 @@ int TPeerList::append(std::unique_ptr<RUserID> entry)
     return index;
 }
 
-bool TPeerList::replace(int index, std::unique_ptr<RUserID> entry)
+bool PeerList::replace(int index, std::unique_ptr<RUserID> entry)
 {
     if (!entry || index <= 0 || index >= count())
         return false;
@@ -39,13 +39,13 @@ bool TPeerList::replace(int index, std::unique_ptr<RUserID> entry)
     return true;
 }
 
-int TPeerList::findOnline(const QString &id) const
+int PeerList::findOnline(const QString &id) const
 {
     const auto found = m_online.constFind(id);
     return found == m_online.cend() || found->isEmpty() ? -1 : found->first();
 }
 
-void TPeerList::setOnline(int index, bool online)
+void PeerList::setOnline(int index, bool online)
 {
     RUserID *entry = GetPeer(index);
     if (!entry || index == 0 || (entry->Online == 1) == online)
@@ -61,13 +61,13 @@ void TPeerList::setOnline(int index, bool online)
     }
 }
 
-void TPeerList::touch(int index)
+void PeerList::touch(int index)
 {
     if (index > 0 && index < count())
         m_lastHeard[size_t(index)] = ++m_clock;
 }
 
-int TPeerList::reusableSlot(const Referenced &referenced) const
+int PeerList::reusableSlot(const Referenced &referenced) const
 {
     for (int i = 1; i < count(); ++i) {
         if (m_entries[size_t(i)]->Online != 1 && !(referenced && referenced(i)))
@@ -76,7 +76,7 @@ int TPeerList::reusableSlot(const Referenced &referenced) const
     return -1;
 }
 
-int TPeerList::stalestOnline(const Referenced &referenced, bool anonymousOnly) const
+int PeerList::stalestOnline(const Referenced &referenced, bool anonymousOnly) const
 {
     int stalest = -1;
     for (int i = 1; i < count(); ++i) {
@@ -89,7 +89,7 @@ int TPeerList::stalestOnline(const Referenced &referenced, bool anonymousOnly) c
     return stalest;
 }
 
-int TPeerList::anonymousOnline() const
+int PeerList::anonymousOnline() const
 {
     const auto found = m_online.constFind(QString());
     return found == m_online.cend() ? 0 : int(found->size());

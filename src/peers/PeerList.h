@@ -15,7 +15,7 @@ class TDataNewMessage;
 // handle that tree nodes and member items carry, so an entry stays where it is while anything holds
 // its index. The table is bounded: when it is full, an entry that is offline and held by nobody is
 // reused, and failing that the online one heard from longest ago that nobody holds.
-class TPeerList {
+class PeerList {
 public:
     // Far above the 254 hosts of a /24 network; a flood of made-up users stops growing it here.
     static constexpr int MaxEntries = 4096;

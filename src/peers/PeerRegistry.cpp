@@ -15,8 +15,8 @@
 
 using namespace GroupStorage;
 
-TPeerRegistry::TPeerRegistry(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
-                             QObject *parent)
+PeerRegistry::PeerRegistry(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
+                           QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_transport(transport)
@@ -25,15 +25,15 @@ TPeerRegistry::TPeerRegistry(const SettingsStore &store, PacketTransport *transp
     m_groups.append({MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup), QString(), false, {}});
     m_groups.append({BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), false, {}});
     m_noticeTimer.setSingleShot(true);
-    connect(&m_noticeTimer, &QTimer::timeout, this, &TPeerRegistry::FlushNotices);
+    connect(&m_noticeTimer, &QTimer::timeout, this, &PeerRegistry::FlushNotices);
 }
 
-TPeerRegistry::~TPeerRegistry()
+PeerRegistry::~PeerRegistry()
 {
     FlushNotices();
 }
 
-void TPeerRegistry::openNoticeBatch()
+void PeerRegistry::openNoticeBatch()
 {
     if (m_noticeBatchOpen)
         return;
@@ -44,7 +44,7 @@ void TPeerRegistry::openNoticeBatch()
     m_noticeTimer.start(FrameMs);
 }
 
-void TPeerRegistry::FlushNotices()
+void PeerRegistry::FlushNotices()
 {
     m_noticeTimer.stop();
     if (!m_noticeBatchOpen)
@@ -56,7 +56,7 @@ void TPeerRegistry::FlushNotices()
     Q_EMIT arrivalsFlushed();
 }
 
-void TPeerRegistry::BuildLocalEntry()
+void PeerRegistry::BuildLocalEntry()
 {
     auto entry = std::make_unique<RUserID>(TMyUserData(m_store).ReadLocalEntry());
     entry->IP = m_transport ? m_transport->LocalIP() : QString();
@@ -71,7 +71,7 @@ void TPeerRegistry::BuildLocalEntry()
     Q_EMIT localEntryBuilt();
 }
 
-void TPeerRegistry::LoadGroups()
+void PeerRegistry::LoadGroups()
 {
     m_groups[1].groupId = ReadFixedGroupID(m_store, BadGroupIDSection);
     m_groups[0].groupId = ReadFixedGroupID(m_store, MainGroupIDSection);
@@ -79,9 +79,9 @@ void TPeerRegistry::LoadGroups()
         CreateGroup(stored.caption, stored.groupId, true, stored.number);
 }
 
-void TPeerRegistry::RestoreCollapsed()
+void PeerRegistry::RestoreCollapsed()
 {
-    for (const TContactGroup &g : QList<TContactGroup>(m_groups)) {
+    for (const ContactGroup &g : QList<ContactGroup>(m_groups)) {
         if (g.number == MainGroupNumber)
             SetCollapsed(g.number, ReadFixedCollapsed(m_store, MainCollapseSection));
         else if (g.number == BadListNumber)
@@ -91,24 +91,24 @@ void TPeerRegistry::RestoreCollapsed()
     }
 }
 
-void TPeerRegistry::SendPresence(bool isNew)
+void PeerRegistry::SendPresence(bool isNew)
 {
     if (const RUserID *me = local(); me && m_transport)
         m_transport->SendPacket(BuildPresencePacket(*me, isNew));
 }
 
-void TPeerRegistry::SendDisconnect()
+void PeerRegistry::SendDisconnect()
 {
     if (const RUserID *me = local(); me && m_transport)
         m_transport->SendPacket(BuildDisconnectPacket(*me));
 }
 
-void TPeerRegistry::ProcessNewPacket(const Packet &text)
+void PeerRegistry::ProcessNewPacket(const Packet &text)
 {
     handleNew(TDataNewMessage(text));
 }
 
-void TPeerRegistry::handleNew(const TDataNewMessage &packet)
+void PeerRegistry::handleNew(const TDataNewMessage &packet)
 {
     const QString id = packet.GetID();
     const RUserID *me = local();
@@ -151,13 +151,13 @@ void TPeerRegistry::handleNew(const TDataNewMessage &packet)
     m_hooks->PlayEventSound(0);
 }
 
-int TPeerRegistry::placeForNewPeer(bool anonymous)
+int PeerRegistry::placeForNewPeer(bool anonymous)
 {
-    const TPeerList::Referenced referenced = [this](int k) {
+    const PeerList::Referenced referenced = [this](int k) {
         return m_hooks && m_hooks->IsPeerReferenced(k);
     };
     // Users without an ID are each a newcomer: a few of them at a time, the oldest makes way.
-    if (anonymous && m_peers.anonymousOnline() >= TPeerList::MaxAnonymous) {
+    if (anonymous && m_peers.anonymousOnline() >= PeerList::MaxAnonymous) {
         const int oldest = m_peers.stalestOnline(referenced, true);
         if (oldest < 0)
             return -1;
@@ -176,12 +176,12 @@ int TPeerRegistry::placeForNewPeer(bool anonymous)
     return stalest;
 }
 
-void TPeerRegistry::ForgetPeer(int peerIndex)
+void PeerRegistry::ForgetPeer(int peerIndex)
 {
     const RUserID *entry = m_peers.GetPeer(peerIndex);
     if (!entry || peerIndex == 0)
         return;
-    if (const std::optional<TPeerPlace> place = PlaceOf(peerIndex)) {
+    if (const std::optional<PeerPlace> place = PlaceOf(peerIndex)) {
         if (m_hooks)
             m_hooks->MemberRemoved(place->groupNumber, peerIndex);
         removeMember(peerIndex);
@@ -189,14 +189,14 @@ void TPeerRegistry::ForgetPeer(int peerIndex)
     m_peers.setOnline(peerIndex, false);
 }
 
-void TPeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
+void PeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
 {
     const TDataNewMessage packet(text);
     const QString id = packet.GetID();
     // The own answers come back from the broadcast; they are the most frequent packet of a discovery.
     if (const RUserID *me = local(); !me || id == me->ID)
         return;
-    const std::optional<TPeerPlace> place = FindPeer(id);
+    const std::optional<PeerPlace> place = FindPeer(id);
     RUserID *entry = place ? m_peers.GetPeer(place->peerIndex) : nullptr;
     if (!entry || place->peerIndex == 0) {
         handleNew(packet);
@@ -212,7 +212,7 @@ void TPeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
         m_hooks->PeerRenamed(entry->ID, DisplayName(*entry), entry->PictureIndex);
 }
 
-void TPeerRegistry::ProcessDisconnectPacket(const Packet &text)
+void PeerRegistry::ProcessDisconnectPacket(const Packet &text)
 {
     const TDataNewMessage packet(text);
     const QString id = packet.GetID();
@@ -222,7 +222,7 @@ void TPeerRegistry::ProcessDisconnectPacket(const Packet &text)
     const qint32 color = packet.GetColor();
     const QString name = DisplayName(alias, ip);
 
-    const std::optional<TPeerPlace> place = FindPeer(id);
+    const std::optional<PeerPlace> place = FindPeer(id);
     if (!place || place->peerIndex == 0)
         return;
     // A departure may ask a question (its private talk): what came before it is shown first.
@@ -245,19 +245,19 @@ void TPeerRegistry::ProcessDisconnectPacket(const Packet &text)
     m_hooks->PeerLeft(name, id);
 }
 
-void TPeerRegistry::PeerVanished(const QString &id)
+void PeerRegistry::PeerVanished(const QString &id)
 {
     const int k = m_peers.findOnline(id);
     if (const RUserID *entry = m_peers.GetPeer(k); k > 0 && entry)
         ProcessDisconnectPacket(BuildDisconnectPacket(*entry));
 }
 
-std::optional<TPeerPlace> TPeerRegistry::FindPeer(const QString &id) const
+std::optional<PeerPlace> PeerRegistry::FindPeer(const QString &id) const
 {
     return PlaceOf(m_peers.findOnline(id));
 }
 
-std::optional<TPeerPlace> TPeerRegistry::PlaceOf(int peerIndex) const
+std::optional<PeerPlace> PeerRegistry::PlaceOf(int peerIndex) const
 {
     const RUserID *entry = peerIndex > 0 ? m_peers.GetPeer(peerIndex) : nullptr;
     if (!entry || !entry->Online)
@@ -268,10 +268,10 @@ std::optional<TPeerPlace> TPeerRegistry::PlaceOf(int peerIndex) const
     const int position = positionIn(m_groups[index], peerIndex);
     if (position < 0)
         return std::nullopt;
-    return TPeerPlace{peerIndex, entry->GroupNumber, position};
+    return PeerPlace{peerIndex, entry->GroupNumber, position};
 }
 
-int TPeerRegistry::positionIn(const TContactGroup &g, int peerIndex) const
+int PeerRegistry::positionIn(const ContactGroup &g, int peerIndex) const
 {
     if (m_staleGroups.remove(g.number)) {
         for (int i = 0; i < g.members.size(); ++i)
@@ -281,10 +281,10 @@ int TPeerRegistry::positionIn(const TContactGroup &g, int peerIndex) const
     return position >= 0 && position < g.members.size() && g.members[position] == peerIndex ? position : -1;
 }
 
-void TPeerRegistry::addMember(int number, int peerIndex)
+void PeerRegistry::addMember(int number, int peerIndex)
 {
     RUserID *entry = m_peers.GetPeer(peerIndex);
-    TContactGroup *g = groupPtr(GroupOrMain(number));
+    ContactGroup *g = groupPtr(GroupOrMain(number));
     if (!entry || !g)
         return;
     g->members.append(peerIndex);
@@ -295,10 +295,10 @@ void TPeerRegistry::addMember(int number, int peerIndex)
         m_hooks->MemberAdded(g->number, peerIndex);
 }
 
-void TPeerRegistry::removeMember(int peerIndex)
+void PeerRegistry::removeMember(int peerIndex)
 {
     const RUserID *entry = m_peers.GetPeer(peerIndex);
-    TContactGroup *g = entry ? groupPtr(entry->GroupNumber) : nullptr;
+    ContactGroup *g = entry ? groupPtr(entry->GroupNumber) : nullptr;
     if (!g)
         return;
     const int position = positionIn(*g, peerIndex);
@@ -311,19 +311,19 @@ void TPeerRegistry::removeMember(int peerIndex)
     Q_EMIT memberRemoved(g->number, peerIndex);
 }
 
-const TContactGroup *TPeerRegistry::group(int number) const
+const ContactGroup *PeerRegistry::group(int number) const
 {
     const int index = groupIndex(number);
     return index >= 0 ? &m_groups[index] : nullptr;
 }
 
-TContactGroup *TPeerRegistry::groupPtr(int number)
+ContactGroup *PeerRegistry::groupPtr(int number)
 {
     const int index = groupIndex(number);
     return index >= 0 ? &m_groups[index] : nullptr;
 }
 
-int TPeerRegistry::groupIndex(int number) const
+int PeerRegistry::groupIndex(int number) const
 {
     // A handful of groups: a scan is cheaper than keeping an index in step.
     for (int i = 0; i < m_groups.size(); ++i) {
@@ -333,17 +333,17 @@ int TPeerRegistry::groupIndex(int number) const
     return -1;
 }
 
-bool TPeerRegistry::IsFixedGroup(int number)
+bool PeerRegistry::IsFixedGroup(int number)
 {
     return number == MainGroupNumber || number == BadListNumber;
 }
 
-int TPeerRegistry::GroupOrMain(int number) const
+int PeerRegistry::GroupOrMain(int number) const
 {
     return groupIndex(number) >= 0 ? number : MainGroupNumber;
 }
 
-int TPeerRegistry::AllocateGroupNumber(int requested) const
+int PeerRegistry::AllocateGroupNumber(int requested) const
 {
     if (requested != -1 && groupIndex(requested) < 0)
         return requested;
@@ -353,11 +353,11 @@ int TPeerRegistry::AllocateGroupNumber(int requested) const
     return n;
 }
 
-int TPeerRegistry::CreateGroup(const QString &caption, const QString &groupId, bool loaded,
-                               int requestedNumber)
+int PeerRegistry::CreateGroup(const QString &caption, const QString &groupId, bool loaded,
+                              int requestedNumber)
 {
     const int number = AllocateGroupNumber(std::abs(requestedNumber));
-    TContactGroup g;
+    ContactGroup g;
     g.number = number;
     g.caption = caption.trimmed().isEmpty() ? QStringLiteral(" ") : caption;
     g.groupId = groupId;
@@ -368,14 +368,14 @@ int TPeerRegistry::CreateGroup(const QString &caption, const QString &groupId, b
     return number;
 }
 
-int TPeerRegistry::CreateNewGroup()
+int PeerRegistry::CreateNewGroup()
 {
     return CreateGroup(QStringLiteral(" "), NewRegistryGuid(), false, -1);
 }
 
-bool TPeerRegistry::RenameGroup(int number, const QString &caption)
+bool PeerRegistry::RenameGroup(int number, const QString &caption)
 {
-    TContactGroup *g = groupPtr(number);
+    ContactGroup *g = groupPtr(number);
     if (!g || IsFixedGroup(number))
         return false;
     g->caption = NormalizeGroupCaption(caption);
@@ -388,9 +388,9 @@ bool TPeerRegistry::RenameGroup(int number, const QString &caption)
     return true;
 }
 
-bool TPeerRegistry::DeleteGroup(int number)
+bool PeerRegistry::DeleteGroup(int number)
 {
-    const TContactGroup *g = group(number);
+    const ContactGroup *g = group(number);
     if (!g || IsFixedGroup(number))
         return false;
     if (const RUserID *me = local(); me && m_transport)
@@ -411,10 +411,10 @@ bool TPeerRegistry::DeleteGroup(int number)
     return true;
 }
 
-bool TPeerRegistry::MoveUser(int peerIndex, int targetNumber)
+bool PeerRegistry::MoveUser(int peerIndex, int targetNumber)
 {
     RUserID *entry = m_peers.GetPeer(peerIndex);
-    const std::optional<TPeerPlace> from = PlaceOf(peerIndex);
+    const std::optional<PeerPlace> from = PlaceOf(peerIndex);
     if (!entry || !from || groupIndex(targetNumber) < 0)
         return false;
     if (m_hooks)
@@ -425,15 +425,15 @@ bool TPeerRegistry::MoveUser(int peerIndex, int targetNumber)
     return true;
 }
 
-bool TPeerRegistry::AddToBadList(int peerIndex)
+bool PeerRegistry::AddToBadList(int peerIndex)
 {
-    const std::optional<TPeerPlace> place = PlaceOf(peerIndex);
+    const std::optional<PeerPlace> place = PlaceOf(peerIndex);
     if (!place || place->groupNumber == BadListNumber)
         return false;
     return MoveUser(peerIndex, BadListNumber);
 }
 
-bool TPeerRegistry::SetBlocked(int peerIndex, bool blocked)
+bool PeerRegistry::SetBlocked(int peerIndex, bool blocked)
 {
     RUserID *entry = peerIndex > 0 ? m_peers.GetPeer(peerIndex) : nullptr;
     if (!entry)
@@ -445,9 +445,9 @@ bool TPeerRegistry::SetBlocked(int peerIndex, bool blocked)
     return true;
 }
 
-bool TPeerRegistry::SetCollapsed(int number, bool collapsed)
+bool PeerRegistry::SetCollapsed(int number, bool collapsed)
 {
-    TContactGroup *g = groupPtr(number);
+    ContactGroup *g = groupPtr(number);
     if (!g)
         return false;
     if (g->collapsed == collapsed)
@@ -457,21 +457,21 @@ bool TPeerRegistry::SetCollapsed(int number, bool collapsed)
     return true;
 }
 
-void TPeerRegistry::StoreCollapsed() const
+void PeerRegistry::StoreCollapsed() const
 {
     WriteFixedCollapsed(m_store, MainCollapseSection, m_groups[0].collapsed);
     WriteFixedCollapsed(m_store, BadCollapseSection, m_groups[1].collapsed);
-    for (const TContactGroup &g : m_groups) {
+    for (const ContactGroup &g : m_groups) {
         if (!IsFixedGroup(g.number) && HasStoredGroup(m_store, g.number))
             WriteStoredCollapsed(m_store, g.number, g.collapsed);
     }
 }
 
-void TPeerRegistry::StoreGroups() const
+void PeerRegistry::StoreGroups() const
 {
     WriteFixedGroupID(m_store, BadGroupIDSection, m_groups[1].groupId);
     WriteFixedGroupID(m_store, MainGroupIDSection, m_groups[0].groupId);
-    for (const TContactGroup &g : m_groups) {
+    for (const ContactGroup &g : m_groups) {
         if (!IsFixedGroup(g.number))
             WriteStoredGroup(m_store, {g.number, g.collapsed, g.caption, g.groupId});
     }

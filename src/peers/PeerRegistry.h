@@ -15,11 +15,11 @@
 
 class PacketTransport;
 class TDataNewMessage;
-class TUserListHooks;
+class UserListHooks;
 
 // One contact group: its number (1 is "Main group", 2 "Bad list"), caption, group ID, collapsed
 // state and the peer indexes of its online members in the order they joined it.
-struct TContactGroup {
+struct ContactGroup {
     int number = 0;
     QString caption;
     QString groupId;
@@ -28,7 +28,7 @@ struct TContactGroup {
 };
 
 // Where an online peer is shown: its group and its place among the group's members.
-struct TPeerPlace {
+struct PeerPlace {
     int peerIndex = -1;
     int groupNumber = 0;
     int position = -1;
@@ -38,15 +38,15 @@ struct TPeerPlace {
 // packets, answers them, keeps every online user in one group, and keeps the groups in the store.
 // Windows mirror it through its signals and change it through its commands; the talks and the
 // notices hear of arrivals and departures through the hooks, in the order the user sees them.
-class TPeerRegistry : public QObject {
+class PeerRegistry : public QObject {
     Q_OBJECT
 public:
-    TPeerRegistry(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
-                  QObject *parent = nullptr);
-    ~TPeerRegistry() override;
+    PeerRegistry(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
+                 QObject *parent = nullptr);
+    ~PeerRegistry() override;
 
-    TPeerList &peers() { return m_peers; }
-    const TPeerList &peers() const { return m_peers; }
+    PeerList &peers() { return m_peers; }
+    const PeerList &peers() const { return m_peers; }
     RUserID *GetPeer(int index) const { return m_peers.GetPeer(index); }
     const RUserID *local() const { return m_peers.GetPeer(0); }
 
@@ -75,13 +75,13 @@ public:
     static constexpr int FrameMs = 16;
 
     // The online peer with that ID and its place; none when it is not online.
-    std::optional<TPeerPlace> FindPeer(const QString &id) const;
+    std::optional<PeerPlace> FindPeer(const QString &id) const;
     // The place of an online peer by index; none when it is offline or out of range.
-    std::optional<TPeerPlace> PlaceOf(int peerIndex) const;
+    std::optional<PeerPlace> PlaceOf(int peerIndex) const;
 
     // Contact groups, in the order the user list shows them.
-    const QList<TContactGroup> &groups() const { return m_groups; }
-    const TContactGroup *group(int number) const;
+    const QList<ContactGroup> &groups() const { return m_groups; }
+    const ContactGroup *group(int number) const;
     static bool IsFixedGroup(int number);
     // The group with that number, or "Main group" when there is none (where a returning user goes).
     int GroupOrMain(int number) const;
@@ -122,21 +122,21 @@ Q_SIGNALS:
     void arrivalsFlushed();
 
 private:
-    TContactGroup *groupPtr(int number);
+    ContactGroup *groupPtr(int number);
     int groupIndex(int number) const;
     // Where a new peer goes: 0 to append, the index of an entry to reuse, -1 when there is no room.
     int placeForNewPeer(bool anonymous);
     void addMember(int number, int peerIndex);
     void removeMember(int peerIndex);
-    int positionIn(const TContactGroup &group, int peerIndex) const;
+    int positionIn(const ContactGroup &group, int peerIndex) const;
     void openNoticeBatch();
     void handleNew(const TDataNewMessage &packet);
 
     const SettingsStore &m_store;
     PacketTransport *m_transport;
-    TUserListHooks *m_hooks;
-    TPeerList m_peers;
-    QList<TContactGroup> m_groups;
+    UserListHooks *m_hooks;
+    PeerList m_peers;
+    QList<ContactGroup> m_groups;
     // Each member's place in its group; a group's places are counted again after a member left it.
     mutable QHash<int, int> m_position;
     mutable QSet<int> m_staleGroups;

@@ -28,7 +28,7 @@ bool askable(quint32 ip)
 
 } // namespace
 
-TPresenceProbe::TPresenceProbe(Hooks hooks, int periodMs, QObject *parent)
+PresenceProbe::PresenceProbe(Hooks hooks, int periodMs, QObject *parent)
     : QObject(parent)
     , m_hooks(std::move(hooks))
     , m_periodMs(std::clamp(periodMs, MinPeriodMs, MaxPeriodMs))
@@ -42,27 +42,27 @@ TPresenceProbe::TPresenceProbe(Hooks hooks, int periodMs, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, [this] { schedule(step()); });
 }
 
-int TPresenceProbe::echoWaitMs() const
+int PresenceProbe::echoWaitMs() const
 {
     return std::min(EchoWaitMs, m_periodMs / 2);
 }
 
-void TPresenceProbe::start()
+void PresenceProbe::start()
 {
     schedule(0);
 }
 
-void TPresenceProbe::stop()
+void PresenceProbe::stop()
 {
     m_timer.stop();
 }
 
-void TPresenceProbe::schedule(int delayMs)
+void PresenceProbe::schedule(int delayMs)
 {
     m_timer.start(delayMs);
 }
 
-QHostAddress TPresenceProbe::TargetOf(const Peer &peer) const
+QHostAddress PresenceProbe::TargetOf(const Peer &peer) const
 {
     const auto source = m_sources.constFind(peer.id);
     const QHostAddress address =
@@ -71,7 +71,7 @@ QHostAddress TPresenceProbe::TargetOf(const Peer &peer) const
     return ip && askable(*ip) ? address : QHostAddress();
 }
 
-QHash<quint32, QStringList> TPresenceProbe::targets() const
+QHash<quint32, QStringList> PresenceProbe::targets() const
 {
     QHash<quint32, QStringList> result;
     if (!m_hooks.onlinePeers)
@@ -92,7 +92,7 @@ QHash<quint32, QStringList> TPresenceProbe::targets() const
     return result;
 }
 
-void TPresenceProbe::syncHosts(const QHash<quint32, QStringList> &targets, qint64 now)
+void PresenceProbe::syncHosts(const QHash<quint32, QStringList> &targets, qint64 now)
 {
     const auto reactivate = [this, now](Host &host) {
         host = Host();
@@ -139,7 +139,7 @@ void TPresenceProbe::syncHosts(const QHash<quint32, QStringList> &targets, qint6
     }
 }
 
-int TPresenceProbe::step()
+int PresenceProbe::step()
 {
     if (!m_hooks.now)
         return MaxSleepMs;
@@ -210,7 +210,7 @@ int TPresenceProbe::step()
     return int(std::clamp<qint64>(next - now, 1, MaxSleepMs));
 }
 
-void TPresenceProbe::EchoReceived(const QHostAddress &from, const QByteArray &payload)
+void PresenceProbe::EchoReceived(const QHostAddress &from, const QByteArray &payload)
 {
     const std::optional<quint32> ip = ipv4(from);
     if (!ip)
@@ -231,7 +231,7 @@ void TPresenceProbe::EchoReceived(const QHostAddress &from, const QByteArray &pa
     }
 }
 
-void TPresenceProbe::NoteSource(const QString &id, const QHostAddress &from)
+void PresenceProbe::NoteSource(const QString &id, const QHostAddress &from)
 {
     const std::optional<quint32> ip = ipv4(from);
     if (!ip)
@@ -257,7 +257,7 @@ void TPresenceProbe::NoteSource(const QString &id, const QHostAddress &from)
     }
 }
 
-bool TPresenceProbe::StartTest()
+bool PresenceProbe::StartTest()
 {
     if (testRunning() || !m_hooks.now)
         return false;
@@ -273,12 +273,12 @@ bool TPresenceProbe::StartTest()
     return true;
 }
 
-int TPresenceProbe::hostCount() const
+int PresenceProbe::hostCount() const
 {
     return int(m_hosts.size()) - vanishedHostCount();
 }
 
-int TPresenceProbe::vanishedHostCount() const
+int PresenceProbe::vanishedHostCount() const
 {
     return int(std::count_if(m_hosts.cbegin(), m_hosts.cend(), [](const Host &h) { return h.vanished; }));
 }

@@ -19,7 +19,7 @@
 // there are greeted so that they announce themselves.
 //
 // Time and the network are passed in, so that a test can run hours of probing in a moment.
-class TPresenceProbe : public QObject {
+class PresenceProbe : public QObject {
     Q_OBJECT
 public:
     static constexpr int DefaultPeriodMs = 30000;
@@ -54,7 +54,7 @@ public:
         std::function<QList<QHostAddress>()> testTargets;
     };
 
-    TPresenceProbe(Hooks hooks, int periodMs, QObject *parent = nullptr);
+    PresenceProbe(Hooks hooks, int periodMs, QObject *parent = nullptr);
 
     int periodMs() const { return m_periodMs; }
     int echoWaitMs() const;

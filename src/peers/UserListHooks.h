@@ -6,9 +6,9 @@ struct RUserID;
 
 // What the peer registry asks of the main window when peers arrive, change and leave. The main window
 // implements it; tests may put a recorder in its place.
-class TUserListHooks {
+class UserListHooks {
 public:
-    virtual ~TUserListHooks() = default;
+    virtual ~UserListHooks() = default;
 
     // The number of the sender's text style in the shared style sheet (created or recoloured).
     virtual int SenderTextStyle(const QString &id, qint32 color) = 0;

@@ -51,9 +51,9 @@ QString MemoText(const QString &text)
 
 } // namespace UserProfile
 
-TProfileFields ProfileFieldsFromEntry(const RUserID &entry)
+ProfileFields ProfileFieldsFromEntry(const RUserID &entry)
 {
-    TProfileFields f;
+    ProfileFields f;
     f.alias = entry.Alias;
     f.firstName = entry.FirstName;
     f.secondName = entry.SecondName;
@@ -79,7 +79,7 @@ TProfileFields ProfileFieldsFromEntry(const RUserID &entry)
     return f;
 }
 
-QStringList ApplyProfileFields(const SettingsStore &store, RUserID *entry, const TProfileFields &f)
+QStringList ApplyProfileFields(const SettingsStore &store, RUserID *entry, const ProfileFields &f)
 {
     TSetUserData writer(store, entry);
     using Setter = bool (TSetUserData::*)(const QString &);
@@ -118,9 +118,9 @@ QStringList ApplyProfileFields(const SettingsStore &store, RUserID *entry, const
     return written;
 }
 
-TProfileCaptions TProfileCaptions::FromLanguage()
+ProfileCaptions ProfileCaptions::FromLanguage()
 {
-    TProfileCaptions c;
+    ProfileCaptions c;
     const auto caption = [](const char *section, QString &text) {
         text = Lng::Caption(QString::fromLatin1(section), text);
     };
@@ -168,7 +168,7 @@ TProfileCaptions TProfileCaptions::FromLanguage()
     return c;
 }
 
-QString TProfileCaptions::sexText(int sex) const
+QString ProfileCaptions::sexText(int sex) const
 {
     return sexes.value(sex >= 0 && sex < sexes.size() ? sex : 0);
 }
@@ -182,13 +182,13 @@ bool blank(const QString &text)
 
 } // namespace
 
-QList<TProfileSummaryLine> BuildProfileSummary(const TProfileFields &f, const QString &ip, const QString &mac,
-                                               const TProfileCaptions &c)
+QList<ProfileSummaryLine> BuildProfileSummary(const ProfileFields &f, const QString &ip, const QString &mac,
+                                              const ProfileCaptions &c)
 {
-    QList<TProfileSummaryLine> lines;
+    QList<ProfileSummaryLine> lines;
     const auto addField = [&lines](const QString &label, const QString &value) {
         if (!blank(label) && !blank(value))
-            lines.append({TProfileSummaryLine::Field, -1, label + u' ', value});
+            lines.append({ProfileSummaryLine::Field, -1, label + u' ', value});
     };
     addField(QStringLiteral("IP:"), ip);
     addField(QStringLiteral("MAC:"), mac);
@@ -220,15 +220,15 @@ QList<TProfileSummaryLine> BuildProfileSummary(const TProfileFields &f, const QS
             all += row.second;
         if (blank(all))
             continue;
-        lines.append({TProfileSummaryLine::Break, -1, QString(), QString()});
-        lines.append({TProfileSummaryLine::Section, page, c.pages.value(page), QString()});
+        lines.append({ProfileSummaryLine::Break, -1, QString(), QString()});
+        lines.append({ProfileSummaryLine::Section, page, c.pages.value(page), QString()});
         for (const auto &[label, value] : rows)
             addField(label, value);
     }
     return lines;
 }
 
-QString ProfilePageHeader(int page, const TProfileCaptions &captions, const QString &alias)
+QString ProfilePageHeader(int page, const ProfileCaptions &captions, const QString &alias)
 {
     const QString caption = captions.pages.value(page);
     if (page != UserProfile::SummaryPage || blank(alias))
@@ -236,7 +236,7 @@ QString ProfilePageHeader(int page, const TProfileCaptions &captions, const QStr
     return caption + u' ' + captions.forText + u' ' + RemoteText::isolate(alias);
 }
 
-QString PictureButtonCaption(const QString &alias, int picture, const TProfileCaptions &captions)
+QString PictureButtonCaption(const QString &alias, int picture, const ProfileCaptions &captions)
 {
     if (!blank(alias) || picture != UserProfile::NoPicture)
         return alias;

@@ -29,7 +29,7 @@ QString MemoText(const QString &text);
 
 // What the profile window shows and applies: one text per field, the colour, the sex entry, the
 // picture.
-struct TProfileFields {
+struct ProfileFields {
     QString alias;
     QString firstName;
     QString secondName;
@@ -58,15 +58,15 @@ struct TProfileFields {
 
 // The fields of a peer-list entry as the window loads them: a sex number outside 0..2 selects 0,
 // the age is shown in decimal.
-TProfileFields ProfileFieldsFromEntry(const RUserID &entry);
+ProfileFields ProfileFieldsFromEntry(const RUserID &entry);
 
 // Writes the profile into the store's profile section, value by value in the window's order, and keeps
 // the entry (entry 0, when given) in step with each value. A failed value does not stop the others.
 // Returns the names of the values in the order they were written.
-QStringList ApplyProfileFields(const SettingsStore &store, RUserID *entry, const TProfileFields &fields);
+QStringList ApplyProfileFields(const SettingsStore &store, RUserID *entry, const ProfileFields &fields);
 
 // Every text of the profile window that a language file may replace, with the built-in defaults.
-struct TProfileCaptions {
+struct ProfileCaptions {
     QString windowCaption = QStringLiteral("User profile");
     QStringList pages = {QStringLiteral("Summary data"), QStringLiteral("Basic data"), QStringLiteral("Home"),
                          QStringLiteral("Work"), QStringLiteral("Personal")};
@@ -108,13 +108,13 @@ struct TProfileCaptions {
     QString mailHint = QStringLiteral("Write a letter to this address");
 
     // The texts of the current language file, the defaults where it has none.
-    static TProfileCaptions FromLanguage();
+    static ProfileCaptions FromLanguage();
     // The sex entry's text; entry 0 for a number outside the list.
     QString sexText(int sex) const;
 };
 
 // One line of the summary page.
-struct TProfileSummaryLine {
+struct ProfileSummaryLine {
     enum Kind {
         // label (bold) and value (in the user's colour)
         Field,
@@ -129,21 +129,21 @@ struct TProfileSummaryLine {
     QString label;
     QString value;
 
-    bool operator==(const TProfileSummaryLine &other) const = default;
+    bool operator==(const ProfileSummaryLine &other) const = default;
 };
 
 // The summary page: the IP and MAC lines, then the four sections that hold any text, each with one
 // line per field whose label and value are both non-blank. Labels carry their trailing blank.
-QList<TProfileSummaryLine> BuildProfileSummary(const TProfileFields &fields, const QString &ip,
-                                               const QString &mac, const TProfileCaptions &captions);
+QList<ProfileSummaryLine> BuildProfileSummary(const ProfileFields &fields, const QString &ip,
+                                              const QString &mac, const ProfileCaptions &captions);
 
 // The header of a page: its caption; on the summary page followed by "for" and the alias when the
 // trimmed alias is not empty (the alias bidi-isolated).
-QString ProfilePageHeader(int page, const TProfileCaptions &captions, const QString &alias);
+QString ProfilePageHeader(int page, const ProfileCaptions &captions, const QString &alias);
 
 // The picture button's caption: the alias when the trimmed alias is not empty or a picture is chosen,
 // otherwise the "choice of the picture" text.
-QString PictureButtonCaption(const QString &alias, int picture, const TProfileCaptions &captions);
+QString PictureButtonCaption(const QString &alias, int picture, const ProfileCaptions &captions);
 // The picture button's width for a caption and glyph of those pixel widths.
 int PictureButtonWidth(int captionWidth, int glyphWidth);
 // The picture button stands this far right of the "Picture:" label.

@@ -167,7 +167,7 @@ const TagPair &PacketFieldTag(PacketField field)
 
 // Every occurrence of a tag starts with '<', and a recognised tag holds no other '<', so visiting each
 // '<' once and skipping whole tags finds every occurrence of every tag in one pass.
-TPacketFields::TPacketFields(QByteArrayView packet)
+PacketFields::PacketFields(QByteArrayView packet)
 {
     const char *const begin = packet.data();
     const char *const end = begin + packet.size();

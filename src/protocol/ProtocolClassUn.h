@@ -70,7 +70,7 @@ qint32 ParsePictureNumberRule(QStringView text);
 // True and the number when the text is a valid integer in the sense of the integer rule.
 bool TryParseInteger(QStringView text, qint32 *value);
 
-// Every field that the read-side views know, numbered for TPacketFields.
+// Every field that the read-side views know, numbered for PacketFields.
 enum class PacketField : quint8 {
     Alias,
     EMail,
@@ -120,10 +120,10 @@ const TagPair &PacketFieldTag(PacketField field);
 // Where the known fields of one packet lie, found in one pass over its bytes: for each field the
 // first opening tag and the first closing tag after it, as GetTagBytes finds them, and whether the
 // auto-reply marker occurs. Holds offsets, so it stays valid for any copy of the same bytes.
-class TPacketFields {
+class PacketFields {
 public:
-    TPacketFields() = default;
-    explicit TPacketFields(QByteArrayView packet);
+    PacketFields() = default;
+    explicit PacketFields(QByteArrayView packet);
 
     // Equal to GetTagBytes(packet, PacketFieldTag(field)) for the bytes it was made from.
     QByteArrayView Bytes(QByteArrayView packet, PacketField field) const
@@ -202,7 +202,7 @@ private:
     QString value(PacketField field) const { return m_fields.Value(m_packet, field); }
 
     Packet m_packet;
-    TPacketFields m_fields;
+    PacketFields m_fields;
 };
 
 // Read-side view of a FILETO packet.
@@ -224,5 +224,5 @@ private:
     QString value(PacketField field) const { return m_fields.Value(m_packet, field); }
 
     Packet m_packet;
-    TPacketFields m_fields;
+    PacketFields m_fields;
 };

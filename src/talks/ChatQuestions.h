@@ -8,9 +8,9 @@ enum class PrivateCloseAnswer { Close, Leave, Undecided };
 
 // What the talk core may ask its user. The main window answers with dialogs (which may run their own
 // event loops, in which anything can happen); a program without windows answers from its options.
-class TChatQuestions {
+class ChatQuestions {
 public:
-    virtual ~TChatQuestions() = default;
+    virtual ~ChatQuestions() = default;
 
     // The user "alias" closed the private talk, or left the network: close ours as well?
     virtual PrivateCloseAnswer AskPrivateClose(const QString &alias) = 0;

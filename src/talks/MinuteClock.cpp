@@ -2,12 +2,12 @@
 
 #include <QDateTime>
 
-QString TMinuteClock::text()
+QString MinuteClock::text()
 {
     return textAt(QDateTime::currentMSecsSinceEpoch());
 }
 
-QString TMinuteClock::textAt(qint64 nowMs)
+QString MinuteClock::textAt(qint64 nowMs)
 {
     // A clock set back lands before the minute we know: work it out again.
     if (nowMs >= m_from && nowMs < m_until)

@@ -4,7 +4,7 @@
 
 // The local time of day as "hh.mm", worked out again only when the minute changes: asking the
 // system for the local time reads the time zone each time, which a flood of lines would feel.
-class TMinuteClock {
+class MinuteClock {
 public:
     QString text();
     // For tests: the text at a given moment (milliseconds since the epoch).

@@ -16,7 +16,7 @@ QString nameOrIp(const QString &alias, const QString &ip)
     return alias.trimmed().isEmpty() ? ip : alias;
 }
 
-bool isGroupTalk(const TTalk &talk)
+bool isGroupTalk(const Talk &talk)
 {
     return talk.data.kind == tkOwnGroup || talk.data.kind == tkMemberGroup;
 }
@@ -32,7 +32,7 @@ QString MemberGroupCaption(const QString &authorAlias, const QString &groupName)
     return u'[' + authorAlias + QStringLiteral("] ") + groupName;
 }
 
-int TTalk::memberPosition(const QString &userId) const
+int Talk::memberPosition(const QString &userId) const
 {
     for (int i = 0; i < members.size(); ++i) {
         if (members.at(i).userId == userId)
@@ -41,19 +41,19 @@ int TTalk::memberPosition(const QString &userId) const
     return -1;
 }
 
-bool TTalk::hasMemberIndex(int peerIndex) const
+bool Talk::hasMemberIndex(int peerIndex) const
 {
     return std::any_of(members.cbegin(), members.cend(),
-                       [peerIndex](const TTalkMember &member) { return member.peerIndex == peerIndex; });
+                       [peerIndex](const TalkMember &member) { return member.peerIndex == peerIndex; });
 }
 
-TTalkCore::TTalkCore(PacketTransport *transport, TChatQuestions *questions, QObject *parent)
+TalkCore::TalkCore(PacketTransport *transport, ChatQuestions *questions, QObject *parent)
     : QObject(parent)
     , m_transport(transport)
     , m_questions(questions)
 {}
 
-void TTalkCore::attachDispatcher(PacketDispatcher &dispatcher)
+void TalkCore::attachDispatcher(PacketDispatcher &dispatcher)
 {
     dispatcher.setHandler(pkMessage, [this](const Packet &p) { ProcessMessage(p); });
     dispatcher.setHandler(pkMessageToGroup, [this](const Packet &p) { ProcessGroupMessage(p); });
@@ -64,7 +64,7 @@ void TTalkCore::attachDispatcher(PacketDispatcher &dispatcher)
     dispatcher.setHandler(pkMessageToPrivateDelete, [this](const Packet &p) { ProcessPrivateDelete(p); });
 }
 
-QList<int> TTalkCore::talkIds() const
+QList<int> TalkCore::talkIds() const
 {
     QList<int> ids;
     ids.reserve(count());
@@ -73,7 +73,7 @@ QList<int> TTalkCore::talkIds() const
     return ids;
 }
 
-TTalk *TTalkCore::find(int id)
+Talk *TalkCore::find(int id)
 {
     for (const auto &talk : m_talks) {
         if (talk->id == id)
@@ -82,17 +82,17 @@ TTalk *TTalkCore::find(int id)
     return nullptr;
 }
 
-const TTalk *TTalkCore::talk(int id) const
+const Talk *TalkCore::talk(int id) const
 {
-    return const_cast<TTalkCore *>(this)->find(id);
+    return const_cast<TalkCore *>(this)->find(id);
 }
 
-const TTalk *TTalkCore::talkAt(int position) const
+const Talk *TalkCore::talkAt(int position) const
 {
     return position >= 0 && position < count() ? m_talks[size_t(position)].get() : nullptr;
 }
 
-int TTalkCore::positionOf(int id) const
+int TalkCore::positionOf(int id) const
 {
     for (int i = 0; i < count(); ++i) {
         if (m_talks[size_t(i)]->id == id)
@@ -101,18 +101,18 @@ int TTalkCore::positionOf(int id) const
     return -1;
 }
 
-const RUserID *TTalkCore::local() const
+const RUserID *TalkCore::local() const
 {
     return m_peers ? m_peers->GetPeer(0) : nullptr;
 }
 
-WireIdentity TTalkCore::localWire() const
+WireIdentity TalkCore::localWire() const
 {
     const RUserID *me = local();
     return me ? WireIdentity::fromEntry(*me) : WireIdentity{};
 }
 
-int TTalkCore::FindPrivateTalk(const QString &userId) const
+int TalkCore::FindPrivateTalk(const QString &userId) const
 {
     for (const auto &talk : m_talks) {
         if (talk->data.kind == tkPrivate && talk->data.PeerID == userId)
@@ -121,7 +121,7 @@ int TTalkCore::FindPrivateTalk(const QString &userId) const
     return NoTalk;
 }
 
-int TTalkCore::FindOwnGroupTalk(int tag) const
+int TalkCore::FindOwnGroupTalk(int tag) const
 {
     for (const auto &talk : m_talks) {
         if (talk->data.kind == tkOwnGroup && talk->data.GroupTag == tag)
@@ -130,7 +130,7 @@ int TTalkCore::FindOwnGroupTalk(int tag) const
     return NoTalk;
 }
 
-int TTalkCore::FindTalkByGroupID(const QString &groupId) const
+int TalkCore::FindTalkByGroupID(const QString &groupId) const
 {
     for (const auto &talk : m_talks) {
         if (isGroupTalk(*talk) && talk->data.GroupID == groupId)
@@ -139,21 +139,21 @@ int TTalkCore::FindTalkByGroupID(const QString &groupId) const
     return NoTalk;
 }
 
-QString TTalkCore::userIDList(int id) const
+QString TalkCore::userIDList(int id) const
 {
-    const TTalk *t = talk(id);
+    const Talk *t = talk(id);
     const RUserID *me = local();
     QStringList ids;
-    for (const TTalkMember &member : t ? t->members : QList<TTalkMember>()) {
+    for (const TalkMember &member : t ? t->members : QList<TalkMember>()) {
         if (member.peerIndex > 0 && !ids.contains(member.userId))
             ids.append(member.userId);
     }
     return BuildUserIDList(me ? me->ID : QString(), ids);
 }
 
-int TTalkCore::CreateTalk(const TalkData &data, int picture)
+int TalkCore::CreateTalk(const TalkData &data, int picture)
 {
-    auto talk = std::make_unique<TTalk>();
+    auto talk = std::make_unique<Talk>();
     talk->id = m_nextId++;
     talk->picture = picture;
     talk->data = data;
@@ -163,7 +163,7 @@ int TTalkCore::CreateTalk(const TalkData &data, int picture)
     return find(id) ? id : NoTalk;
 }
 
-int TTalkCore::openPrivateTalk(int peerIndex)
+int TalkCore::openPrivateTalk(int peerIndex)
 {
     const RUserID *peer = m_peers ? m_peers->GetPeer(peerIndex) : nullptr;
     if (!peer || peerIndex <= 0)
@@ -179,8 +179,8 @@ int TTalkCore::openPrivateTalk(int peerIndex)
     return CreateTalk(data, peer->PictureIndex);
 }
 
-int TTalkCore::openOwnGroupTalk(int groupNumber, const QString &caption, const QString &groupId,
-                                const QList<int> &memberPeerIndexes)
+int TalkCore::openOwnGroupTalk(int groupNumber, const QString &caption, const QString &groupId,
+                               const QList<int> &memberPeerIndexes)
 {
     const RUserID *me = local();
     if (!me)
@@ -203,26 +203,26 @@ int TTalkCore::openOwnGroupTalk(int groupNumber, const QString &caption, const Q
     return id;
 }
 
-void TTalkCore::setCaption(int id, const QString &caption)
+void TalkCore::setCaption(int id, const QString &caption)
 {
-    TTalk *t = find(id);
+    Talk *t = find(id);
     if (!t)
         return;
     t->data.Caption = caption;
     Q_EMIT captionChanged(id);
 }
 
-bool TTalkCore::send(const Packet &packet)
+bool TalkCore::send(const Packet &packet)
 {
     return !packet.isEmpty() && m_transport && m_transport->SendPacket(packet);
 }
 
-TSendResult TTalkCore::sendBody(int id, const QString &body, bool fromAutoReply)
+SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply)
 {
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     const RUserID *me = local();
     if (!t || !me)
-        return TSendResult::Unsent;
+        return SendResult::Unsent;
     const WireIdentity wire = localWire();
     const TalkData &data = t->data;
     Packet packet;
@@ -248,13 +248,13 @@ TSendResult TTalkCore::sendBody(int id, const QString &body, bool fromAutoReply)
     if (showOwn)
         Q_EMIT messageForTalk(id, me->ID, me->IP, body, me->Color, me->PictureIndex, me->Alias);
     if (packet.isEmpty())
-        return TSendResult::Nothing;
+        return SendResult::Nothing;
     if (!m_transport)
-        return TSendResult::Unsent;
-    return m_transport->SendPacket(packet) ? TSendResult::Sent : TSendResult::Failed;
+        return SendResult::Unsent;
+    return m_transport->SendPacket(packet) ? SendResult::Sent : SendResult::Failed;
 }
 
-void TTalkCore::destroyTalk(int id)
+void TalkCore::destroyTalk(int id)
 {
     if (positionOf(id) <= 0)
         return;
@@ -266,9 +266,9 @@ void TTalkCore::destroyTalk(int id)
     Q_EMIT talkClosed(id);
 }
 
-void TTalkCore::CloseTalk(int id)
+void TalkCore::CloseTalk(int id)
 {
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     if (!t || positionOf(id) <= 0)
         return;
     if (t->data.kind == tkPrivate)
@@ -278,16 +278,16 @@ void TTalkCore::CloseTalk(int id)
     destroyTalk(id);
 }
 
-void TTalkCore::SendMemberUpdate(int id)
+void TalkCore::SendMemberUpdate(int id)
 {
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     const RUserID *me = local();
     if (!t || !me || t->data.PeerID != me->ID)
         return;
     send(BuildUpdateInfoToGroupPacket(userIDList(id), groupWire(t->data), localWire()));
 }
 
-bool TTalkCore::isSenderBlocked(const QString &id) const
+bool TalkCore::isSenderBlocked(const QString &id) const
 {
     if (id.isEmpty() || !m_peers)
         return false;
@@ -299,7 +299,7 @@ bool TTalkCore::isSenderBlocked(const QString &id) const
     return false;
 }
 
-bool TTalkCore::roomForIncomingTalk()
+bool TalkCore::roomForIncomingTalk()
 {
     if (count() < MaxTalkPages) {
         m_talkLimitNoticed = false;
@@ -312,13 +312,13 @@ bool TTalkCore::roomForIncomingTalk()
     return false;
 }
 
-void TTalkCore::notifyMessage(int id, const QString &alias, int picture, const QString &ip)
+void TalkCore::notifyMessage(int id, const QString &alias, int picture, const QString &ip)
 {
     Q_EMIT noticeRequested(id, ConstUnit::text(ConstUnit::Text::MessageFromUser), alias, picture, ip);
     Q_EMIT soundRequested(SoundNewMessage);
 }
 
-int TTalkCore::deliver(const QList<int> &talkIds, const TDataNewMessage &m)
+int TalkCore::deliver(const QList<int> &talkIds, const TDataNewMessage &m)
 {
     int last = NoTalk;
     for (int talkId : talkIds) {
@@ -332,19 +332,19 @@ int TTalkCore::deliver(const QList<int> &talkIds, const TDataNewMessage &m)
     return last;
 }
 
-void TTalkCore::ProcessMessage(const Packet &text)
+void TalkCore::ProcessMessage(const Packet &text)
 {
     const TDataNewMessage m(text);
     const QString id = m.GetID();
     if (isSenderBlocked(id))
         return;
-    const TTalk *everybody = talkAt(0);
+    const Talk *everybody = talkAt(0);
     const int target = everybody ? everybody->id : NoTalk;
     deliver({target}, m);
     notifyMessage(target, m.GetAlias(), m.GetImageIndex(), m.GetIP());
 }
 
-void TTalkCore::ProcessGroupMessage(const Packet &text)
+void TalkCore::ProcessGroupMessage(const Packet &text)
 {
     const TDataNewMessage m(text);
     const RUserID *me = local();
@@ -355,7 +355,7 @@ void TTalkCore::ProcessGroupMessage(const Packet &text)
     const QString groupId = m.GetGroupID();
     QList<int> matching;
     for (int i = 1; i < count(); ++i) {
-        const TTalk &t = *m_talks[size_t(i)];
+        const Talk &t = *m_talks[size_t(i)];
         if (isGroupTalk(t) && t.data.GroupID == groupId)
             matching.append(t.id);
     }
@@ -383,7 +383,7 @@ void TTalkCore::ProcessGroupMessage(const Packet &text)
     notifyMessage(lastTalk, m.GetAlias(), m.GetImageIndex(), m.GetIP());
 }
 
-void TTalkCore::ProcessUserMessage(const Packet &text)
+void TalkCore::ProcessUserMessage(const Packet &text)
 {
     const TDataNewMessage m(text);
     const RUserID *me = local();
@@ -392,7 +392,7 @@ void TTalkCore::ProcessUserMessage(const Packet &text)
     const QString id = m.GetID();
     QList<int> matching;
     for (int i = 1; i < count(); ++i) {
-        const TTalk &t = *m_talks[size_t(i)];
+        const Talk &t = *m_talks[size_t(i)];
         if (t.data.kind == tkPrivate && t.data.PeerID == id)
             matching.append(t.id);
     }
@@ -412,12 +412,12 @@ void TTalkCore::ProcessUserMessage(const Packet &text)
         Q_EMIT autoReplyRequested(lastTalk);
 }
 
-void TTalkCore::ProcessUpdateInfoToGroup(const Packet &text)
+void TalkCore::ProcessUpdateInfoToGroup(const Packet &text)
 {
     const TDataNewMessage m(text);
     const RUserID *me = local();
     const int id = FindTalkByGroupID(m.GetGroupID());
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     if (!me || !t || t->data.PeerID == me->ID)
         return;
     QStringList ids;
@@ -427,7 +427,7 @@ void TTalkCore::ProcessUpdateInfoToGroup(const Packet &text)
         return;
     }
     QStringList gone;
-    for (const TTalkMember &member : t->members) {
+    for (const TalkMember &member : t->members) {
         if (!ids.contains(member.userId))
             gone.append(member.userId);
     }
@@ -437,14 +437,14 @@ void TTalkCore::ProcessUpdateInfoToGroup(const Packet &text)
         addMemberById(id, userId);
 }
 
-void TTalkCore::ProcessGroupRename(const Packet &text)
+void TalkCore::ProcessGroupRename(const Packet &text)
 {
     const TDataNewMessage m(text);
     const QString author = nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP());
     const QString groupName = m.GetGroupName();
     const QString groupId = m.GetGroupID();
     for (int talkId : talkIds()) {
-        TTalk *t = find(talkId);
+        Talk *t = find(talkId);
         if (!t || !isGroupTalk(*t) || t->data.GroupID != groupId)
             continue;
         t->data.AuthorAlias = author;
@@ -453,9 +453,9 @@ void TTalkCore::ProcessGroupRename(const Packet &text)
     }
 }
 
-void TTalkCore::closeAfterGroupNotice(int id, const QString &authorAlias)
+void TalkCore::closeAfterGroupNotice(int id, const QString &authorAlias)
 {
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     if (!t)
         return;
     if (m_questions)
@@ -464,7 +464,7 @@ void TTalkCore::closeAfterGroupNotice(int id, const QString &authorAlias)
     destroyTalk(id);
 }
 
-void TTalkCore::closeAfterPrivateQuestion(int id, const QString &alias, bool closeUnlessLeave)
+void TalkCore::closeAfterPrivateQuestion(int id, const QString &alias, bool closeUnlessLeave)
 {
     if (!find(id))
         return;
@@ -476,18 +476,18 @@ void TTalkCore::closeAfterPrivateQuestion(int id, const QString &alias, bool clo
         destroyTalk(id);
 }
 
-void TTalkCore::ProcessGroupDelete(const Packet &text)
+void TalkCore::ProcessGroupDelete(const Packet &text)
 {
     const TDataNewMessage m(text);
     const RUserID *me = local();
     const int id = FindTalkByGroupID(m.GetGroupID());
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     if (!me || !t || t->data.PeerID == me->ID)
         return;
     closeAfterGroupNotice(id, nameOrIp(m.GetAutorGroupAliase(), m.GetAutorGroupIP()));
 }
 
-void TTalkCore::ProcessPrivateDelete(const Packet &text)
+void TalkCore::ProcessPrivateDelete(const Packet &text)
 {
     const TDataNewMessage m(text);
     const RUserID *me = local();
@@ -495,16 +495,16 @@ void TTalkCore::ProcessPrivateDelete(const Packet &text)
         return;
     int id = NoTalk;
     for (int i = 1; i < count(); ++i) {
-        const TTalk &t = *m_talks[size_t(i)];
+        const Talk &t = *m_talks[size_t(i)];
         if (t.data.kind == tkPrivate && t.data.PeerID == m.GetID())
             id = t.id;
     }
     closeAfterPrivateQuestion(id, nameOrIp(m.GetAlias(), m.GetIP()), false);
 }
 
-void TTalkCore::addTalkMember(int id, int peerIndex)
+void TalkCore::addTalkMember(int id, int peerIndex)
 {
-    TTalk *t = find(id);
+    Talk *t = find(id);
     const RUserID *peer = m_peers ? m_peers->GetPeer(peerIndex) : nullptr;
     if (!t || !peer || peerIndex <= 0)
         return;
@@ -513,7 +513,7 @@ void TTalkCore::addTalkMember(int id, int peerIndex)
         return;
     // Membership is by user: a member who came back as a new entry stays one member.
     if (const int position = t->memberPosition(peer->ID); position >= 0) {
-        TTalkMember &member = t->members[position];
+        TalkMember &member = t->members[position];
         if (member.peerIndex == peerIndex)
             return;
         const int oldIndex = member.peerIndex;
@@ -525,16 +525,16 @@ void TTalkCore::addTalkMember(int id, int peerIndex)
     Q_EMIT talkMemberAdded(id, peer->ID, peerIndex);
 }
 
-void TTalkCore::addMemberById(int id, const QString &userId)
+void TalkCore::addMemberById(int id, const QString &userId)
 {
     const int peerIndex = m_peers ? m_peers->findOnline(userId) : -1;
     if (peerIndex >= 0)
         addTalkMember(id, peerIndex);
 }
 
-void TTalkCore::removeTalkMember(int id, const QString &userId)
+void TalkCore::removeTalkMember(int id, const QString &userId)
 {
-    TTalk *t = find(id);
+    Talk *t = find(id);
     const int position = t ? t->memberPosition(userId) : -1;
     if (position < 0)
         return;
@@ -543,7 +543,7 @@ void TTalkCore::removeTalkMember(int id, const QString &userId)
     Q_EMIT talkMemberRemoved(id, userId, peerIndex);
 }
 
-void TTalkCore::memberAdded(int groupNumber, int peerIndex)
+void TalkCore::memberAdded(int groupNumber, int peerIndex)
 {
     const int id = FindOwnGroupTalk(groupNumber);
     if (id == NoTalk)
@@ -552,14 +552,14 @@ void TTalkCore::memberAdded(int groupNumber, int peerIndex)
     SendMemberUpdate(id);
 }
 
-void TTalkCore::memberRemoved(int groupNumber, int peerIndex)
+void TalkCore::memberRemoved(int groupNumber, int peerIndex)
 {
     const int id = FindOwnGroupTalk(groupNumber);
-    const TTalk *t = find(id);
+    const Talk *t = find(id);
     if (!t)
         return;
     const RUserID *peer = m_peers ? m_peers->GetPeer(peerIndex) : nullptr;
-    for (const TTalkMember &member : t->members) {
+    for (const TalkMember &member : t->members) {
         if (member.peerIndex == peerIndex || (peer && peerIndex > 0 && member.userId == peer->ID)) {
             const QString userId = member.userId;
             removeTalkMember(id, userId);
@@ -569,15 +569,15 @@ void TTalkCore::memberRemoved(int groupNumber, int peerIndex)
     SendMemberUpdate(id);
 }
 
-void TTalkCore::peerRenamed(const QString &id, const QString &displayName, int picture)
+void TalkCore::peerRenamed(const QString &id, const QString &displayName, int picture)
 {
-    if (TTalk *t = find(FindPrivateTalk(id))) {
+    if (Talk *t = find(FindPrivateTalk(id))) {
         t->picture = picture;
         setCaption(t->id, displayName);
     }
     // Member items show the peer's name and picture; a member group talk names its author.
     for (int talkId : talkIds()) {
-        TTalk *t = find(talkId);
+        Talk *t = find(talkId);
         if (!t || positionOf(talkId) == 0)
             continue;
         if (const int position = t->memberPosition(id); position >= 0)
@@ -590,17 +590,17 @@ void TTalkCore::peerRenamed(const QString &id, const QString &displayName, int p
     }
 }
 
-void TTalkCore::peerLeft(const QString &displayName, const QString &id)
+void TalkCore::peerLeft(const QString &displayName, const QString &id)
 {
     QList<int> concerned;
     for (int i = count() - 1; i >= 1; --i) {
-        const TTalk &t = *m_talks[size_t(i)];
+        const Talk &t = *m_talks[size_t(i)];
         if (t.data.PeerID == id && (t.data.kind == tkPrivate || t.data.kind == tkMemberGroup))
             concerned.append(t.id);
     }
     // Each question may run an event loop in which other talks close: every talk is found again.
     for (int talkId : std::as_const(concerned)) {
-        const TTalk *t = find(talkId);
+        const Talk *t = find(talkId);
         if (!t)
             continue;
         if (t->data.kind == tkPrivate)
@@ -610,15 +610,15 @@ void TTalkCore::peerLeft(const QString &displayName, const QString &id)
     }
 }
 
-void TTalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id,
-                             qint32 color, int picture, const QString &alias)
+void TalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
+                            int picture, const QString &alias)
 {
     const QString body = ConstUnit::Format(
         ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser),
         {RemoteText::isolate(nameOrIp(alias, ip))});
     QList<int> concerned;
     for (int i = 1; i < count(); ++i) {
-        const TTalk &t = *m_talks[size_t(i)];
+        const Talk &t = *m_talks[size_t(i)];
         if ((t.data.kind == tkPrivate && t.data.PeerID == id) || t.hasMemberIndex(peerIndex))
             concerned.append(t.id);
     }
@@ -628,18 +628,18 @@ void TTalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, c
     }
 }
 
-void TTalkCore::closeOwnGroupTalk(int groupNumber)
+void TalkCore::closeOwnGroupTalk(int groupNumber)
 {
     destroyTalk(FindOwnGroupTalk(groupNumber));
 }
 
-void TTalkCore::setMemberBlocked(int peerIndex, bool blocked)
+void TalkCore::setMemberBlocked(int peerIndex, bool blocked)
 {
     for (int talkId : talkIds()) {
-        TTalk *t = find(talkId);
+        Talk *t = find(talkId);
         if (!t)
             continue;
-        for (TTalkMember &member : t->members) {
+        for (TalkMember &member : t->members) {
             if (member.peerIndex == peerIndex)
                 member.blocked = blocked;
         }
@@ -648,7 +648,7 @@ void TTalkCore::setMemberBlocked(int peerIndex, bool blocked)
     }
 }
 
-QString MailAddressList(const TPeerList &peers, int groupNumber)
+QString MailAddressList(const PeerList &peers, int groupNumber)
 {
     QString list;
     for (int i = 1; i < peers.count(); ++i) {

@@ -15,7 +15,7 @@
 class PacketDispatcher;
 class TDataNewMessage;
 class PacketTransport;
-class TPeerList;
+class PeerList;
 struct RUserID;
 struct WireIdentity;
 
@@ -23,20 +23,20 @@ struct WireIdentity;
 enum TalkSound { SoundUserConnect = 0, SoundUserDisconnect = 1, SoundStart = 2, SoundNewMessage = 3 };
 
 // A member of a group talk is a user; the peer index is the list entry that stands for the user now.
-struct TTalkMember {
+struct TalkMember {
     QString userId;
     int peerIndex = -1;
     bool blocked = false;
 };
 
 // One talk. Its ID stays the same for its whole life, whatever opens or closes around it.
-struct TTalk {
+struct Talk {
     int id = -1;
     // The picture the talk is shown with (an index into the profile pictures).
     int picture = -1;
     TalkData data;
     // In the order they joined; never two for one user.
-    QList<TTalkMember> members;
+    QList<TalkMember> members;
 
     int memberPosition(const QString &userId) const;
     bool hasMemberIndex(int peerIndex) const;
@@ -44,14 +44,14 @@ struct TTalk {
 
 // How a send went: nothing to send (an empty packet is not an error), handed to the network, refused
 // by the network (the user is to be told), or not tried (no such talk, no local user, no network).
-enum class TSendResult { Nothing, Sent, Failed, Unsent };
+enum class SendResult { Nothing, Sent, Failed, Unsent };
 
 // The talks and all their rules: which talk an incoming message belongs to, the filters that drop it,
 // group membership, renaming and deleting of groups, the close decisions, and the packets the talks
 // send. It holds no window: windows observe its signals and call its commands, and the user is asked
-// through TChatQuestions. Talks are kept in the order they were made; the first is the talk with
+// through ChatQuestions. Talks are kept in the order they were made; the first is the talk with
 // everybody.
-class TTalkCore : public QObject {
+class TalkCore : public QObject {
     Q_OBJECT
 public:
     static constexpr int NoTalk = -1;
@@ -60,14 +60,14 @@ public:
     static constexpr int MaxTalkPages = 100;
     static constexpr int GroupPicture = 2;
 
-    explicit TTalkCore(PacketTransport *transport, TChatQuestions *questions = nullptr,
-                       QObject *parent = nullptr);
+    explicit TalkCore(PacketTransport *transport, ChatQuestions *questions = nullptr,
+                      QObject *parent = nullptr);
 
     void setTransport(PacketTransport *transport) { m_transport = transport; }
-    void setQuestions(TChatQuestions *questions) { m_questions = questions; }
+    void setQuestions(ChatQuestions *questions) { m_questions = questions; }
     // The peer list is read, never changed; entry 0 is the local user.
-    void setPeers(const TPeerList *peers) { m_peers = peers; }
-    const TPeerList *peers() const { return m_peers; }
+    void setPeers(const PeerList *peers) { m_peers = peers; }
+    const PeerList *peers() const { return m_peers; }
     // Routes the talk packets to their handlers.
     void attachDispatcher(PacketDispatcher &dispatcher);
 
@@ -83,8 +83,8 @@ public:
     int count() const { return int(m_talks.size()); }
     QList<int> talkIds() const;
     // Null when no talk has that ID (any more).
-    const TTalk *talk(int id) const;
-    const TTalk *talkAt(int position) const;
+    const Talk *talk(int id) const;
+    const Talk *talkAt(int position) const;
     int positionOf(int id) const;
     int FindPrivateTalk(const QString &userId) const;
     int FindOwnGroupTalk(int tag) const;
@@ -102,7 +102,7 @@ public:
     void setCaption(int id, const QString &caption);
     // Sends an encoded message body in the talk. A private message is shown in the talk at once (the
     // other talks get theirs back from the network).
-    TSendResult sendBody(int id, const QString &body, bool fromAutoReply = false);
+    SendResult sendBody(int id, const QString &body, bool fromAutoReply = false);
     // The user closes the talk: the others are told, then the talk goes (never the talk with everybody).
     void CloseTalk(int id);
     // The talk goes without a word to the others; talkClosing comes first, for the history.
@@ -156,7 +156,7 @@ Q_SIGNALS:
     void privateInputLockRequested(bool locked);
 
 private:
-    TTalk *find(int id);
+    Talk *find(int id);
     const RUserID *local() const;
     WireIdentity localWire() const;
     bool isSenderBlocked(const QString &id) const;
@@ -173,9 +173,9 @@ private:
     void closeAfterGroupNotice(int id, const QString &authorAlias);
 
     PacketTransport *m_transport;
-    TChatQuestions *m_questions;
-    const TPeerList *m_peers = nullptr;
-    std::vector<std::unique_ptr<TTalk>> m_talks;
+    ChatQuestions *m_questions;
+    const PeerList *m_peers = nullptr;
+    std::vector<std::unique_ptr<Talk>> m_talks;
     int m_nextId = 1;
     bool m_notTalkPrivate = false;
     bool m_notTalkGroup = false;
@@ -188,4 +188,4 @@ QString MemberGroupCaption(const QString &authorAlias, const QString &groupName)
 
 // The e-mail addresses of the online peers (entries 1 and up) that have one, optionally only those
 // of one contact group, joined by ";".
-QString MailAddressList(const TPeerList &peers, int groupNumber = -1);
+QString MailAddressList(const PeerList &peers, int groupNumber = -1);

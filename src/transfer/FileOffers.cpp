@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-bool TFileOfferList::Add(const QString &path)
+bool FileOfferList::Add(const QString &path)
 {
     if (path.isEmpty())
         return false;
@@ -16,11 +16,11 @@ bool TFileOfferList::Add(const QString &path)
     QMutexLocker lock(&m_mutex);
     if (!m_offers.contains(path) && m_offers.size() >= MaxOffers)
         return false;
-    m_offers.insert(path, TFileOffer{path, canonical, info.isDir()});
+    m_offers.insert(path, FileOffer{path, canonical, info.isDir()});
     return true;
 }
 
-std::optional<TFileOffer> TFileOfferList::Find(const QString &path) const
+std::optional<FileOffer> FileOfferList::Find(const QString &path) const
 {
     QMutexLocker lock(&m_mutex);
     const auto it = m_offers.constFind(path);
@@ -29,13 +29,13 @@ std::optional<TFileOffer> TFileOfferList::Find(const QString &path) const
     return *it;
 }
 
-int TFileOfferList::count() const
+int FileOfferList::count() const
 {
     QMutexLocker lock(&m_mutex);
     return int(m_offers.size());
 }
 
-std::optional<QByteArray> TFileHashCache::Find(const QString &path, qint64 size, qint64 modifiedMs) const
+std::optional<QByteArray> FileHashCache::Find(const QString &path, qint64 size, qint64 modifiedMs) const
 {
     QMutexLocker lock(&m_mutex);
     const auto it = m_entries.constFind(path);
@@ -44,7 +44,7 @@ std::optional<QByteArray> TFileHashCache::Find(const QString &path, qint64 size,
     return it->sha256;
 }
 
-void TFileHashCache::Store(const QString &path, qint64 size, qint64 modifiedMs, const QByteArray &sha256)
+void FileHashCache::Store(const QString &path, qint64 size, qint64 modifiedMs, const QByteArray &sha256)
 {
     QMutexLocker lock(&m_mutex);
     if (!m_entries.contains(path) && m_entries.size() >= MaxEntries)
@@ -52,8 +52,8 @@ void TFileHashCache::Store(const QString &path, qint64 size, qint64 modifiedMs, 
     m_entries.insert(path, Entry{size, modifiedMs, sha256});
 }
 
-FileToVerdict TFileToGate::Accept(const TDataFileMessage &message, const QString &myId,
-                                  const TFileOfferList &offers, qint64 nowMs)
+FileToVerdict FileToGate::Accept(const TDataFileMessage &message, const QString &myId,
+                                 const FileOfferList &offers, qint64 nowMs)
 {
     if (myId.isEmpty() || message.GetServerID() != myId)
         return FileToVerdict::NotForMe;
@@ -65,19 +65,19 @@ FileToVerdict TFileToGate::Accept(const TDataFileMessage &message, const QString
     while (m_grants.size() >= MaxGrants)
         m_grants.removeFirst();
     m_grants.append(
-        TFileToGrant{message.GetClientID(), message.GetClientIP(), path, message.GetNomberFile(), nowMs});
+        FileToGrant{message.GetClientID(), message.GetClientIP(), path, message.GetNomberFile(), nowMs});
     return FileToVerdict::Accepted;
 }
 
-GrantLookup TFileToGate::Take(const QString &clientId, const QString &path, const QHostAddress &peer,
-                              qint64 nowMs)
+GrantLookup FileToGate::Take(const QString &clientId, const QString &path, const QHostAddress &peer,
+                             qint64 nowMs)
 {
     QMutexLocker lock(&m_mutex);
     expire(nowMs);
     bool otherAddress = false;
     // The newest grant first: a retry's FILETO replaces what an earlier one said.
     for (qsizetype i = m_grants.size() - 1; i >= 0; --i) {
-        const TFileToGrant &grant = m_grants.at(i);
+        const FileToGrant &grant = m_grants.at(i);
         if (grant.clientId != clientId || grant.path != path)
             continue;
         if (SameHostAddress(QHostAddress(grant.clientIp), peer)) {
@@ -89,15 +89,15 @@ GrantLookup TFileToGate::Take(const QString &clientId, const QString &path, cons
     return otherAddress ? GrantLookup::WrongAddress : GrantLookup::None;
 }
 
-int TFileToGate::count() const
+int FileToGate::count() const
 {
     QMutexLocker lock(&m_mutex);
     return int(m_grants.size());
 }
 
-void TFileToGate::expire(qint64 nowMs)
+void FileToGate::expire(qint64 nowMs)
 {
-    m_grants.removeIf([nowMs](const TFileToGrant &g) { return nowMs - g.receivedMs > GrantLifetimeMs; });
+    m_grants.removeIf([nowMs](const FileToGrant &g) { return nowMs - g.receivedMs > GrantLifetimeMs; });
 }
 
 bool SameHostAddress(const QHostAddress &a, const QHostAddress &b)

@@ -9,7 +9,7 @@
 #include <optional>
 
 // One file or folder the local user offered in a message of this run.
-struct TFileOffer {
+struct FileOffer {
     QString path;      // exactly as the reference carried it
     QString canonical; // where it led when it was offered
     bool isDir = false;
@@ -18,7 +18,7 @@ struct TFileOffer {
 // Digests of offered files, good while their size and modification time stay as they were. They
 // spare the owner a hashing pass while it sends; a file changed behind them still fails the
 // requester's check, never passes it.
-class TFileHashCache {
+class FileHashCache {
 public:
     static constexpr int MaxEntries = 4096;
 
@@ -37,27 +37,27 @@ private:
 
 // The owner's own list of what it offered. Only these are ever served, and only while they still
 // lead where they led when offered. Shared with the transfer threads, so every call locks.
-class TFileOfferList {
+class FileOfferList {
 public:
     static constexpr int MaxOffers = 4096;
 
     // False for a path that does not exist, is neither a file nor a folder, or when the list is full.
     bool Add(const QString &path);
     // The offer whose path is exactly this one.
-    std::optional<TFileOffer> Find(const QString &path) const;
+    std::optional<FileOffer> Find(const QString &path) const;
     int count() const;
-    TFileHashCache &hashes() { return m_hashes; }
+    FileHashCache &hashes() { return m_hashes; }
 
 private:
     mutable QMutex m_mutex;
-    QHash<QString, TFileOffer> m_offers;
-    TFileHashCache m_hashes;
+    QHash<QString, FileOffer> m_offers;
+    FileHashCache m_hashes;
 };
 
 class TDataFileMessage;
 
 // What a FILETO left behind: the requester may now fetch that path over TCP, from that address.
-struct TFileToGrant {
+struct FileToGrant {
     QString clientId;
     QString clientIp;
     QString path;
@@ -75,12 +75,12 @@ enum class GrantLookup { Granted, WrongAddress, None };
 
 // FILETO acceptance and the grants it leaves for the transfer connections. Bounded: the oldest
 // grants go first, and each lives a few minutes at most.
-class TFileToGate {
+class FileToGate {
 public:
     static constexpr int MaxGrants = 256;
     static constexpr qint64 GrantLifetimeMs = 120000;
 
-    FileToVerdict Accept(const TDataFileMessage &message, const QString &myId, const TFileOfferList &offers,
+    FileToVerdict Accept(const TDataFileMessage &message, const QString &myId, const FileOfferList &offers,
                          qint64 nowMs);
     // Takes the grant for this requester and path when its address is the one the FILETO named.
     GrantLookup Take(const QString &clientId, const QString &path, const QHostAddress &peer, qint64 nowMs);
@@ -90,7 +90,7 @@ private:
     void expire(qint64 nowMs);
 
     mutable QMutex m_mutex;
-    QList<TFileToGrant> m_grants;
+    QList<FileToGrant> m_grants;
 };
 
 // The address in its plain IPv4 form when it is a mapped one.

@@ -1,12 +1,12 @@
 #include "transfer/FileRecords.h"
 
-int TFileRecordList::append(const RLFile &record)
+int FileRecordList::append(const RLFile &record)
 {
     m_records.append(record);
     return int(m_records.size()) - 1;
 }
 
-std::optional<RLFile> TFileRecordList::at(int index) const
+std::optional<RLFile> FileRecordList::at(int index) const
 {
     if (index < 0 || index >= m_records.size())
         return std::nullopt;

@@ -19,7 +19,7 @@ struct RLFile {
 };
 
 // Records are never removed, so an index stays valid for the whole run.
-class TFileRecordList {
+class FileRecordList {
 public:
     int append(const RLFile &record);
     std::optional<RLFile> at(int index) const;

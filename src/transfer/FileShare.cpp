@@ -11,21 +11,21 @@
 #include <QFile>
 #include <QFileInfo>
 
-TFileShare::TFileShare(PacketTransport *transport, std::function<TLocalIdentity()> identity, bool loopback,
-                       quint16 port, QObject *parent)
+FileShare::FileShare(PacketTransport *transport, std::function<LocalIdentity()> identity, bool loopback,
+                     quint16 port, QObject *parent)
     : QObject(parent)
     , m_transport(transport)
     , m_identity(std::move(identity))
     , m_loopback(loopback)
     , m_port(port)
-    , m_engine(new TFileTransferEngine(&m_offers, &m_gate, this))
+    , m_engine(new FileTransferEngine(&m_offers, &m_gate, this))
 {
-    connect(m_engine, &TFileTransferEngine::refused, this, &TFileShare::notice);
+    connect(m_engine, &FileTransferEngine::refused, this, &FileShare::notice);
     m_hashing.setMaxThreadCount(1);
 }
 
 // The engine's threads use the offers and the gate: they stop first.
-TFileShare::~TFileShare()
+FileShare::~FileShare()
 {
     m_stopHashing->store(true);
     m_hashing.clear();
@@ -33,9 +33,9 @@ TFileShare::~TFileShare()
     m_engine->StopAll();
 }
 
-void TFileShare::hashInBackground(const QString &path)
+void FileShare::hashInBackground(const QString &path)
 {
-    const std::optional<TFileOffer> offer = m_offers.Find(path);
+    const std::optional<FileOffer> offer = m_offers.Find(path);
     if (!offer || offer->isDir)
         return;
     m_hashing.start([canonical = offer->canonical, cache = &m_offers.hashes(), stop = m_stopHashing] {
@@ -43,7 +43,7 @@ void TFileShare::hashInBackground(const QString &path)
         const QFileInfo before(canonical);
         if (!file.open(QIODevice::ReadOnly))
             return;
-        TSha256 sha;
+        Sha256 sha;
         QByteArray buffer(1024 * 1024, Qt::Uninitialized);
         qint64 n = 0;
         while ((n = file.read(buffer.data(), buffer.size())) > 0) {
@@ -58,7 +58,7 @@ void TFileShare::hashInBackground(const QString &path)
     });
 }
 
-bool TFileShare::ensureListening()
+bool FileShare::ensureListening()
 {
     if (m_engine->isListening())
         return true;
@@ -71,7 +71,7 @@ bool TFileShare::ensureListening()
     return false;
 }
 
-int TFileShare::Offer(const QStringList &paths)
+int FileShare::Offer(const QStringList &paths)
 {
     int taken = 0;
     for (const QString &path : paths) {
@@ -85,10 +85,10 @@ int TFileShare::Offer(const QStringList &paths)
     return taken;
 }
 
-void TFileShare::ProcessFileTo(const Packet &packet)
+void FileShare::ProcessFileTo(const Packet &packet)
 {
     const TDataFileMessage message(packet);
-    const TLocalIdentity me = m_identity ? m_identity() : TLocalIdentity{};
+    const LocalIdentity me = m_identity ? m_identity() : LocalIdentity{};
     const FileToVerdict verdict =
         m_gate.Accept(message, me.id, m_offers, QDateTime::currentMSecsSinceEpoch());
     if (verdict == FileToVerdict::Refused)
@@ -97,17 +97,16 @@ void TFileShare::ProcessFileTo(const Packet &packet)
                 .arg(ShortForNotice(message.GetClientIP(), 40), ShortForNotice(message.GetFileName())));
 }
 
-bool TFileShare::TargetExists(const QString &saveDir, const QString &ownerPath)
+bool FileShare::TargetExists(const QString &saveDir, const QString &ownerPath)
 {
     const QString name = TransferPath::LocalName(ownerPath);
     const QDir dir(saveDir);
     return QFileInfo::exists(dir.filePath(name)) || QFileInfo(dir.filePath(name)).isSymLink();
 }
 
-int TFileShare::Request(const TOfferedFile &file, const QString &saveDir,
-                        std::optional<ExistingChoice> choice)
+int FileShare::Request(const OfferedFile &file, const QString &saveDir, std::optional<ExistingChoice> choice)
 {
-    const TLocalIdentity me = m_identity ? m_identity() : TLocalIdentity{};
+    const LocalIdentity me = m_identity ? m_identity() : LocalIdentity{};
     const QString folder = saveDir.trimmed();
     if (me.id.isEmpty() || folder.isEmpty() || file.path.isEmpty())
         return -1;
@@ -115,7 +114,7 @@ int TFileShare::Request(const TOfferedFile &file, const QString &saveDir,
         Q_EMIT notice(QStringLiteral("Cannot save into \"%1\"").arg(ShortForNotice(folder)));
         return -1;
     }
-    TReceiveRequest request;
+    ReceiveRequest request;
     request.localName = TransferPath::LocalName(file.path);
     if (TargetExists(folder, file.path)) {
         if (!choice)
@@ -145,10 +144,10 @@ int TFileShare::Request(const TOfferedFile &file, const QString &saveDir,
     return m_engine->Receive(request);
 }
 
-bool TFileShare::Retry(int id)
+bool FileShare::Retry(int id)
 {
-    const std::optional<TReceiveRequest> request = m_engine->request(id);
-    const std::optional<TTransferInfo> info = m_engine->info(id);
+    const std::optional<ReceiveRequest> request = m_engine->request(id);
+    const std::optional<TransferInfo> info = m_engine->info(id);
     if (!request || !info ||
         (info->state != TransferState::Failed && info->state != TransferState::Cancelled))
         return false;
@@ -158,7 +157,7 @@ bool TFileShare::Retry(int id)
     return m_engine->Retry(id);
 }
 
-bool TFileShare::Cancel(int id)
+bool FileShare::Cancel(int id)
 {
     return m_engine->Cancel(id);
 }

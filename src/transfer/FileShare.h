@@ -18,13 +18,13 @@
 class PacketTransport;
 
 // The local user's ID and IP as entry 0 of the user list has them.
-struct TLocalIdentity {
+struct LocalIdentity {
     QString id;
     QString ip;
 };
 
 // A received reference the user asked to fetch.
-struct TOfferedFile {
+struct OfferedFile {
     int number = -1; // the record's index: NOMBERFILE
     QString path;
     QString ownerId;
@@ -38,18 +38,18 @@ enum class ExistingChoice { Replace, KeepBoth };
 // Offers and requests of files: the owner's offers list, FILETO acceptance, and the transfers. The
 // FILETO stays the request on the peer port; the content goes over TCP, by the requester's
 // connection right after its FILETO.
-class TFileShare : public QObject {
+class FileShare : public QObject {
     Q_OBJECT
 public:
     static constexpr quint16 DefaultPort = 54812;
 
-    TFileShare(PacketTransport *transport, std::function<TLocalIdentity()> identity, bool loopback,
-               quint16 port, QObject *parent = nullptr);
-    ~TFileShare() override;
+    FileShare(PacketTransport *transport, std::function<LocalIdentity()> identity, bool loopback,
+              quint16 port, QObject *parent = nullptr);
+    ~FileShare() override;
 
-    TFileOfferList &offers() { return m_offers; }
-    TFileToGate &gate() { return m_gate; }
-    TFileTransferEngine &engine() { return *m_engine; }
+    FileOfferList &offers() { return m_offers; }
+    FileToGate &gate() { return m_gate; }
+    FileTransferEngine &engine() { return *m_engine; }
     quint16 port() const { return m_port; }
 
     // The user sent a message with these references; from now on they are served to whoever asks
@@ -66,7 +66,7 @@ public:
     // Sends the FILETO for the file, then starts fetching it into saveDir. What is there already is
     // replaced or kept only as the choice says; without a choice nothing is fetched over it.
     // The transfer's id, or -1 when nothing was sent.
-    int Request(const TOfferedFile &file, const QString &saveDir, std::optional<ExistingChoice> choice);
+    int Request(const OfferedFile &file, const QString &saveDir, std::optional<ExistingChoice> choice);
     // The FILETO again, then the transfer from where it stopped.
     bool Retry(int id);
     bool Cancel(int id);
@@ -80,12 +80,12 @@ private:
     void hashInBackground(const QString &path);
 
     PacketTransport *m_transport;
-    std::function<TLocalIdentity()> m_identity;
+    std::function<LocalIdentity()> m_identity;
     bool m_loopback;
     quint16 m_port;
-    TFileOfferList m_offers;
-    TFileToGate m_gate;
-    TFileTransferEngine *m_engine;
+    FileOfferList m_offers;
+    FileToGate m_gate;
+    FileTransferEngine *m_engine;
     // Offered files are hashed one after the other while the peers decide whether to fetch them.
     QThreadPool m_hashing;
     std::shared_ptr<std::atomic<bool>> m_stopHashing = std::make_shared<std::atomic<bool>>(false);

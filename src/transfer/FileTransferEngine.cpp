@@ -34,7 +34,7 @@
 
 using namespace TransferWire;
 
-struct TFileTransferEngine::Shared {
+struct FileTransferEngine::Shared {
     std::atomic<bool> cancel{false};
     std::atomic<bool> running{false}; // past the request: the owner has listed what it sends
     std::atomic<qint64> done{0};
@@ -42,12 +42,12 @@ struct TFileTransferEngine::Shared {
     std::atomic<qint64> resumed{0};
 };
 
-struct TFileTransferEngine::Session {
-    TTransferInfo info;
+struct FileTransferEngine::Session {
+    TransferInfo info;
     bool listed = false;
     std::shared_ptr<Shared> shared;
     std::unique_ptr<QThread> thread;
-    TReceiveRequest request;
+    ReceiveRequest request;
     QSet<QString> completed;                       // entries of a folder fetch already verified and renamed
     std::deque<std::pair<qint64, qint64>> samples; // (ms, bytes) for the speed
 };
@@ -233,7 +233,7 @@ private:
             return fail(Status::Closed);
         if (r > 0 && (p.revents & (POLLERR | POLLNVAL)))
             return fail(Status::Closed);
-        if (r == 0 && idle.elapsed() > TFileTransferEngine::IdleTimeoutMs)
+        if (r == 0 && idle.elapsed() > FileTransferEngine::IdleTimeoutMs)
             return fail(Status::TimedOut);
         return true;
     }
@@ -254,7 +254,7 @@ bool sleepUnlessCancelled(int ms, const std::atomic<bool> &cancel)
 }
 
 // Hashes the first bytes of an open file, as the start of a resumed transfer.
-bool hashPrefix(QFile &file, qint64 length, TSha256 &sha, QByteArray &buffer, const std::atomic<bool> &cancel)
+bool hashPrefix(QFile &file, qint64 length, Sha256 &sha, QByteArray &buffer, const std::atomic<bool> &cancel)
 {
     if (!file.seek(0))
         return false;
@@ -302,8 +302,8 @@ struct SendReports {
 
 class SendSession {
 public:
-    SendSession(SendReports reports, TFileOfferList *offers, TFileToGate *gate,
-                std::shared_ptr<TFileTransferEngine::Shared> shared, const std::atomic<qint64> &rateLimit)
+    SendSession(SendReports reports, FileOfferList *offers, FileToGate *gate,
+                std::shared_ptr<FileTransferEngine::Shared> shared, const std::atomic<qint64> &rateLimit)
         : m_reports(std::move(reports))
         , m_offers(offers)
         , m_gate(gate)
@@ -332,7 +332,7 @@ public:
             return;
         }
         QString reason;
-        const std::optional<TFileOffer> offer = authorize(*request, socket.peerAddress(), &reason);
+        const std::optional<FileOffer> offer = authorize(*request, socket.peerAddress(), &reason);
         if (!offer) {
             if (!m_shared->cancel.load())
                 notice(QStringLiteral("Refused the request of %1 for \"%2\": %3")
@@ -342,7 +342,8 @@ public:
             return;
         }
         QStringList leftOut;
-        const std::optional<TManifest> manifest = TransferPath::BuildManifest(*offer, &leftOut, &reason);
+        const std::optional<TransferManifest> manifest =
+            TransferPath::BuildManifest(*offer, &leftOut, &reason);
         if (!manifest) {
             notice(
                 QStringLiteral("Refused the request of %1 for \"%2\": %3").arg(peer, request->path, reason));
@@ -355,7 +356,7 @@ public:
                 QStringLiteral("Refused to send \"%1\" of \"%2\" to %3: the link leaves the offered folder")
                     .arg(entry, request->path, peer));
         qint64 total = 0;
-        for (const TManifestEntry &e : manifest->entries)
+        for (const ManifestEntry &e : manifest->entries)
             total += e.size;
         m_shared->total.store(total);
         m_shared->running.store(true);
@@ -369,10 +370,10 @@ public:
     }
 
 private:
-    std::optional<TFileOffer> authorize(const RequestMessage &request, const QHostAddress &peer,
-                                        QString *reason)
+    std::optional<FileOffer> authorize(const RequestMessage &request, const QHostAddress &peer,
+                                       QString *reason)
     {
-        const std::optional<TFileOffer> offer = m_offers->Find(request.path);
+        const std::optional<FileOffer> offer = m_offers->Find(request.path);
         if (!offer) {
             *reason = QStringLiteral("it was not offered");
             return std::nullopt;
@@ -388,7 +389,7 @@ private:
                 *reason = QStringLiteral("the connection does not come from the address of the request");
                 return std::nullopt;
             }
-            if (waited.elapsed() > TFileTransferEngine::GrantWaitMs ||
+            if (waited.elapsed() > FileTransferEngine::GrantWaitMs ||
                 !sleepUnlessCancelled(50, m_shared->cancel)) {
                 *reason = QStringLiteral("no request (FILETO) from that user and address");
                 return std::nullopt;
@@ -397,7 +398,7 @@ private:
         return offer;
     }
 
-    void serve(Channel &channel, const TFileOffer &offer, const TManifest &manifest)
+    void serve(Channel &channel, const FileOffer &offer, const TransferManifest &manifest)
     {
         QByteArray payload;
         QByteArray buffer(DataChunk + HeaderSize, Qt::Uninitialized);
@@ -418,7 +419,7 @@ private:
                 finish(TransferState::Failed, QStringLiteral("malformed request"));
                 return;
             }
-            const TManifestEntry &entry = manifest.entries.at(get->entry);
+            const ManifestEntry &entry = manifest.entries.at(get->entry);
             QString why;
             const QString path = TransferPath::ServedFilePath(offer, entry.relative, &why);
             QFile file(path);
@@ -442,7 +443,7 @@ private:
         }
     }
 
-    bool sendFile(Channel &channel, QFile &file, const TManifestEntry &entry, qint64 offset,
+    bool sendFile(Channel &channel, QFile &file, const ManifestEntry &entry, qint64 offset,
                   QByteArray &buffer)
     {
         const QFileInfo info(file.fileName());
@@ -450,7 +451,7 @@ private:
         const std::optional<QByteArray> known =
             info.size() == entry.size ? m_offers->hashes().Find(info.filePath(), entry.size, modified)
                                       : std::nullopt;
-        TSha256 sha;
+        Sha256 sha;
         if (!known && offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel))
             return false;
         if (!file.seek(offset))
@@ -501,9 +502,9 @@ private:
     void finish(TransferState state, const QString &error) { m_reports.finished(state, error); }
 
     SendReports m_reports;
-    TFileOfferList *m_offers;
-    TFileToGate *m_gate;
-    std::shared_ptr<TFileTransferEngine::Shared> m_shared;
+    FileOfferList *m_offers;
+    FileToGate *m_gate;
+    std::shared_ptr<FileTransferEngine::Shared> m_shared;
     const std::atomic<qint64> &m_rateLimit;
 };
 
@@ -532,7 +533,7 @@ public:
         m_thread.join();
     }
     // Only while nothing is queued.
-    TSha256 &direct() { return m_sha; }
+    Sha256 &direct() { return m_sha; }
     char *acquire()
     {
         std::unique_lock lock(m_mutex);
@@ -580,7 +581,7 @@ private:
         }
     }
 
-    TSha256 m_sha;
+    Sha256 m_sha;
     QByteArray m_buffers[BufferCount];
     std::vector<char *> m_free;
     std::deque<std::pair<char *, qsizetype>> m_queue;
@@ -596,7 +597,7 @@ private:
 
 class ReceiveSession {
 public:
-    ReceiveSession(const TReceiveRequest &request, std::shared_ptr<TFileTransferEngine::Shared> shared,
+    ReceiveSession(const ReceiveRequest &request, std::shared_ptr<FileTransferEngine::Shared> shared,
                    QSet<QString> completed)
         : m_request(request)
         , m_shared(std::move(shared))
@@ -619,7 +620,7 @@ public:
             if (m_shared->cancel.load())
                 return end(TransferState::Cancelled, QStringLiteral("Cancelled"));
             if (socket.state() == QAbstractSocket::UnconnectedState ||
-                waited.elapsed() > TFileTransferEngine::ConnectTimeoutMs)
+                waited.elapsed() > FileTransferEngine::ConnectTimeoutMs)
                 return end(
                     TransferState::Failed,
                     QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
@@ -636,19 +637,19 @@ public:
             return end(
                 TransferState::Failed,
                 QStringLiteral("The owner refused: %1").arg(DecodeRefused(payload).value_or(QString())));
-        const std::optional<TManifest> manifest = DecodeManifest(payload);
+        const std::optional<TransferManifest> manifest = DecodeManifest(payload);
         if (!manifest)
             return end(TransferState::Failed, QStringLiteral("The owner sent an unreadable list of files"));
         return receiveAll(channel, *manifest);
     }
 
 private:
-    Outcome receiveAll(Channel &channel, const TManifest &manifest)
+    Outcome receiveAll(Channel &channel, const TransferManifest &manifest)
     {
         const QString root = QDir(m_request.saveDir).filePath(m_request.localName);
         qint64 total = 0;
         QStringList targets;
-        for (const TManifestEntry &e : manifest.entries) {
+        for (const ManifestEntry &e : manifest.entries) {
             const QString target = TransferPath::LocalTarget(root, e.relative);
             if (target.isEmpty() || (!manifest.isDir && !e.relative.isEmpty()) ||
                 (manifest.isDir && e.relative.isEmpty()))
@@ -665,7 +666,7 @@ private:
         if (manifest.isDir && !makeFolder(root))
             return end(TransferState::Failed, QStringLiteral("Cannot create the folder %1").arg(root));
         for (const QString &relative : std::as_const(m_completed)) {
-            for (const TManifestEntry &e : manifest.entries) {
+            for (const ManifestEntry &e : manifest.entries) {
                 if (e.relative == relative && !e.isDir)
                     m_shared->done.fetch_add(e.size);
             }
@@ -673,7 +674,7 @@ private:
         QByteArray buffer(MaxDataPayload, Qt::Uninitialized);
         QStringList skipped;
         for (qsizetype i = 0; i < manifest.entries.size(); ++i) {
-            const TManifestEntry &entry = manifest.entries.at(i);
+            const ManifestEntry &entry = manifest.entries.at(i);
             const QString &target = targets.at(i);
             if (entry.isDir) {
                 if (!makeFolder(target))
@@ -707,7 +708,7 @@ private:
 
     enum class FileResult { Ok, Skipped, Failed, ChannelFailed };
 
-    FileResult receiveFile(Channel &channel, qsizetype index, const TManifestEntry &entry,
+    FileResult receiveFile(Channel &channel, qsizetype index, const ManifestEntry &entry,
                            const QString &target, QByteArray &buffer, QString *error)
     {
         const QString part = target + QLatin1StringView(TransferPath::PartSuffix);
@@ -732,7 +733,7 @@ private:
             offset = 0;
         }
         BackgroundHash hash;
-        TSha256 &sha = hash.direct();
+        Sha256 &sha = hash.direct();
         if (offset > 0 && !hashPrefix(file, offset, sha, buffer, m_shared->cancel)) {
             if (m_shared->cancel.load()) {
                 channel.fail(Channel::Status::Cancelled);
@@ -836,14 +837,14 @@ private:
 
     Outcome end(TransferState state, const QString &error) { return Outcome{state, error, m_completed}; }
 
-    TReceiveRequest m_request;
-    std::shared_ptr<TFileTransferEngine::Shared> m_shared;
+    ReceiveRequest m_request;
+    std::shared_ptr<FileTransferEngine::Shared> m_shared;
     QSet<QString> m_completed;
 };
 
 } // namespace
 
-TFileTransferEngine::TFileTransferEngine(TFileOfferList *offers, TFileToGate *gate, QObject *parent)
+FileTransferEngine::FileTransferEngine(FileOfferList *offers, FileToGate *gate, QObject *parent)
     : QObject(parent)
     , m_offers(offers)
     , m_gate(gate)
@@ -851,15 +852,15 @@ TFileTransferEngine::TFileTransferEngine(TFileOfferList *offers, TFileToGate *ga
     , m_timer(new QTimer(this))
 {
     m_timer->setInterval(250);
-    connect(m_timer, &QTimer::timeout, this, &TFileTransferEngine::updateProgress);
+    connect(m_timer, &QTimer::timeout, this, &FileTransferEngine::updateProgress);
 }
 
-TFileTransferEngine::~TFileTransferEngine()
+FileTransferEngine::~FileTransferEngine()
 {
     StopAll();
 }
 
-void TFileTransferEngine::StopAll()
+void FileTransferEngine::StopAll()
 {
     m_server->close();
     for (auto &[id, session] : m_sessions) {
@@ -875,7 +876,7 @@ void TFileTransferEngine::StopAll()
     }
 }
 
-bool TFileTransferEngine::Listen(const QHostAddress &address, quint16 port)
+bool FileTransferEngine::Listen(const QHostAddress &address, quint16 port)
 {
     if (m_server->isListening())
         return true;
@@ -889,17 +890,17 @@ bool TFileTransferEngine::Listen(const QHostAddress &address, quint16 port)
     return false;
 }
 
-bool TFileTransferEngine::isListening() const
+bool FileTransferEngine::isListening() const
 {
     return m_server->isListening();
 }
 
-quint16 TFileTransferEngine::serverPort() const
+quint16 FileTransferEngine::serverPort() const
 {
     return m_server->serverPort();
 }
 
-void TFileTransferEngine::incoming(qintptr descriptor)
+void FileTransferEngine::incoming(qintptr descriptor)
 {
     int sending = 0;
     for (const auto &[id, session] : m_sessions)
@@ -942,7 +943,7 @@ void TFileTransferEngine::incoming(qintptr descriptor)
     thread->start();
 }
 
-int TFileTransferEngine::Receive(const TReceiveRequest &request)
+int FileTransferEngine::Receive(const ReceiveRequest &request)
 {
     const int id = m_nextId++;
     auto session = std::make_unique<Session>();
@@ -961,7 +962,7 @@ int TFileTransferEngine::Receive(const TReceiveRequest &request)
     return id;
 }
 
-void TFileTransferEngine::startReceiveThread(Session &session)
+void FileTransferEngine::startReceiveThread(Session &session)
 {
     session.shared = std::make_shared<Shared>();
     session.samples.clear();
@@ -984,7 +985,7 @@ void TFileTransferEngine::startReceiveThread(Session &session)
     ensureTimer();
 }
 
-bool TFileTransferEngine::Cancel(int id)
+bool FileTransferEngine::Cancel(int id)
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || !isRunning(*it->second))
@@ -993,7 +994,7 @@ bool TFileTransferEngine::Cancel(int id)
     return true;
 }
 
-bool TFileTransferEngine::Retry(int id)
+bool FileTransferEngine::Retry(int id)
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end())
@@ -1007,7 +1008,7 @@ bool TFileTransferEngine::Retry(int id)
     return true;
 }
 
-std::optional<TReceiveRequest> TFileTransferEngine::request(int id) const
+std::optional<ReceiveRequest> FileTransferEngine::request(int id) const
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || it->second->info.direction != TransferDirection::Receive)
@@ -1015,7 +1016,7 @@ std::optional<TReceiveRequest> TFileTransferEngine::request(int id) const
     return it->second->request;
 }
 
-std::optional<TTransferInfo> TFileTransferEngine::info(int id) const
+std::optional<TransferInfo> FileTransferEngine::info(int id) const
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || !it->second->listed)
@@ -1023,9 +1024,9 @@ std::optional<TTransferInfo> TFileTransferEngine::info(int id) const
     return it->second->info;
 }
 
-QList<TTransferInfo> TFileTransferEngine::transfers() const
+QList<TransferInfo> FileTransferEngine::transfers() const
 {
-    QList<TTransferInfo> list;
+    QList<TransferInfo> list;
     for (const auto &[id, session] : m_sessions) {
         if (session->listed)
             list.append(session->info);
@@ -1033,12 +1034,12 @@ QList<TTransferInfo> TFileTransferEngine::transfers() const
     return list;
 }
 
-bool TFileTransferEngine::isRunning(const Session &session) const
+bool FileTransferEngine::isRunning(const Session &session) const
 {
     return session.info.state == TransferState::Connecting || session.info.state == TransferState::Running;
 }
 
-int TFileTransferEngine::runningCount() const
+int FileTransferEngine::runningCount() const
 {
     int n = 0;
     for (const auto &[id, session] : m_sessions)
@@ -1046,7 +1047,7 @@ int TFileTransferEngine::runningCount() const
     return n;
 }
 
-void TFileTransferEngine::sendStarted(int id, const QString &name, const QString &peer, qint64 total)
+void FileTransferEngine::sendStarted(int id, const QString &name, const QString &peer, qint64 total)
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end())
@@ -1064,8 +1065,8 @@ void TFileTransferEngine::sendStarted(int id, const QString &name, const QString
     Q_EMIT transferAdded(id);
 }
 
-void TFileTransferEngine::sessionEnded(int id, TransferState state, const QString &error,
-                                       const QSet<QString> &completed)
+void FileTransferEngine::sessionEnded(int id, TransferState state, const QString &error,
+                                      const QSet<QString> &completed)
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end())
@@ -1085,7 +1086,7 @@ void TFileTransferEngine::sessionEnded(int id, TransferState state, const QStrin
         Q_EMIT transferChanged(id);
 }
 
-void TFileTransferEngine::threadFinished(int id)
+void FileTransferEngine::threadFinished(int id)
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || !it->second->thread)
@@ -1098,13 +1099,13 @@ void TFileTransferEngine::threadFinished(int id)
         m_sessions.erase(it);
 }
 
-void TFileTransferEngine::ensureTimer()
+void FileTransferEngine::ensureTimer()
 {
     if (!m_timer->isActive())
         m_timer->start();
 }
 
-void TFileTransferEngine::updateProgress()
+void FileTransferEngine::updateProgress()
 {
     const qint64 now = nowMs();
     bool any = false;

@@ -14,14 +14,14 @@
 class QTcpServer;
 class QThread;
 class QTimer;
-class TFileOfferList;
-class TFileToGate;
+class FileOfferList;
+class FileToGate;
 
 enum class TransferState { Connecting, Running, Done, Failed, Cancelled };
 enum class TransferDirection { Receive, Send };
 
 // What the transfer window shows of one transfer.
-struct TTransferInfo {
+struct TransferInfo {
     int id = 0;
     TransferDirection direction = TransferDirection::Receive;
     TransferState state = TransferState::Connecting;
@@ -38,7 +38,7 @@ struct TTransferInfo {
 };
 
 // One fetch, as the requester starts it right after its FILETO.
-struct TReceiveRequest {
+struct ReceiveRequest {
     QString serverId;
     QString serverIp;
     quint16 port = 0;
@@ -57,7 +57,7 @@ struct TReceiveRequest {
 // once the SHA-256 of the whole content matches, and resumes from the bytes already there. Each
 // connection runs in a thread of its own with a bounded buffer; the engine object and its signals
 // live in the thread that created it.
-class TFileTransferEngine : public QObject {
+class FileTransferEngine : public QObject {
     Q_OBJECT
 public:
     static constexpr int MaxSendSessions = 8;
@@ -65,9 +65,9 @@ public:
     static constexpr int ConnectTimeoutMs = 10000;
     static constexpr int IdleTimeoutMs = 30000;
 
-    TFileTransferEngine(TFileOfferList *offers, TFileToGate *gate, QObject *parent = nullptr);
+    FileTransferEngine(FileOfferList *offers, FileToGate *gate, QObject *parent = nullptr);
     // Stops every transfer; returns within a second or so.
-    ~TFileTransferEngine() override;
+    ~FileTransferEngine() override;
 
     // Starts serving on the address and port (0: any free port); true when serving already.
     bool Listen(const QHostAddress &address, quint16 port);
@@ -75,16 +75,16 @@ public:
     quint16 serverPort() const;
     QString listenError() const { return m_listenError; }
 
-    int Receive(const TReceiveRequest &request);
+    int Receive(const ReceiveRequest &request);
     bool Cancel(int id);
     // Starts a failed or cancelled fetch again; files already complete are kept, a partial one resumes.
     bool Retry(int id);
     // The stored request of a fetch (a retry sends its FILETO again).
-    std::optional<TReceiveRequest> request(int id) const;
+    std::optional<ReceiveRequest> request(int id) const;
     void StopAll();
 
-    std::optional<TTransferInfo> info(int id) const;
-    QList<TTransferInfo> transfers() const;
+    std::optional<TransferInfo> info(int id) const;
+    QList<TransferInfo> transfers() const;
     // Transfers in either direction that have not ended.
     int runningCount() const;
 
@@ -110,8 +110,8 @@ private:
     bool isRunning(const Session &session) const;
     void ensureTimer();
 
-    TFileOfferList *m_offers;
-    TFileToGate *m_gate;
+    FileOfferList *m_offers;
+    FileToGate *m_gate;
     QTcpServer *m_server;
     QTimer *m_timer;
     QString m_listenError;

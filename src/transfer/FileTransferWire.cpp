@@ -118,10 +118,10 @@ std::optional<QString> DecodeRefused(QByteArrayView payload)
     return map->value(key("reason")).toString();
 }
 
-QByteArray EncodeManifest(const TManifest &m)
+QByteArray EncodeManifest(const TransferManifest &m)
 {
     QCborArray entries;
-    for (const TManifestEntry &e : m.entries) {
+    for (const ManifestEntry &e : m.entries) {
         QCborMap entry;
         entry.insert(key("p"), e.relative);
         entry.insert(key("d"), e.isDir);
@@ -134,7 +134,7 @@ QByteArray EncodeManifest(const TManifest &m)
     return writeMap(map);
 }
 
-std::optional<TManifest> DecodeManifest(QByteArrayView payload)
+std::optional<TransferManifest> DecodeManifest(QByteArrayView payload)
 {
     const std::optional<QCborMap> map = readMap(payload);
     if (!map || !map->value(key("entries")).isArray())
@@ -142,7 +142,7 @@ std::optional<TManifest> DecodeManifest(QByteArrayView payload)
     const QCborArray entries = map->value(key("entries")).toArray();
     if (entries.size() > TransferPath::MaxEntries)
         return std::nullopt;
-    TManifest m;
+    TransferManifest m;
     m.isDir = map->value(key("dir")).toBool();
     m.entries.reserve(entries.size());
     for (const QCborValue &value : entries) {
@@ -151,8 +151,8 @@ std::optional<TManifest> DecodeManifest(QByteArrayView payload)
         const QCborMap entry = value.toMap();
         if (!entry.value(key("p")).isString() || !entry.value(key("s")).isInteger())
             return std::nullopt;
-        TManifestEntry e{entry.value(key("p")).toString(), entry.value(key("d")).toBool(),
-                         entry.value(key("s")).toInteger()};
+        ManifestEntry e{entry.value(key("p")).toString(), entry.value(key("d")).toBool(),
+                        entry.value(key("s")).toInteger()};
         if (e.size < 0)
             return std::nullopt;
         m.entries.append(e);

@@ -49,10 +49,10 @@ std::optional<RequestMessage> DecodeRequest(QByteArrayView payload);
 QByteArray EncodeRefused(const QString &reason);
 std::optional<QString> DecodeRefused(QByteArrayView payload);
 
-QByteArray EncodeManifest(const TManifest &m);
+QByteArray EncodeManifest(const TransferManifest &m);
 // Nothing for malformed CBOR, negative sizes or more entries than allowed; paths are checked by the
 // receiver, which must treat them as foreign.
-std::optional<TManifest> DecodeManifest(QByteArrayView payload);
+std::optional<TransferManifest> DecodeManifest(QByteArrayView payload);
 
 struct GetMessage {
     qint64 entry = 0;

@@ -2,26 +2,26 @@
 
 #include <openssl/evp.h>
 
-struct TSha256::Context {
+struct Sha256::Context {
     EVP_MD_CTX *ctx = EVP_MD_CTX_new();
     ~Context() { EVP_MD_CTX_free(ctx); }
 };
 
-TSha256::TSha256()
+Sha256::Sha256()
     : m_context(std::make_unique<Context>())
 {
     EVP_DigestInit_ex(m_context->ctx, EVP_sha256(), nullptr);
 }
 
-TSha256::~TSha256() = default;
+Sha256::~Sha256() = default;
 
-void TSha256::addData(QByteArrayView data)
+void Sha256::addData(QByteArrayView data)
 {
     if (!data.isEmpty())
         EVP_DigestUpdate(m_context->ctx, data.data(), size_t(data.size()));
 }
 
-QByteArray TSha256::result()
+QByteArray Sha256::result()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -30,9 +30,9 @@ QByteArray TSha256::result()
     return QByteArray(reinterpret_cast<const char *>(digest), qsizetype(length));
 }
 
-QByteArray TSha256::hash(QByteArrayView data)
+QByteArray Sha256::hash(QByteArrayView data)
 {
-    TSha256 sha;
+    Sha256 sha;
     sha.addData(data);
     return sha.result();
 }

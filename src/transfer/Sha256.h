@@ -7,12 +7,12 @@
 
 // Streaming SHA-256. Qt's own implementation runs at a fraction of the speed of the CPU's SHA
 // instructions, which a transfer of large files would feel on both sides.
-class TSha256 {
+class Sha256 {
 public:
-    TSha256();
-    ~TSha256();
-    TSha256(const TSha256 &) = delete;
-    TSha256 &operator=(const TSha256 &) = delete;
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
 
     void addData(QByteArrayView data);
     // The 32-byte digest; the hash starts over afterwards.

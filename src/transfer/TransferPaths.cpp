@@ -128,7 +128,7 @@ QString FreeName(const QString &folder, const QString &name)
     return {};
 }
 
-std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *refused, QString *error)
+std::optional<TransferManifest> BuildManifest(const FileOffer &offer, QStringList *refused, QString *error)
 {
     const QString canonical = QFileInfo(offer.path).canonicalFilePath();
     if (canonical.isEmpty() || canonical != offer.canonical) {
@@ -136,7 +136,7 @@ std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *ref
             *error = QStringLiteral("it no longer leads where it did when offered");
         return std::nullopt;
     }
-    TManifest manifest;
+    TransferManifest manifest;
     manifest.isDir = offer.isDir;
     if (!offer.isDir) {
         if (!isRegularFollowingLinks(canonical)) {
@@ -144,7 +144,7 @@ std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *ref
                 *error = QStringLiteral("it is not a regular file");
             return std::nullopt;
         }
-        manifest.entries.append(TManifestEntry{QString(), false, QFileInfo(canonical).size()});
+        manifest.entries.append(ManifestEntry{QString(), false, QFileInfo(canonical).size()});
         return manifest;
     }
     const QDir root(canonical);
@@ -164,11 +164,11 @@ std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *ref
             // A link to a file inside the folder is served as that file; links to folders could loop.
             if (!isRegularFollowingLinks(target))
                 continue;
-            manifest.entries.append(TManifestEntry{relative, false, QFileInfo(target).size()});
+            manifest.entries.append(ManifestEntry{relative, false, QFileInfo(target).size()});
         } else if (info.isDir()) {
-            manifest.entries.append(TManifestEntry{relative, true, 0});
+            manifest.entries.append(ManifestEntry{relative, true, 0});
         } else if (isRegularNoLink(path)) {
-            manifest.entries.append(TManifestEntry{relative, false, info.size()});
+            manifest.entries.append(ManifestEntry{relative, false, info.size()});
         } else {
             continue;
         }
@@ -181,7 +181,7 @@ std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *ref
     return manifest;
 }
 
-QString ServedFilePath(const TFileOffer &offer, const QString &relative, QString *why)
+QString ServedFilePath(const FileOffer &offer, const QString &relative, QString *why)
 {
     const auto refuse = [why](const char *reason) {
         if (why)

@@ -6,19 +6,19 @@
 
 #include <optional>
 
-struct TFileOffer;
+struct FileOffer;
 
 // One file or folder of what an owner sends, relative to the offered file or folder ("" is the
 // offered file itself), components joined by "/".
-struct TManifestEntry {
+struct ManifestEntry {
     QString relative;
     bool isDir = false;
     qint64 size = 0;
 };
 
-struct TManifest {
+struct TransferManifest {
     bool isDir = false;
-    QList<TManifestEntry> entries;
+    QList<ManifestEntry> entries;
 };
 
 namespace TransferPath {
@@ -54,11 +54,11 @@ QString FreeName(const QString &folder, const QString &name);
 // are left out and named in refused; links to folders and anything that is neither a regular file
 // nor a folder are left out silently. Nothing when the offer no longer leads where it did or the
 // tree has too many entries.
-std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *refused, QString *error);
+std::optional<TransferManifest> BuildManifest(const FileOffer &offer, QStringList *refused, QString *error);
 
 // The local file behind an entry of an offer, checked again when it is served: it must still be a
 // regular file inside the offered folder once links are resolved (or the offered file itself).
 // Empty, with the reason, otherwise.
-QString ServedFilePath(const TFileOffer &offer, const QString &relative, QString *why);
+QString ServedFilePath(const FileOffer &offer, const QString &relative, QString *why);
 
 } // namespace TransferPath

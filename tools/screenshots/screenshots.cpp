@@ -12,8 +12,8 @@
 #include "features/ui/fmAnsweringmachineUn.h"
 #include "features/ui/fmStoryUn.h"
 #include "net/ui/fmNetworkUn.h"
-#include "peers/ui/TUserGroupBox.h"
 #include "peers/ui/TfmUserProfileUn.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmSelectPictureUn.h"
 #include "peers/ui/fmUserListUn.h"
 #include "settings/TMyUserData.h"
@@ -51,7 +51,7 @@ void wait(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-std::unique_ptr<TPerixChatProgram> startPeer(const QString &dir, const QString &alias, int picture, int color)
+std::unique_ptr<PerixChatProgram> startPeer(const QString &dir, const QString &alias, int picture, int color)
 {
     StartOptions options;
     options.loopback = true;
@@ -61,7 +61,7 @@ std::unique_ptr<TPerixChatProgram> startPeer(const QString &dir, const QString &
     profile.SetAlias(alias);
     profile.SetImageIndex(QString::number(picture));
     profile.SetColor(QString::number(color));
-    auto program = std::make_unique<TPerixChatProgram>(AppContext::fromOptions(options));
+    auto program = std::make_unique<PerixChatProgram>(AppContext::fromOptions(options));
     program->start();
     return program;
 }
@@ -81,7 +81,7 @@ void hover(QWidget *cell)
     QCoreApplication::sendEvent(cell, &enter);
 }
 
-void clickCommand(TPerixChatProgram &program, int sheet, const char *name)
+void clickCommand(PerixChatProgram &program, int sheet, const char *name)
 {
     TfrConnectUser *talk = program.mainWindow()->talks()->frame(sheet);
     QAction *command = program.mainWindow()->actions()->action(QLatin1StringView(name));
@@ -91,7 +91,7 @@ void clickCommand(TPerixChatProgram &program, int sheet, const char *name)
 
 // Both choosers open over Anna's talk with everybody, then a message with pictures and animations
 // that Boris receives; his transcript is taken twice a moment apart.
-void moodShots(TPerixChatProgram &anna, TPerixChatProgram &boris, const QString &out)
+void moodShots(PerixChatProgram &anna, PerixChatProgram &boris, const QString &out)
 {
     anna.mainWindow()->pages()->setCurrentIndex(0);
     boris.mainWindow()->pages()->setCurrentIndex(0);
@@ -169,7 +169,7 @@ void fillProfile(const QString &dir)
 }
 
 // Every page of the profile window on the entry, and the picture chooser open over it.
-void saveProfilePages(TPerixChatProgram *peer, int peerIndex, const QString &prefix)
+void saveProfilePages(PerixChatProgram *peer, int peerIndex, const QString &prefix)
 {
     TfmUserProfile window(peer->mainWindow());
     window.SetMode(peerIndex == 0);
@@ -210,11 +210,11 @@ void saveMenu(QMenu *menu, const QString &file)
 }
 
 // Both windows and the longest menus in every language of the program's Lng folder.
-void languageShots(TPerixChatProgram &peer, const QString &out)
+void languageShots(PerixChatProgram &peer, const QString &out)
 {
     TPerixChatForm *main = peer.mainWindow();
     for (QAction *item : main->languageMenu()->items()) {
-        const QString name = QFileInfo(TLngMenu::itemFile(item)).completeBaseName();
+        const QString name = QFileInfo(LngMenu::itemFile(item)).completeBaseName();
         item->trigger();
         wait(300);
         save(main, out + "/lng-" + name + "-main.png");
@@ -233,10 +233,10 @@ void languageShots(TPerixChatProgram &peer, const QString &out)
 }
 
 // The "Network..." window with two further addresses, one of them mistyped, after the echo test.
-void networkShot(TPerixChatProgram &peer, const QString &out)
+void networkShot(PerixChatProgram &peer, const QString &out)
 {
-    TMainNetwork *network = peer.mainWindow()->network();
-    TNetworkWindowContext context;
+    MainNetwork *network = peer.mainWindow()->network();
+    NetworkWindowContext context;
     context.diagnose = [network](bool full) { return network->Diagnose(full); };
     context.options = {QString(), QStringLiteral("127.0.0.9\n127.0.0.300")};
     context.probe = network->probe();
@@ -266,7 +266,7 @@ int main(int argc, char *argv[])
     auto boris = startPeer(b.path(), "Boris", 17, 0x00206020);
     wait(800);
 
-    TTalkManager *annaTalks = anna->mainWindow()->talks();
+    TalkManager *annaTalks = anna->mainWindow()->talks();
     annaTalks->frame(0)->reMessage()->setPlainText("Hello everybody! Lunch at noon?");
     anna->mainWindow()->actions()->action("actSendMessage")->trigger();
     wait(300);
@@ -312,7 +312,7 @@ int main(int argc, char *argv[])
                      out + "/profile-peer");
 
     // Anna talks with her main group; Boris is a member of that talk.
-    TUserGroupBox *mainGroup = anna->userList()->mainGroup();
+    UserGroupBox *mainGroup = anna->userList()->mainGroup();
     mainGroup->captionButton()->setFocus();
     anna->mainWindow()->actions()->action("actMessageToGroup")->trigger();
     if (const int groupSheet = annaTalks->FindOwnGroupTalk(mainGroup->Tag()); groupSheet > 0) {

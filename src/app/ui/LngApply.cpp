@@ -8,9 +8,9 @@
 #include "app/ui/TfmAbout.h"
 #include "features/LngCatalogue.h"
 #include "features/LngUn.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "peers/PeerList.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ConstUnit.h"
 #include "talks/ui/TalkManager.h"
@@ -127,7 +127,7 @@ void ApplyComponentTexts(QObject *root)
 
 void ApplyMainWindowRules(TPerixChatForm &window)
 {
-    const TMainActionList *actions = window.actions();
+    const MainActionList *actions = window.actions();
     const auto act = [actions](const char *name) {
         return actions->action(QLatin1StringView(name));
     };
@@ -159,7 +159,7 @@ void ApplyMainWindowRules(TPerixChatForm &window)
         item->setToolTip(clearHint);
 }
 
-void ApplyToUserList(TfmUserList *userList, const TMainActionList *mainActions)
+void ApplyToUserList(TfmUserList *userList, const MainActionList *mainActions)
 {
     if (!userList)
         return;
@@ -171,9 +171,9 @@ void ApplyToUserList(TfmUserList *userList, const TMainActionList *mainActions)
             a->setText(text);
     };
     userList->setWindowTitle(caption("fmUserListCaption", "User list"));
-    if (TUserGroupBox *group = userList->mainGroup())
+    if (UserGroupBox *group = userList->mainGroup())
         group->setCaption(ConstUnit::text(ConstUnit::Text::MainGroup));
-    if (TUserGroupBox *group = userList->badList())
+    if (UserGroupBox *group = userList->badList())
         group->setCaption(ConstUnit::text(ConstUnit::Text::BadList));
     setText("actDeactiveUser", ConstUnit::text(ConstUnit::Text::DeactiveUser));
     setText("actAddToBadList", caption("actAddToBadListCaption", "Add to bad list"));
@@ -194,17 +194,17 @@ void ApplyToUserList(TfmUserList *userList, const TMainActionList *mainActions)
 void RefreshAfterLanguage(TPerixChatForm &window)
 {
     // The auto-reply indicator shows the caption of the auto-reply command while it is on.
-    TStatusPanels *panels = window.statusPanels();
+    StatusPanels *panels = window.statusPanels();
     const QAction *autoReply = window.actions()->action(QStringLiteral("actAnsweringMachine"));
     if (panels && autoReply && !panels->panelText(4).isEmpty())
         panels->SetStatusPanel(4, autoReply->text());
 
     TfmUserList *userList = window.userList();
-    TTalkManager *talks = window.talks();
+    TalkManager *talks = window.talks();
     const RUserID *local = userList ? userList->GetPeer(0) : nullptr;
     if (!local || !talks)
         return;
-    for (const TUserGroupBox *group : {userList->mainGroup(), userList->badList()}) {
+    for (const UserGroupBox *group : {userList->mainGroup(), userList->badList()}) {
         if (!group)
             continue;
         for (int sheet = 1; sheet < talks->count(); ++sheet) {

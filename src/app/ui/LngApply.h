@@ -5,7 +5,7 @@
 #include <QString>
 
 class QObject;
-class TMainActionList;
+class MainActionList;
 class TPerixChatForm;
 class TfmUserList;
 
@@ -25,7 +25,7 @@ void ApplyComponentTexts(QObject *root);
 // the tray's auto-reply copy, the talk toolbars' own items.
 void ApplyMainWindowRules(TPerixChatForm &window);
 // Title, fixed group captions and commands of the user list.
-void ApplyToUserList(TfmUserList *userList, const TMainActionList *mainActions);
+void ApplyToUserList(TfmUserList *userList, const MainActionList *mainActions);
 // The auto-reply indicator and the own talks of the two fixed groups take their new captions.
 void RefreshAfterLanguage(TPerixChatForm &window);
 

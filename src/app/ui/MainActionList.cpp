@@ -1,6 +1,6 @@
 #include "app/ui/MainActionList.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "settings/SettingsStore.h"
 #include "settings/iniFileUn.h"
 
@@ -158,7 +158,7 @@ const QHash<QString, QString> &IconNames()
 
 } // namespace
 
-TMainActionList::TMainActionList(QObject *parent)
+MainActionList::MainActionList(QObject *parent)
     : QObject(parent)
     , m_iconSize(new QActionGroup(this))
 {
@@ -183,12 +183,12 @@ TMainActionList::TMainActionList(QObject *parent)
     m_iconSize->addAction(action(QStringLiteral("actBtnLitleIcon")));
 }
 
-QAction *TMainActionList::action(const QString &name) const
+QAction *MainActionList::action(const QString &name) const
 {
     return m_byName.value(name);
 }
 
-QStringList TMainActionList::initiallyChecked()
+QStringList MainActionList::initiallyChecked()
 {
     QStringList names;
     for (const ActionSpec &spec : Specs) {
@@ -198,7 +198,7 @@ QStringList TMainActionList::initiallyChecked()
     return names;
 }
 
-void TMainActionList::readOptions(const SettingsStore &store)
+void MainActionList::readOptions(const SettingsStore &store)
 {
     for (const StoredOption &option : StoredOptions) {
         if (QAction *a = action(QString::fromLatin1(option.action)))
@@ -206,7 +206,7 @@ void TMainActionList::readOptions(const SettingsStore &store)
     }
 }
 
-void TMainActionList::writeOptions(const SettingsStore &store) const
+void MainActionList::writeOptions(const SettingsStore &store) const
 {
     for (const StoredOption &option : StoredOptions) {
         if (const QAction *a = action(QString::fromLatin1(option.action)))
@@ -217,7 +217,7 @@ void TMainActionList::writeOptions(const SettingsStore &store) const
                  action(QStringLiteral("actStayOnTopUserList"))->isChecked());
 }
 
-void TMainActionList::readStayOnTop(const SettingsStore &store)
+void MainActionList::readStayOnTop(const SettingsStore &store)
 {
     action(QStringLiteral("actStayOnTop"))->setChecked(readSetting(store, Setting::StayOnTop));
     action(QStringLiteral("actStayOnTopUserList"))

@@ -9,10 +9,10 @@ class QActionGroup;
 class SettingsStore;
 
 // Every command and option of the main window, one action each, named as in the command map.
-class TMainActionList : public QObject {
+class MainActionList : public QObject {
     Q_OBJECT
 public:
-    explicit TMainActionList(QObject *parent);
+    explicit MainActionList(QObject *parent);
 
     // The action with that object name; nullptr for an unknown name.
     QAction *action(const QString &name) const;

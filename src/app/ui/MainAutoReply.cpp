@@ -4,8 +4,8 @@
 #include "app/ui/MainMenus.h"
 #include "features/AutoReplyUn.h"
 #include "features/LngUn.h"
-#include "features/ui/TImageList.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/ImageList.h"
+#include "features/ui/StatusPanels.h"
 #include "features/ui/fmAnsweringmachineUn.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
@@ -18,12 +18,12 @@
 #include <QTextEdit>
 #include <QToolBar>
 
-TMainAutoReply::TMainAutoReply(const SettingsStore &store, TMainMenus *menus, TMainActionList *actions,
-                               TTalkManager *talks, TRVStyle *style, TStatusPanels *status,
-                               std::function<bool(int)> openHelp, QWidget *window)
+MainAutoReply::MainAutoReply(const SettingsStore &store, MainMenus *menus, MainActionList *actions,
+                             TalkManager *talks, RVStyle *style, StatusPanels *status,
+                             std::function<bool(int)> openHelp, QWidget *window)
     : QObject(window)
     , m_store(store)
-    , m_state(new TAutoReply(store, this))
+    , m_state(new AutoReply(store, this))
     , m_menus(menus)
     , m_talks(talks)
     , m_style(style)
@@ -44,18 +44,18 @@ TMainAutoReply::TMainAutoReply(const SettingsStore &store, TMainMenus *menus, TM
     m_actAnsweringMachine->setChecked(false);
     m_miVariants->setEnabled(false);
 
-    connect(autoReply, &QMenu::aboutToShow, this, &TMainAutoReply::Refresh);
+    connect(autoReply, &QMenu::aboutToShow, this, &MainAutoReply::Refresh);
     // The tray's copy shows the same items; it is filled just before it opens.
     if (QMenu *tray = menus->menu(QStringLiteral("miAnsweringMachineTrey")))
-        connect(tray, &QMenu::aboutToShow, this, &TMainAutoReply::Refresh);
+        connect(tray, &QMenu::aboutToShow, this, &MainAutoReply::Refresh);
     if (m_miDisconnect)
-        connect(m_miDisconnect, &QAction::triggered, m_state, &TAutoReply::DisconnectClicked);
-    connect(m_state, &TAutoReply::stateChanged, this, &TMainAutoReply::showState);
+        connect(m_miDisconnect, &QAction::triggered, m_state, &AutoReply::DisconnectClicked);
+    connect(m_state, &AutoReply::stateChanged, this, &MainAutoReply::showState);
     connect(actions->action(QStringLiteral("actAnsweringmachineOptions")), &QAction::triggered, this,
-            &TMainAutoReply::ShowOptions);
+            &MainAutoReply::ShowOptions);
 }
 
-void TMainAutoReply::Refresh()
+void MainAutoReply::Refresh()
 {
     const AutoReplyMenuState &menu = m_state->Refresh(Lng::Caption(
         QStringLiteral("miDisconnectAnsweringMachine"), QStringLiteral("Disconnect Auto-Reply")));
@@ -68,7 +68,7 @@ void TMainAutoReply::Refresh()
         rebuildVariants();
 }
 
-void TMainAutoReply::rebuildVariants()
+void MainAutoReply::rebuildVariants()
 {
     const AutoReplyMenuState &menu = m_state->menuState();
     m_miVariants->setEnabled(false);
@@ -85,7 +85,7 @@ void TMainAutoReply::rebuildVariants()
     m_miVariants->setEnabled(menu.variantsEnabled);
 }
 
-void TMainAutoReply::showState(bool on)
+void MainAutoReply::showState(bool on)
 {
     const QList<QAction *> items = m_miVariants->actions();
     const QList<AutoReplyMenuItem> &variants = m_state->variants();
@@ -100,7 +100,7 @@ void TMainAutoReply::showState(bool on)
     m_status->SetStatusPanel(StatusPanel, on ? m_actAnsweringMachine->text() : QString());
 }
 
-void TMainAutoReply::Answer(int sheet)
+void MainAutoReply::Answer(int sheet)
 {
     const auto variant = m_state->AnswerFor(false, m_talks->frame(sheet) != nullptr);
     if (!variant)
@@ -126,7 +126,7 @@ void TMainAutoReply::Answer(int sheet)
         Qt::QueuedConnection);
 }
 
-void TMainAutoReply::ShowOptions()
+void MainAutoReply::ShowOptions()
 {
     TfmAnsweringmachine editor(m_store, m_openHelp, m_window);
     editor.exec();

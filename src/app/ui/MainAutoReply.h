@@ -7,29 +7,28 @@
 class QAction;
 class QMenu;
 class SettingsStore;
-class TAutoReply;
-class TMainActionList;
-class TMainMenus;
-class TRVStyle;
-class TStatusPanels;
-class TTalkManager;
+class AutoReply;
+class MainActionList;
+class MainMenus;
+class RVStyle;
+class StatusPanels;
+class TalkManager;
 class QWidget;
 
 // The main window's side of the auto-reply: the "Auto-Reply" menu, its "Variants" submenu and the
-// Disconnect item show the state of TAutoReply and hand it their clicks; the answer is filled into
+// Disconnect item show the state of AutoReply and hand it their clicks; the answer is filled into
 // the talk's input editor and sent.
-class TMainAutoReply : public QObject {
+class MainAutoReply : public QObject {
     Q_OBJECT
 public:
     static constexpr int StatusPanel = 4;
     // The picture that starts every answer, from the 32x32 profile pictures.
     static constexpr int AnswerPicture = 3;
 
-    TMainAutoReply(const SettingsStore &store, TMainMenus *menus, TMainActionList *actions,
-                   TTalkManager *talks, TRVStyle *style, TStatusPanels *status,
-                   std::function<bool(int)> openHelp, QWidget *window);
+    MainAutoReply(const SettingsStore &store, MainMenus *menus, MainActionList *actions, TalkManager *talks,
+                  RVStyle *style, StatusPanels *status, std::function<bool(int)> openHelp, QWidget *window);
 
-    TAutoReply *state() const { return m_state; }
+    AutoReply *state() const { return m_state; }
     // The menu opens: the Disconnect item and the variants as the state says.
     void Refresh();
     // A private message without the marker was shown on that sheet.
@@ -42,11 +41,11 @@ private:
     void showState(bool on);
 
     const SettingsStore &m_store;
-    TAutoReply *m_state;
-    TMainMenus *m_menus;
-    TTalkManager *m_talks;
-    TRVStyle *m_style;
-    TStatusPanels *m_status;
+    AutoReply *m_state;
+    MainMenus *m_menus;
+    TalkManager *m_talks;
+    RVStyle *m_style;
+    StatusPanels *m_status;
     std::function<bool(int)> m_openHelp;
     QWidget *m_window;
     QAction *m_actAnsweringMachine;

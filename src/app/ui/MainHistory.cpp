@@ -10,9 +10,9 @@
 #include <QTabWidget>
 #include <QTextEdit>
 
-TMainHistory::TMainHistory(const SettingsStore &store, QString historyDir, TTalkManager *talks,
-                           QTabWidget *pages, std::function<QString()> localAlias,
-                           std::function<bool(int)> openHelp, QWidget *window)
+MainHistory::MainHistory(const SettingsStore &store, QString historyDir, TalkManager *talks,
+                         QTabWidget *pages, std::function<QString()> localAlias,
+                         std::function<bool(int)> openHelp, QWidget *window)
     : QObject(window)
     , m_store(store)
     , m_historyDir(std::move(historyDir))
@@ -23,7 +23,7 @@ TMainHistory::TMainHistory(const SettingsStore &store, QString historyDir, TTalk
     , m_window(window)
 {}
 
-void TMainHistory::StartUp()
+void MainHistory::StartUp()
 {
     if (!StoryFile::EnsureFolder(m_historyDir))
         return;
@@ -32,7 +32,7 @@ void TMainHistory::StartUp()
         StoryFile::Purge(m_historyDir, options.Days);
 }
 
-QString TMainHistory::SaveTalk(int sheet, bool closing)
+QString MainHistory::SaveTalk(int sheet, bool closing)
 {
     const TfrConnectUser *talk = m_talks->frame(sheet);
     if (!talk)
@@ -53,7 +53,7 @@ QString TMainHistory::SaveTalk(int sheet, bool closing)
     return path;
 }
 
-void TMainHistory::ShowHistoryWindow()
+void MainHistory::ShowHistoryWindow()
 {
     TfmStory story(m_store, m_historyDir, m_openHelp, m_window);
     story.exec();

@@ -9,16 +9,16 @@
 
 class QTabWidget;
 class SettingsStore;
-class TTalkManager;
+class TalkManager;
 class QWidget;
 
 // The main window's side of the history: the folder at start-up, writing a talk when its transcript
 // is about to be lost, and the history window.
-class TMainHistory : public QObject {
+class MainHistory : public QObject {
     Q_OBJECT
 public:
-    TMainHistory(const SettingsStore &store, QString historyDir, TTalkManager *talks, QTabWidget *pages,
-                 std::function<QString()> localAlias, std::function<bool(int)> openHelp, QWidget *window);
+    MainHistory(const SettingsStore &store, QString historyDir, TalkManager *talks, QTabWidget *pages,
+                std::function<QString()> localAlias, std::function<bool(int)> openHelp, QWidget *window);
 
     // Creates the folder and, when the period of storage is on, deletes the files that are too old.
     void StartUp();
@@ -32,10 +32,10 @@ public:
 private:
     const SettingsStore &m_store;
     QString m_historyDir;
-    TTalkManager *m_talks;
+    TalkManager *m_talks;
     QTabWidget *m_pages;
     std::function<QString()> m_localAlias;
     std::function<bool(int)> m_openHelp;
     QWidget *m_window;
-    StoryFile::TWriteBudget m_budget;
+    StoryFile::WriteBudget m_budget;
 };

@@ -1,7 +1,7 @@
 #include "app/ui/MainMenus.h"
 
 #include "app/ui/MainActionList.h"
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 
 #include <QAction>
 #include <QLayout>
@@ -10,7 +10,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-TMainMenus::TMainMenus(QMainWindow *window, TMainActionList *actions)
+MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
     : QObject(window)
     , m_actions(actions)
     , m_tbMainForm(new QToolBar(QStringLiteral("Main"), window))
@@ -134,8 +134,8 @@ TMainMenus::TMainMenus(QMainWindow *window, TMainActionList *actions)
 
     for (const char *name : {"miMessage", "miMyProfile", "miMailVariant"}) {
         QMenu *m = menu(QLatin1StringView(name));
-        connect(m, &QMenu::aboutToShow, this, &TMainMenus::userMenuAboutToShow);
-        connect(m, &QMenu::aboutToHide, this, &TMainMenus::userMenuHidden);
+        connect(m, &QMenu::aboutToShow, this, &MainMenus::userMenuAboutToShow);
+        connect(m, &QMenu::aboutToHide, this, &MainMenus::userMenuHidden);
     }
 
     m_pmTrey = addMenu("pmTrey", QString(), window);
@@ -155,7 +155,7 @@ TMainMenus::TMainMenus(QMainWindow *window, TMainActionList *actions)
     m_pmTrey->addAction(act("actClose"));
 }
 
-QMenu *TMainMenus::addMenu(const QString &name, const QString &caption, QWidget *parent)
+QMenu *MainMenus::addMenu(const QString &name, const QString &caption, QWidget *parent)
 {
     auto *m = new QMenu(caption, parent);
     m->setObjectName(name);
@@ -165,8 +165,8 @@ QMenu *TMainMenus::addMenu(const QString &name, const QString &caption, QWidget 
     return m;
 }
 
-QAction *TMainMenus::addMenuItem(QToolBar *bar, const QString &name, const QString &caption,
-                                 const QIcon &icon, QMenu *menu, QAction *clickCommand)
+QAction *MainMenus::addMenuItem(QToolBar *bar, const QString &name, const QString &caption, const QIcon &icon,
+                                QMenu *menu, QAction *clickCommand)
 {
     auto *item = new QAction(icon, caption, bar);
     item->setObjectName(name);
@@ -184,7 +184,7 @@ QAction *TMainMenus::addMenuItem(QToolBar *bar, const QString &name, const QStri
     return item;
 }
 
-QToolButton *TMainMenus::button(const QString &name) const
+QToolButton *MainMenus::button(const QString &name) const
 {
     for (QToolBar *bar : {m_tbMainForm, m_tbAdditional}) {
         if (auto *b = bar->findChild<QToolButton *>(name))
@@ -193,13 +193,13 @@ QToolButton *TMainMenus::button(const QString &name) const
     return nullptr;
 }
 
-void TMainMenus::setShowText(bool show)
+void MainMenus::setShowText(bool show)
 {
     for (QToolBar *bar : {m_tbMainForm, m_tbAdditional})
         bar->setToolButtonStyle(show ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
 }
 
-void TMainMenus::setIconSize(int size)
+void MainMenus::setIconSize(int size)
 {
     for (QToolBar *bar : {m_tbMainForm, m_tbAdditional})
         bar->setIconSize(QSize(size, size));

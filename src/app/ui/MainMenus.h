@@ -8,13 +8,13 @@ class QMainWindow;
 class QMenu;
 class QToolBar;
 class QToolButton;
-class TMainActionList;
+class MainActionList;
 
 // The two toolbars of the main window with every menu in its place, and the tray menu.
-class TMainMenus : public QObject {
+class MainMenus : public QObject {
     Q_OBJECT
 public:
-    TMainMenus(QMainWindow *window, TMainActionList *actions);
+    MainMenus(QMainWindow *window, MainActionList *actions);
 
     QToolBar *tbMainForm() const { return m_tbMainForm; }
     QToolBar *tbAdditional() const { return m_tbAdditional; }
@@ -38,7 +38,7 @@ private:
     QAction *addMenuItem(QToolBar *bar, const QString &name, const QString &caption, const QIcon &icon,
                          QMenu *menu, QAction *clickCommand);
 
-    TMainActionList *m_actions;
+    MainActionList *m_actions;
     QToolBar *m_tbMainForm;
     QToolBar *m_tbAdditional;
     QMenu *m_pmTrey;

@@ -22,8 +22,8 @@ namespace {
 constexpr int VanishRetryMs = 50;
 } // namespace
 
-TMainNetwork::TMainNetwork(const SettingsStore &store, UdpTransport *transport, TMainMenus *menus,
-                           int probePeriodMs, Hooks hooks, QWidget *window)
+MainNetwork::MainNetwork(const SettingsStore &store, UdpTransport *transport, MainMenus *menus,
+                         int probePeriodMs, Hooks hooks, QWidget *window)
     : QObject(window)
     , m_store(store)
     , m_transport(transport)
@@ -34,15 +34,15 @@ TMainNetwork::TMainNetwork(const SettingsStore &store, UdpTransport *transport, 
     , m_actNetwork(new QAction(ActionCaption(), window))
 {
     m_clock.start();
-    TPresenceProbe::Hooks probeHooks;
+    PresenceProbe::Hooks probeHooks;
     probeHooks.now = [this] {
         return m_clock.elapsed();
     };
     probeHooks.onlinePeers = [this] {
-        QList<TPresenceProbe::Peer> peers;
+        QList<PresenceProbe::Peer> peers;
         if (!m_userList)
             return peers;
-        const TPeerList &list = m_userList->peers();
+        const PeerList &list = m_userList->peers();
         for (int i = 1; i < list.count(); ++i) {
             const RUserID *entry = list.GetPeer(i);
             if (entry && entry->Online == 1)
@@ -56,22 +56,22 @@ TMainNetwork::TMainNetwork(const SettingsStore &store, UdpTransport *transport, 
     probeHooks.testTargets = [this] {
         return m_transport->Destinations();
     };
-    m_probe = new TPresenceProbe(std::move(probeHooks), probePeriodMs, this);
+    m_probe = new PresenceProbe(std::move(probeHooks), probePeriodMs, this);
 
-    connect(m_transport, &UdpTransport::echoReceived, m_probe, &TPresenceProbe::EchoReceived);
-    connect(m_transport, &UdpTransport::presenceSource, m_probe, &TPresenceProbe::NoteSource);
-    connect(m_probe, &TPresenceProbe::peerVanished, this, &TMainNetwork::vanished);
-    connect(m_probe, &TPresenceProbe::hostAnswersAgain, this, &TMainNetwork::greet);
+    connect(m_transport, &UdpTransport::echoReceived, m_probe, &PresenceProbe::EchoReceived);
+    connect(m_transport, &UdpTransport::presenceSource, m_probe, &PresenceProbe::NoteSource);
+    connect(m_probe, &PresenceProbe::peerVanished, this, &MainNetwork::vanished);
+    connect(m_probe, &PresenceProbe::hostAnswersAgain, this, &MainNetwork::greet);
 
     m_vanishTimer->setSingleShot(true);
-    connect(m_vanishTimer, &QTimer::timeout, this, &TMainNetwork::handleVanished);
-    m_sampleTimer->setInterval(int(TTrafficCounter::SampleSpacingMs));
-    connect(m_sampleTimer, &QTimer::timeout, this, &TMainNetwork::sample);
+    connect(m_vanishTimer, &QTimer::timeout, this, &MainNetwork::handleVanished);
+    m_sampleTimer->setInterval(int(TrafficCounter::SampleSpacingMs));
+    connect(m_sampleTimer, &QTimer::timeout, this, &MainNetwork::sample);
     sample();
     m_sampleTimer->start();
 
     m_actNetwork->setObjectName(QStringLiteral("actNetwork"));
-    connect(m_actNetwork, &QAction::triggered, this, &TMainNetwork::ShowWindow);
+    connect(m_actNetwork, &QAction::triggered, this, &MainNetwork::ShowWindow);
     if (QMenu *options = menus ? menus->menu(QStringLiteral("tbOptions")) : nullptr) {
         // Right after the history command, before the first separator.
         const QList<QAction *> items = options->actions();
@@ -80,44 +80,44 @@ TMainNetwork::TMainNetwork(const SettingsStore &store, UdpTransport *transport, 
         options->insertAction(separator == items.cend() ? nullptr : *separator, m_actNetwork);
     }
 
-    TNetworkOptions::Read(m_store).ApplyTo(*m_transport);
+    NetworkOptions::Read(m_store).ApplyTo(*m_transport);
 }
 
-TMainNetwork::~TMainNetwork() = default;
+MainNetwork::~MainNetwork() = default;
 
-QString TMainNetwork::ActionCaption()
+QString MainNetwork::ActionCaption()
 {
     return Lng::Caption(QStringLiteral("actNetwork"), QStringLiteral("Network..."));
 }
 
-void TMainNetwork::attachUserList(TfmUserList *userList)
+void MainNetwork::attachUserList(TfmUserList *userList)
 {
     m_userList = userList;
     m_probe->start();
 }
 
-void TMainNetwork::stop()
+void MainNetwork::stop()
 {
     m_probe->stop();
     m_vanishTimer->stop();
     m_vanished.clear();
 }
 
-void TMainNetwork::sample()
+void MainNetwork::sample()
 {
     m_traffic.sample(m_clock.elapsed(), m_transport->datagramsReceived(), m_transport->datagramsSent());
 }
 
-void TMainNetwork::vanished(const QString &id)
+void MainNetwork::vanished(const QString &id)
 {
-    if (!m_vanished.contains(id) && m_vanished.size() < TPresenceProbe::MaxHosts)
+    if (!m_vanished.contains(id) && m_vanished.size() < PresenceProbe::MaxHosts)
         m_vanished.append(id);
     // Handled like a received DISCONNECT: never inside a modal window's loop or an open menu.
     if (!m_vanishTimer->isActive())
         m_vanishTimer->start(0);
 }
 
-void TMainNetwork::handleVanished()
+void MainNetwork::handleVanished()
 {
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
         m_vanishTimer->start(VanishRetryMs);
@@ -136,22 +136,22 @@ void TMainNetwork::handleVanished()
     }
 }
 
-void TMainNetwork::greet(const QHostAddress &address)
+void MainNetwork::greet(const QHostAddress &address)
 {
     const RUserID *local = m_userList ? m_userList->GetPeer(0) : nullptr;
     if (local)
         m_transport->SendTo(address, BuildPresencePacket(*local, true));
 }
 
-TNetworkDiagnosis TMainNetwork::Diagnose(bool full) const
+NetworkDiagnosis MainNetwork::Diagnose(bool full) const
 {
-    TNetworkDiagnosis d;
+    NetworkDiagnosis d;
     if (full)
         d = ::Diagnose(*m_transport, QCoreApplication::applicationPid());
     d.receivedLastMinute = m_traffic.receivedLastMinute();
     d.sentLastMinute = m_traffic.sentLastMinute();
     if (m_userList) {
-        const TPeerList &list = m_userList->peers();
+        const PeerList &list = m_userList->peers();
         // A user who left and came back has two entries but was seen once.
         QSet<QString> seen;
         for (int i = 1; i < list.count(); ++i) {
@@ -165,7 +165,7 @@ TNetworkDiagnosis TMainNetwork::Diagnose(bool full) const
     return d;
 }
 
-void TMainNetwork::Apply(const TNetworkOptions &options)
+void MainNetwork::Apply(const NetworkOptions &options)
 {
     options.Write(m_store);
     const QString before = m_transport->LocalIP();
@@ -193,14 +193,14 @@ void TMainNetwork::Apply(const TNetworkOptions &options)
     }
 }
 
-void TMainNetwork::ShowWindow()
+void MainNetwork::ShowWindow()
 {
-    TNetworkWindowContext context;
+    NetworkWindowContext context;
     context.diagnose = [this](bool full) {
         return Diagnose(full);
     };
-    context.options = TNetworkOptions::Read(m_store);
-    context.apply = [this](const TNetworkOptions &options) {
+    context.options = NetworkOptions::Read(m_store);
+    context.apply = [this](const NetworkOptions &options) {
         Apply(options);
     };
     context.probe = m_probe;
@@ -208,7 +208,7 @@ void TMainNetwork::ShowWindow()
         if (m_hooks.openHelp)
             m_hooks.openHelp(HelpTopic);
     };
-    QPointer<TMainNetwork> self(this);
+    QPointer<MainNetwork> self(this);
     TfmNetwork::Execute(m_window, std::move(context));
     if (self)
         sample();

@@ -14,14 +14,14 @@ class QAction;
 class QTimer;
 class QWidget;
 class SettingsStore;
-class TMainMenus;
-class TPresenceProbe;
+class MainMenus;
+class PresenceProbe;
 class TfmUserList;
 class UdpTransport;
 
 // The main window's part of the network: the stored choice of interface and further addresses, the
 // probing of the online peers' hosts, the traffic counts, and the "Network..." window under Options.
-class TMainNetwork : public QObject {
+class MainNetwork : public QObject {
     Q_OBJECT
 public:
     // The help topic "Peers not visible?".
@@ -34,9 +34,9 @@ public:
     };
 
     // Applies the stored options to the transport, which is not open yet.
-    TMainNetwork(const SettingsStore &store, UdpTransport *transport, TMainMenus *menus, int probePeriodMs,
-                 Hooks hooks, QWidget *window);
-    ~TMainNetwork() override;
+    MainNetwork(const SettingsStore &store, UdpTransport *transport, MainMenus *menus, int probePeriodMs,
+                Hooks hooks, QWidget *window);
+    ~MainNetwork() override;
 
     // Starts probing the user list's peers.
     void attachUserList(TfmUserList *userList);
@@ -48,11 +48,11 @@ public:
     static QString ActionCaption();
 
     QAction *actNetwork() const { return m_actNetwork; }
-    TPresenceProbe *probe() const { return m_probe; }
-    const TTrafficCounter &traffic() const { return m_traffic; }
-    TNetworkDiagnosis Diagnose(bool full) const;
+    PresenceProbe *probe() const { return m_probe; }
+    const TrafficCounter &traffic() const { return m_traffic; }
+    NetworkDiagnosis Diagnose(bool full) const;
     // Stores the options and applies them at once.
-    void Apply(const TNetworkOptions &options);
+    void Apply(const NetworkOptions &options);
 
 private:
     void vanished(const QString &id);
@@ -65,8 +65,8 @@ private:
     QWidget *m_window;
     Hooks m_hooks;
     QElapsedTimer m_clock;
-    TPresenceProbe *m_probe;
-    TTrafficCounter m_traffic;
+    PresenceProbe *m_probe;
+    TrafficCounter m_traffic;
     QTimer *m_sampleTimer;
     QTimer *m_vanishTimer;
     QStringList m_vanished;

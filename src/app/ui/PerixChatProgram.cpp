@@ -9,12 +9,12 @@
 
 #include <QAction>
 
-TPerixChatProgram::TPerixChatProgram(AppContext context, QObject *parent)
+PerixChatProgram::PerixChatProgram(AppContext context, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
 {}
 
-TPerixChatProgram::~TPerixChatProgram()
+PerixChatProgram::~PerixChatProgram()
 {
     // The user list reads the main window's geometry while it goes; it goes first.
     m_moodPickers.reset();
@@ -23,10 +23,10 @@ TPerixChatProgram::~TPerixChatProgram()
     m_mainWindow.reset();
 }
 
-void TPerixChatProgram::start()
+void PerixChatProgram::start()
 {
     m_mainWindow = std::make_unique<TPerixChatForm>(m_context);
-    const TMainActionList *actions = m_mainWindow->actions();
+    const MainActionList *actions = m_mainWindow->actions();
     m_userList =
         std::make_unique<TfmUserList>(m_context.store, m_mainWindow->chat()->registry(), m_mainWindow.get(),
                                       actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
@@ -38,10 +38,10 @@ void TPerixChatProgram::start()
     const auto action = [actions](const char *name) {
         return actions->action(QLatin1StringView(name));
     };
-    m_moodPickers = std::make_unique<TMoodPickers>(
+    m_moodPickers = std::make_unique<MoodPickers>(
         m_mainWindow->pages(),
-        TMoodPickers::Actions{action("actSelectImageMood"), action("actSelectGifMood"),
-                              action("actStopAnimation"), action("actShowAnimation")},
+        MoodPickers::Actions{action("actSelectImageMood"), action("actSelectGifMood"),
+                             action("actStopAnimation"), action("actShowAnimation")},
         m_animationChooser.get());
     connect(m_mainWindow.get(), &TPerixChatForm::closed, this, [this] {
         if (m_userList)
@@ -51,7 +51,7 @@ void TPerixChatProgram::start()
     m_mainWindow->show();
 }
 
-void TPerixChatProgram::close()
+void PerixChatProgram::close()
 {
     if (m_mainWindow)
         m_mainWindow->CloseQuietly();

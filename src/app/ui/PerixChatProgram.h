@@ -6,18 +6,18 @@
 
 #include <memory>
 
-class TMoodPickers;
+class MoodPickers;
 class TPerixChatForm;
 class TfmSelectPictureGIFMood;
 class TfmUserList;
 
 // One running copy: the windows in their creation order, wired together. Tests start several in
 // one process, each with its own settings file.
-class TPerixChatProgram : public QObject {
+class PerixChatProgram : public QObject {
     Q_OBJECT
 public:
-    explicit TPerixChatProgram(AppContext context, QObject *parent = nullptr);
-    ~TPerixChatProgram() override;
+    explicit PerixChatProgram(AppContext context, QObject *parent = nullptr);
+    ~PerixChatProgram() override;
 
     // Creates the main window, then the user list (which announces the user), then shows the main window.
     void start();
@@ -27,7 +27,7 @@ public:
     TPerixChatForm *mainWindow() const { return m_mainWindow.get(); }
     TfmUserList *userList() const { return m_userList.get(); }
     TfmSelectPictureGIFMood *animationChooser() const { return m_animationChooser.get(); }
-    TMoodPickers *moodPickers() const { return m_moodPickers.get(); }
+    MoodPickers *moodPickers() const { return m_moodPickers.get(); }
     AppContext &context() { return m_context; }
 
 Q_SIGNALS:
@@ -38,5 +38,5 @@ private:
     std::unique_ptr<TPerixChatForm> m_mainWindow;
     std::unique_ptr<TfmUserList> m_userList;
     std::unique_ptr<TfmSelectPictureGIFMood> m_animationChooser;
-    std::unique_ptr<TMoodPickers> m_moodPickers;
+    std::unique_ptr<MoodPickers> m_moodPickers;
 };

@@ -35,15 +35,15 @@ QString runtimeDir()
 
 // The first copy's answering side: a local server on a thread of its own, so that a later copy gets
 // its answer while the window thread is still busy. Accepted requests go on to the window thread.
-class TELInstanceListener : public QThread {
+class ELInstanceListener : public QThread {
 public:
     using Forward = std::function<void(const QByteArray &)>;
 
-    TELInstanceListener(QString name, Forward forward)
+    ELInstanceListener(QString name, Forward forward)
         : m_name(std::move(name))
         , m_forward(std::move(forward))
     {}
-    ~TELInstanceListener() override { stop(); }
+    ~ELInstanceListener() override { stop(); }
 
     // Starts the thread and waits until it listens; false when the socket could not be opened.
     bool startListening()
@@ -137,7 +137,7 @@ TELInstanceChecker::LockResult TELInstanceChecker::takeLock()
     m_claimed = true;
     // The forward runs on the listener's thread, which ends before this object does; the request is
     // handled on the window thread once its event loop runs.
-    m_listener = std::make_unique<TELInstanceListener>(m_serverName, [this](const QByteArray &line) {
+    m_listener = std::make_unique<ELInstanceListener>(m_serverName, [this](const QByteArray &line) {
         QMetaObject::invokeMethod(
             this, [this, line] { handleRequest(line); }, Qt::QueuedConnection);
     });

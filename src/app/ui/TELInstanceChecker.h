@@ -6,7 +6,7 @@
 #include <memory>
 
 class QLockFile;
-class TELInstanceListener;
+class ELInstanceListener;
 
 // Lets one copy run per user and settings store. The lock file decides which copy is the first; the
 // first copy answers on a local socket from a thread of its own, so that it answers even while it is
@@ -53,6 +53,6 @@ private:
     QString m_identifier;
     QString m_serverName;
     std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<TELInstanceListener> m_listener;
+    std::unique_ptr<ELInstanceListener> m_listener;
     bool m_claimed = false;
 };

@@ -10,14 +10,14 @@
 #include "app/ui/ProductLinks.h"
 #include "app/ui/TfmAbout.h"
 #include "features/LngUn.h"
+#include "features/ui/EventSounds.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/LngMenu.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TEventSounds.h"
-#include "features/ui/TImageList.h"
-#include "features/ui/TStatusPanels.h"
-#include "features/ui/TTrayIcon.h"
+#include "features/ui/StatusPanels.h"
+#include "features/ui/TrayIcon.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -46,15 +46,14 @@
 TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
-    , m_chat(new TChatCore(context, nullptr, this))
+    , m_chat(new ChatCore(context, nullptr, this))
     , m_transport(m_chat->transport())
     , m_queue(m_chat->queue())
-    , m_actions(new TMainActionList(this))
+    , m_actions(new MainActionList(this))
     , m_pcMain(new QTabWidget(this))
-    , m_rvStyle(new TRVStyle(this))
-    , m_files(std::make_unique<TFileRecordList>())
-    , m_talks(
-          new TTalkManager(m_pcMain, m_chat->talks(), context.store, m_rvStyle, m_files.get(), this, this))
+    , m_rvStyle(new RVStyle(this))
+    , m_files(std::make_unique<FileRecordList>())
+    , m_talks(new TalkManager(m_pcMain, m_chat->talks(), context.store, m_rvStyle, m_files.get(), this, this))
     , m_timer(new QTimer(this))
     , m_timerHintInformation(new QTimer(this))
 {
@@ -92,22 +91,22 @@ void TPerixChatForm::connectChat()
 {
     m_chat->setTextStyleSource(
         [this](const QString &id, qint32 color) { return SenderTextStyle(id, color); });
-    connect(m_chat, &TChatCore::localIdentityChanged, this, [this] {
+    connect(m_chat, &ChatCore::localIdentityChanged, this, [this] {
         if (const RUserID *me = m_chat->registry()->local())
             ShowLocalIdentity(*me);
     });
-    connect(m_chat, &TChatCore::noticeRequested, this,
+    connect(m_chat, &ChatCore::noticeRequested, this,
             [this](int talk, const QString &format, const QString &alias, int picture, const QString &ip) {
                 Notify(format, alias, m_talks->sheetOfTalk(talk), picture, ip);
             });
-    connect(m_chat, &TChatCore::noticeForTalk, this,
+    connect(m_chat, &ChatCore::noticeForTalk, this,
             [this](int talk, const QString &id, const QString &ip, const QString &body, qint32 color,
                    int picture, const QString &alias) {
                 AppendMessage(m_talks->sheetOfTalk(talk), id, ip, body, color, picture, alias);
             });
-    connect(m_chat, &TChatCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
-    connect(m_chat, &TChatCore::noticeBatchStarted, this, &TPerixChatForm::BeginNoticeBatch);
-    connect(m_chat, &TChatCore::noticeBatchEnded, this, &TPerixChatForm::EndNoticeBatch);
+    connect(m_chat, &ChatCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
+    connect(m_chat, &ChatCore::noticeBatchStarted, this, &TPerixChatForm::BeginNoticeBatch);
+    connect(m_chat, &ChatCore::noticeBatchEnded, this, &TPerixChatForm::EndNoticeBatch);
 }
 
 void TPerixChatForm::buildFrame()
@@ -138,22 +137,22 @@ void TPerixChatForm::buildFrame()
         "QTabBar::tab:hover { border-color: palette(mid); background: palette(light); }"
         "QTabBar::tab:selected { border-color: palette(dark); background: palette(button); }"));
 
-    m_menus = new TMainMenus(this, m_actions);
+    m_menus = new MainMenus(this, m_actions);
     DockToolbar(m_menus->tbMainForm(), Qt::TopToolBarArea);
     DockToolbar(m_menus->tbAdditional(), Qt::TopToolBarArea);
 
-    m_statusBar = new TStatusPanels(this);
+    m_statusBar = new StatusPanels(this);
     setStatusBar(m_statusBar);
-    connect(m_statusBar, &TStatusPanels::myImageDoubleClicked,
+    connect(m_statusBar, &StatusPanels::myImageDoubleClicked,
             m_actions->action(QStringLiteral("actUserMyProfile")), &QAction::trigger);
-    connect(m_statusBar, &TStatusPanels::noticeClicked, this, [this](int sheet) {
+    connect(m_statusBar, &StatusPanels::noticeClicked, this, [this](int sheet) {
         if (sheet >= 0 && sheet < m_pcMain->count())
             m_pcMain->setCurrentIndex(sheet);
     });
 
-    m_tray = new TTrayIcon(this);
+    m_tray = new TrayIcon(this);
     m_tray->setMenu(m_menus->pmTrey());
-    connect(m_tray, &TTrayIcon::activated, this, &TPerixChatForm::restoreFromTray);
+    connect(m_tray, &TrayIcon::activated, this, &TPerixChatForm::restoreFromTray);
     qApp->installEventFilter(this);
 }
 
@@ -223,18 +222,18 @@ void TPerixChatForm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Perix Chat"));
     QApplication::setApplicationDisplayName(QStringLiteral("Perix Chat"));
-    m_network = new TMainNetwork(m_context.store, m_transport, m_menus, m_context.transport.probePeriodMs,
-                                 {[this](int topic) { return OpenHelp(topic); },
-                                  [this] {
-                                      if (m_userList && m_userList->GetPeer(0))
-                                          ShowLocalIdentity(*m_userList->GetPeer(0));
-                                  }},
-                                 this);
+    m_network = new MainNetwork(m_context.store, m_transport, m_menus, m_context.transport.probePeriodMs,
+                                {[this](int topic) { return OpenHelp(topic); },
+                                 [this] {
+                                     if (m_userList && m_userList->GetPeer(0))
+                                         ShowLocalIdentity(*m_userList->GetPeer(0));
+                                 }},
+                                this);
     SetTransportOpen(true);
-    m_lngMenu = new TLngMenu(m_menus->menu(QStringLiteral("tbsiLanguage")), this);
+    m_lngMenu = new LngMenu(m_menus->menu(QStringLiteral("tbsiLanguage")), this);
     m_lngMenu->Build(m_context.paths.lngDir());
-    connect(m_lngMenu, &TLngMenu::languageChosen, this, &TPerixChatForm::ApplyLanguage);
-    m_sounds = new TEventSounds(m_context.paths.soundDir(), this);
+    connect(m_lngMenu, &LngMenu::languageChosen, this, &TPerixChatForm::ApplyLanguage);
+    m_sounds = new EventSounds(m_context.paths.soundDir(), this);
     restorePlacement();
     restoreState(readToolbarLayout(m_context.store));
     m_actions->readOptions(m_context.store);
@@ -243,7 +242,7 @@ void TPerixChatForm::FormCreate()
     const auto openHelp = [this](int topic) {
         return OpenHelp(topic);
     };
-    m_history = new TMainHistory(
+    m_history = new MainHistory(
         m_context.store, m_context.paths.historyDir(), m_talks, m_pcMain,
         [this] { return m_userList && m_userList->GetPeer(0) ? m_userList->GetPeer(0)->Alias : QString(); },
         openHelp, this);
@@ -267,11 +266,11 @@ void TPerixChatForm::FormCreate()
     talkActions.sendCommands = {action("actSendMessage"),   nullptr,  action("actSelectImageMood"),
                                 action("actSelectGifMood"), nullptr,  action("actInsertFile"),
                                 action("actInsertFolder"),  transfers};
-    m_fileCommands = new TFileOfferCommands(
+    m_fileCommands = new FileOfferCommands(
         {this, m_pcMain, m_talks, m_rvStyle, m_files.get(), m_statusBar, m_transport,
          [this] {
              const RUserID *me = m_userList ? m_userList->GetPeer(0) : nullptr;
-             return me ? TLocalIdentity{me->ID, me->IP} : TLocalIdentity{};
+             return me ? LocalIdentity{me->ID, me->IP} : LocalIdentity{};
          },
          m_context.transport.loopback, m_context.transport.transferPort, action("actInsertFile"),
          action("actInsertFolder"), action("actOpenFileOrFolder"), action("actSaveAsFileOrFolder"),
@@ -283,12 +282,12 @@ void TPerixChatForm::FormCreate()
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
     connectCommands();
-    m_autoReply = new TMainAutoReply(m_context.store, m_menus, m_actions, m_talks, m_rvStyle, m_statusBar,
-                                     openHelp, this);
-    for (const auto &[kind, option] : {std::pair{TEventSounds::UserConnect, "actSoundUserConnect"},
-                                       {TEventSounds::UserDisconnect, "actSoundUserDisconnect"},
-                                       {TEventSounds::Start, "actSoundPerixChat"},
-                                       {TEventSounds::NewMessage, "actSoundNewMessage"}})
+    m_autoReply = new MainAutoReply(m_context.store, m_menus, m_actions, m_talks, m_rvStyle, m_statusBar,
+                                    openHelp, this);
+    for (const auto &[kind, option] : {std::pair{EventSounds::UserConnect, "actSoundUserConnect"},
+                                       {EventSounds::UserDisconnect, "actSoundUserDisconnect"},
+                                       {EventSounds::Start, "actSoundPerixChat"},
+                                       {EventSounds::NewMessage, "actSoundNewMessage"}})
         m_sounds->setOption(kind, action(option));
     if (const QString language = m_lngMenu->RestoreChoice(m_context.store); !language.isEmpty())
         ApplyLanguage(language);
@@ -339,9 +338,9 @@ void TPerixChatForm::connectCommands()
         if (m_userList && m_userList->SelectedUser() > 0)
             showProfile(m_userList->SelectedUser());
     });
-    connect(m_menus, &TMainMenus::userMenuAboutToShow, this, [this] { enableUserCommands(true); });
+    connect(m_menus, &MainMenus::userMenuAboutToShow, this, [this] { enableUserCommands(true); });
     // Afterwards the commands work again from everywhere else (the user list's menu, shortcuts).
-    connect(m_menus, &TMainMenus::userMenuHidden, this, [this] { enableUserCommands(false); });
+    connect(m_menus, &MainMenus::userMenuHidden, this, [this] { enableUserCommands(false); });
 }
 
 void TPerixChatForm::applyIconSize()
@@ -384,9 +383,9 @@ void TPerixChatForm::SetTransportOpen(bool open)
 {
     if (m_transport->SetTransportOpen(open))
         return;
-    const QStringList buttons{ConstUnit::text(ConstUnit::Text::BtnOk), TMainNetwork::ActionCaption()};
+    const QStringList buttons{ConstUnit::text(ConstUnit::Text::BtnOk), MainNetwork::ActionCaption()};
     if (MessageBox::errorChoose(this, ConstUnit::text(ConstUnit::Text::ErrorPortAbort), buttons) == 1)
-        QTimer::singleShot(0, m_network, &TMainNetwork::ShowWindow);
+        QTimer::singleShot(0, m_network, &MainNetwork::ShowWindow);
 }
 
 void TPerixChatForm::showEvent(QShowEvent *event)
@@ -560,7 +559,7 @@ void TPerixChatForm::EndNoticeBatch()
         Notify(notice->format, notice->alias, notice->sheet, notice->picture, notice->ip);
 }
 
-TPeerRegistry *TPerixChatForm::registry() const
+PeerRegistry *TPerixChatForm::registry() const
 {
     return m_userList ? m_userList->registry() : nullptr;
 }

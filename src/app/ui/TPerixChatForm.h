@@ -14,53 +14,53 @@
 class QTabWidget;
 class QTimer;
 class QToolBar;
-class TEventSounds;
-class TFileOfferCommands;
-class TFileRecordList;
-class TMainAutoReply;
-class TMainHistory;
-class TMainNetwork;
-class TLngMenu;
-class TMainMenus;
-class TStatusPanels;
-class TTrayIcon;
-class TMainActionList;
-class TRVStyle;
+class EventSounds;
+class FileOfferCommands;
+class FileRecordList;
+class MainAutoReply;
+class MainHistory;
+class MainNetwork;
+class LngMenu;
+class MainMenus;
+class StatusPanels;
+class TrayIcon;
+class MainActionList;
+class RVStyle;
 class TfmUserList;
-class TChatCore;
-class TPeerRegistry;
+class ChatCore;
+class PeerRegistry;
 struct RUserID;
 class UdpTransport;
 
 // The main window: owns both UDP endpoints and the command map, routes every received packet and
 // holds the talk pages.
-class TPerixChatForm : public QMainWindow, public TTalkHooks {
+class TPerixChatForm : public QMainWindow, public TalkHooks {
     Q_OBJECT
 public:
     explicit TPerixChatForm(AppContext &context, QWidget *parent = nullptr);
     ~TPerixChatForm() override;
 
     // The peer itself: network, registry and talks; the windows show it.
-    TChatCore *chat() const { return m_chat; }
+    ChatCore *chat() const { return m_chat; }
     UdpTransport *transport() const { return m_transport; }
     PacketDispatcher &dispatcher();
     // Received packets wait here until no modal window is open.
     PacketQueue *handlingQueue() const { return m_queue; }
-    TMainActionList *actions() const { return m_actions; }
+    MainActionList *actions() const { return m_actions; }
     QTabWidget *pages() const { return m_pcMain; }
     TfmUserList *userList() const { return m_userList; }
-    TPeerRegistry *registry() const;
-    TTalkManager *talks() const { return m_talks; }
-    TRVStyle *RVStyle() const { return m_rvStyle; }
-    TMainMenus *menus() const { return m_menus; }
-    TStatusPanels *statusPanels() const { return m_statusBar; }
-    TTrayIcon *trayIcon() const { return m_tray; }
-    TMainAutoReply *autoReply() const { return m_autoReply; }
-    TMainHistory *history() const { return m_history; }
-    TLngMenu *languageMenu() const { return m_lngMenu; }
-    TEventSounds *eventSounds() const { return m_sounds; }
-    TFileOfferCommands *fileCommands() const { return m_fileCommands; }
-    TMainNetwork *network() const { return m_network; }
+    PeerRegistry *registry() const;
+    TalkManager *talks() const { return m_talks; }
+    RVStyle *rvStyle() const { return m_rvStyle; }
+    MainMenus *menus() const { return m_menus; }
+    StatusPanels *statusPanels() const { return m_statusBar; }
+    TrayIcon *trayIcon() const { return m_tray; }
+    MainAutoReply *autoReply() const { return m_autoReply; }
+    MainHistory *history() const { return m_history; }
+    LngMenu *languageMenu() const { return m_lngMenu; }
+    EventSounds *eventSounds() const { return m_sounds; }
+    FileOfferCommands *fileCommands() const { return m_fileCommands; }
+    MainNetwork *network() const { return m_network; }
     // Closes without asking anything: running transfers simply stop.
     void CloseQuietly();
 
@@ -91,7 +91,7 @@ public:
     void BeginNoticeBatch();
     void EndNoticeBatch();
 
-    // TTalkHooks
+    // TalkHooks
     void SaveTalkHistory(int sheet) override;
     void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name) override;
     void AutoReply(int sheet) override;
@@ -125,15 +125,15 @@ private:
     void restoreFromTray();
 
     AppContext &m_context;
-    TChatCore *m_chat;
+    ChatCore *m_chat;
     UdpTransport *m_transport;
     PacketQueue *m_queue;
-    TMainActionList *m_actions;
+    MainActionList *m_actions;
     QTabWidget *m_pcMain;
-    TRVStyle *m_rvStyle;
-    std::unique_ptr<TFileRecordList> m_files;
-    TTalkManager *m_talks;
-    TTranscriptBatch m_noticeBatch;
+    RVStyle *m_rvStyle;
+    std::unique_ptr<FileRecordList> m_files;
+    TalkManager *m_talks;
+    TranscriptBatch m_noticeBatch;
     struct BatchedNotice {
         QString format;
         QString alias;
@@ -142,19 +142,19 @@ private:
         QString ip;
     };
     std::optional<BatchedNotice> m_batchedNotice;
-    TMainMenus *m_menus = nullptr;
-    TStatusPanels *m_statusBar = nullptr;
-    TTrayIcon *m_tray = nullptr;
-    TMainAutoReply *m_autoReply = nullptr;
-    TMainHistory *m_history = nullptr;
-    TLngMenu *m_lngMenu = nullptr;
-    TEventSounds *m_sounds = nullptr;
-    TMainNetwork *m_network = nullptr;
+    MainMenus *m_menus = nullptr;
+    StatusPanels *m_statusBar = nullptr;
+    TrayIcon *m_tray = nullptr;
+    MainAutoReply *m_autoReply = nullptr;
+    MainHistory *m_history = nullptr;
+    LngMenu *m_lngMenu = nullptr;
+    EventSounds *m_sounds = nullptr;
+    MainNetwork *m_network = nullptr;
     QTimer *m_timer;
     QTimer *m_timerHintInformation;
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;
     bool m_closed = false;
     bool m_quietClose = false;
-    TFileOfferCommands *m_fileCommands = nullptr;
+    FileOfferCommands *m_fileCommands = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "app/ui/TfmAbout.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

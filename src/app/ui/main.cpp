@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    TPerixChatProgram program(AppContext::fromOptions(options));
+    PerixChatProgram program(AppContext::fromOptions(options));
     // A request that came while the windows were being created is handled once the loop runs.
     QObject::connect(&guard, &TELInstanceChecker::showRequested, &program, [&program] {
         if (TPerixChatForm *window = program.mainWindow())
@@ -61,13 +61,13 @@ int main(int argc, char *argv[])
     // Watch the signals before the user is announced: a goodbye must follow every hello.
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
-                     &TPerixChatProgram::close);
+                     &PerixChatProgram::close);
     // The desktop session ending closes the program the way its close box does: the talks are kept.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &program,
                      [&program](QSessionManager &) { program.close(); });
     program.start();
     // A copy started while this one closes waits until the claim is free, then starts.
-    QObject::connect(&program, &TPerixChatProgram::finished, &guard, &TELInstanceChecker::StopListening);
-    QObject::connect(&program, &TPerixChatProgram::finished, &app, &QCoreApplication::quit);
+    QObject::connect(&program, &PerixChatProgram::finished, &guard, &TELInstanceChecker::StopListening);
+    QObject::connect(&program, &PerixChatProgram::finished, &app, &QCoreApplication::quit);
     return app.exec();
 }

@@ -8,12 +8,12 @@
 #include <QFileInfo>
 #include <QMenu>
 
-TLngMenu::TLngMenu(QMenu *tbsiLanguage, QObject *parent)
+LngMenu::LngMenu(QMenu *tbsiLanguage, QObject *parent)
     : QObject(parent)
     , m_menu(tbsiLanguage)
 {}
 
-void TLngMenu::Build(const QString &lngDir)
+void LngMenu::Build(const QString &lngDir)
 {
     if (!m_menu)
         return;
@@ -37,24 +37,24 @@ void TLngMenu::Build(const QString &lngDir)
     }
 }
 
-QString TLngMenu::itemFile(const QAction *item)
+QString LngMenu::itemFile(const QAction *item)
 {
     return item ? item->data().toString() : QString();
 }
 
-QString TLngMenu::checkedFile() const
+QString LngMenu::checkedFile() const
 {
     return m_checked ? itemFile(m_checked) : QString();
 }
 
-void TLngMenu::check(QAction *item)
+void LngMenu::check(QAction *item)
 {
     m_checked = item;
     for (QAction *other : std::as_const(m_items))
         other->setChecked(other == item);
 }
 
-QString TLngMenu::RestoreChoice(const SettingsStore &store)
+QString LngMenu::RestoreChoice(const SettingsStore &store)
 {
     QStringList paths;
     for (const QAction *item : std::as_const(m_items))
@@ -66,13 +66,13 @@ QString TLngMenu::RestoreChoice(const SettingsStore &store)
     return checkedFile();
 }
 
-void TLngMenu::StoreChoice(const SettingsStore &store) const
+void LngMenu::StoreChoice(const SettingsStore &store) const
 {
     if (m_checked)
         writeSetting(store, Setting::LNGName, checkedFile());
 }
 
-void TLngMenu::Pick(QAction *item)
+void LngMenu::Pick(QAction *item)
 {
     if (!item || !m_items.contains(item))
         return;

@@ -11,10 +11,10 @@ class SettingsStore;
 
 // The Language submenu: one checkable item per language file, captioned with the file's language
 // name, its hint the file's full path. At most one item is checked: the language applied last.
-class TLngMenu : public QObject {
+class LngMenu : public QObject {
     Q_OBJECT
 public:
-    explicit TLngMenu(QMenu *tbsiLanguage, QObject *parent = nullptr);
+    explicit LngMenu(QMenu *tbsiLanguage, QObject *parent = nullptr);
 
     // Fills the submenu from the folder (left empty when the folder does not exist).
     void Build(const QString &lngDir);

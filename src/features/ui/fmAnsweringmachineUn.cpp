@@ -1,7 +1,7 @@
 #include "features/ui/fmAnsweringmachineUn.h"
 
 #include "features/LngUn.h"
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "protocol/ConstUnit.h"
 
 #include <QAction>

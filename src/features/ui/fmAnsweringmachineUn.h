@@ -37,7 +37,7 @@ public:
     QAction *actAddNewTextAnswer() const { return m_actAddNewTextAnswer; }
     QAction *actDeleteTextAnswer() const { return m_actDeleteTextAnswer; }
     QMenu *popupMenu() const { return m_popup; }
-    const TAnsweringVariants &variants() const { return m_variants; }
+    const AnsweringVariants &variants() const { return m_variants; }
     bool isModified() const { return m_modified; }
 
     void AddNewTextAnswer();
@@ -61,7 +61,7 @@ private:
     void setFieldEnabled(QWidget *field, bool enabled);
     bool handleKey(QKeyEvent *event);
 
-    TAnsweringVariants m_variants;
+    AnsweringVariants m_variants;
     std::function<bool(int)> m_openHelp;
     bool m_modified = false;
     bool m_filling = false;

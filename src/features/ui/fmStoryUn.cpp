@@ -2,9 +2,9 @@
 
 #include "documents/StoryFileUn.h"
 #include "features/LngUn.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/SaveDialog.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TImageList.h"
 #include "features/ui/fmAnsweringmachineUn.h"
 #include "protocol/ConstUnit.h"
 

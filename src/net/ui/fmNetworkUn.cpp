@@ -33,7 +33,7 @@ QLabel *plainLabel(const char *name, QWidget *parent)
 
 } // namespace
 
-TfmNetwork::TfmNetwork(TNetworkWindowContext context, QWidget *parent)
+TfmNetwork::TfmNetwork(NetworkWindowContext context, QWidget *parent)
     : QDialog(parent)
     , m_context(std::move(context))
     , m_lbPort(plainLabel("lbPort", this))
@@ -109,7 +109,7 @@ TfmNetwork::TfmNetwork(TNetworkWindowContext context, QWidget *parent)
     connect(m_mmAddresses, &QPlainTextEdit::textChanged, this, &TfmNetwork::checkAddresses);
     connect(m_btnTest, &QPushButton::clicked, this, &TfmNetwork::runTest);
     if (m_context.probe) {
-        connect(m_context.probe, &TPresenceProbe::testFinished, this, [this](int hosts) {
+        connect(m_context.probe, &PresenceProbe::testFinished, this, [this](int hosts) {
             m_lbTestResult->setText(DescribeTestResult(hosts));
             m_btnTest->setEnabled(true);
         });
@@ -123,7 +123,7 @@ TfmNetwork::TfmNetwork(TNetworkWindowContext context, QWidget *parent)
     checkAddresses();
 }
 
-void TfmNetwork::Execute(QWidget *parent, TNetworkWindowContext context)
+void TfmNetwork::Execute(QWidget *parent, NetworkWindowContext context)
 {
     TfmNetwork window(std::move(context), parent);
     window.exec();
@@ -133,7 +133,7 @@ void TfmNetwork::refresh(bool full)
 {
     if (!m_context.diagnose)
         return;
-    const TNetworkDiagnosis d = m_context.diagnose(full);
+    const NetworkDiagnosis d = m_context.diagnose(full);
     m_lbTraffic->setText(DescribeTraffic(d).join(u'\n'));
     if (!full)
         return;
@@ -144,7 +144,7 @@ void TfmNetwork::refresh(bool full)
     fillInterfaces(d);
 }
 
-void TfmNetwork::fillInterfaces(const TNetworkDiagnosis &d)
+void TfmNetwork::fillInterfaces(const NetworkDiagnosis &d)
 {
     const QString wanted =
         m_cbInterface->count() ? m_cbInterface->currentData().toString() : m_context.options.interfaceName;
@@ -176,7 +176,7 @@ void TfmNetwork::checkAddresses()
     m_lbProblems->setVisible(!lines.isValid());
 }
 
-TNetworkOptions TfmNetwork::options() const
+NetworkOptions TfmNetwork::options() const
 {
     return {m_cbInterface->currentData().toString(), m_mmAddresses->toPlainText()};
 }

@@ -12,16 +12,16 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
-class TPresenceProbe;
+class PresenceProbe;
 
 // What the "Network..." window works with; the main window fills it in.
-struct TNetworkWindowContext {
+struct NetworkWindowContext {
     // The current state; full also looks at the interfaces and the port's holders, which takes longer.
-    std::function<TNetworkDiagnosis(bool full)> diagnose;
-    TNetworkOptions options;
+    std::function<NetworkDiagnosis(bool full)> diagnose;
+    NetworkOptions options;
     // Stores and applies the options of OK.
-    std::function<void(const TNetworkOptions &)> apply;
-    TPresenceProbe *probe = nullptr;
+    std::function<void(const NetworkOptions &)> apply;
+    PresenceProbe *probe = nullptr;
     std::function<void()> help;
 };
 
@@ -31,22 +31,22 @@ struct TNetworkWindowContext {
 class TfmNetwork : public QDialog {
     Q_OBJECT
 public:
-    TfmNetwork(TNetworkWindowContext context, QWidget *parent = nullptr);
+    TfmNetwork(NetworkWindowContext context, QWidget *parent = nullptr);
 
-    static void Execute(QWidget *parent, TNetworkWindowContext context);
+    static void Execute(QWidget *parent, NetworkWindowContext context);
 
     // The options as the window shows them now.
-    TNetworkOptions options() const;
+    NetworkOptions options() const;
 
     void accept() override;
 
 private:
     void refresh(bool full);
-    void fillInterfaces(const TNetworkDiagnosis &d);
+    void fillInterfaces(const NetworkDiagnosis &d);
     void checkAddresses();
     void runTest();
 
-    TNetworkWindowContext m_context;
+    NetworkWindowContext m_context;
     QLabel *m_lbPort;
     QLabel *m_lbChoice;
     QLabel *m_lbInterfaces;

@@ -1,12 +1,12 @@
 #include "peers/ui/TfmUserProfileUn.h"
 
+#include "features/ui/ImageList.h"
 #include "features/ui/KeySwallow.h"
 #include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TImageList.h"
 #include "features/ui/WireColor.h"
 #include "peers/UserListHooks.h"
-#include "peers/ui/TColorBox.h"
+#include "peers/ui/ColorBox.h"
 #include "peers/ui/fmSelectPictureUn.h"
 #include "peers/ui/fmUserListUn.h"
 
@@ -46,9 +46,9 @@ constexpr int TreeWidth = 150;
 constexpr int FieldWidth = 260;
 
 // A memo that takes at most maxLength characters from the keyboard, the clipboard or a drop.
-class TLimitedMemo : public QPlainTextEdit {
+class LimitedMemo : public QPlainTextEdit {
 public:
-    explicit TLimitedMemo(QWidget *parent)
+    explicit LimitedMemo(QWidget *parent)
         : QPlainTextEdit(parent)
     {}
     void setMaxLength(int maxLength) { m_maxLength = maxLength; }
@@ -88,9 +88,9 @@ private:
 
 // The picture button: the picture (or the "choose" bitmap) and the caption beside it, sized by the
 // window's rule: 2 pixels, the glyph, 4 pixels, the caption, 2 pixels.
-class TPictureButton : public QAbstractButton {
+class PictureButton : public QAbstractButton {
 public:
-    explicit TPictureButton(QWidget *parent)
+    explicit PictureButton(QWidget *parent)
         : QAbstractButton(parent)
     {
         setFixedHeight(PictureButtonHeight);
@@ -156,7 +156,7 @@ bool isEnterKey(const QKeyEvent *event)
 TfmUserProfile::TfmUserProfile(QWidget *parent)
     : QDialog(parent,
               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-    , m_captions(TProfileCaptions::FromLanguage())
+    , m_captions(ProfileCaptions::FromLanguage())
 {
     setObjectName(QStringLiteral("fmUserProfile"));
     // The window's and panels' colours follow the main window's.
@@ -171,7 +171,7 @@ TfmUserProfile::TfmUserProfile(QWidget *parent)
 
 TfmUserProfile::~TfmUserProfile() = default;
 
-void TfmUserProfile::setApplyTarget(const SettingsStore &store, TfmUserList *userList, TUserListHooks *hooks)
+void TfmUserProfile::setApplyTarget(const SettingsStore &store, TfmUserList *userList, UserListHooks *hooks)
 {
     m_store = store;
     m_userList = userList;
@@ -199,7 +199,7 @@ QLineEdit *TfmUserProfile::addEdit(const QString &name)
 
 QPlainTextEdit *TfmUserProfile::addMemo(const QString &name, int lines)
 {
-    auto *memo = new TLimitedMemo(this);
+    auto *memo = new LimitedMemo(this);
     memo->setObjectName(name);
     memo->setTabChangesFocus(true);
     // The text starts where the edit fields' text does.
@@ -345,14 +345,14 @@ QWidget *TfmUserProfile::buildBasicPage()
     m_edAlias = addEdit(QStringLiteral("edAlias"));
     m_edName1 = addEdit(QStringLiteral("edName1"));
     m_edName2 = addEdit(QStringLiteral("edName2"));
-    m_edColor = new TColorBox(this);
+    m_edColor = new ColorBox(this);
     m_edColor->setObjectName(QStringLiteral("edColor"));
-    connect(m_edColor, &TColorBox::colorChosen, this, [this] {
+    connect(m_edColor, &ColorBox::colorChosen, this, [this] {
         enableApply();
         if (currentPage() == UserProfile::SummaryPage)
             BuildSummary();
     });
-    auto *pictureButton = new TPictureButton(this);
+    auto *pictureButton = new PictureButton(this);
     m_btnSelectImage = pictureButton;
     m_btnSelectImage->setObjectName(QStringLiteral("btnSelectImage"));
     m_btnSelectImage->setToolTip(m_captions.selectImageHint);
@@ -528,7 +528,7 @@ void TfmUserProfile::SetMode(bool editable)
             edit->setReadOnly(!editable);
             // A peer's text is shown in full; the limits hold for what the user types.
             edit->setMaxLength(limit > 0 ? limit : 32767);
-        } else if (auto *memo = dynamic_cast<TLimitedMemo *>(field)) {
+        } else if (auto *memo = dynamic_cast<LimitedMemo *>(field)) {
             memo->setReadOnly(!editable);
             memo->setMaxLength(limit);
         }
@@ -541,7 +541,7 @@ void TfmUserProfile::SetMode(bool editable)
 
 void TfmUserProfile::LoadEntry(const RUserID &entry)
 {
-    const TProfileFields f = ProfileFieldsFromEntry(entry);
+    const ProfileFields f = ProfileFieldsFromEntry(entry);
     m_edAlias->setText(f.alias);
     m_edName1->setText(f.firstName);
     m_edName2->setText(f.secondName);
@@ -577,9 +577,9 @@ void TfmUserProfile::LoadEntry(const RUserID &entry)
     showPage(currentPage());
 }
 
-TProfileFields TfmUserProfile::fields() const
+ProfileFields TfmUserProfile::fields() const
 {
-    TProfileFields f;
+    ProfileFields f;
     f.alias = m_edAlias->text();
     f.firstName = m_edName1->text();
     f.secondName = m_edName2->text();
@@ -614,7 +614,7 @@ void TfmUserProfile::setPicture(int picture)
 
 void TfmUserProfile::refreshPicture()
 {
-    auto *button = static_cast<TPictureButton *>(m_btnSelectImage);
+    auto *button = static_cast<PictureButton *>(m_btnSelectImage);
     button->setGlyph(m_picture == UserProfile::NoPicture ? SelectPictureImage()
                                                          : ProfileImages32().image(m_picture));
     button->setCaption(PictureButtonCaption(m_edAlias->text(), m_picture, m_captions));
@@ -670,19 +670,19 @@ void TfmUserProfile::BuildSummary()
     section.setFontPointSize(m_reSummary->font().pointSizeF() * 1.1);
     QTextCursor cursor(doc);
     bool first = true;
-    for (const TProfileSummaryLine &line : BuildProfileSummary(fields(), m_ip, m_mac, m_captions)) {
+    for (const ProfileSummaryLine &line : BuildProfileSummary(fields(), m_ip, m_mac, m_captions)) {
         if (!first)
             cursor.insertBlock();
         first = false;
         switch (line.kind) {
-        case TProfileSummaryLine::Field:
+        case ProfileSummaryLine::Field:
             cursor.insertText(line.label, label);
             // Lines of a memo stay inside the field's paragraph.
             cursor.insertText(QString(line.value).replace(u'\n', QChar::LineSeparator), value);
             break;
-        case TProfileSummaryLine::Break:
+        case ProfileSummaryLine::Break:
             break;
-        case TProfileSummaryLine::Section: {
+        case ProfileSummaryLine::Section: {
             QTextImageFormat icon;
             icon.setName(QStringLiteral("page:%1").arg(line.icon));
             icon.setWidth(16);
@@ -774,7 +774,7 @@ bool TfmUserProfile::eventFilter(QObject *watched, QEvent *event)
     }
     if (isEnterKey(key)) {
         // Ctrl+Enter starts a new line in a memo; Enter itself always means OK.
-        auto *memo = dynamic_cast<TLimitedMemo *>(watched);
+        auto *memo = dynamic_cast<LimitedMemo *>(watched);
         if (memo && (key->modifiers() & Qt::ControlModifier)) {
             if (m_editable && memo->room() > 0) {
                 memo->insertPlainText(QStringLiteral("\n"));
@@ -829,7 +829,7 @@ void TfmUserProfile::showEvent(QShowEvent *event)
 }
 
 void TfmUserProfile::Execute(QWidget *parent, const SettingsStore &store, TfmUserList *userList,
-                             TUserListHooks *hooks, int peerIndex, const std::function<void(int)> &help)
+                             UserListHooks *hooks, int peerIndex, const std::function<void(int)> &help)
 {
     const RUserID *entry = userList ? userList->GetPeer(peerIndex) : nullptr;
     if (!entry)

@@ -19,8 +19,8 @@ class QStackedWidget;
 class QTextBrowser;
 class QTreeWidget;
 class QToolButton;
-class TColorBox;
-class TUserListHooks;
+class ColorBox;
+class UserListHooks;
 class TfmUserList;
 
 // The profile window: editable on the local user's entry, read-only on a peer's. It shows a copy of
@@ -35,7 +35,7 @@ public:
 
     // Where an applied profile goes: the store, entry 0 of the user list, and the main window for the
     // text style and the own identity.
-    void setApplyTarget(const SettingsStore &store, TfmUserList *userList, TUserListHooks *hooks);
+    void setApplyTarget(const SettingsStore &store, TfmUserList *userList, UserListHooks *hooks);
 
     void SetMode(bool editable);
     bool isEditable() const { return m_editable; }
@@ -43,7 +43,7 @@ public:
     void LoadEntry(const RUserID &entry);
 
     // The fields as they stand in the window.
-    TProfileFields fields() const;
+    ProfileFields fields() const;
     int picture() const { return m_picture; }
     void setPicture(int picture);
 
@@ -59,7 +59,7 @@ public:
     // Opens a modal window on the entry with that peer index (0: the local user, editable) and frees it
     // when it closes. help opens a help topic.
     static void Execute(QWidget *parent, const SettingsStore &store, TfmUserList *userList,
-                        TUserListHooks *hooks, int peerIndex, const std::function<void(int)> &help = {});
+                        UserListHooks *hooks, int peerIndex, const std::function<void(int)> &help = {});
 
 Q_SIGNALS:
     void helpRequested(int topic);
@@ -89,14 +89,14 @@ private:
     void openMail();
     bool isTextField(const QObject *object) const;
 
-    TProfileCaptions m_captions;
+    ProfileCaptions m_captions;
     bool m_editable = false;
     int m_picture = UserProfile::NoPicture;
     QString m_ip;
     QString m_mac;
     SettingsStore m_store;
     QPointer<TfmUserList> m_userList;
-    TUserListHooks *m_hooks = nullptr;
+    UserListHooks *m_hooks = nullptr;
 
     QTreeWidget *m_tvProfile = nullptr;
     QStackedWidget *m_pages = nullptr;
@@ -108,7 +108,7 @@ private:
     QLineEdit *m_edName2 = nullptr;
     QLineEdit *m_edEMail = nullptr;
     QLineEdit *m_edICQ = nullptr;
-    TColorBox *m_edColor = nullptr;
+    ColorBox *m_edColor = nullptr;
     QPlainTextEdit *m_mmStreet = nullptr;
     QLineEdit *m_edTown = nullptr;
     QLineEdit *m_edField = nullptr;

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
-TWindowMagnet::TWindowMagnet(QWidget *window, QWidget *anchor)
+WindowMagnet::WindowMagnet(QWidget *window, QWidget *anchor)
     : QObject(window)
     , m_window(window)
     , m_anchor(anchor)
@@ -13,7 +13,7 @@ TWindowMagnet::TWindowMagnet(QWidget *window, QWidget *anchor)
 {
     m_settle->setSingleShot(true);
     m_settle->setInterval(SettleMs);
-    connect(m_settle, &QTimer::timeout, this, &TWindowMagnet::snapNow);
+    connect(m_settle, &QTimer::timeout, this, &WindowMagnet::snapNow);
     if (m_window)
         m_window->installEventFilter(this);
     if (m_anchor) {
@@ -22,7 +22,7 @@ TWindowMagnet::TWindowMagnet(QWidget *window, QWidget *anchor)
     }
 }
 
-bool TWindowMagnet::eventFilter(QObject *watched, QEvent *event)
+bool WindowMagnet::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show)
@@ -38,7 +38,7 @@ bool TWindowMagnet::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void TWindowMagnet::snapNow()
+void WindowMagnet::snapNow()
 {
     if (!m_window || !m_window->isVisible())
         return;
@@ -52,7 +52,7 @@ void TWindowMagnet::snapNow()
     m_side = anchor.isValid() ? Magnet::DockedSide(m_window->frameGeometry(), anchor) : Magnet::Side::None;
 }
 
-void TWindowMagnet::anchorChanged()
+void WindowMagnet::anchorChanged()
 {
     if (!m_anchor)
         return;
@@ -73,7 +73,7 @@ void TWindowMagnet::anchorChanged()
     moveWindow(target);
 }
 
-void TWindowMagnet::moveWindow(const QPoint &topLeft)
+void WindowMagnet::moveWindow(const QPoint &topLeft)
 {
     m_moving = true;
     m_window->move(topLeft);

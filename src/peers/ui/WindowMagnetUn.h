@@ -12,12 +12,12 @@ class QWidget;
 // Makes a window snap to the edges of an anchor window (and of the screen) when it is moved near
 // them, and keeps it docked to the anchor while the anchor moves. The snap comes a moment after the
 // last move, when the window manager has let go of the window.
-class TWindowMagnet : public QObject {
+class WindowMagnet : public QObject {
     Q_OBJECT
 public:
     static constexpr int SettleMs = 150;
 
-    TWindowMagnet(QWidget *window, QWidget *anchor);
+    WindowMagnet(QWidget *window, QWidget *anchor);
 
     Magnet::Side dockedSide() const { return m_side; }
     // Snaps at once, as the settle timer would.

@@ -1,6 +1,6 @@
 #include "peers/ui/fmSelectPictureUn.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "peers/SelectPictureLayout.h"
 
 #include <QAbstractButton>

@@ -1,11 +1,11 @@
 #include "peers/ui/fmUserListUn.h"
 
 #include "features/LngUn.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/PeerText.h"
-#include "features/ui/TImageList.h"
 #include "peers/GroupBoxStorageUn.h"
 #include "peers/PeerRegistry.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/WindowMagnetUn.h"
 #include "peers/ui/fmEditorUn.h"
 #include "protocol/ConstUnit.h"
@@ -26,17 +26,17 @@
 
 using namespace GroupStorage;
 
-TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
+TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
                          QWidget *mainWindow, bool bigIcons)
     : TfmUserList(store, nullptr, mainWindow, bigIcons)
 {
     // The delegated constructor watched no registry; this one is made and watched now.
-    m_ownedRegistry = std::make_unique<TPeerRegistry>(store, transport, hooks);
+    m_ownedRegistry = std::make_unique<PeerRegistry>(store, transport, hooks);
     m_registry = m_ownedRegistry.get();
     connectRegistry();
 }
 
-TfmUserList::TfmUserList(const SettingsStore &store, TPeerRegistry *registry, QWidget *mainWindow,
+TfmUserList::TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWidget *mainWindow,
                          bool bigIcons)
     : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_store(store)
@@ -61,16 +61,16 @@ TfmUserList::TfmUserList(const SettingsStore &store, TPeerRegistry *registry, QW
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_scroll);
 
-    m_mainGroup = addGroupBox(new TUserGroupBox(MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup),
-                                                QString(), m_groupsHost));
+    m_mainGroup = addGroupBox(new UserGroupBox(MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup),
+                                               QString(), m_groupsHost));
     m_mainGroup->setObjectName(QStringLiteral("gbMain"));
     m_mainGroup->tree()->setObjectName(QStringLiteral("tvMainGroup"));
     m_badList = addGroupBox(
-        new TUserGroupBox(BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), m_groupsHost));
+        new UserGroupBox(BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), m_groupsHost));
     m_badList->setObjectName(QStringLiteral("gbBadList"));
     m_badList->tree()->setObjectName(QStringLiteral("tvBadList"));
     m_badList->setBadListLook(true);
-    new TWindowMagnet(this, mainWindow);
+    new WindowMagnet(this, mainWindow);
 
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(0);
@@ -88,17 +88,17 @@ TfmUserList::~TfmUserList()
 
 void TfmUserList::connectRegistry()
 {
-    TPeerRegistry *r = m_registry;
-    connect(r, &TPeerRegistry::memberAdded, this, &TfmUserList::onMemberAdded);
-    connect(r, &TPeerRegistry::memberRemoved, this, &TfmUserList::onMemberRemoved);
-    connect(r, &TPeerRegistry::arrivalsFlushed, this, [this] { flushNodes(); });
-    connect(r, &TPeerRegistry::peerUpdated, this, &TfmUserList::onPeerUpdated);
-    connect(r, &TPeerRegistry::blockedChanged, this, &TfmUserList::onBlockedChanged);
-    connect(r, &TPeerRegistry::groupAdded, this, &TfmUserList::onGroupAdded);
-    connect(r, &TPeerRegistry::groupRenamed, this, &TfmUserList::onGroupRenamed);
-    connect(r, &TPeerRegistry::groupRemoved, this, &TfmUserList::onGroupRemoved);
-    connect(r, &TPeerRegistry::groupCollapsedChanged, this, [this](int number, bool collapsed) {
-        if (TUserGroupBox *box = m_boxes.value(number))
+    PeerRegistry *r = m_registry;
+    connect(r, &PeerRegistry::memberAdded, this, &TfmUserList::onMemberAdded);
+    connect(r, &PeerRegistry::memberRemoved, this, &TfmUserList::onMemberRemoved);
+    connect(r, &PeerRegistry::arrivalsFlushed, this, [this] { flushNodes(); });
+    connect(r, &PeerRegistry::peerUpdated, this, &TfmUserList::onPeerUpdated);
+    connect(r, &PeerRegistry::blockedChanged, this, &TfmUserList::onBlockedChanged);
+    connect(r, &PeerRegistry::groupAdded, this, &TfmUserList::onGroupAdded);
+    connect(r, &PeerRegistry::groupRenamed, this, &TfmUserList::onGroupRenamed);
+    connect(r, &PeerRegistry::groupRemoved, this, &TfmUserList::onGroupRemoved);
+    connect(r, &PeerRegistry::groupCollapsedChanged, this, [this](int number, bool collapsed) {
+        if (UserGroupBox *box = m_boxes.value(number))
             box->setCollapsed(collapsed);
     });
 }
@@ -121,12 +121,12 @@ void TfmUserList::Create(bool showWindow)
     m_registry->SendPresence(true);
 }
 
-TPeerList &TfmUserList::peers()
+PeerList &TfmUserList::peers()
 {
     return m_registry->peers();
 }
 
-const TPeerList &TfmUserList::peers() const
+const PeerList &TfmUserList::peers() const
 {
     return m_registry->peers();
 }
@@ -204,7 +204,7 @@ void TfmUserList::flushNodes() const
         QList<QTreeWidget *> trees;
         for (const PendingNode &p : pending) {
             const RUserID *entry = m_registry->GetPeer(p.peerIndex);
-            const TUserGroupBox *box = m_boxes.value(p.groupNumber);
+            const UserGroupBox *box = m_boxes.value(p.groupNumber);
             if (!entry || !box)
                 continue;
             QTreeWidgetItem *item = MakeUserNode(*entry, p.peerIndex, nodePictures());
@@ -219,7 +219,7 @@ void TfmUserList::flushNodes() const
     }
     if (m_layoutPending) {
         m_layoutPending = false;
-        for (TUserGroupBox *box : m_boxes)
+        for (UserGroupBox *box : m_boxes)
             box->layoutHeight();
     }
 }
@@ -251,11 +251,11 @@ void TfmUserList::onBlockedChanged(int peerIndex, bool blocked)
 
 void TfmUserList::onGroupAdded(int groupNumber)
 {
-    const TContactGroup *group = m_registry->group(groupNumber);
+    const ContactGroup *group = m_registry->group(groupNumber);
     if (!group || m_boxes.contains(groupNumber))
         return;
-    TUserGroupBox *box =
-        addGroupBox(new TUserGroupBox(groupNumber, group->caption, group->groupId, m_groupsHost));
+    UserGroupBox *box =
+        addGroupBox(new UserGroupBox(groupNumber, group->caption, group->groupId, m_groupsHost));
     box->setCollapsed(group->collapsed);
     if (m_pmUserList) {
         box->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -266,8 +266,8 @@ void TfmUserList::onGroupAdded(int groupNumber)
 
 void TfmUserList::onGroupRenamed(int groupNumber)
 {
-    TUserGroupBox *box = m_boxes.value(groupNumber);
-    if (const TContactGroup *group = m_registry->group(groupNumber); box && group)
+    UserGroupBox *box = m_boxes.value(groupNumber);
+    if (const ContactGroup *group = m_registry->group(groupNumber); box && group)
         box->setCaption(group->caption);
 }
 
@@ -284,62 +284,62 @@ void TfmUserList::onGroupRemoved(int groupNumber)
 std::optional<PeerNode> TfmUserList::FindPeerNode(const QString &id) const
 {
     flushNodes();
-    const std::optional<TPeerPlace> place = m_registry->FindPeer(id);
+    const std::optional<PeerPlace> place = m_registry->FindPeer(id);
     QTreeWidgetItem *item = place ? m_nodes.value(place->peerIndex) : nullptr;
     if (!item)
         return std::nullopt;
     return PeerNode{item->treeWidget(), item};
 }
 
-QList<TUserGroupBox *> TfmUserList::groups() const
+QList<UserGroupBox *> TfmUserList::groups() const
 {
     flushNodes();
-    QList<TUserGroupBox *> list;
+    QList<UserGroupBox *> list;
     for (int i = 0; i < m_groupsLayout->count(); ++i) {
-        if (auto *box = qobject_cast<TUserGroupBox *>(m_groupsLayout->itemAt(i)->widget()))
+        if (auto *box = qobject_cast<UserGroupBox *>(m_groupsLayout->itemAt(i)->widget()))
             list.append(box);
     }
     return list;
 }
 
-TUserGroupBox *TfmUserList::groupByNumber(int number) const
+UserGroupBox *TfmUserList::groupByNumber(int number) const
 {
     flushNodes();
     return m_boxes.value(number);
 }
 
-TUserGroupBox *TfmUserList::groupOfTree(const QTreeWidget *tree) const
+UserGroupBox *TfmUserList::groupOfTree(const QTreeWidget *tree) const
 {
-    for (TUserGroupBox *box : m_boxes) {
+    for (UserGroupBox *box : m_boxes) {
         if (box->tree() == tree)
             return box;
     }
     return nullptr;
 }
 
-TUserGroupBox *TfmUserList::mainGroup() const
+UserGroupBox *TfmUserList::mainGroup() const
 {
     flushNodes();
     return m_mainGroup;
 }
 
-TUserGroupBox *TfmUserList::badList() const
+UserGroupBox *TfmUserList::badList() const
 {
     flushNodes();
     return m_badList;
 }
 
-TUserGroupBox *TfmUserList::addGroupBox(TUserGroupBox *box)
+UserGroupBox *TfmUserList::addGroupBox(UserGroupBox *box)
 {
     // Groups stack from the top; the stretch stays last.
     m_groupsLayout->insertWidget(m_groupsLayout->count() - 1, box);
     m_boxes.insert(box->Tag(), box);
     box->tree()->setIconSize(nodePictures().size());
-    connect(box, &TUserGroupBox::expanded, this, &TfmUserList::LayoutGroups);
-    connect(box, &TUserGroupBox::collapsedChanged, this,
+    connect(box, &UserGroupBox::expanded, this, &TfmUserList::LayoutGroups);
+    connect(box, &UserGroupBox::collapsedChanged, this,
             [this, number = box->Tag()](bool collapsed) { m_registry->SetCollapsed(number, collapsed); });
-    auto *tree = static_cast<TUserTree *>(box->tree());
-    connect(tree, &TUserTree::userDropped, this, [this, tree](QTreeWidget *source) {
+    auto *tree = static_cast<UserTree *>(box->tree());
+    connect(tree, &UserTree::userDropped, this, [this, tree](QTreeWidget *source) {
         if (source->currentItem())
             moveNode(tree, source->currentItem());
     });
@@ -361,7 +361,7 @@ TUserGroupBox *TfmUserList::addGroupBox(TUserGroupBox *box)
 
 void TfmUserList::moveNode(QTreeWidget *target, QTreeWidgetItem *node)
 {
-    const TUserGroupBox *to = groupOfTree(target);
+    const UserGroupBox *to = groupOfTree(target);
     if (to && node)
         m_registry->MoveUser(NodePeerIndex(node), to->Tag());
     // What the user does shows at once; only what the network brings waits for the end of the turn.
@@ -371,7 +371,7 @@ void TfmUserList::moveNode(QTreeWidget *target, QTreeWidgetItem *node)
 void TfmUserList::LayoutGroups()
 {
     flushNodes();
-    for (TUserGroupBox *box : m_boxes)
+    for (UserGroupBox *box : m_boxes)
         box->layoutHeight();
 }
 
@@ -382,11 +382,11 @@ void TfmUserList::StoreGroups() const
     QGuiApplication::restoreOverrideCursor();
 }
 
-TUserGroupBox *TfmUserList::ActiveGroup() const
+UserGroupBox *TfmUserList::ActiveGroup() const
 {
     // The window keeps its focused control while another window is active.
     const QWidget *focus = focusWidget();
-    for (TUserGroupBox *box : groups()) {
+    for (UserGroupBox *box : groups()) {
         if (focus && (focus == box || focus == box->tree() || focus == box->captionButton()))
             return box;
     }
@@ -395,7 +395,7 @@ TUserGroupBox *TfmUserList::ActiveGroup() const
 
 int TfmUserList::SelectedUser() const
 {
-    const TUserGroupBox *group = ActiveGroup();
+    const UserGroupBox *group = ActiveGroup();
     if (!group)
         return -1;
     const QTreeWidgetItem *item = group->tree()->currentItem();
@@ -417,7 +417,7 @@ void TfmUserList::selectPeer(int peerIndex)
     tree->setFocus(Qt::OtherFocusReason);
 }
 
-const TImageList &TfmUserList::nodePictures() const
+const ImageList &TfmUserList::nodePictures() const
 {
     return m_bigIcons ? ProfileImages32() : ProfileImages16();
 }
@@ -426,7 +426,7 @@ void TfmUserList::setBigIcons(bool big)
 {
     flushNodes();
     m_bigIcons = big;
-    for (TUserGroupBox *box : m_boxes) {
+    for (UserGroupBox *box : m_boxes) {
         QTreeWidget *tree = box->tree();
         tree->setIconSize(nodePictures().size());
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
@@ -508,7 +508,7 @@ QAction *menuItem(QMenu *menu, const QString &name, QAction *command)
 }
 } // namespace
 
-void TfmUserList::setMainActions(const TUserListMainActions &actions)
+void TfmUserList::setMainActions(const UserListMainActions &actions)
 {
     m_main = actions;
     buildMenu();
@@ -582,7 +582,7 @@ void TfmUserList::buildMenu()
     m_scroll->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_scroll, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { showPopup(m_scroll, m_scroll->mapToGlobal(pos)); });
-    for (TUserGroupBox *box : groups()) {
+    for (UserGroupBox *box : groups()) {
         box->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
         box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
     }
@@ -595,13 +595,13 @@ void TfmUserList::showPopup(QWidget *control, const QPoint &globalPos)
     m_menuControl = nullptr;
 }
 
-void TfmUserList::rebuildMoveToGroup(const TUserGroupBox *current)
+void TfmUserList::rebuildMoveToGroup(const UserGroupBox *current)
 {
     for (QAction *item : m_moveToGroup->actions()) {
         if (item->data().toInt() >= 0 && item->data().isValid())
             delete item;
     }
-    for (const TUserGroupBox *box : groups()) {
+    for (const UserGroupBox *box : groups()) {
         auto *item = new QAction(box->caption(), m_moveToGroup);
         item->setData(box->Tag());
         item->setEnabled(box != current);
@@ -627,9 +627,9 @@ void TfmUserList::PreparePopup(QWidget *control)
     const char *ownGroupItems[] = {"tbDeleteGroup", "miRenameGroup"};
 
     auto *tree = qobject_cast<QTreeWidget *>(control);
-    TUserGroupBox *group = tree ? groupOfTree(tree) : nullptr;
+    UserGroupBox *group = tree ? groupOfTree(tree) : nullptr;
     if (!group) {
-        for (TUserGroupBox *box : groups()) {
+        for (UserGroupBox *box : groups()) {
             if (control == box || control == box->captionButton())
                 group = box;
         }
@@ -694,10 +694,10 @@ QTreeWidget *TfmUserList::targetTree() const
     return groupOfTree(tree) ? tree : nullptr;
 }
 
-TUserGroupBox *TfmUserList::targetGroup() const
+UserGroupBox *TfmUserList::targetGroup() const
 {
     QWidget *target = commandTarget();
-    for (TUserGroupBox *box : groups()) {
+    for (UserGroupBox *box : groups()) {
         if (target == box || target == box->tree() || target == box->captionButton())
             return box;
     }
@@ -731,7 +731,7 @@ void TfmUserList::MoveTargetUserTo(int groupNumber)
 {
     flushNodes();
     QTreeWidget *tree = targetTree();
-    const TUserGroupBox *to = groupByNumber(groupNumber);
+    const UserGroupBox *to = groupByNumber(groupNumber);
     clearCommandTarget();
     if (!tree || !to || !tree->currentItem() || to->tree() == tree)
         return;
@@ -740,7 +740,7 @@ void TfmUserList::MoveTargetUserTo(int groupNumber)
 
 namespace {
 // The editor lies over the caption of the group.
-QRect captionRect(const TUserGroupBox *group)
+QRect captionRect(const UserGroupBox *group)
 {
     const QWidget *caption = group->captionButton();
     const QPoint topLeft = caption->mapToGlobal(QPoint(caption->height() + 2, 1));
@@ -749,7 +749,7 @@ QRect captionRect(const TUserGroupBox *group)
 }
 } // namespace
 
-TUserGroupBox *TfmUserList::CreateNewGroup(bool moveTargetUser)
+UserGroupBox *TfmUserList::CreateNewGroup(bool moveTargetUser)
 {
     flushNodes();
     QTreeWidget *sourceTree = moveTargetUser ? targetTree() : nullptr;
@@ -757,7 +757,7 @@ TUserGroupBox *TfmUserList::CreateNewGroup(bool moveTargetUser)
     const int k = NodePeerIndex(node);
     clearCommandTarget();
     const int number = m_registry->CreateNewGroup();
-    QPointer<TUserGroupBox> group = m_boxes.value(number);
+    QPointer<UserGroupBox> group = m_boxes.value(number);
     if (!group)
         return nullptr;
     const std::optional<QString> text =
@@ -773,7 +773,7 @@ TUserGroupBox *TfmUserList::CreateNewGroup(bool moveTargetUser)
 
 void TfmUserList::RenameGroup()
 {
-    TUserGroupBox *group = targetGroup();
+    UserGroupBox *group = targetGroup();
     clearCommandTarget();
     if (!group || isFixed(group))
         return;
@@ -786,7 +786,7 @@ void TfmUserList::RenameGroup()
 
 void TfmUserList::DeleteGroup()
 {
-    TUserGroupBox *group = targetGroup();
+    UserGroupBox *group = targetGroup();
     clearCommandTarget();
     if (group && !isFixed(group))
         m_registry->DeleteGroup(group->Tag());
@@ -795,7 +795,7 @@ void TfmUserList::DeleteGroup()
 
 void TfmUserList::CollapseToggle()
 {
-    TUserGroupBox *group = targetGroup();
+    UserGroupBox *group = targetGroup();
     clearCommandTarget();
     if (group)
         m_registry->SetCollapsed(group->Tag(), !group->isCollapsed());

@@ -20,10 +20,10 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QVBoxLayout;
 class SettingsStore;
-class TImageList;
-class TPeerRegistry;
-class TUserGroupBox;
-class TUserListHooks;
+class ImageList;
+class PeerRegistry;
+class UserGroupBox;
+class UserListHooks;
 
 // A user node and the tree that holds it.
 struct PeerNode {
@@ -32,7 +32,7 @@ struct PeerNode {
 };
 
 // Commands of the main window that the user list's menu offers.
-struct TUserListMainActions {
+struct UserListMainActions {
     QAction *messageToUser = nullptr;
     QAction *messageToGroup = nullptr;
     QAction *mailUser = nullptr;
@@ -50,18 +50,18 @@ class TfmUserList : public QWidget {
     Q_OBJECT
 public:
     // A view of the program's registry.
-    TfmUserList(const SettingsStore &store, TPeerRegistry *registry, QWidget *mainWindow, bool bigIcons);
+    TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWidget *mainWindow, bool bigIcons);
     // A view with a registry of its own (tests that drive one window alone).
-    TfmUserList(const SettingsStore &store, PacketTransport *transport, TUserListHooks *hooks,
+    TfmUserList(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
                 QWidget *mainWindow, bool bigIcons);
     ~TfmUserList() override;
 
     // The window's creation steps, ending with the NEW broadcast.
     void Create(bool showWindow);
 
-    TPeerRegistry *registry() const { return m_registry; }
-    TPeerList &peers();
-    const TPeerList &peers() const;
+    PeerRegistry *registry() const { return m_registry; }
+    PeerList &peers();
+    const PeerList &peers() const;
     RUserID *GetPeer(int index) const;
 
     void SendPresence(bool isNew);
@@ -73,14 +73,14 @@ public:
     std::optional<PeerNode> FindPeerNode(const QString &id) const;
 
     // Contact groups, in the order they are shown.
-    QList<TUserGroupBox *> groups() const;
-    TUserGroupBox *groupByNumber(int number) const;
-    TUserGroupBox *groupOfTree(const QTreeWidget *tree) const;
-    TUserGroupBox *mainGroup() const;
-    TUserGroupBox *badList() const;
+    QList<UserGroupBox *> groups() const;
+    UserGroupBox *groupByNumber(int number) const;
+    UserGroupBox *groupOfTree(const QTreeWidget *tree) const;
+    UserGroupBox *mainGroup() const;
+    UserGroupBox *badList() const;
     void LayoutGroups();
     void StoreGroups() const;
-    TUserGroupBox *ActiveGroup() const;
+    UserGroupBox *ActiveGroup() const;
     // Peer index of the selected node of the focused tree (or of the focused group's tree); -1 when none.
     int SelectedUser() const;
     void selectPeer(int peerIndex);
@@ -88,7 +88,7 @@ public:
     void flushNodes() const;
 
     // The popup menu pmUserList and the window's own commands.
-    void setMainActions(const TUserListMainActions &actions);
+    void setMainActions(const UserListMainActions &actions);
     QMenu *pmUserList() const { return m_pmUserList; }
     QAction *userAction(const QString &name) const;
     // Sets the shared menu up for a member item of a group talk and selects that member's node.
@@ -101,14 +101,14 @@ public:
     void DeactiveUser();
     void AddToBadList();
     // A new group named by the editor; from the "Move to group" menu the target user moves into it.
-    TUserGroupBox *CreateNewGroup(bool moveTargetUser);
+    UserGroupBox *CreateNewGroup(bool moveTargetUser);
     void RenameGroup();
     void DeleteGroup();
     void CollapseToggle();
     void MoveTargetUserTo(int groupNumber);
 
     void setBigIcons(bool big);
-    const TImageList &nodePictures() const;
+    const ImageList &nodePictures() const;
     // Placement from the store, or docked to the main window's right edge.
     void restoreBounds();
 
@@ -120,7 +120,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    TUserGroupBox *addGroupBox(TUserGroupBox *box);
+    UserGroupBox *addGroupBox(UserGroupBox *box);
     void connectRegistry();
     void onMemberAdded(int groupNumber, int peerIndex);
     void onMemberRemoved(int groupNumber, int peerIndex);
@@ -133,28 +133,28 @@ private:
     void startFlush() const;
     void moveNode(QTreeWidget *target, QTreeWidgetItem *node);
     void buildMenu();
-    void rebuildMoveToGroup(const TUserGroupBox *current);
+    void rebuildMoveToGroup(const UserGroupBox *current);
     QAction *addUserAction(const QString &name, const QString &caption, const QList<QKeySequence> &keys);
     void showPopup(QWidget *control, const QPoint &globalPos);
     // The control a command acts on: the one its menu was opened on, else the focused one.
     QWidget *commandTarget() const;
     QTreeWidget *targetTree() const;
-    TUserGroupBox *targetGroup() const;
-    bool isFixed(const TUserGroupBox *group) const { return group == m_mainGroup || group == m_badList; }
+    UserGroupBox *targetGroup() const;
+    bool isFixed(const UserGroupBox *group) const { return group == m_mainGroup || group == m_badList; }
     void storeBounds() const;
 
     const SettingsStore &m_store;
     PacketTransport *m_transport;
     QWidget *m_mainWindow;
     bool m_bigIcons;
-    std::unique_ptr<TPeerRegistry> m_ownedRegistry;
-    TPeerRegistry *m_registry;
+    std::unique_ptr<PeerRegistry> m_ownedRegistry;
+    PeerRegistry *m_registry;
     QScrollArea *m_scroll;
     QWidget *m_groupsHost;
     QVBoxLayout *m_groupsLayout;
-    TUserGroupBox *m_mainGroup;
-    TUserGroupBox *m_badList;
-    QHash<int, TUserGroupBox *> m_boxes;
+    UserGroupBox *m_mainGroup;
+    UserGroupBox *m_badList;
+    QHash<int, UserGroupBox *> m_boxes;
     // The node of every online peer that is shown, by peer index.
     mutable QHash<int, QTreeWidgetItem *> m_nodes;
     // Members that joined a group in this turn and have no node yet, in the order they joined.
@@ -166,7 +166,7 @@ private:
     mutable QTimer m_flushTimer;
     mutable bool m_layoutPending = false;
     bool m_created = false;
-    TUserListMainActions m_main;
+    UserListMainActions m_main;
     QMenu *m_pmUserList = nullptr;
     QMenu *m_moveToGroup = nullptr;
     QMenu *m_mailMenu = nullptr;

@@ -2,10 +2,10 @@
 
 #include "features/LngUn.h"
 #include "features/ui/FileDialogs.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TImageList.h"
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 #include "net/PacketDispatcher.h"
 #include "protocol/ConstUnit.h"
 #include "talks/ui/RVStyle.h"
@@ -78,10 +78,10 @@ QString defaultFolder()
 
 } // namespace
 
-TFileOfferCommands::TFileOfferCommands(const Context &context, QObject *parent)
+FileOfferCommands::FileOfferCommands(const Context &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
-    , m_share(new TFileShare(context.transport, context.identity, context.loopback, context.port, this))
+    , m_share(new FileShare(context.transport, context.identity, context.loopback, context.port, this))
     , m_menu(new QMenu(context.window))
 {
     m_menu->setObjectName(QStringLiteral("pmFileOrFolder"));
@@ -91,27 +91,27 @@ TFileOfferCommands::TFileOfferCommands(const Context &context, QObject *parent)
     }
     if (context.open)
         m_menu->setDefaultAction(context.open);
-    connect(m_menu, &QMenu::aboutToShow, this, &TFileOfferCommands::menuAboutToShow);
+    connect(m_menu, &QMenu::aboutToShow, this, &FileOfferCommands::menuAboutToShow);
     if (context.open)
-        connect(context.open, &QAction::triggered, this, &TFileOfferCommands::openCurrent);
+        connect(context.open, &QAction::triggered, this, &FileOfferCommands::openCurrent);
     if (context.saveAs)
-        connect(context.saveAs, &QAction::triggered, this, &TFileOfferCommands::saveCurrentAs);
+        connect(context.saveAs, &QAction::triggered, this, &FileOfferCommands::saveCurrentAs);
     if (context.get)
-        connect(context.get, &QAction::triggered, this, &TFileOfferCommands::getCurrent);
+        connect(context.get, &QAction::triggered, this, &FileOfferCommands::getCurrent);
     if (context.insertFile)
-        connect(context.insertFile, &QAction::triggered, this, &TFileOfferCommands::insertFile);
+        connect(context.insertFile, &QAction::triggered, this, &FileOfferCommands::insertFile);
     if (context.insertFolder)
-        connect(context.insertFolder, &QAction::triggered, this, &TFileOfferCommands::insertFolder);
+        connect(context.insertFolder, &QAction::triggered, this, &FileOfferCommands::insertFolder);
     if (context.showTransfers)
         connect(context.showTransfers, &QAction::triggered, this, [this] {
             transferWindow()->show();
             transferWindow()->raise();
         });
-    connect(m_share, &TFileShare::notice, this, [this](const QString &text) {
+    connect(m_share, &FileShare::notice, this, [this](const QString &text) {
         if (m_context.status)
             m_context.status->ShowNotice(ShortForNotice(text, 300), QPixmap(), QString(), -1);
     });
-    connect(&m_share->engine(), &TFileTransferEngine::transferAdded, this, [this] {
+    connect(&m_share->engine(), &FileTransferEngine::transferAdded, this, [this] {
         TfmFileTransfers *window = transferWindow();
         if (!window->isVisible())
             window->show();
@@ -121,77 +121,77 @@ TFileOfferCommands::TFileOfferCommands(const Context &context, QObject *parent)
     qApp->installEventFilter(this);
 }
 
-TFileOfferCommands::~TFileOfferCommands()
+FileOfferCommands::~FileOfferCommands()
 {
     qApp->removeEventFilter(this);
     m_share->engine().StopAll();
 }
 
-TfmFileTransfers *TFileOfferCommands::transferWindow()
+TfmFileTransfers *FileOfferCommands::transferWindow()
 {
     if (!m_transfers)
         m_transfers = new TfmFileTransfers(m_share, m_context.window);
     return m_transfers;
 }
 
-void TFileOfferCommands::attachDispatcher(PacketDispatcher &dispatcher)
+void FileOfferCommands::attachDispatcher(PacketDispatcher &dispatcher)
 {
     dispatcher.setHandler(pkFileTo, [this](const Packet &p) { m_share->ProcessFileTo(p); });
 }
 
-void TFileOfferCommands::FilesOffered(const QStringList &paths)
+void FileOfferCommands::FilesOffered(const QStringList &paths)
 {
     m_share->Offer(paths);
 }
 
-void TFileOfferCommands::OfferFiles(const QStringList &records, int picture, const QString &ip,
-                                    const QString &name)
+void FileOfferCommands::OfferFiles(const QStringList &records, int picture, const QString &ip,
+                                   const QString &name)
 {
     if (records.isEmpty() || int(m_pending.size()) >= MaxQueuedConfirmations)
         return;
     m_pending.push_back(PendingOffer{records, picture, ip, name});
     // Never inside the packet's handling: the dialog runs from the event loop.
     if (!m_confirming && m_pending.size() == 1)
-        QTimer::singleShot(0, this, &TFileOfferCommands::showNextConfirmation);
+        QTimer::singleShot(0, this, &FileOfferCommands::showNextConfirmation);
 }
 
-void TFileOfferCommands::showNextConfirmation()
+void FileOfferCommands::showNextConfirmation()
 {
     if (m_confirming || m_pending.empty())
         return;
     m_confirming = true;
     const PendingOffer offer = m_pending.front();
     m_pending.pop_front();
-    const QPointer<TFileOfferCommands> self(this);
+    const QPointer<FileOfferCommands> self(this);
     confirm(offer);
     if (!self)
         return;
     m_confirming = false;
     if (!m_pending.empty())
-        QTimer::singleShot(0, this, &TFileOfferCommands::showNextConfirmation);
+        QTimer::singleShot(0, this, &FileOfferCommands::showNextConfirmation);
 }
 
-void TFileOfferCommands::confirm(const PendingOffer &offer)
+void FileOfferCommands::confirm(const PendingOffer &offer)
 {
-    QList<TFileOfferRow> rows;
+    QList<FileOfferRow> rows;
     for (const QString &text : offer.records) {
         bool ok = false;
         const int index = text.toInt(&ok);
         const std::optional<RLFile> record =
             ok && m_context.records ? m_context.records->at(index) : std::nullopt;
         if (record)
-            rows.append(TFileOfferRow{index, record->Path, record->SizeKB});
+            rows.append(FileOfferRow{index, record->Path, record->SizeKB});
     }
     if (rows.isEmpty())
         return;
-    const QPointer<TFileOfferCommands> self(this);
-    const std::optional<TFileConfirmation> answer = TfmInformation::ConfirmFiles(
+    const QPointer<FileOfferCommands> self(this);
+    const std::optional<FileConfirmation> answer = TfmInformation::ConfirmFiles(
         m_context.window, rows, offer.picture, offer.ip, offer.name, defaultFolder());
     if (self && answer)
         Fetch(answer->records, answer->folder, offer.name);
 }
 
-int TFileOfferCommands::Fetch(const QList<int> &records, const QString &folder, const QString &ownerName)
+int FileOfferCommands::Fetch(const QList<int> &records, const QString &folder, const QString &ownerName)
 {
     int started = 0;
     for (const int index : records) {
@@ -199,8 +199,8 @@ int TFileOfferCommands::Fetch(const QList<int> &records, const QString &folder, 
         if (!record || record->IsOwn)
             continue;
         std::optional<ExistingChoice> choice;
-        if (TFileShare::TargetExists(folder, record->Path)) {
-            const QPointer<TFileOfferCommands> self(this);
+        if (FileShare::TargetExists(folder, record->Path)) {
+            const QPointer<FileOfferCommands> self(this);
             const int answer = MessageBox::choose(
                 m_context.window,
                 Lng::Caption(
@@ -223,13 +223,13 @@ int TFileOfferCommands::Fetch(const QList<int> &records, const QString &folder, 
         const QString peer = ownerName.isEmpty() || ownerName == record->OwnerIP
                                  ? record->OwnerIP
                                  : QStringLiteral("%1 (%2)").arg(ownerName, record->OwnerIP);
-        started += m_share->Request(TOfferedFile{index, record->Path, record->OwnerID, record->OwnerIP, peer},
+        started += m_share->Request(OfferedFile{index, record->Path, record->OwnerID, record->OwnerIP, peer},
                                     folder, choice) > 0;
     }
     return started;
 }
 
-bool TFileOfferCommands::ConfirmClose(QWidget *parent)
+bool FileOfferCommands::ConfirmClose(QWidget *parent)
 {
     const int running = m_share->engine().runningCount();
     if (running == 0)
@@ -244,12 +244,12 @@ bool TFileOfferCommands::ConfirmClose(QWidget *parent)
                 ConstUnit::text(ConstUnit::Text::BtnCancel)}) == 0;
 }
 
-void TFileOfferCommands::StopAll()
+void FileOfferCommands::StopAll()
 {
     m_share->engine().StopAll();
 }
 
-void TFileOfferCommands::InsertReferences(const QStringList &paths)
+void FileOfferCommands::InsertReferences(const QStringList &paths)
 {
     if (!m_context.talks || !m_context.pages || !m_context.style || paths.isEmpty())
         return;
@@ -269,21 +269,21 @@ void TFileOfferCommands::InsertReferences(const QStringList &paths)
     EnsureLayout(editor->document());
 }
 
-void TFileOfferCommands::insertFile()
+void FileOfferCommands::insertFile()
 {
     const QStringList files =
         FileDialogs::OpenFileNames(m_context.window, QString(), QStringLiteral("All files (*.*)"));
     InsertReferences(files);
 }
 
-void TFileOfferCommands::insertFolder()
+void FileOfferCommands::insertFolder()
 {
     const QString folder = FileDialogs::ExistingDirectory(m_context.window, QString(), QDir::homePath());
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         InsertReferences({QDir::toNativeSeparators(folder)});
 }
 
-void TFileOfferCommands::menuAboutToShow()
+void FileOfferCommands::menuAboutToShow()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
     if (!record || m_context.records->count() == 0)
@@ -296,14 +296,14 @@ void TFileOfferCommands::menuAboutToShow()
         m_context.get->setEnabled(!record->IsOwn);
 }
 
-void TFileOfferCommands::openCurrent()
+void FileOfferCommands::openCurrent()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
     if (record && record->IsOwn && QFileInfo::exists(record->Path))
         ShellOpen::open(record->Path);
 }
 
-void TFileOfferCommands::saveCurrentAs()
+void FileOfferCommands::saveCurrentAs()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
     if (!record || !record->IsOwn)
@@ -317,7 +317,7 @@ void TFileOfferCommands::saveCurrentAs()
     QFile::copy(record->Path, target);
 }
 
-void TFileOfferCommands::getCurrent()
+void FileOfferCommands::getCurrent()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
     if (!record || record->IsOwn)
@@ -326,7 +326,7 @@ void TFileOfferCommands::getCurrent()
     confirm(PendingOffer{{QString::number(m_current)}, -1, record->OwnerIP, record->OwnerIP});
 }
 
-bool TFileOfferCommands::transcriptClick(QTextEdit *edit, const QPoint &pos, const QPoint &globalPos)
+bool FileOfferCommands::transcriptClick(QTextEdit *edit, const QPoint &pos, const QPoint &globalPos)
 {
     QTextDocument *doc = edit->document();
     const QPointF point(pos.x() + edit->horizontalScrollBar()->value(),
@@ -354,7 +354,7 @@ bool TFileOfferCommands::transcriptClick(QTextEdit *edit, const QPoint &pos, con
     return false;
 }
 
-bool TFileOfferCommands::eventFilter(QObject *watched, QEvent *event)
+bool FileOfferCommands::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::MouseButtonRelease) {

@@ -16,10 +16,10 @@ class QMenu;
 class QTabWidget;
 class QTextDocument;
 class QTextEdit;
-class TFileRecordList;
-class TRVStyle;
-class TStatusPanels;
-class TTalkManager;
+class FileRecordList;
+class RVStyle;
+class StatusPanels;
+class TalkManager;
 class TfmFileTransfers;
 
 // The paths of the file references placed in an editor, in order.
@@ -27,21 +27,21 @@ QStringList EditorFilePaths(const QTextDocument *doc);
 
 // The window side of file offers: placing references (the insert commands and drops), the
 // confirmation of offered files, the commands on a received file icon (pmFileOrFolder), the
-// transfer window and the question at closing. The rules live in TFileShare.
-class TFileOfferCommands : public QObject {
+// transfer window and the question at closing. The rules live in FileShare.
+class FileOfferCommands : public QObject {
     Q_OBJECT
 public:
     struct Context {
         QWidget *window = nullptr;
         QTabWidget *pages = nullptr;
-        TTalkManager *talks = nullptr;
-        TRVStyle *style = nullptr;
-        TFileRecordList *records = nullptr;
-        TStatusPanels *status = nullptr;
+        TalkManager *talks = nullptr;
+        RVStyle *style = nullptr;
+        FileRecordList *records = nullptr;
+        StatusPanels *status = nullptr;
         PacketTransport *transport = nullptr;
-        std::function<TLocalIdentity()> identity;
+        std::function<LocalIdentity()> identity;
         bool loopback = false;
-        quint16 port = TFileShare::DefaultPort;
+        quint16 port = FileShare::DefaultPort;
         QAction *insertFile = nullptr;
         QAction *insertFolder = nullptr;
         QAction *open = nullptr;
@@ -52,10 +52,10 @@ public:
     // At most this many confirmations wait to be shown; more offers only show their icons.
     static constexpr int MaxQueuedConfirmations = 8;
 
-    explicit TFileOfferCommands(const Context &context, QObject *parent = nullptr);
-    ~TFileOfferCommands() override;
+    explicit FileOfferCommands(const Context &context, QObject *parent = nullptr);
+    ~FileOfferCommands() override;
 
-    TFileShare &share() { return *m_share; }
+    FileShare &share() { return *m_share; }
     TfmFileTransfers *transferWindow();
     QMenu *pmFileOrFolder() const { return m_menu; }
     int currentRecord() const { return m_current; }
@@ -95,7 +95,7 @@ private:
     void insertFolder();
 
     Context m_context;
-    TFileShare *m_share;
+    FileShare *m_share;
     QPointer<TfmFileTransfers> m_transfers;
     QMenu *m_menu;
     int m_current = -1;

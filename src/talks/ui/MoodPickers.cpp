@@ -11,8 +11,8 @@
 #include <QTabWidget>
 #include <QTextEdit>
 
-TMoodPickers::TMoodPickers(QTabWidget *pcMain, const Actions &actions, TfmSelectPictureGIFMood *gifMood,
-                           QObject *parent)
+MoodPickers::MoodPickers(QTabWidget *pcMain, const Actions &actions, TfmSelectPictureGIFMood *gifMood,
+                         QObject *parent)
     : QObject(parent)
     , m_pcMain(pcMain)
     , m_actions(actions)
@@ -23,28 +23,28 @@ TMoodPickers::TMoodPickers(QTabWidget *pcMain, const Actions &actions, TfmSelect
             insert->installEventFilter(this);
     }
     if (m_actions.selectImageMood)
-        connect(m_actions.selectImageMood, &QAction::triggered, this, &TMoodPickers::SelectImageMood);
+        connect(m_actions.selectImageMood, &QAction::triggered, this, &MoodPickers::SelectImageMood);
     if (m_actions.selectGifMood)
-        connect(m_actions.selectGifMood, &QAction::triggered, this, &TMoodPickers::SelectGifMood);
+        connect(m_actions.selectGifMood, &QAction::triggered, this, &MoodPickers::SelectGifMood);
     for (QAction *option : {m_actions.stopAnimation, m_actions.showAnimation}) {
         if (option)
-            connect(option, &QAction::toggled, this, &TMoodPickers::applyOptions);
+            connect(option, &QAction::toggled, this, &MoodPickers::applyOptions);
     }
     // The stored states were read before the talks' animations could exist.
     applyOptions();
 }
 
-bool TMoodPickers::eventFilter(QObject *watched, QEvent *event)
+bool MoodPickers::eventFilter(QObject *watched, QEvent *event)
 {
     return event->type() == QEvent::Shortcut || QObject::eventFilter(watched, event);
 }
 
-TfrConnectUser *TMoodPickers::activeTalk() const
+TfrConnectUser *MoodPickers::activeTalk() const
 {
     return m_pcMain ? qobject_cast<TfrConnectUser *>(m_pcMain->currentWidget()) : nullptr;
 }
 
-void TMoodPickers::SelectImageMood()
+void MoodPickers::SelectImageMood()
 {
     QAction *opener = m_actions.selectImageMood;
     TfrConnectUser *talk = activeTalk();
@@ -61,7 +61,7 @@ void TMoodPickers::SelectImageMood()
     popup->show();
 }
 
-void TMoodPickers::SelectGifMood()
+void MoodPickers::SelectGifMood()
 {
     QAction *opener = m_actions.selectGifMood;
     TfrConnectUser *talk = activeTalk();
@@ -75,11 +75,11 @@ void TMoodPickers::SelectGifMood()
     m_gifMood->Popup(opener, talk->reMessage());
 }
 
-void TMoodPickers::applyOptions()
+void MoodPickers::applyOptions()
 {
     if (!m_gifMood)
         return;
-    TAnimationPlayer *player = m_gifMood->player();
+    AnimationPlayer *player = m_gifMood->player();
     if (m_actions.stopAnimation)
         player->setTranscriptsStopped(m_actions.stopAnimation->isChecked());
     if (m_actions.showAnimation)

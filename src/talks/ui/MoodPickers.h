@@ -12,7 +12,7 @@ class TfrConnectUser;
 
 // The commands around mood pictures and animations: the two insert commands of every send toolbar
 // open their chooser for the active talk, and the two animation options are applied to every talk.
-class TMoodPickers : public QObject {
+class MoodPickers : public QObject {
     Q_OBJECT
 public:
     struct Actions {
@@ -22,8 +22,8 @@ public:
         QAction *showAnimation = nullptr; // checked: animations hidden
     };
 
-    TMoodPickers(QTabWidget *pcMain, const Actions &actions, TfmSelectPictureGIFMood *gifMood,
-                 QObject *parent = nullptr);
+    MoodPickers(QTabWidget *pcMain, const Actions &actions, TfmSelectPictureGIFMood *gifMood,
+                QObject *parent = nullptr);
 
     void SelectImageMood();
     void SelectGifMood();

@@ -21,7 +21,7 @@ QFont styleFont(bool bold)
 
 } // namespace
 
-TRVStyle::TRVStyle(QObject *parent)
+RVStyle::RVStyle(QObject *parent)
     : QObject(parent)
 {
     const QColor text = WireColorToQColor(WireColors::WindowText);
@@ -38,32 +38,32 @@ TRVStyle::TRVStyle(QObject *parent)
         if (!m_recolours.isEmpty())
             m_recolourTimer.start(0);
     });
-    connect(this, &TRVStyle::textStyleChanged, this, &TRVStyle::scheduleRecolour);
+    connect(this, &RVStyle::textStyleChanged, this, &RVStyle::scheduleRecolour);
 }
 
-QString TRVStyle::textStyleName(int styleNo) const
+QString RVStyle::textStyleName(int styleNo) const
 {
     return styleNo >= 0 && styleNo < m_textStyles.size() ? m_textStyles.at(styleNo).name : QString();
 }
 
-QFont TRVStyle::textStyleFont(int styleNo) const
+QFont RVStyle::textStyleFont(int styleNo) const
 {
     return styleNo >= 0 && styleNo < m_textStyles.size() ? m_textStyles.at(styleNo).font : QFont();
 }
 
-QColor TRVStyle::textStyleColor(int styleNo) const
+QColor RVStyle::textStyleColor(int styleNo) const
 {
     return styleNo >= 0 && styleNo < m_textStyles.size() ? m_textStyles.at(styleNo).color : QColor(Qt::black);
 }
 
-QTextCharFormat TRVStyle::charFormat(int styleNo) const
+QTextCharFormat RVStyle::charFormat(int styleNo) const
 {
     if (styleNo < 0 || styleNo >= m_textStyles.size())
         styleNo = 0;
     return m_textStyles.at(styleNo).format;
 }
 
-QTextCharFormat TRVStyle::makeCharFormat(const TextStyle &style, int styleNo)
+QTextCharFormat RVStyle::makeCharFormat(const TextStyle &style, int styleNo)
 {
     QTextCharFormat format;
     format.setFont(style.font, QTextCharFormat::FontPropertiesAll);
@@ -72,13 +72,13 @@ QTextCharFormat TRVStyle::makeCharFormat(const TextStyle &style, int styleNo)
     return format;
 }
 
-QString TRVStyle::paragraphStyleName(int styleNo) const
+QString RVStyle::paragraphStyleName(int styleNo) const
 {
     return styleNo >= 0 && styleNo < m_paragraphStyles.size() ? m_paragraphStyles.at(styleNo).name
                                                               : QString();
 }
 
-QTextBlockFormat TRVStyle::paragraphFormat(int styleNo) const
+QTextBlockFormat RVStyle::paragraphFormat(int styleNo) const
 {
     if (styleNo < 0 || styleNo >= m_paragraphStyles.size())
         styleNo = 0;
@@ -88,7 +88,7 @@ QTextBlockFormat TRVStyle::paragraphFormat(int styleNo) const
     return format;
 }
 
-int TRVStyle::addTextStyle(const QString &name, const QFont &font, const QColor &color)
+int RVStyle::addTextStyle(const QString &name, const QFont &font, const QColor &color)
 {
     const int styleNo = int(m_textStyles.size());
     TextStyle style{name, font, color, {}};
@@ -98,7 +98,7 @@ int TRVStyle::addTextStyle(const QString &name, const QFont &font, const QColor 
     return styleNo;
 }
 
-bool TRVStyle::setTextStyleColor(int styleNo, const QColor &color)
+bool RVStyle::setTextStyleColor(int styleNo, const QColor &color)
 {
     if (styleNo < 0 || styleNo >= m_textStyles.size())
         return false;
@@ -111,7 +111,7 @@ bool TRVStyle::setTextStyleColor(int styleNo, const QColor &color)
     return true;
 }
 
-int TRVStyle::SenderTextStyle(const QString &senderId, qint32 wireColor)
+int RVStyle::SenderTextStyle(const QString &senderId, qint32 wireColor)
 {
     try {
         const QColor color = WireColorToQColor(wireColor);
@@ -137,7 +137,7 @@ int TRVStyle::SenderTextStyle(const QString &senderId, qint32 wireColor)
     }
 }
 
-int TRVStyle::reuseSenderStyle()
+int RVStyle::reuseSenderStyle()
 {
     int oldest = -1;
     for (auto it = m_senderStyles.cbegin(); it != m_senderStyles.cend(); ++it) {
@@ -148,7 +148,7 @@ int TRVStyle::reuseSenderStyle()
     return oldest;
 }
 
-void TRVStyle::TrackDocument(QTextDocument *doc)
+void RVStyle::TrackDocument(QTextDocument *doc)
 {
     if (!doc)
         return;
@@ -156,7 +156,7 @@ void TRVStyle::TrackDocument(QTextDocument *doc)
     m_documents.append(doc);
 }
 
-void TRVStyle::scheduleRecolour(int styleNo)
+void RVStyle::scheduleRecolour(int styleNo)
 {
     m_documents.removeAll(nullptr);
     for (const QPointer<QTextDocument> &doc : std::as_const(m_documents)) {
@@ -175,7 +175,7 @@ void TRVStyle::scheduleRecolour(int styleNo)
         m_recolourTimer.start(0);
 }
 
-void TRVStyle::recolourSlice(qint64 budgetMs)
+void RVStyle::recolourSlice(qint64 budgetMs)
 {
     QElapsedTimer slice;
     slice.start();
@@ -200,7 +200,7 @@ void TRVStyle::recolourSlice(qint64 budgetMs)
     }
 }
 
-void TRVStyle::FlushRecolour()
+void RVStyle::FlushRecolour()
 {
     recolourSlice(-1);
 }

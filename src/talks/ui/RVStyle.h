@@ -17,10 +17,10 @@ class QTextDocument;
 // The style sheet shared by every transcript and input editor: named text styles (font and colour)
 // and paragraph styles. Text in a document carries only its style number, so a style that changes
 // can be applied again to everything written in it.
-class TRVStyle : public QObject {
+class RVStyle : public QObject {
     Q_OBJECT
 public:
-    explicit TRVStyle(QObject *parent = nullptr);
+    explicit RVStyle(QObject *parent = nullptr);
 
     int textStyleCount() const { return int(m_textStyles.size()); }
     // Empty name, default font and black for a number that does not exist.

@@ -2,7 +2,7 @@
 
 #include "features/ui/PeerText.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "talks/ui/RVStyle.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -179,21 +179,21 @@ QString RegisterImageResource(QTextDocument *doc, const QImage &image)
     return name;
 }
 
-void AppendTextItem(QTextCursor &cursor, const QString &text, const TRVStyle &style, int styleNo)
+void AppendTextItem(QTextCursor &cursor, const QString &text, const RVStyle &style, int styleNo)
 {
     if (text.isEmpty() || cursor.isNull())
         return;
     cursor.insertText(text, style.charFormat(styleNo));
 }
 
-void AppendNewParagraph(QTextCursor &cursor, const TRVStyle &style, int styleNo)
+void AppendNewParagraph(QTextCursor &cursor, const RVStyle &style, int styleNo)
 {
     if (cursor.isNull())
         return;
     cursor.insertBlock(style.paragraphFormat(0), style.charFormat(styleNo));
 }
 
-bool AppendBullet(QTextCursor &cursor, const TImageList &list, int index)
+bool AppendBullet(QTextCursor &cursor, const ImageList &list, int index)
 {
     const QImage image = list.image(index);
     if (image.isNull())

@@ -8,8 +8,8 @@
 #include <QTextFormat>
 
 class QTextDocument;
-class TImageList;
-class TRVStyle;
+class ImageList;
+class RVStyle;
 
 // What the transcript and the editors keep on their formats to know their items again.
 namespace RichProperty {
@@ -55,11 +55,11 @@ int lineOfPosition(const QTextDocument *doc, int position);
 QString RegisterImageResource(QTextDocument *doc, const QImage &image);
 
 // Appends text in a text style to the current paragraph; empty text adds nothing.
-void AppendTextItem(QTextCursor &cursor, const QString &text, const TRVStyle &style, int styleNo);
+void AppendTextItem(QTextCursor &cursor, const QString &text, const RVStyle &style, int styleNo);
 // Starts a new paragraph in paragraph style 0 whose (empty) text is in the given text style.
-void AppendNewParagraph(QTextCursor &cursor, const TRVStyle &style, int styleNo);
+void AppendNewParagraph(QTextCursor &cursor, const RVStyle &style, int styleNo);
 // A picture of the list in the current paragraph; false, and nothing added, when the index is out of range.
-bool AppendBullet(QTextCursor &cursor, const TImageList &list, int index);
+bool AppendBullet(QTextCursor &cursor, const ImageList &list, int index);
 // A received file: its icon, named by the path (the tooltip), baseline aligned, tagged with its record.
 bool AppendFilePicture(QTextCursor &cursor, const QString &path, const QImage &icon, int recordIndex);
 // A file placed in an input editor: vertically centred, tag 0, no record.

@@ -1,11 +1,11 @@
 #include "talks/ui/TalkManager.h"
 
+#include "features/ui/ImageList.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
-#include "features/ui/TImageList.h"
 #include "peers/PeerList.h"
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ConstUnit.h"
 #include "settings/SettingsStore.h"
@@ -33,8 +33,8 @@ namespace {
 constexpr int DesignFrameWidth = 443;
 } // namespace
 
-TTalkManager::TTalkManager(QTabWidget *pcMain, TTalkCore *core, const SettingsStore &store, TRVStyle *style,
-                           TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent)
+TalkManager::TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore &store, RVStyle *style,
+                         FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent)
     : QObject(pcMain)
     , m_pcMain(pcMain)
     , m_store(store)
@@ -48,33 +48,33 @@ TTalkManager::TTalkManager(QTabWidget *pcMain, TTalkCore *core, const SettingsSt
     connectCore();
 }
 
-TTalkManager::TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store,
-                           TRVStyle *style, TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent)
-    : TTalkManager(pcMain, new TTalkCore(transport), store, style, files, hooks, dialogParent)
+TalkManager::TalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store,
+                         RVStyle *style, FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent)
+    : TalkManager(pcMain, new TalkCore(transport), store, style, files, hooks, dialogParent)
 {
     m_core->setParent(this);
 }
 
-void TTalkManager::connectCore()
+void TalkManager::connectCore()
 {
-    connect(m_core, &TTalkCore::talkCreated, this, &TTalkManager::addPage);
-    connect(m_core, &TTalkCore::talkClosing, this, [this](int id) {
+    connect(m_core, &TalkCore::talkCreated, this, &TalkManager::addPage);
+    connect(m_core, &TalkCore::talkClosing, this, [this](int id) {
         if (m_hooks)
             m_hooks->SaveTalkHistory(sheetOfTalk(id));
     });
-    connect(m_core, &TTalkCore::talkClosed, this, &TTalkManager::removePage);
-    connect(m_core, &TTalkCore::captionChanged, this, &TTalkManager::showCaption);
-    connect(m_core, &TTalkCore::talkMemberAdded, this,
+    connect(m_core, &TalkCore::talkClosed, this, &TalkManager::removePage);
+    connect(m_core, &TalkCore::captionChanged, this, &TalkManager::showCaption);
+    connect(m_core, &TalkCore::talkMemberAdded, this,
             [this](int id, const QString &, int peerIndex) { addMemberItem(id, peerIndex); });
-    connect(m_core, &TTalkCore::talkMemberRemoved, this, [this](int id, const QString &, int peerIndex) {
+    connect(m_core, &TalkCore::talkMemberRemoved, this, [this](int id, const QString &, int peerIndex) {
         if (TfrConnectUser *talk = frameOf(id))
             talk->removeMember(peerIndex);
     });
-    connect(m_core, &TTalkCore::talkMemberMoved, this,
+    connect(m_core, &TalkCore::talkMemberMoved, this,
             [this](int id, const QString &, int oldIndex, int newIndex) {
                 moveMemberItem(id, oldIndex, newIndex);
             });
-    connect(m_core, &TTalkCore::talkMemberRenamed, this,
+    connect(m_core, &TalkCore::talkMemberRenamed, this,
             [this](int id, int peerIndex, const QString &displayName, int picture) {
                 TfrConnectUser *talk = frameOf(id);
                 QAction *item = talk ? talk->memberItem(peerIndex) : nullptr;
@@ -84,125 +84,125 @@ void TTalkManager::connectCore()
                 item->setToolTip(PeerText::toolTip(displayName));
                 item->setIcon((iconSize() == 32 ? ProfileImages32() : ProfileImages16()).icon(picture));
             });
-    connect(m_core, &TTalkCore::talkMemberBlocked, this, [this](int id, int peerIndex, bool blocked) {
+    connect(m_core, &TalkCore::talkMemberBlocked, this, [this](int id, int peerIndex, bool blocked) {
         if (TfrConnectUser *talk = frameOf(id))
             talk->setMemberBlocked(peerIndex, blocked);
     });
-    connect(m_core, &TTalkCore::messageForTalk, this,
+    connect(m_core, &TalkCore::messageForTalk, this,
             [this](int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
                    int picture, const QString &alias) {
                 AppendMessage(sheetOfTalk(id), senderId, ip, body, color, picture, alias);
             });
-    connect(m_core, &TTalkCore::noticeRequested, this,
+    connect(m_core, &TalkCore::noticeRequested, this,
             [this](int id, const QString &format, const QString &alias, int picture, const QString &ip) {
                 if (m_hooks)
                     m_hooks->Notify(format, alias, sheetOfTalk(id), picture, ip);
             });
-    connect(m_core, &TTalkCore::soundRequested, this, [this](int event) {
+    connect(m_core, &TalkCore::soundRequested, this, [this](int event) {
         if (m_hooks)
             m_hooks->PlayEventSound(event);
     });
-    connect(m_core, &TTalkCore::autoReplyRequested, this, [this](int id) {
+    connect(m_core, &TalkCore::autoReplyRequested, this, [this](int id) {
         if (m_hooks)
             m_hooks->AutoReply(sheetOfTalk(id));
     });
-    connect(m_core, &TTalkCore::talkLimitReached, this, [this](int limit) {
+    connect(m_core, &TalkCore::talkLimitReached, this, [this](int limit) {
         if (m_hooks)
             m_hooks->TalkLimitReached(limit);
     });
-    connect(m_core, &TTalkCore::privateInputLockRequested, this, &TTalkManager::setPrivateInputLocked);
+    connect(m_core, &TalkCore::privateInputLockRequested, this, &TalkManager::setPrivateInputLocked);
 }
 
-void TTalkManager::setUserList(TfmUserList *userList)
+void TalkManager::setUserList(TfmUserList *userList)
 {
     m_userList = userList;
     m_core->setPeers(userList ? &userList->peers() : nullptr);
 }
 
-void TTalkManager::setActions(const TalkActions &actions)
+void TalkManager::setActions(const TalkActions &actions)
 {
     m_actions = actions;
-    const auto feed = [this](QAction *action, void (TTalkCore::*set)(bool)) {
+    const auto feed = [this](QAction *action, void (TalkCore::*set)(bool)) {
         (m_core->*set)(isChecked(action));
         if (action)
             connect(action, &QAction::toggled, m_core, set);
     };
-    feed(actions.notTalkPrivate, &TTalkCore::setNotTalkPrivate);
-    feed(actions.notTalkGroup, &TTalkCore::setNotTalkGroup);
-    feed(actions.answeringMachine, &TTalkCore::setAnsweringMachine);
+    feed(actions.notTalkPrivate, &TalkCore::setNotTalkPrivate);
+    feed(actions.notTalkGroup, &TalkCore::setNotTalkGroup);
+    feed(actions.answeringMachine, &TalkCore::setAnsweringMachine);
 }
 
-void TTalkManager::attachDispatcher(PacketDispatcher &dispatcher)
+void TalkManager::attachDispatcher(PacketDispatcher &dispatcher)
 {
     m_core->attachDispatcher(dispatcher);
 }
 
-PrivateCloseAnswer TTalkManager::AskPrivateClose(const QString &alias)
+PrivateCloseAnswer TalkManager::AskPrivateClose(const QString &alias)
 {
     return TfmInformation::AskPrivateClose(m_dialogParent, m_store, alias);
 }
 
-void TTalkManager::ShowGroupClosed(const QString &authorAlias, const QString &caption)
+void TalkManager::ShowGroupClosed(const QString &authorAlias, const QString &caption)
 {
     TfmInformation::ShowGroupClosed(m_dialogParent, m_store, authorAlias, caption);
 }
 
-const RUserID *TTalkManager::local() const
+const RUserID *TalkManager::local() const
 {
     return m_userList ? m_userList->GetPeer(0) : nullptr;
 }
 
-bool TTalkManager::isChecked(const QAction *action) const
+bool TalkManager::isChecked(const QAction *action) const
 {
     return action && action->isChecked();
 }
 
-int TTalkManager::iconSize() const
+int TalkManager::iconSize() const
 {
     return !m_actions.bigIcon || m_actions.bigIcon->isChecked() ? 32 : 16;
 }
 
-int TTalkManager::count() const
+int TalkManager::count() const
 {
     return m_pcMain->count();
 }
 
-TfrConnectUser *TTalkManager::frame(int sheet) const
+TfrConnectUser *TalkManager::frame(int sheet) const
 {
     return qobject_cast<TfrConnectUser *>(m_pcMain->widget(sheet));
 }
 
-TfrConnectUser *TTalkManager::frameOf(int talkId) const
+TfrConnectUser *TalkManager::frameOf(int talkId) const
 {
     return m_pages.value(talkId);
 }
 
-int TTalkManager::sheetOf(const TfrConnectUser *talk) const
+int TalkManager::sheetOf(const TfrConnectUser *talk) const
 {
     return m_pcMain->indexOf(const_cast<TfrConnectUser *>(talk));
 }
 
-int TTalkManager::sheetOfTalk(int talkId) const
+int TalkManager::sheetOfTalk(int talkId) const
 {
     const TfrConnectUser *talk = frameOf(talkId);
     return talk ? sheetOf(talk) : -1;
 }
 
-int TTalkManager::talkIdAt(int sheet) const
+int TalkManager::talkIdAt(int sheet) const
 {
     const TfrConnectUser *talk = frame(sheet);
-    return talk ? talk->talkId() : TTalkCore::NoTalk;
+    return talk ? talk->talkId() : TalkCore::NoTalk;
 }
 
-void TTalkManager::activate(int talkId)
+void TalkManager::activate(int talkId)
 {
     if (const int sheet = sheetOfTalk(talkId); sheet >= 0)
         m_pcMain->setCurrentIndex(sheet);
 }
 
-int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, int tag,
-                             const QString &groupName, const QString &authorAlias, const QString &groupId,
-                             const QString &mac, const QString &userId, const QString &ip)
+int TalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, int tag,
+                            const QString &groupName, const QString &authorAlias, const QString &groupId,
+                            const QString &mac, const QString &userId, const QString &ip)
 {
     TalkData data;
     data.kind = kind;
@@ -217,9 +217,9 @@ int TTalkManager::CreateTalk(const QString &caption, int image, TalkKind kind, i
     return sheetOfTalk(m_core->CreateTalk(data, image));
 }
 
-void TTalkManager::addPage(int talkId)
+void TalkManager::addPage(int talkId)
 {
-    const TTalk *record = m_core->talk(talkId);
+    const Talk *record = m_core->talk(talkId);
     if (!record)
         return;
     auto *talk = new TfrConnectUser(m_style, record->data);
@@ -246,7 +246,7 @@ void TTalkManager::addPage(int talkId)
     talk->setIconSize(iconSize());
 }
 
-void TTalkManager::removePage(int talkId)
+void TalkManager::removePage(int talkId)
 {
     TfrConnectUser *talk = m_pages.take(talkId);
     if (!talk)
@@ -255,20 +255,20 @@ void TTalkManager::removePage(int talkId)
     talk->deleteLater();
 }
 
-QString TTalkManager::caption(int sheet) const
+QString TalkManager::caption(int sheet) const
 {
-    const TTalk *record = m_core->talk(talkIdAt(sheet));
+    const Talk *record = m_core->talk(talkIdAt(sheet));
     return record ? record->data.Caption : QString();
 }
 
-void TTalkManager::setCaption(int sheet, const QString &caption)
+void TalkManager::setCaption(int sheet, const QString &caption)
 {
     m_core->setCaption(talkIdAt(sheet), caption);
 }
 
-void TTalkManager::showCaption(int talkId)
+void TalkManager::showCaption(int talkId)
 {
-    const TTalk *record = m_core->talk(talkId);
+    const Talk *record = m_core->talk(talkId);
     TfrConnectUser *talk = frameOf(talkId);
     const int sheet = sheetOfTalk(talkId);
     if (!record || !talk || sheet < 0)
@@ -288,22 +288,22 @@ void TTalkManager::showCaption(int talkId)
     m_pcMain->setTabIcon(sheet, ProfileImages32().icon(record->picture));
 }
 
-int TTalkManager::FindPrivateTalk(const QString &userId) const
+int TalkManager::FindPrivateTalk(const QString &userId) const
 {
     return sheetOfTalk(m_core->FindPrivateTalk(userId));
 }
 
-int TTalkManager::FindOwnGroupTalk(int tag) const
+int TalkManager::FindOwnGroupTalk(int tag) const
 {
     return sheetOfTalk(m_core->FindOwnGroupTalk(tag));
 }
 
-int TTalkManager::FindTalkByGroupID(const QString &groupId) const
+int TalkManager::FindTalkByGroupID(const QString &groupId) const
 {
     return sheetOfTalk(m_core->FindTalkByGroupID(groupId));
 }
 
-void TTalkManager::MessageToUser()
+void TalkManager::MessageToUser()
 {
     if (!m_userList)
         return;
@@ -311,9 +311,9 @@ void TTalkManager::MessageToUser()
     activate(m_core->openPrivateTalk(m_userList->SelectedUser()));
 }
 
-void TTalkManager::MessageToGroup()
+void TalkManager::MessageToGroup()
 {
-    TUserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
+    UserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
     if (!group)
         return;
     QList<int> members;
@@ -323,7 +323,7 @@ void TTalkManager::MessageToGroup()
     activate(m_core->openOwnGroupTalk(group->Tag(), group->caption(), group->Hint(), members));
 }
 
-bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
+bool TalkManager::SendMessage(int sheet, bool fromAutoReply)
 {
     if (sheet < 0)
         sheet = m_pcMain->currentIndex();
@@ -338,11 +338,11 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
     const QStringList offered = EditorFilePaths(editor->document());
     // A failed send shows a box whose event loop may see the talk closed.
     const QPointer<QTextEdit> input = editor;
-    const TSendResult result = m_core->sendBody(talk->talkId(), body, fromAutoReply);
-    if (result == TSendResult::Failed)
+    const SendResult result = m_core->sendBody(talk->talkId(), body, fromAutoReply);
+    if (result == SendResult::Failed)
         MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
-    const bool sent = result == TSendResult::Sent || result == TSendResult::Nothing;
-    if (result == TSendResult::Sent && !offered.isEmpty() && m_hooks)
+    const bool sent = result == SendResult::Sent || result == SendResult::Nothing;
+    if (result == SendResult::Sent && !offered.isEmpty() && m_hooks)
         m_hooks->FilesOffered(offered);
     if (!input)
         return sent;
@@ -351,17 +351,17 @@ bool TTalkManager::SendMessage(int sheet, bool fromAutoReply)
     return sent;
 }
 
-void TTalkManager::destroyTalk(int sheet)
+void TalkManager::destroyTalk(int sheet)
 {
     m_core->destroyTalk(talkIdAt(sheet));
 }
 
-void TTalkManager::CloseTalk(int sheet)
+void TalkManager::CloseTalk(int sheet)
 {
     m_core->CloseTalk(talkIdAt(sheet));
 }
 
-void TTalkManager::ClearTextMessage(int sheet)
+void TalkManager::ClearTextMessage(int sheet)
 {
     TfrConnectUser *talk = frame(sheet);
     if (!talk)
@@ -371,18 +371,18 @@ void TTalkManager::ClearTextMessage(int sheet)
     talk->reAllMessage()->clear();
 }
 
-void TTalkManager::ClearDialogParametr()
+void TalkManager::ClearDialogParametr()
 {
     ResetDialogAnswers(m_store);
 }
 
-int TTalkManager::SenderTextStyle(const QString &id, qint32 color)
+int TalkManager::SenderTextStyle(const QString &id, qint32 color)
 {
     return m_style ? m_style->SenderTextStyle(id, color) : 0;
 }
 
-void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
-                                 qint32 color, int picture, const QString &alias)
+void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
+                                qint32 color, int picture, const QString &alias)
 {
     TfrConnectUser *talk = frame(sheet);
     if (!talk || !m_style)
@@ -430,10 +430,10 @@ void TTalkManager::AppendMessage(int sheet, const QString &id, const QString &ip
     transcript->verticalScrollBar()->setValue(transcript->verticalScrollBar()->maximum());
 }
 
-void TTalkManager::addMemberItem(int talkId, int peerIndex)
+void TalkManager::addMemberItem(int talkId, int peerIndex)
 {
     TfrConnectUser *talk = frameOf(talkId);
-    const TTalk *record = m_core->talk(talkId);
+    const Talk *record = m_core->talk(talkId);
     const RUserID *peer = m_userList ? m_userList->GetPeer(peerIndex) : nullptr;
     if (!talk || !record || !peer)
         return;
@@ -444,7 +444,7 @@ void TTalkManager::addMemberItem(int talkId, int peerIndex)
     talk->addMember(peerIndex, DisplayName(*peer), QIcon(picture), blocked);
 }
 
-void TTalkManager::moveMemberItem(int talkId, int oldIndex, int newIndex)
+void TalkManager::moveMemberItem(int talkId, int oldIndex, int newIndex)
 {
     TfrConnectUser *talk = frameOf(talkId);
     const RUserID *peer = m_userList ? m_userList->GetPeer(newIndex) : nullptr;
@@ -458,7 +458,7 @@ void TTalkManager::moveMemberItem(int talkId, int oldIndex, int newIndex)
     }
 }
 
-void TTalkManager::memberMenu(TfrConnectUser *talk, int peerIndex, QMenu *menu)
+void TalkManager::memberMenu(TfrConnectUser *talk, int peerIndex, QMenu *menu)
 {
     menu->clear();
     if (!m_userList || !m_userList->pmUserList())
@@ -470,12 +470,12 @@ void TTalkManager::memberMenu(TfrConnectUser *talk, int peerIndex, QMenu *menu)
     menu->addActions(m_userList->pmUserList()->actions());
 }
 
-void TTalkManager::SendMemberUpdate(int sheet)
+void TalkManager::SendMemberUpdate(int sheet)
 {
     m_core->SendMemberUpdate(talkIdAt(sheet));
 }
 
-void TTalkManager::applyIconSize()
+void TalkManager::applyIconSize()
 {
     const int size = iconSize();
     m_pcMain->setIconSize(QSize(size, size));
@@ -484,7 +484,7 @@ void TTalkManager::applyIconSize()
         if (!talk)
             continue;
         talk->setIconSize(size);
-        const TImageList &pictures = size == 32 ? ProfileImages32() : ProfileImages16();
+        const ImageList &pictures = size == 32 ? ProfileImages32() : ProfileImages16();
         for (QAction *item : talk->tbGroupUser()->actions()) {
             const RUserID *peer = m_userList ? m_userList->GetPeer(item->data().toInt()) : nullptr;
             if (peer)
@@ -493,7 +493,7 @@ void TTalkManager::applyIconSize()
     }
 }
 
-void TTalkManager::setPrivateInputLocked(bool locked)
+void TalkManager::setPrivateInputLocked(bool locked)
 {
     for (int i = 1; i < count(); ++i) {
         TfrConnectUser *talk = frame(i);
@@ -508,27 +508,27 @@ void TTalkManager::setPrivateInputLocked(bool locked)
     }
 }
 
-void TTalkManager::MailUser()
+void TalkManager::MailUser()
 {
     const RUserID *peer = m_userList ? m_userList->GetPeer(m_userList->SelectedUser()) : nullptr;
     if (peer && m_userList->SelectedUser() > 0)
         ShellOpen::open(QStringLiteral("MailTo:") + peer->EMail);
 }
 
-void TTalkManager::MailGroup()
+void TalkManager::MailGroup()
 {
-    const TUserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
+    const UserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
     if (group)
         ShellOpen::open(QStringLiteral("MailTo:") + MailAddressList(m_userList->peers(), group->Tag()));
 }
 
-void TTalkManager::MailAll()
+void TalkManager::MailAll()
 {
     if (m_userList)
         ShellOpen::open(QStringLiteral("MailTo:") + MailAddressList(m_userList->peers()));
 }
 
-void TTalkManager::MailEmpty()
+void TalkManager::MailEmpty()
 {
     ShellOpen::open(QStringLiteral("MailTo: "));
 }

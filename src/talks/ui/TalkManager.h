@@ -17,19 +17,19 @@ class QAction;
 class QMenu;
 class QTabWidget;
 class SettingsStore;
-class TFileRecordList;
-class TPeerList;
-class TRVStyle;
+class FileRecordList;
+class PeerList;
+class RVStyle;
 class TfmUserList;
-class TUserGroupBox;
+class UserGroupBox;
 struct RUserID;
 struct WireIdentity;
 
 // What the talks ask of the rest of the program: notices, sounds, history, file offers and the
 // auto-reply. The main window implements it.
-class TTalkHooks {
+class TalkHooks {
 public:
-    virtual ~TTalkHooks() = default;
+    virtual ~TalkHooks() = default;
     virtual void Notify(const QString &format, const QString &alias, int sheet, int picture,
                         const QString &ip) = 0;
     virtual void PlayEventSound(int event) = 0;
@@ -62,17 +62,17 @@ struct TalkActions {
 // The talks of the main window as pages: one TfrConnectUser page per talk of the core, member items that
 // mirror its members, the transcripts, and the dialogs the core's questions open. Its functions take
 // page numbers (sheets); the core names talks by their IDs.
-class TTalkManager : public QObject, private TChatQuestions {
+class TalkManager : public QObject, private ChatQuestions {
     Q_OBJECT
 public:
     // The pages of the program's talk core; the core's questions are answered with dialogs.
-    TTalkManager(QTabWidget *pcMain, TTalkCore *core, const SettingsStore &store, TRVStyle *style,
-                 TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent);
+    TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore &store, RVStyle *style,
+                FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent);
     // The pages of a talk core of their own (tools and benchmarks that show talks alone).
-    TTalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store, TRVStyle *style,
-                 TFileRecordList *files, TTalkHooks *hooks, QWidget *dialogParent);
+    TalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store, RVStyle *style,
+                FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent);
 
-    TTalkCore *core() const { return m_core; }
+    TalkCore *core() const { return m_core; }
     void setUserList(TfmUserList *userList);
     void setActions(const TalkActions &actions);
     void setAnimationCatalogue(AnimationCatalogue *catalogue) { m_animations = catalogue; }
@@ -82,7 +82,7 @@ public:
     int CreateTalk(const QString &caption, int image, TalkKind kind, int tag, const QString &groupName,
                    const QString &authorAlias, const QString &groupId, const QString &mac,
                    const QString &userId, const QString &ip);
-    static constexpr int MaxTalkPages = TTalkCore::MaxTalkPages;
+    static constexpr int MaxTalkPages = TalkCore::MaxTalkPages;
     // Paragraphs a transcript holds at most (about 20,000 messages); at the bound the transcript is
     // kept in the history and cleared, as the Clear command does, so that a long flood costs neither
     // unbounded memory nor a minute-long save at closing.
@@ -130,7 +130,7 @@ public:
     void destroyTalk(int sheet);
 
 private:
-    // TChatQuestions, answered with the dialogs.
+    // ChatQuestions, answered with the dialogs.
     PrivateCloseAnswer AskPrivateClose(const QString &alias) override;
     void ShowGroupClosed(const QString &authorAlias, const QString &caption) override;
 
@@ -149,15 +149,15 @@ private:
 
     QTabWidget *m_pcMain;
     const SettingsStore &m_store;
-    TRVStyle *m_style;
-    TFileRecordList *m_files;
-    TTalkHooks *m_hooks;
+    RVStyle *m_style;
+    FileRecordList *m_files;
+    TalkHooks *m_hooks;
     QWidget *m_dialogParent;
-    TTalkCore *m_core;
+    TalkCore *m_core;
     QHash<int, TfrConnectUser *> m_pages;
     TfmUserList *m_userList = nullptr;
     TalkActions m_actions;
     AnimationCatalogue *m_animations = nullptr;
     int m_transcriptLimit = MaxTranscriptBlocks;
-    TMinuteClock m_clock;
+    MinuteClock m_clock;
 };

@@ -20,14 +20,14 @@ class SettingsStore;
 
 
 // One offered file or folder on the confirmation page.
-struct TFileOfferRow {
+struct FileOfferRow {
     int record = -1;
     QString path; // the owner's path; the page shows its name part
     qint32 sizeKB = 0;
 };
 
 // What OK on the confirmation page asks for: the checked records in list order, and the folder.
-struct TFileConfirmation {
+struct FileConfirmation {
     QList<int> records;
     QString folder;
 };
@@ -50,9 +50,9 @@ public:
 
     // The confirmation of reception of files: who offers (name, IP, picture), the checked list and
     // "Save to:". Nothing when cancelled, when nothing is checked or "Save to:" is blank.
-    static std::optional<TFileConfirmation> ConfirmFiles(QWidget *parent, const QList<TFileOfferRow> &rows,
-                                                         int picture, const QString &ip, const QString &name,
-                                                         const QString &folder);
+    static std::optional<FileConfirmation> ConfirmFiles(QWidget *parent, const QList<FileOfferRow> &rows,
+                                                        int picture, const QString &ip, const QString &name,
+                                                        const QString &folder);
 
     // Test hook: instead of running modally, the dialog is handed to this function, which sets its
     // controls and returns whether OK was pressed.

@@ -3,8 +3,8 @@
 
 #include "features/LngUn.h"
 #include "features/ui/FileDialogs.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/PeerText.h"
-#include "features/ui/TImageList.h"
 #include "protocol/ConstUnit.h"
 #include "transfer/TransferPaths.h"
 
@@ -90,16 +90,15 @@ void TfmInformation::buildFilesPage()
     });
 }
 
-std::optional<TFileConfirmation> TfmInformation::ConfirmFiles(QWidget *parent,
-                                                              const QList<TFileOfferRow> &rows, int picture,
-                                                              const QString &ip, const QString &name,
-                                                              const QString &folder)
+std::optional<FileConfirmation> TfmInformation::ConfirmFiles(QWidget *parent, const QList<FileOfferRow> &rows,
+                                                             int picture, const QString &ip,
+                                                             const QString &name, const QString &folder)
 {
     TfmInformation dialog(FilesPage, QString(), parent);
     PeerText::setLabelText(dialog.m_userName, PeerText::name(name));
     PeerText::setLabelText(dialog.m_userIP, ip);
     dialog.m_userPicture->setPixmap(ProfileImages32().pixmap(picture < 0 ? 0 : picture));
-    for (const TFileOfferRow &row : rows) {
+    for (const FileOfferRow &row : rows) {
         auto *item = new QTreeWidgetItem(dialog.m_files);
         item->setText(0, TransferPath::OwnerFileName(row.path) + QStringLiteral("  ") +
                              QString::number(row.sizeKB) + QStringLiteral(" KB"));
@@ -113,7 +112,7 @@ std::optional<TFileConfirmation> TfmInformation::ConfirmFiles(QWidget *parent,
     dialog.m_folder->setText(folder);
     if (!dialog.run())
         return std::nullopt;
-    TFileConfirmation answer;
+    FileConfirmation answer;
     for (int i = 0; i < dialog.m_files->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = dialog.m_files->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked)

@@ -5,12 +5,12 @@
 #include <QScrollBar>
 #include <QTextEdit>
 
-TTranscriptBatch::~TTranscriptBatch()
+TranscriptBatch::~TranscriptBatch()
 {
     end();
 }
 
-void TTranscriptBatch::begin(QTextEdit *transcript)
+void TranscriptBatch::begin(QTextEdit *transcript)
 {
     if (m_open || !transcript)
         return;
@@ -20,7 +20,7 @@ void TTranscriptBatch::begin(QTextEdit *transcript)
     m_open = true;
 }
 
-void TTranscriptBatch::end()
+void TranscriptBatch::end()
 {
     if (!m_open)
         return;

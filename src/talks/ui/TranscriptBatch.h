@@ -8,9 +8,9 @@ class QTextEdit;
 // Holds one edit open on a transcript while many lines go in, so that the document is laid out once
 // for all of them instead of once per inserted piece; at the end the view shows the last line, as
 // every single append does.
-class TTranscriptBatch {
+class TranscriptBatch {
 public:
-    ~TTranscriptBatch();
+    ~TranscriptBatch();
 
     void begin(QTextEdit *transcript);
     void end();

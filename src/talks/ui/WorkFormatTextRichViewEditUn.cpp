@@ -1,6 +1,6 @@
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "protocol/ProtocolClassUn.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"

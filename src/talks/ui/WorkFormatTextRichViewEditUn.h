@@ -8,9 +8,9 @@
 #include <QTextCursor>
 
 class QTextDocument;
-class TFileRecordList;
-class TImageList;
-class TRVStyle;
+class FileRecordList;
+class ImageList;
+class RVStyle;
 
 // What the decoder needs of the animations. Null in the decode context means there are none, and
 // an animation reference then decodes to nothing.
@@ -36,10 +36,10 @@ public:
 struct DecodeContext {
     QTextCursor cursor; // where the items go, normally the end of the transcript; moved along
     int textStyle = 0;  // the one style of all text of the message
-    const TRVStyle *style = nullptr;
-    const TImageList *pictures = nullptr;     // the 32x32 picture list; null shows no pictures
+    const RVStyle *style = nullptr;
+    const ImageList *pictures = nullptr;      // the 32x32 picture list; null shows no pictures
     QStringList *collectedFiles = nullptr;    // receives the index of each file record created
-    TFileRecordList *fileRecords = nullptr;   // null: file references produce nothing
+    FileRecordList *fileRecords = nullptr;    // null: file references produce nothing
     QString myId;                             // decides IsOwn and the icon of a file reference
     AnimationCatalogue *animations = nullptr; // null: animation references produce nothing
 };

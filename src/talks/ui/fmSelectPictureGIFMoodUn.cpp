@@ -2,8 +2,8 @@
 
 #include "features/LngUn.h"
 #include "features/MoodRules.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/MessageBox.h"
-#include "features/ui/TImageList.h"
 #include "protocol/ConstUnit.h"
 #include "talks/ui/MoodPopup.h"
 #include "talks/ui/RichTextItems.h"
@@ -29,14 +29,14 @@ bool isShown(const QTextDocument *doc)
     return true;
 }
 
-TAnimationLibrary loadLibrary()
+AnimationLibrary loadLibrary()
 {
     InitPictureResources();
-    return TAnimationLibrary::load(ResourcePrefix, MoodRules::AnimationCount);
+    return AnimationLibrary::load(ResourcePrefix, MoodRules::AnimationCount);
 }
 } // namespace
 
-TGIFAnimator::TGIFAnimator(int tag, const QString &fileName, QWidget *parent)
+GIFAnimator::GIFAnimator(int tag, const QString &fileName, QWidget *parent)
     : QLabel(parent)
     , m_tag(tag)
     , m_movie(new QMovie(fileName, "gif", this))
@@ -48,24 +48,24 @@ TGIFAnimator::TGIFAnimator(int tag, const QString &fileName, QWidget *parent)
     m_movie->jumpToFrame(0);
 }
 
-void TGIFAnimator::start()
+void GIFAnimator::start()
 {
     if (m_movie->state() != QMovie::Running)
         m_movie->start();
 }
 
-void TGIFAnimator::stop()
+void GIFAnimator::stop()
 {
     m_movie->stop();
     m_movie->jumpToFrame(0);
 }
 
-bool TGIFAnimator::isRunning() const
+bool GIFAnimator::isRunning() const
 {
     return m_movie->state() == QMovie::Running;
 }
 
-TGIFPanel::TGIFPanel(TGIFAnimator *animator, QWidget *parent)
+GIFPanel::GIFPanel(GIFAnimator *animator, QWidget *parent)
     : QWidget(parent)
     , m_animator(animator)
 {
@@ -77,7 +77,7 @@ TGIFPanel::TGIFPanel(TGIFAnimator *animator, QWidget *parent)
     layout->addWidget(animator, 0, Qt::AlignCenter);
 }
 
-void TGIFPanel::setHighlighted(bool on)
+void GIFPanel::setHighlighted(bool on)
 {
     m_hover = on;
     QPalette p = palette();
@@ -90,22 +90,22 @@ void TGIFPanel::setHighlighted(bool on)
         m_animator->stop();
 }
 
-void TGIFPanel::enterEvent(QEnterEvent *)
+void GIFPanel::enterEvent(QEnterEvent *)
 {
     setHighlighted(true);
 }
 
-void TGIFPanel::leaveEvent(QEvent *)
+void GIFPanel::leaveEvent(QEvent *)
 {
     setHighlighted(false);
 }
 
-void TGIFPanel::mousePressEvent(QMouseEvent *event)
+void GIFPanel::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
 }
 
-void TGIFPanel::mouseReleaseEvent(QMouseEvent *event)
+void GIFPanel::mouseReleaseEvent(QMouseEvent *event)
 {
     if (rect().contains(event->position().toPoint()))
         Q_EMIT clicked(m_animator->tag());
@@ -127,11 +127,11 @@ TfmSelectPictureGIFMood::TfmSelectPictureGIFMood(QWidget *parent)
         row->setSpacing(1);
         for (int number : numbers) {
             auto *animator =
-                new TGIFAnimator(number, TAnimationLibrary::fileName(ResourcePrefix, number), this);
+                new GIFAnimator(number, AnimationLibrary::fileName(ResourcePrefix, number), this);
             animator->setObjectName(QStringLiteral("JvGIFAnimator%1").arg(number + 1));
-            auto *panel = new TGIFPanel(animator, this);
+            auto *panel = new GIFPanel(animator, this);
             panel->setObjectName(QStringLiteral("JvPanel%1").arg(number + 1));
-            connect(panel, &TGIFPanel::clicked, this, &TfmSelectPictureGIFMood::ChooseAnimation);
+            connect(panel, &GIFPanel::clicked, this, &TfmSelectPictureGIFMood::ChooseAnimation);
             row->addWidget(panel, 1);
             m_panels.append(panel);
         }
@@ -162,12 +162,12 @@ void TfmSelectPictureGIFMood::trimAnimations()
 
 void TfmSelectPictureGIFMood::animationInserted(QTextDocument *doc, int position, int number)
 {
-    m_player.adopt(doc, position, number, TAnimationPlayer::Place::Transcript);
+    m_player.adopt(doc, position, number, AnimationPlayer::Place::Transcript);
 }
 
-TGIFAnimator *TfmSelectPictureGIFMood::animator(int number) const
+GIFAnimator *TfmSelectPictureGIFMood::animator(int number) const
 {
-    for (TGIFPanel *panel : m_panels) {
+    for (GIFPanel *panel : m_panels) {
         if (panel->animator()->tag() == number)
             return panel->animator();
     }
@@ -177,14 +177,14 @@ TGIFAnimator *TfmSelectPictureGIFMood::animator(int number) const
 int TfmSelectPictureGIFMood::runningCount() const
 {
     int n = 0;
-    for (const TGIFPanel *panel : m_panels)
+    for (const GIFPanel *panel : m_panels)
         n += panel->animator()->isRunning();
     return n;
 }
 
 void TfmSelectPictureGIFMood::stopAll()
 {
-    for (TGIFPanel *panel : std::as_const(m_panels))
+    for (GIFPanel *panel : std::as_const(m_panels))
         panel->animator()->stop();
 }
 
@@ -210,7 +210,7 @@ bool TfmSelectPictureGIFMood::ChooseAnimation(int number)
         cursor.movePosition(QTextCursor::End);
         const int position = cursor.position();
         inserted = AppendAnimation(cursor, number, m_library.firstFrame(number)) &&
-                   m_player.adopt(target->document(), position, number, TAnimationPlayer::Place::Editor);
+                   m_player.adopt(target->document(), position, number, AnimationPlayer::Place::Editor);
     }
     hide();
     if (!inserted)
@@ -230,7 +230,7 @@ void TfmSelectPictureGIFMood::hideEvent(QHideEvent *event)
         m_opener->setChecked(false);
     m_opener = nullptr;
     m_target = nullptr;
-    for (TGIFPanel *panel : std::as_const(m_panels)) {
+    for (GIFPanel *panel : std::as_const(m_panels)) {
         if (panel->isHighlighted())
             panel->setHighlighted(false);
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "documents/AnimationLibrary.h"
-#include "documents/TAnimationPlayer.h"
+#include "documents/AnimationPlayer.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 
 #include <QLabel>
@@ -13,10 +13,10 @@ class QMovie;
 #include <QTextEdit>
 
 // Plays one animation of the chooser; its tag is the animation's number.
-class TGIFAnimator : public QLabel {
+class GIFAnimator : public QLabel {
     Q_OBJECT
 public:
-    TGIFAnimator(int tag, const QString &fileName, QWidget *parent);
+    GIFAnimator(int tag, const QString &fileName, QWidget *parent);
     int tag() const { return m_tag; }
     void start();
     // Stops and goes back to the first frame.
@@ -30,11 +30,11 @@ private:
 };
 
 // One cell of the chooser, holding one animator; under the mouse it lights up and plays.
-class TGIFPanel : public QWidget {
+class GIFPanel : public QWidget {
     Q_OBJECT
 public:
-    TGIFPanel(TGIFAnimator *animator, QWidget *parent);
-    TGIFAnimator *animator() const { return m_animator; }
+    GIFPanel(GIFAnimator *animator, QWidget *parent);
+    GIFAnimator *animator() const { return m_animator; }
     bool isHighlighted() const { return m_hover; }
     // Lit and playing, or plain and still.
     void setHighlighted(bool on);
@@ -49,7 +49,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    TGIFAnimator *m_animator;
+    GIFAnimator *m_animator;
     bool m_hover = false;
 };
 
@@ -68,15 +68,15 @@ public:
     void trimAnimations() override;
     void animationInserted(QTextDocument *doc, int position, int number) override;
 
-    const TAnimationLibrary &library() const { return m_library; }
-    TAnimationPlayer *player() { return &m_player; }
+    const AnimationLibrary &library() const { return m_library; }
+    AnimationPlayer *player() { return &m_player; }
 
     // Shows the chooser for the editor; the action stays checked while it is up.
     void Popup(QAction *opener, QTextEdit *target);
     QAction *openingAction() const { return m_opener; }
     QTextEdit *targetEditor() const { return m_target; }
-    QList<TGIFPanel *> panels() const { return m_panels; }
-    TGIFAnimator *animator(int number) const;
+    QList<GIFPanel *> panels() const { return m_panels; }
+    GIFAnimator *animator(int number) const;
     int runningCount() const;
 
     // The click on an animation: appends it to the target editor, or refuses with the limit message.
@@ -91,11 +91,11 @@ protected:
 private:
     void stopAll();
 
-    TAnimationLibrary m_library;
-    TAnimationPlayer m_player;
+    AnimationLibrary m_library;
+    AnimationPlayer m_player;
     QPointer<QAction> m_opener;
     QPointer<QTextEdit> m_target;
-    QList<TGIFPanel *> m_panels;
+    QList<GIFPanel *> m_panels;
 };
 
 // The animations of the editor's text.

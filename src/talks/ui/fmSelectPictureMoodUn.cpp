@@ -1,7 +1,7 @@
 #include "talks/ui/fmSelectPictureMoodUn.h"
 
 #include "features/MoodRules.h"
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "talks/ui/MoodPopup.h"
 #include "talks/ui/RichTextItems.h"
 
@@ -12,19 +12,19 @@
 #include <QPainter>
 #include <QTextEdit>
 
-TImageSquare::TImageSquare(int pictureIndex, QWidget *parent)
+ImageSquare::ImageSquare(int pictureIndex, QWidget *parent)
     : QWidget(parent)
     , m_index(pictureIndex)
 {
     setAttribute(Qt::WA_Hover);
 }
 
-QSize TImageSquare::sizeHint() const
+QSize ImageSquare::sizeHint() const
 {
     return {38, 38};
 }
 
-void TImageSquare::paintEvent(QPaintEvent *)
+void ImageSquare::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), m_hover ? MoodPopup::HoverColour : palette().color(QPalette::Button));
@@ -38,24 +38,24 @@ void TImageSquare::paintEvent(QPaintEvent *)
                     picture);
 }
 
-void TImageSquare::enterEvent(QEnterEvent *)
+void ImageSquare::enterEvent(QEnterEvent *)
 {
     m_hover = true;
     update();
 }
 
-void TImageSquare::leaveEvent(QEvent *)
+void ImageSquare::leaveEvent(QEvent *)
 {
     m_hover = false;
     update();
 }
 
-void TImageSquare::mousePressEvent(QMouseEvent *event)
+void ImageSquare::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
 }
 
-void TImageSquare::mouseReleaseEvent(QMouseEvent *event)
+void ImageSquare::mouseReleaseEvent(QMouseEvent *event)
 {
     if (rect().contains(event->position().toPoint()))
         Q_EMIT clicked(m_index);
@@ -74,9 +74,9 @@ TfmSelectPictureMood::TfmSelectPictureMood(QAction *opener, QTextEdit *target, Q
     grid->setSpacing(1);
     for (int row = 0; row < MoodRules::PictureRows; ++row) {
         for (int column = 0; column < MoodRules::PictureColumns; ++column) {
-            auto *cell = new TImageSquare(MoodRules::PictureIndexAt(row, column), this);
+            auto *cell = new ImageSquare(MoodRules::PictureIndexAt(row, column), this);
             cell->setObjectName(QStringLiteral("JvImageSquare%1").arg(m_cells.size() + 1));
-            connect(cell, &TImageSquare::clicked, this, &TfmSelectPictureMood::ChoosePicture);
+            connect(cell, &ImageSquare::clicked, this, &TfmSelectPictureMood::ChoosePicture);
             grid->addWidget(cell, row, column);
             m_cells.append(cell);
         }

@@ -8,10 +8,10 @@
 #include <QTextEdit>
 
 // One cell of the picture chooser: a picture of the profile list, lit up under the mouse.
-class TImageSquare : public QWidget {
+class ImageSquare : public QWidget {
     Q_OBJECT
 public:
-    TImageSquare(int pictureIndex, QWidget *parent);
+    ImageSquare(int pictureIndex, QWidget *parent);
     int pictureIndex() const { return m_index; }
     bool isHighlighted() const { return m_hover; }
     QSize sizeHint() const override;
@@ -40,7 +40,7 @@ public:
     TfmSelectPictureMood(QAction *opener, QTextEdit *target, QWidget *parent = nullptr);
     ~TfmSelectPictureMood() override;
 
-    QList<TImageSquare *> cells() const { return m_cells; }
+    QList<ImageSquare *> cells() const { return m_cells; }
     QAction *openingAction() const { return m_opener; }
     QTextEdit *targetEditor() const { return m_target; }
 
@@ -55,7 +55,7 @@ protected:
 private:
     QPointer<QAction> m_opener;
     QPointer<QTextEdit> m_target;
-    QList<TImageSquare *> m_cells;
+    QList<ImageSquare *> m_cells;
 };
 
 // Appends a picture of the 32x32 profile list after the last item of the editor (never at the caret).

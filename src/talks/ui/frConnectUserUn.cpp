@@ -1,8 +1,8 @@
 #include "talks/ui/frConnectUserUn.h"
 
 #include "features/LngUn.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/PeerText.h"
-#include "features/ui/TImageList.h"
 #include "talks/ui/RVStyle.h"
 
 #include <QAction>
@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TfrConnectUser::TfrConnectUser(TRVStyle *style, const TalkData &data, QWidget *parent)
+TfrConnectUser::TfrConnectUser(RVStyle *style, const TalkData &data, QWidget *parent)
     : QWidget(parent)
     , m_data(data)
     , m_tbGroupUser(new QToolBar(this))

@@ -10,7 +10,7 @@ class QSplitter;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
-class TRVStyle;
+class RVStyle;
 
 // One talk page: the member toolbar, the transcript, and under a splitter the input panel with the
 // send toolbar and the input editor.
@@ -20,7 +20,7 @@ public:
     static constexpr int CloseTalkTag = 1245;
     static constexpr int ClearMessageTag = 3245;
 
-    TfrConnectUser(TRVStyle *style, const TalkData &data, QWidget *parent = nullptr);
+    TfrConnectUser(RVStyle *style, const TalkData &data, QWidget *parent = nullptr);
 
     TalkData &data() { return m_data; }
     const TalkData &data() const { return m_data; }

@@ -18,7 +18,7 @@ namespace {
 enum Column { ColName, ColPeer, ColProgress, ColSpeed, ColTimeLeft, ColState, ColumnCount };
 constexpr int IdRole = Qt::UserRole + 1;
 
-QString stateText(const TTransferInfo &info)
+QString stateText(const TransferInfo &info)
 {
     switch (info.state) {
     case TransferState::Connecting:
@@ -80,7 +80,7 @@ QString FormatTimeLeft(qint64 seconds)
     return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
 }
 
-TfmFileTransfers::TfmFileTransfers(TFileShare *share, QWidget *parent)
+TfmFileTransfers::TfmFileTransfers(FileShare *share, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_share(share)
     , m_list(new QTreeWidget(this))
@@ -118,18 +118,18 @@ TfmFileTransfers::TfmFileTransfers(TFileShare *share, QWidget *parent)
     layout->addLayout(buttons);
     resize(760, 260);
 
-    TFileTransferEngine *engine = &share->engine();
-    connect(engine, &TFileTransferEngine::transferAdded, this, &TfmFileTransfers::refresh);
-    connect(engine, &TFileTransferEngine::transferChanged, this, &TfmFileTransfers::refresh);
+    FileTransferEngine *engine = &share->engine();
+    connect(engine, &FileTransferEngine::transferAdded, this, &TfmFileTransfers::refresh);
+    connect(engine, &FileTransferEngine::transferChanged, this, &TfmFileTransfers::refresh);
     connect(m_list, &QTreeWidget::currentItemChanged, this, &TfmFileTransfers::updateButtons);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_share->Cancel(selectedId()); });
     connect(m_retry, &QPushButton::clicked, this, [this] { m_share->Retry(selectedId()); });
     connect(m_openFolder, &QPushButton::clicked, this, [this] {
-        const std::optional<TTransferInfo> info = m_share->engine().info(selectedId());
+        const std::optional<TransferInfo> info = m_share->engine().info(selectedId());
         if (info && !info->folder.isEmpty())
             ShellOpen::open(QUrl::fromLocalFile(info->folder).toString());
     });
-    for (const TTransferInfo &info : engine->transfers())
+    for (const TransferInfo &info : engine->transfers())
         refresh(info.id);
     updateButtons();
 }
@@ -157,7 +157,7 @@ int TfmFileTransfers::selectedId() const
 
 void TfmFileTransfers::refresh(int id)
 {
-    const std::optional<TTransferInfo> info = m_share->engine().info(id);
+    const std::optional<TransferInfo> info = m_share->engine().info(id);
     if (!info)
         return;
     QTreeWidgetItem *item = row(id);
@@ -194,7 +194,7 @@ void TfmFileTransfers::refresh(int id)
 
 void TfmFileTransfers::updateButtons()
 {
-    const std::optional<TTransferInfo> info = m_share->engine().info(selectedId());
+    const std::optional<TransferInfo> info = m_share->engine().info(selectedId());
     const bool running =
         info && (info->state == TransferState::Connecting || info->state == TransferState::Running);
     m_cancel->setEnabled(running);

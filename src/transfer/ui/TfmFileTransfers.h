@@ -5,8 +5,8 @@
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TFileShare;
-struct TTransferInfo;
+class FileShare;
+struct TransferInfo;
 
 // The transfer window: every transfer of this run in either direction with its progress, speed and
 // time left, and Cancel, Retry and Open folder for the selected one. It only shows the engine's
@@ -14,7 +14,7 @@ struct TTransferInfo;
 class TfmFileTransfers : public QWidget {
     Q_OBJECT
 public:
-    explicit TfmFileTransfers(TFileShare *share, QWidget *parent = nullptr);
+    explicit TfmFileTransfers(FileShare *share, QWidget *parent = nullptr);
 
     QTreeWidget *list() const { return m_list; }
     QPushButton *cancelButton() const { return m_cancel; }
@@ -29,7 +29,7 @@ private:
     void updateButtons();
     int selectedId() const;
 
-    TFileShare *m_share;
+    FileShare *m_share;
     QTreeWidget *m_list;
     QPushButton *m_cancel;
     QPushButton *m_retry;

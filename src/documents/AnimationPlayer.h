@@ -22,7 +22,7 @@ class QTextDocument;
 //
 // Transcript animations follow the two options (stopped, hidden); animations in an input editor
 // always run.
-class TAnimationPlayer : public QObject {
+class AnimationPlayer : public QObject {
     Q_OBJECT
 public:
     enum class Place { Editor, Transcript };
@@ -37,8 +37,8 @@ public:
         QString resource;
     };
 
-    explicit TAnimationPlayer(const TAnimationLibrary &library, QObject *parent = nullptr);
-    ~TAnimationPlayer() override;
+    explicit AnimationPlayer(const AnimationLibrary &library, QObject *parent = nullptr);
+    ~AnimationPlayer() override;
 
     // Takes over the image that stands at the position: gives it a resource of its own and plays it.
     // False, and nothing changed, when there is no image there or the number is unknown.
@@ -72,7 +72,7 @@ private:
         QPointer<QTextDocument> doc;
         QTextCursor cursor; // stays in front of the image while the text around it changes
         QString resource;
-        const TAnimationFrames *frames = nullptr;
+        const AnimationFrames *frames = nullptr;
         int number = -1;
         int frame = 0;
         qint64 due = 0;
@@ -91,7 +91,7 @@ private:
     void schedule();
     static QRectF rectOf(const Instance &a);
 
-    const TAnimationLibrary &m_library;
+    const AnimationLibrary &m_library;
     std::vector<Instance> m_instances;
     QTimer m_timer;
     QElapsedTimer m_clock;

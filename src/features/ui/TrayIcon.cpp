@@ -1,14 +1,14 @@
-#include "features/ui/TTrayIcon.h"
+#include "features/ui/TrayIcon.h"
 
 #include "features/ui/PeerText.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-TTrayIcon::TTrayIcon(QObject *parent)
+TrayIcon::TrayIcon(QObject *parent)
     : QObject(parent)
 {
     setObjectName(QStringLiteral("CoolTrayIcon"));
@@ -29,12 +29,12 @@ TTrayIcon::TTrayIcon(QObject *parent)
     connect(m_animation, &QTimer::timeout, this, [this] { showFrame(NextFrame(m_frame, FrameCount)); });
 }
 
-TTrayIcon::~TTrayIcon()
+TrayIcon::~TrayIcon()
 {
     hideIcon();
 }
 
-QIcon TTrayIcon::Frame(int index)
+QIcon TrayIcon::Frame(int index)
 {
     if (index < 0 || index >= FrameCount)
         return {};
@@ -46,31 +46,31 @@ QIcon TTrayIcon::Frame(int index)
     return icon;
 }
 
-int TTrayIcon::NextFrame(int frame, int count)
+int TrayIcon::NextFrame(int frame, int count)
 {
     if (count <= 0)
         return 0;
     return (frame + 1) % count;
 }
 
-bool TTrayIcon::isVisible() const
+bool TrayIcon::isVisible() const
 {
     return m_tray && m_tray->isVisible();
 }
 
-bool TTrayIcon::isAnimating() const
+bool TrayIcon::isAnimating() const
 {
     return m_animation && m_animation->isActive();
 }
 
-void TTrayIcon::setMenu(QMenu *pmTrey)
+void TrayIcon::setMenu(QMenu *pmTrey)
 {
     m_menu = pmTrey;
     if (m_tray)
         m_tray->setContextMenu(pmTrey);
 }
 
-void TTrayIcon::setEnabled(bool enabled)
+void TrayIcon::setEnabled(bool enabled)
 {
     m_enabled = enabled;
     if (!enabled) {
@@ -79,25 +79,25 @@ void TTrayIcon::setEnabled(bool enabled)
     }
 }
 
-void TTrayIcon::minimizedToTray()
+void TrayIcon::minimizedToTray()
 {
     if (minimizesToTray())
         m_tray->show();
 }
 
-void TTrayIcon::hideIcon()
+void TrayIcon::hideIcon()
 {
     if (m_tray)
         m_tray->hide();
 }
 
-void TTrayIcon::startAnimation()
+void TrayIcon::startAnimation()
 {
     if (m_animation && !m_animation->isActive())
         m_animation->start();
 }
 
-void TTrayIcon::stopAnimation()
+void TrayIcon::stopAnimation()
 {
     if (!m_animation)
         return;
@@ -105,14 +105,14 @@ void TTrayIcon::stopAnimation()
     showFrame(0);
 }
 
-void TTrayIcon::showBalloon(const QString &title, const QString &message)
+void TrayIcon::showBalloon(const QString &title, const QString &message)
 {
     if (m_tray)
         m_tray->showMessage(PeerText::toolTip(title), PeerText::toolTip(message),
                             QSystemTrayIcon::Information, BalloonTimeoutMs);
 }
 
-void TTrayIcon::showFrame(int index)
+void TrayIcon::showFrame(int index)
 {
     if (!m_tray || index < 0 || index >= m_frames.size())
         return;

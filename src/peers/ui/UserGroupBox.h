@@ -5,7 +5,7 @@
 
 class QToolButton;
 class QTreeWidgetItem;
-class TImageList;
+class ImageList;
 struct RUserID;
 
 // Item data roles of a user node.
@@ -14,10 +14,10 @@ inline constexpr int CutStateRole = Qt::UserRole + 1;
 inline constexpr int PictureRole = Qt::UserRole + 2;
 
 // The tree of a contact group: user nodes can be dragged from one group's tree to another's.
-class TUserTree : public QTreeWidget {
+class UserTree : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit TUserTree(QWidget *parent = nullptr);
+    explicit UserTree(QWidget *parent = nullptr);
 
 Q_SIGNALS:
     // A node of the source tree was dropped here.
@@ -34,10 +34,10 @@ private:
 
 // A collapsible contact group: a caption bar over a tree of user nodes. The group's number is its Tag,
 // its group ID its Hint.
-class TUserGroupBox : public QFrame {
+class UserGroupBox : public QFrame {
     Q_OBJECT
 public:
-    TUserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent = nullptr);
+    UserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent = nullptr);
 
     int Tag() const { return m_tag; }
     QString Hint() const { return m_groupId; }
@@ -77,7 +77,7 @@ private:
 };
 
 // A node for the peer: text = display name in the peer's colour, picture from the list, data = index.
-QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const TImageList &pictures);
-void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const TImageList &pictures);
-void SetNodePictures(QTreeWidgetItem *node, const TImageList &pictures);
+QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const ImageList &pictures);
+void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const ImageList &pictures);
+void SetNodePictures(QTreeWidgetItem *node, const ImageList &pictures);
 int NodePeerIndex(const QTreeWidgetItem *node);

@@ -1,4 +1,4 @@
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 
 #include <QGuiApplication>
 #include <QHash>
@@ -33,9 +33,9 @@ QImage readPicture(const QString &path, QSize size)
 
 } // namespace
 
-TImageList TImageList::load(const QString &resourcePrefix, int count, QSize size, int digits)
+ImageList ImageList::load(const QString &resourcePrefix, int count, QSize size, int digits)
 {
-    TImageList list;
+    ImageList list;
     list.m_size = size;
     if (count <= 0 || size.isEmpty())
         return list;
@@ -49,47 +49,47 @@ TImageList TImageList::load(const QString &resourcePrefix, int count, QSize size
     return list;
 }
 
-QImage TImageList::image(int index) const
+QImage ImageList::image(int index) const
 {
     if (index < 0 || index >= m_images.size())
         return {};
     return m_images.at(index);
 }
 
-QPixmap TImageList::pixmap(int index) const
+QPixmap ImageList::pixmap(int index) const
 {
     if (!qGuiApp || index < 0 || index >= m_images.size())
         return {};
     return QPixmap::fromImage(m_images.at(index));
 }
 
-QIcon TImageList::icon(int index) const
+QIcon ImageList::icon(int index) const
 {
     const QPixmap picture = pixmap(index);
     return picture.isNull() ? QIcon() : QIcon(picture);
 }
 
-const TImageList &ProfileImages32()
+const ImageList &ProfileImages32()
 {
-    static const TImageList list = TImageList::load(QStringLiteral(":/pictures/32"), 50, QSize(32, 32));
+    static const ImageList list = ImageList::load(QStringLiteral(":/pictures/32"), 50, QSize(32, 32));
     return list;
 }
 
-const TImageList &ProfileImages16()
+const ImageList &ProfileImages16()
 {
-    static const TImageList list = TImageList::load(QStringLiteral(":/pictures/16"), 25, QSize(16, 16));
+    static const ImageList list = ImageList::load(QStringLiteral(":/pictures/16"), 25, QSize(16, 16));
     return list;
 }
 
-const TImageList &ProfilePageImages16()
+const ImageList &ProfilePageImages16()
 {
-    static const TImageList list = TImageList::load(QStringLiteral(":/icons/pages/16"), 5, QSize(16, 16), 1);
+    static const ImageList list = ImageList::load(QStringLiteral(":/icons/pages/16"), 5, QSize(16, 16), 1);
     return list;
 }
 
-const TImageList &ProfilePageImages32()
+const ImageList &ProfilePageImages32()
 {
-    static const TImageList list = TImageList::load(QStringLiteral(":/icons/pages/32"), 5, QSize(32, 32), 1);
+    static const ImageList list = ImageList::load(QStringLiteral(":/icons/pages/32"), 5, QSize(32, 32), 1);
     return list;
 }
 

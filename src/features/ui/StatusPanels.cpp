@@ -1,4 +1,4 @@
-#include "features/ui/TStatusPanels.h"
+#include "features/ui/StatusPanels.h"
 
 #include "features/ui/PeerText.h"
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::array<int, TStatusPanels::PanelCount> InitialWidths{18, 50, 50, 50, 50, 50};
+constexpr std::array<int, StatusPanels::PanelCount> InitialWidths{18, 50, 50, 50, 50, 50};
 constexpr int TextPadding = 8;
 constexpr int MinimumPanelWidth = 30;
 constexpr int MaximumPanelWidth = 200;
@@ -25,14 +25,14 @@ QLabel *makePicture(QWidget *parent, const QString &name)
 {
     auto *picture = new QLabel(parent);
     picture->setObjectName(name);
-    picture->setFixedSize(TStatusPanels::PictureSize, TStatusPanels::PictureSize);
+    picture->setFixedSize(StatusPanels::PictureSize, StatusPanels::PictureSize);
     picture->setScaledContents(true);
     return picture;
 }
 
 } // namespace
 
-TStatusPanels::TStatusPanels(QWidget *parent)
+StatusPanels::StatusPanels(QWidget *parent)
     : QStatusBar(parent)
     , m_strip(new QWidget(this))
 {
@@ -74,12 +74,12 @@ TStatusPanels::TStatusPanels(QWidget *parent)
     placeUserImage();
 }
 
-int TStatusPanels::PanelWidthForText(int textWidthPx)
+int StatusPanels::PanelWidthForText(int textWidthPx)
 {
     return std::clamp(textWidthPx + TextPadding, MinimumPanelWidth, MaximumPanelWidth);
 }
 
-void TStatusPanels::SetStatusPanel(int index, const QString &text)
+void StatusPanels::SetStatusPanel(int index, const QString &text)
 {
     if (index < 0 || index >= PanelCount)
         return;
@@ -89,21 +89,21 @@ void TStatusPanels::SetStatusPanel(int index, const QString &text)
     placeUserImage();
 }
 
-QString TStatusPanels::panelText(int index) const
+QString StatusPanels::panelText(int index) const
 {
     if (index < 0 || index >= PanelCount)
         return {};
     return m_panels.at(index)->text();
 }
 
-int TStatusPanels::panelWidth(int index) const
+int StatusPanels::panelWidth(int index) const
 {
     if (index < 0 || index >= PanelCount)
         return 0;
     return m_panels.at(index)->minimumWidth();
 }
 
-void TStatusPanels::SetMyImage(const QPixmap &picture)
+void StatusPanels::SetMyImage(const QPixmap &picture)
 {
     if (picture.isNull())
         m_myImage->clear();
@@ -111,20 +111,20 @@ void TStatusPanels::SetMyImage(const QPixmap &picture)
         m_myImage->setPixmap(picture);
 }
 
-void TStatusPanels::ClearMyImage()
+void StatusPanels::ClearMyImage()
 {
     m_myImage->clear();
 }
 
-void TStatusPanels::ShowIdentity(const QPixmap &picture16, const QString &alias, const QString &ip)
+void StatusPanels::ShowIdentity(const QPixmap &picture16, const QString &alias, const QString &ip)
 {
     SetMyImage(picture16);
     SetStatusPanel(1, alias);
     SetStatusPanel(2, QStringLiteral(" IP: ") + ip + QStringLiteral(" "));
 }
 
-void TStatusPanels::ShowNotice(const QString &message, const QPixmap &picture, const QString &tooltip,
-                               int sheet)
+void StatusPanels::ShowNotice(const QString &message, const QPixmap &picture, const QString &tooltip,
+                              int sheet)
 {
     SetStatusPanel(NoticePanel, NoticeIndent + message);
     if (picture.isNull())
@@ -137,19 +137,19 @@ void TStatusPanels::ShowNotice(const QString &message, const QPixmap &picture, c
     m_userImage->raise();
 }
 
-void TStatusPanels::ClearNotice()
+void StatusPanels::ClearNotice()
 {
     m_userImage->hide();
     m_noticeSheet = -1;
     SetStatusPanel(NoticePanel, QString());
 }
 
-bool TStatusPanels::isNoticeShown() const
+bool StatusPanels::isNoticeShown() const
 {
     return !m_userImage->isHidden();
 }
 
-int TStatusPanels::userImageLeft() const
+int StatusPanels::userImageLeft() const
 {
     int left = 0;
     for (int i = 0; i < PanelCount - 1; ++i)
@@ -157,12 +157,12 @@ int TStatusPanels::userImageLeft() const
     return left + UserImageOffset;
 }
 
-void TStatusPanels::placeUserImage()
+void StatusPanels::placeUserImage()
 {
     m_userImage->move(userImageLeft(), std::max(0, (m_strip->height() - PictureSize) / 2));
 }
 
-bool TStatusPanels::eventFilter(QObject *watched, QEvent *event)
+bool StatusPanels::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_strip && event->type() == QEvent::Resize) {
         placeUserImage();
@@ -179,7 +179,7 @@ bool TStatusPanels::eventFilter(QObject *watched, QEvent *event)
     return QStatusBar::eventFilter(watched, event);
 }
 
-void TStatusPanels::resizeEvent(QResizeEvent *event)
+void StatusPanels::resizeEvent(QResizeEvent *event)
 {
     QStatusBar::resizeEvent(event);
     placeUserImage();

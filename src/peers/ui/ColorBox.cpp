@@ -1,4 +1,4 @@
-#include "peers/ui/TColorBox.h"
+#include "peers/ui/ColorBox.h"
 
 #include "features/LngUn.h"
 #include "features/ui/WireColor.h"
@@ -47,7 +47,7 @@ QIcon swatch(const QColor &color)
 
 } // namespace
 
-TColorBox::TColorBox(QWidget *parent)
+ColorBox::ColorBox(QWidget *parent)
     : QComboBox(parent)
 {
     setIconSize(QSize(16, 12));
@@ -55,10 +55,10 @@ TColorBox::TColorBox(QWidget *parent)
         addItem(swatch(WireColorToQColor(c.wire)), text(c.name, c.name), c.wire);
     addItem(text("Choose", "Custom..."));
     setCurrentIndex(0);
-    connect(this, &QComboBox::activated, this, &TColorBox::chosen);
+    connect(this, &QComboBox::activated, this, &ColorBox::chosen);
 }
 
-QList<qint32> TColorBox::standardColors()
+QList<qint32> ColorBox::standardColors()
 {
     QList<qint32> colors;
     for (const NamedColor &c : Standard)
@@ -66,7 +66,7 @@ QList<qint32> TColorBox::standardColors()
     return colors;
 }
 
-int TColorBox::customIndex() const
+int ColorBox::customIndex() const
 {
     for (int i = 0; i < count(); ++i) {
         if (itemData(i, CustomRole).toBool())
@@ -75,7 +75,7 @@ int TColorBox::customIndex() const
     return -1;
 }
 
-void TColorBox::setColor(qint32 wireColor)
+void ColorBox::setColor(qint32 wireColor)
 {
     m_color = wireColor;
     for (int i = 0; i < askIndex(); ++i) {
@@ -95,7 +95,7 @@ void TColorBox::setColor(qint32 wireColor)
     setCurrentIndex(custom);
 }
 
-void TColorBox::chosen(int index)
+void ColorBox::chosen(int index)
 {
     if (index != askIndex()) {
         setColor(itemData(index, ColorRole).toInt());
@@ -103,7 +103,7 @@ void TColorBox::chosen(int index)
         return;
     }
     // The question runs its own event loop; the box may be gone when it returns.
-    const QPointer<TColorBox> self(this);
+    const QPointer<ColorBox> self(this);
     const QColor picked = QColorDialog::getColor(WireColorToQColor(m_color), this);
     if (!self)
         return;

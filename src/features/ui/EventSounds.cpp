@@ -1,4 +1,4 @@
-#include "features/ui/TEventSounds.h"
+#include "features/ui/EventSounds.h"
 
 #include <QAction>
 #include <QAudioDevice>
@@ -11,9 +11,9 @@
 
 namespace {
 
-TEventSounds::PlayHook &playHook()
+EventSounds::PlayHook &playHook()
 {
-    static TEventSounds::PlayHook hook;
+    static EventSounds::PlayHook hook;
     return hook;
 }
 
@@ -40,7 +40,7 @@ quint32 le32(QByteArrayView bytes, qsizetype at)
 
 } // namespace
 
-TEventSounds::TEventSounds(const QString &soundDir, QObject *parent)
+EventSounds::EventSounds(const QString &soundDir, QObject *parent)
     : QObject(parent)
     , m_dir(soundDir)
 {
@@ -49,9 +49,9 @@ TEventSounds::TEventSounds(const QString &soundDir, QObject *parent)
     m_clock.start();
 }
 
-TEventSounds::~TEventSounds() = default;
+EventSounds::~EventSounds() = default;
 
-QString TEventSounds::FileName(int kind)
+QString EventSounds::FileName(int kind)
 {
     switch (kind) {
     case UserConnect:
@@ -67,29 +67,29 @@ QString TEventSounds::FileName(int kind)
     }
 }
 
-QString TEventSounds::filePath(int kind) const
+QString EventSounds::filePath(int kind) const
 {
     const QString name = FileName(kind);
     return name.isEmpty() ? QString() : m_dir + u'/' + name;
 }
 
-void TEventSounds::setOption(int kind, QAction *option)
+void EventSounds::setOption(int kind, QAction *option)
 {
     if (kind >= 0 && kind < KindCount)
         m_options[kind] = option;
 }
 
-void TEventSounds::setPlayHook(PlayHook hook)
+void EventSounds::setPlayHook(PlayHook hook)
 {
     playHook() = std::move(hook);
 }
 
-bool TEventSounds::isPlaying(int kind) const
+bool EventSounds::isPlaying(int kind) const
 {
     return kind >= 0 && kind < KindCount && m_current == kind && m_clock.elapsed() < m_busyUntil[kind];
 }
 
-qint64 TEventSounds::WavDurationMs(QByteArrayView head)
+qint64 EventSounds::WavDurationMs(QByteArrayView head)
 {
     if (head.size() < 12 || !head.startsWith("RIFF") || head.sliced(8, 4) != "WAVE")
         return 0;
@@ -110,7 +110,7 @@ qint64 TEventSounds::WavDurationMs(QByteArrayView head)
     return 0;
 }
 
-bool TEventSounds::audioAvailable()
+bool EventSounds::audioAvailable()
 {
     if (m_audio < 0) {
         previousHandler() = qInstallMessageHandler(dropAudioServerWarnings);
@@ -120,7 +120,7 @@ bool TEventSounds::audioAvailable()
     return m_audio == 1;
 }
 
-bool TEventSounds::fileExists(int kind, const QString &path)
+bool EventSounds::fileExists(int kind, const QString &path)
 {
     // A flood of arrivals asks for the same sound many times a second: the folder is looked at
     // again only after a while, which is still soon enough for a file the user has just put there.
@@ -132,7 +132,7 @@ bool TEventSounds::fileExists(int kind, const QString &path)
     return m_fileFound[kind];
 }
 
-bool TEventSounds::Play(int kind)
+bool EventSounds::Play(int kind)
 {
     if (kind < 0 || kind >= KindCount)
         return false;
@@ -160,7 +160,7 @@ bool TEventSounds::Play(int kind)
     return true;
 }
 
-void TEventSounds::startPlayback(int kind, const QString &path)
+void EventSounds::startPlayback(int kind, const QString &path)
 {
     if (!audioAvailable())
         return;
@@ -176,7 +176,7 @@ void TEventSounds::startPlayback(int kind, const QString &path)
     effect->play();
 }
 
-void TEventSounds::stopPlayback()
+void EventSounds::stopPlayback()
 {
     if (m_current >= 0 && m_effects[m_current])
         m_effects[m_current]->stop();

@@ -16,7 +16,7 @@ class QSoundEffect;
 // event's option is checked. A sound started while another plays replaces it; a sound of a kind
 // that is still playing is not started again, so a burst of arrivals plays its sound once.
 // Without the folder, the file or an audio device nothing is heard and nothing is reported.
-class TEventSounds : public QObject {
+class EventSounds : public QObject {
     Q_OBJECT
 public:
     // The event numbers of the talks and the peer registry.
@@ -24,8 +24,8 @@ public:
     // A kind counts as playing at least this long after it started, however short its file.
     static constexpr qint64 MinimumGapMs = 1000;
 
-    explicit TEventSounds(const QString &soundDir, QObject *parent = nullptr);
-    ~TEventSounds() override;
+    explicit EventSounds(const QString &soundDir, QObject *parent = nullptr);
+    ~EventSounds() override;
 
     static QString FileName(int kind);
     QString filePath(int kind) const;

@@ -1,8 +1,8 @@
-#include "peers/ui/TUserGroupBox.h"
+#include "peers/ui/UserGroupBox.h"
 
 #include "features/ui/PeerText.h"
 
-#include "features/ui/TImageList.h"
+#include "features/ui/ImageList.h"
 #include "features/ui/WireColor.h"
 #include "peers/PeerList.h"
 
@@ -20,7 +20,7 @@ constexpr int MaxRowsExtent = 550;
 constexpr int HeightMargin = 10;
 } // namespace
 
-TUserTree::TUserTree(QWidget *parent)
+UserTree::UserTree(QWidget *parent)
     : QTreeWidget(parent)
 {
     setDragEnabled(true);
@@ -29,14 +29,14 @@ TUserTree::TUserTree(QWidget *parent)
     setDefaultDropAction(Qt::MoveAction);
 }
 
-bool TUserTree::accepts(const QObject *source) const
+bool UserTree::accepts(const QObject *source) const
 {
     // Never from the tree itself, and only with a node to move.
-    const auto *tree = qobject_cast<const TUserTree *>(source);
+    const auto *tree = qobject_cast<const UserTree *>(source);
     return tree && tree != this && tree->currentItem();
 }
 
-void TUserTree::dragEnterEvent(QDragEnterEvent *event)
+void UserTree::dragEnterEvent(QDragEnterEvent *event)
 {
     if (accepts(event->source()))
         event->acceptProposedAction();
@@ -44,7 +44,7 @@ void TUserTree::dragEnterEvent(QDragEnterEvent *event)
         event->ignore();
 }
 
-void TUserTree::dragMoveEvent(QDragMoveEvent *event)
+void UserTree::dragMoveEvent(QDragMoveEvent *event)
 {
     if (accepts(event->source()))
         event->acceptProposedAction();
@@ -52,9 +52,9 @@ void TUserTree::dragMoveEvent(QDragMoveEvent *event)
         event->ignore();
 }
 
-void TUserTree::dropEvent(QDropEvent *event)
+void UserTree::dropEvent(QDropEvent *event)
 {
-    auto *source = qobject_cast<TUserTree *>(event->source());
+    auto *source = qobject_cast<UserTree *>(event->source());
     if (!accepts(source)) {
         event->ignore();
         return;
@@ -65,12 +65,12 @@ void TUserTree::dropEvent(QDropEvent *event)
     Q_EMIT userDropped(source);
 }
 
-TUserGroupBox::TUserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent)
+UserGroupBox::UserGroupBox(int tag, const QString &caption, const QString &groupId, QWidget *parent)
     : QFrame(parent)
     , m_tag(tag)
     , m_groupId(groupId)
     , m_caption(new QToolButton(this))
-    , m_tree(new TUserTree(this))
+    , m_tree(new UserTree(this))
 {
     setFrameShape(QFrame::StyledPanel);
     auto *layout = new QVBoxLayout(this);
@@ -108,17 +108,17 @@ TUserGroupBox::TUserGroupBox(int tag, const QString &caption, const QString &gro
     layoutHeight();
 }
 
-QString TUserGroupBox::caption() const
+QString UserGroupBox::caption() const
 {
     return m_caption->text();
 }
 
-void TUserGroupBox::setCaption(const QString &caption)
+void UserGroupBox::setCaption(const QString &caption)
 {
     m_caption->setText(caption.trimmed().isEmpty() ? QStringLiteral(" ") : caption);
 }
 
-void TUserGroupBox::setCollapsed(bool collapsed)
+void UserGroupBox::setCollapsed(bool collapsed)
 {
     if (m_collapsed == collapsed)
         return;
@@ -131,18 +131,18 @@ void TUserGroupBox::setCollapsed(bool collapsed)
         Q_EMIT expanded();
 }
 
-void TUserGroupBox::setBadListLook(bool badList)
+void UserGroupBox::setBadListLook(bool badList)
 {
     m_badList = badList;
     updateCaptionLook();
 }
 
-int TUserGroupBox::heightForRows(int rowsExtent)
+int UserGroupBox::heightForRows(int rowsExtent)
 {
     return qBound(MinRowsExtent, rowsExtent, MaxRowsExtent) + HeightMargin;
 }
 
-void TUserGroupBox::layoutHeight()
+void UserGroupBox::layoutHeight()
 {
     if (m_collapsed) {
         setFixedHeight(m_caption->height() + 2 * frameWidth() + 2);
@@ -155,7 +155,7 @@ void TUserGroupBox::layoutHeight()
     setFixedHeight(heightForRows(extent));
 }
 
-int TUserGroupBox::rowHeight() const
+int UserGroupBox::rowHeight() const
 {
     if (m_tree->topLevelItemCount() > 0) {
         const int hinted = m_tree->sizeHintForRow(0);
@@ -165,7 +165,7 @@ int TUserGroupBox::rowHeight() const
     return qMax(m_tree->iconSize().height(), m_tree->fontMetrics().height()) + 4;
 }
 
-bool TUserGroupBox::eventFilter(QObject *watched, QEvent *event)
+bool UserGroupBox::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
         m_focused = m_caption->hasFocus() || m_tree->hasFocus();
@@ -174,7 +174,7 @@ bool TUserGroupBox::eventFilter(QObject *watched, QEvent *event)
     return QFrame::eventFilter(watched, event);
 }
 
-void TUserGroupBox::updateCaptionLook()
+void UserGroupBox::updateCaptionLook()
 {
     const QString top = m_focused ? QStringLiteral("palette(highlight)")
                                   : (m_badList ? QStringLiteral("#e8c4c0") : QStringLiteral("#dbe4f0"));
@@ -187,7 +187,7 @@ void TUserGroupBox::updateCaptionLook()
                                  .arg(text, top, bottom));
 }
 
-QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const TImageList &pictures)
+QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const ImageList &pictures)
 {
     auto *node = new QTreeWidgetItem;
     node->setData(0, PeerIndexRole, peerIndex);
@@ -196,7 +196,7 @@ QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const TImageL
     return node;
 }
 
-void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const TImageList &pictures)
+void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const ImageList &pictures)
 {
     node->setText(0, PeerText::name(DisplayName(entry)));
     node->setForeground(0, WireColorToQColor(entry.Color));
@@ -204,7 +204,7 @@ void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const TImageLi
     SetNodePictures(node, pictures);
 }
 
-void SetNodePictures(QTreeWidgetItem *node, const TImageList &pictures)
+void SetNodePictures(QTreeWidgetItem *node, const ImageList &pictures)
 {
     const int picture = node->data(0, PictureRole).toInt();
     const bool cut = node->data(0, CutStateRole).toBool();

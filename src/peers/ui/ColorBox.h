@@ -5,10 +5,10 @@
 // A colour list: the sixteen standard colours with their swatches, the current colour when it is
 // none of them, and "Custom..." which asks for any colour. Values are wire colours (0x00BBGGRR, or
 // negative for system colours).
-class TColorBox : public QComboBox {
+class ColorBox : public QComboBox {
     Q_OBJECT
 public:
-    explicit TColorBox(QWidget *parent = nullptr);
+    explicit ColorBox(QWidget *parent = nullptr);
 
     qint32 color() const { return m_color; }
     // Selects the colour; one that is not in the list takes the "custom" entry.

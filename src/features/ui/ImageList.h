@@ -8,13 +8,13 @@
 #include <QString>
 
 // A list of pictures of one size, addressed by index like the program's image lists.
-class TImageList {
+class ImageList {
 public:
-    TImageList() = default;
+    ImageList() = default;
 
     // Loads "<resourcePrefix>/00.png" .. "NN.png" (numbers of that many digits). A picture that cannot be
     // read keeps its slot as a transparent image, so the indexes that peers send stay meaningful.
-    static TImageList load(const QString &resourcePrefix, int count, QSize size, int digits = 2);
+    static ImageList load(const QString &resourcePrefix, int count, QSize size, int digits = 2);
 
     int count() const { return int(m_images.size()); }
     QSize size() const { return m_size; }
@@ -33,13 +33,13 @@ private:
 void InitPictureResources();
 
 // ilProfilesImage: the 50 profile pictures, 32x32.
-const TImageList &ProfileImages32();
+const ImageList &ProfileImages32();
 // ilProfilesImage16x16: the 25 small profile pictures, 16x16.
-const TImageList &ProfileImages16();
+const ImageList &ProfileImages16();
 
 // ilTreeView and ilTreeView32: the profile window's page icons, index = page number.
-const TImageList &ProfilePageImages16();
-const TImageList &ProfilePageImages32();
+const ImageList &ProfilePageImages16();
+const ImageList &ProfilePageImages32();
 // The "SELECTPICTURE" bitmap of the picture button while no picture is chosen, 32x32.
 QImage SelectPictureImage();
 

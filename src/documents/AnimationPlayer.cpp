@@ -1,4 +1,4 @@
-#include "documents/TAnimationPlayer.h"
+#include "documents/AnimationPlayer.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
@@ -27,20 +27,20 @@ QTextCharFormat formatAt(const QTextDocument *doc, int position)
 
 } // namespace
 
-TAnimationPlayer::TAnimationPlayer(const TAnimationLibrary &library, QObject *parent)
+AnimationPlayer::AnimationPlayer(const AnimationLibrary &library, QObject *parent)
     : QObject(parent)
     , m_library(library)
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &TAnimationPlayer::tick);
+    connect(&m_timer, &QTimer::timeout, this, &AnimationPlayer::tick);
     m_clock.start();
 }
 
-TAnimationPlayer::~TAnimationPlayer() = default;
+AnimationPlayer::~AnimationPlayer() = default;
 
-bool TAnimationPlayer::adopt(QTextDocument *doc, int position, int number, Place place)
+bool AnimationPlayer::adopt(QTextDocument *doc, int position, int number, Place place)
 {
-    const TAnimationFrames *frames = m_library.frames(number);
+    const AnimationFrames *frames = m_library.frames(number);
     if (!doc || !frames || position < 0 || position >= doc->characterCount() - 1)
         return false;
     QTextCursor cursor(doc);
@@ -68,17 +68,17 @@ bool TAnimationPlayer::adopt(QTextDocument *doc, int position, int number, Place
     return true;
 }
 
-bool TAnimationPlayer::runs(const Instance &a) const
+bool AnimationPlayer::runs(const Instance &a) const
 {
     return a.place == Place::Editor || (!m_stopped && !m_hidden);
 }
 
-bool TAnimationPlayer::hides(const Instance &a) const
+bool AnimationPlayer::hides(const Instance &a) const
 {
     return a.place == Place::Transcript && m_hidden;
 }
 
-bool TAnimationPlayer::stillThere(const Instance &a) const
+bool AnimationPlayer::stillThere(const Instance &a) const
 {
     if (!a.doc || a.cursor.isNull() || a.cursor.document() != a.doc)
         return false;
@@ -86,7 +86,7 @@ bool TAnimationPlayer::stillThere(const Instance &a) const
     return format.isImageFormat() && format.toImageFormat().name() == a.resource;
 }
 
-void TAnimationPlayer::dropGone(bool changedOnly)
+void AnimationPlayer::dropGone(bool changedOnly)
 {
     std::erase_if(m_instances, [this, changedOnly](const Instance &a) {
         return !a.doc || ((!changedOnly || m_changed.contains(a.doc)) && !stillThere(a));
@@ -94,7 +94,7 @@ void TAnimationPlayer::dropGone(bool changedOnly)
     m_changed.clear();
 }
 
-void TAnimationPlayer::watch(QTextDocument *doc)
+void AnimationPlayer::watch(QTextDocument *doc)
 {
     if (m_known.contains(doc))
         return;
@@ -107,7 +107,7 @@ void TAnimationPlayer::watch(QTextDocument *doc)
 }
 
 // Puts the instance's current frame (or a blank while hidden) into its resource.
-void TAnimationPlayer::show(Instance &a, bool repaint)
+void AnimationPlayer::show(Instance &a, bool repaint)
 {
     const bool hidden = hides(a);
     QImage image;
@@ -133,7 +133,7 @@ void TAnimationPlayer::show(Instance &a, bool repaint)
     Q_EMIT frameShown(a.doc, rect);
 }
 
-QRectF TAnimationPlayer::rectOf(const Instance &a)
+QRectF AnimationPlayer::rectOf(const Instance &a)
 {
     const int position = a.cursor.position();
     const QTextBlock block = a.doc->findBlock(position);
@@ -149,7 +149,7 @@ QRectF TAnimationPlayer::rectOf(const Instance &a)
         .adjusted(-1, -1, 1, 1);
 }
 
-void TAnimationPlayer::tick()
+void AnimationPlayer::tick()
 {
     dropGone(true);
     // Frames due a little later are shown now too: one wake-up serves several animations.
@@ -175,7 +175,7 @@ void TAnimationPlayer::tick()
     schedule();
 }
 
-void TAnimationPlayer::schedule()
+void AnimationPlayer::schedule()
 {
     qint64 next = -1;
     for (const Instance &a : m_instances) {
@@ -191,7 +191,7 @@ void TAnimationPlayer::schedule()
         m_timer.start(wait);
 }
 
-void TAnimationPlayer::setTranscriptsStopped(bool stopped)
+void AnimationPlayer::setTranscriptsStopped(bool stopped)
 {
     if (m_stopped == stopped)
         return;
@@ -204,7 +204,7 @@ void TAnimationPlayer::setTranscriptsStopped(bool stopped)
     schedule();
 }
 
-void TAnimationPlayer::setTranscriptsHidden(bool hidden)
+void AnimationPlayer::setTranscriptsHidden(bool hidden)
 {
     if (m_hidden == hidden)
         return;
@@ -220,7 +220,7 @@ void TAnimationPlayer::setTranscriptsHidden(bool hidden)
     schedule();
 }
 
-int TAnimationPlayer::trimTranscripts(int keep)
+int AnimationPlayer::trimTranscripts(int keep)
 {
     dropGone();
     QList<QTextDocument *> docs;
@@ -251,7 +251,7 @@ int TAnimationPlayer::trimTranscripts(int keep)
     return removed;
 }
 
-QList<TAnimationPlayer::Info> TAnimationPlayer::animations(const QTextDocument *doc) const
+QList<AnimationPlayer::Info> AnimationPlayer::animations(const QTextDocument *doc) const
 {
     QList<Info> result;
     for (const Instance &a : m_instances) {
@@ -272,13 +272,13 @@ QList<TAnimationPlayer::Info> TAnimationPlayer::animations(const QTextDocument *
     return result;
 }
 
-int TAnimationPlayer::count() const
+int AnimationPlayer::count() const
 {
     return int(std::count_if(m_instances.begin(), m_instances.end(),
                              [this](const Instance &a) { return stillThere(a); }));
 }
 
-int TAnimationPlayer::runningCount() const
+int AnimationPlayer::runningCount() const
 {
     return int(std::count_if(m_instances.begin(), m_instances.end(),
                              [this](const Instance &a) { return stillThere(a) && runs(a); }));

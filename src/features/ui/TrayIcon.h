@@ -12,15 +12,15 @@ class QTimer;
 
 // The tray icon with its blinking animation and balloon tips. Where the desktop has no tray, no
 // system icon is made and every call does nothing, so the main window minimises as usual.
-class TTrayIcon : public QObject {
+class TrayIcon : public QObject {
     Q_OBJECT
 public:
     static constexpr int FrameCount = 4;
     static constexpr int AnimationStepMs = 500;
     static constexpr int BalloonTimeoutMs = 10000;
 
-    explicit TTrayIcon(QObject *parent = nullptr);
-    ~TTrayIcon() override;
+    explicit TrayIcon(QObject *parent = nullptr);
+    ~TrayIcon() override;
 
     // Frame "index" of the animation; null outside the frames.
     static QIcon Frame(int index);

@@ -9,14 +9,14 @@ class QLabel;
 
 // The main window's status bar: six fixed panels side by side, the own picture in panel 0 and the
 // event-notice picture at the start of the last panel.
-class TStatusPanels : public QStatusBar {
+class StatusPanels : public QStatusBar {
     Q_OBJECT
 public:
     static constexpr int PanelCount = 6;
     static constexpr int NoticePanel = 5;
     static constexpr int PictureSize = 16;
 
-    explicit TStatusPanels(QWidget *parent = nullptr);
+    explicit StatusPanels(QWidget *parent = nullptr);
 
     // Sets the text and fits the panel to it; an index outside the panels does nothing.
     void SetStatusPanel(int index, const QString &text);
