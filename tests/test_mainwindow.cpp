@@ -387,6 +387,8 @@ void TestMainWindow::eventNoticeInStatusBar()
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
     const StatusPanels *status = anna.mainWindow()->statusPanels();
+    // Arrivals are shown once a frame, a moment after they count as online.
+    QVERIFY(waitUntil([&] { return !status->panelText(5).isEmpty(); }));
     QCOMPARE(status->panelText(5), QStringLiteral("       User \"[\u2068Boris\u2069]\" is connect..."));
     QVERIFY(status->isNoticeShown());
     QCOMPARE(status->noticeSheet(), 0);

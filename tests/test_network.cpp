@@ -853,6 +853,7 @@ void TestNetwork::vanishedPeerIsHandledAsDisconnect()
     // Its next UPDATEINFO brings it back, as a new entry.
     bob.userList()->SendPresence(false);
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
+    QVERIFY(waitUntil([&] { return !anna.nodeTexts().isEmpty(); }));
     QCOMPARE(anna.nodeTexts(), QStringList{"Bob"});
     QCOMPARE(anna.userList()->peers().count(), 3);
     anna.close();

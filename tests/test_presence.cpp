@@ -473,6 +473,7 @@ void TestPresence::peersDiscoverEachOtherWhicheverStartsFirst()
     clara.start();
     QVERIFY(waitUntil(
         [&] { return anna.onlineCount() == 2 && boris.onlineCount() == 2 && clara.onlineCount() == 2; }));
+    QVERIFY(waitUntil([&] { return anna.nodeTexts().size() == 2 && clara.nodeTexts().size() == 2; }));
     QStringList claraSees = clara.nodeTexts();
     claraSees.sort();
     QCOMPARE(claraSees, (QStringList{"Anna", "Boris"}));
@@ -545,6 +546,8 @@ void TestPresence::disconnectRemovesNodeRejoinAddsEntry()
     borisAgain.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
     QCOMPARE(anna.userList()->peers().count(), 3);
+    // Arrivals are shown once a frame, a moment after they count as online.
+    QVERIFY(waitUntil([&] { return !anna.nodeTexts().isEmpty(); }));
     QCOMPARE(anna.nodeTexts(), QStringList{"Boris"});
     QVERIFY(anna.mainWindow()
                 ->findChild<QTextEdit *>("reAllMessage")
