@@ -70,8 +70,8 @@ int main(int argc, char *argv[])
     RVStyle style;
     SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
     TfmSelectPictureGIFMood chooser;
-    TalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr,
-                      nullptr);
+    TalkCore core(nullptr);
+    TalkManager talks(&pages, &core, store, &style, nullptr, nullptr);
     talks.setAnimationCatalogue(&chooser);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     for (int i = 1; i < Talks; ++i)

@@ -94,8 +94,8 @@ int runPerix(const BenchFolder &folder)
     pages.resize(475, 309);
     RVStyle style;
     SettingsStore store(folder.filePath(QStringLiteral("settings.ini")));
-    TalkManager talks(&pages, static_cast<PacketTransport *>(nullptr), store, &style, nullptr, nullptr,
-                      nullptr);
+    TalkCore core(nullptr);
+    TalkManager talks(&pages, &core, store, &style, nullptr, nullptr);
     talks.CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, {}, {}, {}, {}, {}, {});
     pages.show();
     const QString body = messageBody();

@@ -4,12 +4,15 @@
 
 #include "app/AppContext.h"
 #include "app/CommandLine.h"
+#include "app/ChatCore.h"
 #include "app/ui/PerixChatProgram.h"
 #include "app/ui/TPerixChatForm.h"
 #include "net/UdpTransport.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ProtocolClassUn.h"
 #include "settings/TMyUserData.h"
+#include "support/Wait.h"
 
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
@@ -20,27 +23,6 @@
 
 #include <functional>
 #include <memory>
-
-// Displayed peer names carry bidi isolates; checks that look at the words drop them.
-inline QString withoutIsolates(QString text)
-{
-    text.remove(QChar(0x2068));
-    text.remove(QChar(0x2069));
-    return text;
-}
-
-// Waits, bounded, until the condition holds.
-inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // One complete copy of the program with its own settings file and data folder.
 class TestPeer {
@@ -84,6 +66,7 @@ public:
     PerixChatProgram *program() const { return m_program.get(); }
     TPerixChatForm *mainWindow() const { return m_program->mainWindow(); }
     TfmUserList *userList() const { return m_program->userList(); }
+    PeerRegistry *registry() const { return m_program->chat()->registry(); }
 
     // Texts of all user nodes in all groups, in group order.
     QStringList nodeTexts() const
@@ -98,8 +81,8 @@ public:
     int onlineCount() const
     {
         int n = 0;
-        for (int i = 1; i < userList()->peers().count(); ++i)
-            n += userList()->GetPeer(i)->Online;
+        for (int i = 1; i < registry()->peers().count(); ++i)
+            n += registry()->GetPeer(i)->Online;
         return n;
     }
 

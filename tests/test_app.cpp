@@ -1,6 +1,7 @@
 #include "PeerHarness.h"
 #include "RawUdp.h"
 #include "app/AppContext.h"
+#include "app/ChatCore.h"
 #include "app/CommandLine.h"
 #include "app/ui/TELInstanceChecker.h"
 #include "app/ui/TPerixChatForm.h"
@@ -100,7 +101,9 @@ void TestApp::mainWindowOpensAndClosesEndpoints()
 {
     QTemporaryDir dir;
     AppContext context = contextIn(dir);
-    TPerixChatForm form(context);
+    UdpTransport transport(context.transport);
+    ChatCore chat(context, transport, nullptr);
+    TPerixChatForm form(context, chat, transport);
     QCOMPARE(form.windowTitle(), QStringLiteral("Perix Chat"));
     QVERIFY(form.transport()->isOpen());
     QVERIFY(MessageBox::shownTexts().isEmpty());
@@ -121,7 +124,9 @@ void TestApp::portFailureShowsBox()
     QTemporaryDir dir;
     AppContext context = contextIn(dir);
     context.transport.port = holder.localPort();
-    TPerixChatForm form(context);
+    UdpTransport transport(context.transport);
+    ChatCore chat(context, transport, nullptr);
+    TPerixChatForm form(context, chat, transport);
     QCOMPARE(MessageBox::shownTexts(), QStringList{ConstUnit::text(ConstUnit::Text::ErrorPortAbort)});
     QVERIFY(MessageBox::shownTexts().first().startsWith("Excuse. A mistake at connection to port."));
     QVERIFY(!form.transport()->isOpen());

@@ -50,7 +50,7 @@ QString transcript(const TestPeer &p, int sheet)
 
 int openPrivateTalk(const TestPeer &at, const TestPeer &with)
 {
-    at.userList()->selectPeer(at.userList()->peers().findOnline(with.id()));
+    at.userList()->selectPeer(at.registry()->peers().findOnline(with.id()));
     action(at, "actMessageToUser")->trigger();
     return talks(at)->FindPrivateTalk(with.id());
 }

@@ -213,7 +213,7 @@ void TestCli::listNamesTheWindowPeersAndSaysGoodbyeOnce()
     QCOMPARE(raw.heardFrom(pkNew, cliId).size(), 1);
     QCOMPARE(raw.heardFrom(pkDisconnect, cliId).size(), 1);
     // The windows saw it come and go.
-    QVERIFY(waitUntil([&] { return anna->userList()->peers().findOnline(cliId) < 0; }));
+    QVERIFY(waitUntil([&] { return anna->registry()->peers().findOnline(cliId) < 0; }));
 }
 
 void TestCli::sendToUserByAliasAndById()
@@ -298,14 +298,14 @@ void TestCli::listenPrintsEventsUntilTerminated()
     cli.start({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("listen")});
     QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, cliId).size() == 1; }));
     startAnna();
-    QVERIFY(waitUntil([&] { return anna->userList()->peers().findOnline(cliId) > 0; }));
+    QVERIFY(waitUntil([&] { return anna->registry()->peers().findOnline(cliId) > 0; }));
     QVERIFY(waitUntil([&] { return !eventsNamed(cli.events(), QStringLiteral("peer-arrived")).isEmpty(); }));
 
     // A word to everybody, then a private talk that Anna opens, writes in and closes.
     anna->mainWindow()->talks()->frame(0)->reMessage()->setPlainText(QStringLiteral("hi all"));
     anna->mainWindow()->pages()->setCurrentIndex(0);
     action(*anna, "actSendMessage")->trigger();
-    anna->userList()->selectPeer(anna->userList()->peers().findOnline(cliId));
+    anna->userList()->selectPeer(anna->registry()->peers().findOnline(cliId));
     action(*anna, "actMessageToUser")->trigger();
     const int sheet = anna->mainWindow()->talks()->FindPrivateTalk(cliId);
     QVERIFY(sheet > 0);
@@ -334,7 +334,7 @@ void TestCli::listenPrintsEventsUntilTerminated()
     QCOMPARE(eventsNamed(events, QStringLiteral("talk-opened")).size(), 1);
     QTest::qWait(100);
     QCOMPARE(raw.heardFrom(pkDisconnect, cliId).size(), 1);
-    QVERIFY(waitUntil([&] { return anna->userList()->peers().findOnline(cliId) < 0; }));
+    QVERIFY(waitUntil([&] { return anna->registry()->peers().findOnline(cliId) < 0; }));
 }
 
 void TestCli::textFormatKeepsTerminalSafe()

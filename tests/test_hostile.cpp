@@ -256,7 +256,7 @@ void TestHostile::markupNeverOpensFiles()
 
     // A peer whose alias is markup: its node, notices, transcript line and private tab.
     hostile.send(BuildPresencePacket(hostileEntry(markup), true));
-    QVERIFY(waitUntil([&] { return victim.userList()->peers().findOnline(HostileId) > 0; }));
+    QVERIFY(waitUntil([&] { return victim.registry()->peers().findOnline(HostileId) > 0; }));
     // A group talk whose name and author are markup: its tab caption and tooltip.
     hostile.send(BuildGroupMessagePacket(BuildUserIDList(HostileId, {victimId}), hostileGroup(markup, markup),
                                          hostileWire(markup), QStringLiteral("hello group")));
@@ -320,7 +320,7 @@ void TestHostile::packetsWaitWhileQuestionIsOpen()
     PacketQueue *queue = victim.mainWindow()->handlingQueue();
 
     hostile.send(BuildPresencePacket(hostileEntry("Rita"), true));
-    QVERIFY(waitUntil([&] { return victim.userList()->peers().findOnline(HostileId) > 0; }));
+    QVERIFY(waitUntil([&] { return victim.registry()->peers().findOnline(HostileId) > 0; }));
     hostile.send(BuildUserMessagePacket(victimId, hostileWire("Rita"), QStringLiteral("hi"), false));
     QVERIFY(waitUntil([&] { return talks->FindPrivateTalk(HostileId) > 0; }));
 
@@ -350,7 +350,7 @@ void TestHostile::packetsWaitWhileQuestionIsOpen()
         QTest::qWait(300);
         queuedWhileOpen = queue->size();
         answeredWhileOpen = hearer.count(pkUpdateInfo, victimId, beforeLate);
-        lateListedWhileOpen = victim.userList()->peers().findOnline(lateId) >= 0;
+        lateListedWhileOpen = victim.registry()->peers().findOnline(lateId) >= 0;
         closedAt = RawUdp::Clock::now();
     };
     hostile.send(BuildPrivateDeletePacket(victimId, hostileWire("Rita")));
@@ -364,9 +364,9 @@ void TestHostile::packetsWaitWhileQuestionIsOpen()
     QVERIFY(waitUntil([&] { return hearer.count(pkUpdateInfo, victimId, beforeLate) >= Crowd + 1; }));
     QCOMPARE(hearer.count(pkUpdateInfo, victimId, beforeLate),
              hearer.count(pkUpdateInfo, victimId, closedAt));
-    QVERIFY(victim.userList()->peers().findOnline(lateId) > 0);
+    QVERIFY(victim.registry()->peers().findOnline(lateId) > 0);
     for (const QString &id : std::as_const(crowd))
-        QVERIFY2(victim.userList()->peers().findOnline(id) > 0, qPrintable(id));
+        QVERIFY2(victim.registry()->peers().findOnline(id) > 0, qPrintable(id));
     QCOMPARE(queue->dropped(), 0);
     QCOMPARE(driver.seen.size(), 1);
     victim.close();
@@ -403,7 +403,7 @@ void TestHostile::packetsWaitWhileUserWindowIsOpen()
     QCOMPARE(queuedWhileOpen, 1);
     QCOMPARE(answeredWhileOpen, 0);
     QVERIFY(waitUntil([&] { return hearer.count(pkUpdateInfo, victimId, beforeNew) == 1; }));
-    QVERIFY(victim.userList()->peers().findOnline(HostileId) > 0);
+    QVERIFY(victim.registry()->peers().findOnline(HostileId) > 0);
     victim.close();
 }
 
@@ -543,7 +543,7 @@ void TestHostile::newcomerIsAnsweredAheadOfQueuedMessages()
     QVERIFY(waitUntil([&] { return hearer.count(pkNew, victimId) == 1; }));
     HostileSender hostile;
     hostile.send(BuildPresencePacket(hostileEntry("Heavy"), true));
-    QVERIFY(waitUntil([&] { return victim.userList()->peers().findOnline(HostileId) > 0; }));
+    QVERIFY(waitUntil([&] { return victim.registry()->peers().findOnline(HostileId) > 0; }));
     PacketQueue *queue = victim.mainWindow()->handlingQueue();
     QVERIFY(waitUntil([&] { return queue->size() == 0; }));
 
@@ -560,7 +560,7 @@ void TestHostile::newcomerIsAnsweredAheadOfQueuedMessages()
     QVERIFY(waitUntil([&] { return hearer.count(pkUpdateInfo, victimId, since) > 0; }, 10000));
     // Answered while most of the messages still wait to be shown.
     QVERIFY2(queue->size() >= Messages / 3, qPrintable(QString::number(queue->size())));
-    QVERIFY(victim.userList()->peers().findOnline(newcomer) > 0);
+    QVERIFY(victim.registry()->peers().findOnline(newcomer) > 0);
     // Every message is shown in the end, in the order sent.
     QVERIFY(waitUntil([&] { return queue->size() == 0; }, 20000));
     const QString transcript = victim.mainWindow()->talks()->frame(0)->reAllMessage()->toPlainText();

@@ -303,7 +303,7 @@ void TestMainWindow::userCommandsEnabledByUserList()
     QVERIFY(!a->action("actUserNetProfile")->isEnabled());
     QMetaObject::invokeMethod(m->menu("miMessage"), "aboutToHide");
     QVERIFY(a->action("actMessageToUser")->isEnabled());
-    anna.userList()->selectPeer(anna.userList()->peers().findOnline(boris.id()));
+    anna.userList()->selectPeer(anna.registry()->peers().findOnline(boris.id()));
     QMetaObject::invokeMethod(m->menu("miMailVariant"), "aboutToShow");
     QVERIFY(a->action("actMailUser")->isEnabled());
     QVERIFY(a->action("actMessageToUser")->isEnabled());

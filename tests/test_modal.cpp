@@ -242,12 +242,12 @@ void TestModal::talkClosedBehindSendErrorBox()
     anna.start();
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && boris.onlineCount() == 1; }));
-    anna.userList()->selectPeer(anna.userList()->peers().findOnline(boris.id()));
+    anna.userList()->selectPeer(anna.registry()->peers().findOnline(boris.id()));
     anna.mainWindow()->talks()->MessageToUser();
     TalkManager *talks = anna.mainWindow()->talks();
     const int sheet = talks->FindPrivateTalk(boris.id());
     QVERIFY(sheet > 0);
-    boris.userList()->selectPeer(boris.userList()->peers().findOnline(anna.id()));
+    boris.userList()->selectPeer(boris.registry()->peers().findOnline(anna.id()));
     boris.mainWindow()->talks()->MessageToUser();
     const int borisSheet = boris.mainWindow()->talks()->FindPrivateTalk(anna.id());
     QVERIFY(borisSheet > 0);
@@ -334,7 +334,7 @@ void TestModal::returningMemberKeepsOneItem()
     raw.send(BuildUpdateInfoToGroupPacket(members, talk, wireOf(anna)));
     QTest::qWait(300);
     QCOMPARE(talks->frame(sheet)->members().size(), 2);
-    QCOMPARE(talks->frame(sheet)->members().last(), boris.userList()->peers().findOnline(clara.ID));
+    QCOMPARE(talks->frame(sheet)->members().last(), boris.registry()->peers().findOnline(clara.ID));
 
     // Boris's next message lists her once.
     raw.clear();

@@ -66,14 +66,15 @@ public:
 
     TPerixChatForm *mainWindow() const { return m_program->mainWindow(); }
     TfmUserList *userList() const { return m_program->userList(); }
+    PeerRegistry *registry() const { return m_program->chat()->registry(); }
     UdpTransport *transport() const { return mainWindow()->transport(); }
 
     // Online users by display name and IP field.
     QStringList online() const
     {
         QStringList result;
-        for (int i = 1; i < userList()->peers().count(); ++i) {
-            const RUserID *entry = userList()->GetPeer(i);
+        for (int i = 1; i < registry()->peers().count(); ++i) {
+            const RUserID *entry = registry()->GetPeer(i);
             if (entry->Online == 1)
                 result.append(entry->Alias + u'@' + entry->IP);
         }
@@ -273,7 +274,7 @@ void TestNetns::vanishedPeerGoesAndComesBack()
     QVERIFY2(gone.elapsed() >= 2 * ProbePeriodMs, qPrintable(QString::number(gone.elapsed())));
     QCOMPARE(anna.nodeTexts(), QStringList());
     QCOMPARE(countOf(anna.allUsersText(), QStringLiteral("User \"Bob\" is disconnect...")), 1);
-    QCOMPARE(anna.userList()->GetPeer(1)->Online, quint8(0));
+    QCOMPARE(anna.registry()->GetPeer(1)->Online, quint8(0));
 
     // Plugged in again: each side's host answers the other's probes again, each greets the other with
     // NEW, and Bob is back through its NEW or its UPDATEINFO answer, whichever came first.
@@ -281,7 +282,7 @@ void TestNetns::vanishedPeerGoesAndComesBack()
     QVERIFY(lab.setUp("b", "eth0", true));
     QVERIFY(waitUntil([&] { return anna.online() == QStringList{"Bob@10.199.1.20"}; }, 10000));
     QCOMPARE(anna.nodeTexts(), QStringList{"Bob"});
-    QCOMPARE(anna.userList()->peers().count(), 3);
+    QCOMPARE(anna.registry()->peers().count(), 3);
     QCOMPARE(countOf(anna.allUsersText(), QStringLiteral("User \"Bob\" is connect...")), 2);
     bool presenceFromBob = false;
     for (const QList<QVariant> &args : std::as_const(packets)) {
@@ -390,7 +391,7 @@ void TestNetns::severalCardsShowOneUserOnce()
     QVERIFY2(newsFromBob >= 2, qPrintable(QString::number(newsFromBob)));
     QCOMPARE(anna.online(), QStringList{"Bob@10.199.1.20"});
     QCOMPARE(anna.nodeTexts(), QStringList{"Bob"});
-    QCOMPARE(anna.userList()->peers().count(), 2);
+    QCOMPARE(anna.registry()->peers().count(), 2);
     QCOMPARE(countOf(anna.allUsersText(), QStringLiteral("User \"Bob\" is connect...")), 1);
     // Both cards lead to the same computer: asked once a period, at the address its packets came from.
     QCOMPARE(anna.mainWindow()->network()->probe()->hostCount(), 1);

@@ -1,88 +1,34 @@
-#include "PeerHarness.h"
-
-#include "peers/GroupBoxStorageUn.h"
-#include "peers/ui/fmEditorUn.h"
-#include "protocol/Guid.h"
-
+// The peer's presence in process, without a socket: the user-list window on a peer driven with packets,
+// and peers on the in-process hub that arrive, stop answering and come back.
 #include "app/ChatCore.h"
-#include "app/ui/TELInstanceChecker.h"
-#include "features/ui/MessageBox.h"
-#include "features/ui/StatusPanels.h"
-#include "net/PacketTransport.h"
+#include "peers/GroupBoxStorageUn.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
-#include "peers/UserListHooks.h"
+#include "peers/PresenceProbe.h"
 #include "peers/ui/UserGroupBox.h"
+#include "peers/ui/fmEditorUn.h"
+#include "peers/ui/fmUserListUn.h"
+#include "protocol/ConstUnit.h"
+#include "protocol/Guid.h"
+#include "protocol/ProtocolClassUn.h"
 #include "protocol/SendMessageUn.h"
-#include <QAction>
-#include <QToolButton>
+#include "settings/TMyUserData.h"
+#include "support/CorePeer.h"
+#include "support/EventLog.h"
+#include "support/PeerHub.h"
+#include "support/RecordingTransport.h"
+#include "support/Wait.h"
+#include "talks/TalkCore.h"
 
+#include <QAction>
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTextBlock>
-#include <QTextEdit>
-#include <QTextLayout>
-
-#include "talks/ui/TalkManager.h"
-#include "talks/ui/frConnectUserUn.h"
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
 
 namespace {
-
-// Records what the user list sends, without any network.
-class RecordingTransport : public PacketTransport {
-public:
-    bool SendPacket(const Packet &packet) override
-    {
-        sent.append(packet);
-        return true;
-    }
-    QString LocalIP() const override { return QStringLiteral("10.9.8.7"); }
-    QList<Packet> sent;
-};
-
-// Records the reactions of the user list in their order.
-class RecordingHooks : public UserListHooks {
-public:
-    int SenderTextStyle(const QString &, qint32) override { return 7; }
-    bool IsPeerReferenced(int peerIndex) const override { return referenced.contains(peerIndex); }
-    QList<int> referenced;
-    void ShowLocalIdentity(const RUserID &) override { events.append("identity"); }
-    void Notify(const QString &, const QString &alias, int sheet, int, const QString &) override
-    {
-        events.append("notify " + alias + " " + QString::number(sheet));
-    }
-    void AppendMessage(int sheet, const QString &, const QString &, const QString &body, qint32, int,
-                       const QString &) override
-    {
-        events.append("append " + QString::number(sheet) + " " + body);
-    }
-    void NotifyTalks(int peer, const QString &, bool connected, const QString &, qint32, int,
-                     const QString &) override
-    {
-        events.append(QString("talks %1 %2").arg(peer).arg(connected));
-    }
-    void PlayEventSound(int event) override { events.append("sound " + QString::number(event)); }
-    void MemberAdded(int group, int peer) override
-    {
-        events.append(QString("added %1 %2").arg(group).arg(peer));
-    }
-    void MemberRemoved(int group, int peer) override
-    {
-        events.append(QString("removed %1 %2").arg(group).arg(peer));
-    }
-    void PeerRenamed(const QString &, const QString &name, int) override { events.append("renamed " + name); }
-    void PeerLeft(const QString &name, const QString &) override { events.append("left " + name); }
-    void CloseOwnGroupTalk(int group) override { events.append("close " + QString::number(group)); }
-    void SetMemberBlocked(int peer, bool blocked) override
-    {
-        events.append(QString("blocked %1 %2").arg(peer).arg(blocked));
-    }
-    QStringList events;
-};
 
 QByteArray newPacket(const QString &id, const QString &alias, const QString &ip = QStringLiteral("10.0.0.5"))
 {
@@ -112,8 +58,10 @@ class TestPresence : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
+    void init();
+    void cleanup();
 
-    // The user list alone, driven with packets.
+    // The user list on a peer, driven with packets.
     void ownEchoChangesNothing();
     void newPeerReactionsInOrder();
     void knownPeerNewIsAnsweredOnly();
@@ -127,80 +75,81 @@ private Q_SLOTS:
     void heldEntriesAreNotReused();
     void groupCommandsOnTheUserList();
 
-    // Complete peers over UDP on loopback.
-    void peersDiscoverEachOtherWhicheverStartsFirst();
-    void restartWithoutDisconnect();
-    void aliasChangeRenamesNode();
-    void disconnectRemovesNodeRejoinAddsEntry();
-    void rawPeerGetsExactUpdateInfo();
-    void manyArrivalsInOneTurnShowAsSingleOnes();
-    void aLoneArrivalIsShownWithoutWaitingForTheFrame();
-
-    // The program itself.
-    void secondCopyEndsAndShowsFirst();
-    void terminationSendsOneDisconnect();
+    // Complete peers on the in-process hub.
+    void peersOnTheHubFindEachOther();
+    void stoppedPeerLeavesAndComesBack();
+    void peerStoppedRightAfterArrivingLeavesInTime();
+    void copyThatEndedStaysWhileItsHostEchoes();
 
 private:
-    std::unique_ptr<TfmUserList> makeList(const QTemporaryDir &dir);
-    RecordingTransport m_transport;
-    RecordingHooks m_hooks;
-    std::unique_ptr<SettingsStore> m_store;
+    // The peer starts with the user list watching its registry.
+    std::unique_ptr<TfmUserList> makeList();
+
+    std::unique_ptr<CorePeer> m_peer;
+    RecordingTransport *m_transport = nullptr;
+    std::unique_ptr<EventLog> m_log;
 };
 
 void TestPresence::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    MessageBox::setAutoAnswer(QMessageBox::Ok);
 }
 
-std::unique_ptr<TfmUserList> TestPresence::makeList(const QTemporaryDir &dir)
+void TestPresence::init()
 {
-    m_store = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
-    TSetUserData(*m_store).SetAlias("Me");
-    m_transport.sent.clear();
-    m_hooks.events.clear();
-    auto list = std::make_unique<TfmUserList>(*m_store, &m_transport, &m_hooks, nullptr, true);
+    m_peer = std::make_unique<CorePeer>(QStringLiteral("Me"), std::make_unique<RecordingTransport>());
+    m_transport = &m_peer->transportAs<RecordingTransport>();
+    m_log = std::make_unique<EventLog>(m_peer->registry(), m_peer->talks());
+}
+
+void TestPresence::cleanup()
+{
+    m_log.reset();
+    m_peer.reset();
+}
+
+std::unique_ptr<TfmUserList> TestPresence::makeList()
+{
+    auto list = std::make_unique<TfmUserList>(m_peer->context().store, m_peer->registry(), nullptr, true);
     list->Create(false);
+    m_peer->start();
+    m_log->clear();
     return list;
 }
 
 void TestPresence::ownEchoChangesNothing()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    QCOMPARE(m_transport.sent.size(), 1); // the NEW of the start
-    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkNew));
-    const RUserID local = *list->GetPeer(0);
+    auto list = makeList();
+    QCOMPARE(m_transport->sent.size(), 1); // the NEW of the start
+    QCOMPARE(ClassifyPacket(m_transport->sent.first()), quint8(pkNew));
+    const RUserID local = *list->registry()->GetPeer(0);
     QCOMPARE(local.IP, QStringLiteral("10.9.8.7"));
-    QCOMPARE(local.TextStyle, 7);
     QCOMPARE(local.GroupNumber, -1);
-    m_hooks.events.clear();
-    list->ProcessNewPacket(BuildPresencePacket(local, true));
-    list->ProcessUpdateInfoPacket(BuildPresencePacket(local, false));
-    list->ProcessDisconnectPacket(BuildDisconnectPacket(local));
-    QCOMPARE(m_transport.sent.size(), 1);
-    QCOMPARE(list->peers().count(), 1);
-    QVERIFY(m_hooks.events.isEmpty());
+    m_log->events.clear();
+    list->registry()->ProcessNewPacket(BuildPresencePacket(local, true));
+    list->registry()->ProcessUpdateInfoPacket(BuildPresencePacket(local, false));
+    list->registry()->ProcessDisconnectPacket(BuildDisconnectPacket(local));
+    QCOMPARE(m_transport->sent.size(), 1);
+    QCOMPARE(list->registry()->peers().count(), 1);
+    QVERIFY(m_log->events.isEmpty());
 }
 
 void TestPresence::newPeerReactionsInOrder()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    m_hooks.events.clear();
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    QCOMPARE(list->peers().count(), 2);
-    const RUserID *x = list->GetPeer(1);
+    auto list = makeList();
+    m_log->events.clear();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    QCOMPARE(list->registry()->peers().count(), 2);
+    const RUserID *x = list->registry()->GetPeer(1);
     QCOMPARE(x->ID, PeerX);
     QCOMPARE(x->Online, quint8(1));
     QCOMPARE(x->GroupNumber, GroupStorage::MainGroupNumber);
     QCOMPARE(x->PictureIndex, 14);
-    QCOMPARE(x->TextStyle, 7);
-    QCOMPARE(m_transport.sent.size(), 2);
-    QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
-    QCOMPARE(m_hooks.events,
-             (QStringList{"added 1 1", "notify Xena 0", "append 0 User \"\u2068Xena\u2069\" is connect...",
-                          "talks 1 1", "sound 0"}));
+    QCOMPARE(m_transport->sent.size(), 2);
+    QCOMPARE(ClassifyPacket(m_transport->sent.last()), quint8(pkUpdateInfo));
+    QCOMPARE(m_log->events,
+             (QStringList{"begin", "added 1 1", "notify Xena 0",
+                          "append 0 User \"\u2068Xena\u2069\" is connect...", "sound 0", "arrived 1"}));
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 1);
     QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("\u2068Xena\u2069"));
     QCOMPARE(NodePeerIndex(list->mainGroup()->tree()->topLevelItem(0)), 1);
@@ -208,88 +157,83 @@ void TestPresence::newPeerReactionsInOrder()
 
 void TestPresence::knownPeerNewIsAnsweredOnly()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    m_hooks.events.clear();
-    const qsizetype sent = m_transport.sent.size();
-    list->ProcessNewPacket(newPacket(PeerX, "Other name"));
-    QCOMPARE(m_transport.sent.size(), sent + 1);
-    QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
-    QCOMPARE(list->peers().count(), 2);
-    QCOMPARE(list->GetPeer(1)->Alias, QStringLiteral("Xena"));
+    auto list = makeList();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    m_log->events.clear();
+    const qsizetype sent = m_transport->sent.size();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Other name"));
+    QCOMPARE(m_transport->sent.size(), sent + 1);
+    QCOMPARE(ClassifyPacket(m_transport->sent.last()), quint8(pkUpdateInfo));
+    QCOMPARE(list->registry()->peers().count(), 2);
+    QCOMPARE(list->registry()->GetPeer(1)->Alias, QStringLiteral("Xena"));
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 1);
-    QVERIFY(m_hooks.events.isEmpty());
+    QVERIFY(m_log->events.isEmpty());
 }
 
 void TestPresence::updateInfoFromUnknownAddsPeer()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
+    auto list = makeList();
     RUserID u;
     u.ID = PeerX;
     u.Alias = "Xena";
-    list->ProcessUpdateInfoPacket(BuildPresencePacket(u, false));
-    QCOMPARE(list->peers().count(), 2);
-    QVERIFY(m_hooks.events.contains("sound 0"));
-    QVERIFY(m_hooks.events.contains("append 0 User \"\u2068Xena\u2069\" is connect..."));
-    QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
+    list->registry()->ProcessUpdateInfoPacket(BuildPresencePacket(u, false));
+    QCOMPARE(list->registry()->peers().count(), 2);
+    QVERIFY(m_log->events.contains("sound 0"));
+    QVERIFY(m_log->events.contains("append 0 User \"\u2068Xena\u2069\" is connect..."));
+    QCOMPARE(ClassifyPacket(m_transport->sent.last()), quint8(pkUpdateInfo));
 }
 
 void TestPresence::updateInfoRefreshesEntryAndNode()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    m_hooks.events.clear();
-    const qsizetype sent = m_transport.sent.size();
+    auto list = makeList();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    m_log->events.clear();
+    const qsizetype sent = m_transport->sent.size();
     RUserID u;
     u.ID = PeerX;
     u.Alias = "Xena Warrior";
     u.IP = "10.0.0.6";
     u.Town = "Amphipolis";
     u.PictureIndex = 20;
-    list->ProcessUpdateInfoPacket(BuildPresencePacket(u, false));
-    const RUserID *x = list->GetPeer(1);
+    list->registry()->ProcessUpdateInfoPacket(BuildPresencePacket(u, false));
+    const RUserID *x = list->registry()->GetPeer(1);
     QCOMPARE(x->Alias, QStringLiteral("Xena Warrior"));
     QCOMPARE(x->Town, QStringLiteral("Amphipolis"));
     QCOMPARE(x->IP, QStringLiteral("10.0.0.6"));
     QCOMPARE(x->PictureIndex, 20);
     QCOMPARE(x->Online, quint8(1));
     QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("\u2068Xena Warrior\u2069"));
-    QCOMPARE(m_transport.sent.size(), sent); // no answer
-    QCOMPARE(m_hooks.events, QStringList{"renamed Xena Warrior"});
+    QCOMPARE(m_transport->sent.size(), sent); // no answer
+    QCOMPARE(m_log->events, QStringList{"renamed Xena Warrior 20"});
 }
 
 void TestPresence::disconnectKeepsEntryOffline()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    m_hooks.events.clear();
-    list->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
-    QCOMPARE(list->peers().count(), 2);
-    QCOMPARE(list->GetPeer(1)->Online, quint8(0));
+    auto list = makeList();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    m_log->events.clear();
+    list->registry()->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
+    QCOMPARE(list->registry()->peers().count(), 2);
+    QCOMPARE(list->registry()->GetPeer(1)->Online, quint8(0));
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 0);
-    QCOMPARE(m_hooks.events,
-             (QStringList{"talks 1 0", "removed 1 1", "notify Xena 0",
-                          "append 0 User \"\u2068Xena\u2069\" is disconnect...", "sound 1", "left Xena"}));
+    QCOMPARE(m_log->events,
+             (QStringList{"end", "notify Xena 0", "append 0 User \"\u2068Xena\u2069\" is disconnect...",
+                          "sound 1", "leaving 1", "removed 1 1", "left Xena"}));
     // A second DISCONNECT finds no node and does nothing.
-    m_hooks.events.clear();
-    list->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
-    QVERIFY(m_hooks.events.isEmpty());
+    m_log->events.clear();
+    list->registry()->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
+    QVERIFY(m_log->events.isEmpty());
 }
 
 void TestPresence::rejoinAppendsNewEntry()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    list->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    QCOMPARE(list->peers().count(), 3);
-    QCOMPARE(list->GetPeer(1)->Online, quint8(0));
-    QCOMPARE(list->GetPeer(2)->Online, quint8(1));
+    auto list = makeList();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    list->registry()->ProcessDisconnectPacket(disconnectPacket(PeerX, "Xena"));
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    QCOMPARE(list->registry()->peers().count(), 3);
+    QCOMPARE(list->registry()->GetPeer(1)->Online, quint8(0));
+    QCOMPARE(list->registry()->GetPeer(2)->Online, quint8(1));
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 1);
     QCOMPARE(NodePeerIndex(list->mainGroup()->tree()->topLevelItem(0)), 2);
     const std::optional<PeerNode> node = list->FindPeerNode(PeerX);
@@ -299,105 +243,100 @@ void TestPresence::rejoinAppendsNewEntry()
 
 void TestPresence::blankAliasShowsIp()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
-    m_hooks.events.clear();
-    list->ProcessNewPacket(newPacket(PeerX, "   ", "10.0.0.77"));
+    auto list = makeList();
+    m_log->events.clear();
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "   ", "10.0.0.77"));
     QCOMPARE(list->mainGroup()->tree()->topLevelItem(0)->text(0), QStringLiteral("\u206810.0.0.77\u2069"));
-    QVERIFY(m_hooks.events.contains("append 0 User \"\u206810.0.0.77\u2069\" is connect..."));
-    QCOMPARE(DisplayName(*list->GetPeer(1)), QStringLiteral("10.0.0.77"));
+    QVERIFY(m_log->events.contains("append 0 User \"\u206810.0.0.77\u2069\" is connect..."));
+    QCOMPARE(DisplayName(*list->registry()->GetPeer(1)), QStringLiteral("10.0.0.77"));
     QCOMPARE(DisplayName(" Bo ", "1.2.3.4"), QStringLiteral(" Bo "));
 }
 
 void TestPresence::storedGroupPlacement()
 {
-    QTemporaryDir dir;
     {
-        SettingsStore store(dir.filePath("s.ini"));
+        const SettingsStore store = m_peer->store();
         GroupStorage::WriteStoredGroup(store, {3, false, "Friends", "{G3}"});
         GroupStorage::StoreUserGroup(store, PeerX, 3);
         GroupStorage::StoreUserGroup(store, "{DELETED-GROUP}", 9);
     }
-    auto list = makeList(dir);
+    auto list = makeList();
     QVERIFY(list->groupByNumber(3));
     QCOMPARE(list->groupByNumber(3)->caption(), QStringLiteral("Friends"));
-    list->ProcessNewPacket(newPacket(PeerX, "Xena"));
-    QCOMPARE(list->GetPeer(1)->GroupNumber, 3);
+    list->registry()->ProcessNewPacket(newPacket(PeerX, "Xena"));
+    QCOMPARE(list->registry()->GetPeer(1)->GroupNumber, 3);
     QCOMPARE(list->groupByNumber(3)->tree()->topLevelItemCount(), 1);
     // A stored group that no longer exists puts the user in the main group.
-    list->ProcessNewPacket(newPacket("{DELETED-GROUP}", "Yan"));
-    QCOMPARE(list->GetPeer(2)->GroupNumber, GroupStorage::MainGroupNumber);
+    list->registry()->ProcessNewPacket(newPacket("{DELETED-GROUP}", "Yan"));
+    QCOMPARE(list->registry()->GetPeer(2)->GroupNumber, GroupStorage::MainGroupNumber);
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), 1);
 }
 
 void TestPresence::floodOfNewUsersIsCapped()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
+    auto list = makeList();
     // Users without an ID are each a newcomer, but only a few of them stay at once.
     for (int i = 0; i < 5000; ++i)
-        list->ProcessNewPacket(newPacket(QString(), QStringLiteral("Anonymous %1").arg(i)));
-    QCOMPARE(list->peers().anonymousOnline(), PeerList::MaxAnonymous);
-    QCOMPARE(list->peers().count(), 1 + PeerList::MaxAnonymous);
+        list->registry()->ProcessNewPacket(newPacket(QString(), QStringLiteral("Anonymous %1").arg(i)));
+    QCOMPARE(list->registry()->peers().anonymousOnline(), PeerList::MaxAnonymous);
+    QCOMPARE(list->registry()->peers().count(), 1 + PeerList::MaxAnonymous);
     QCOMPARE(list->mainGroup()->tree()->topLevelItemCount(), PeerList::MaxAnonymous);
 
     const QString leaver = NewRegistryGuid();
-    list->ProcessNewPacket(newPacket(leaver, QStringLiteral("Leaver")));
-    list->ProcessDisconnectPacket(newPacket(leaver, QStringLiteral("Leaver")));
+    list->registry()->ProcessNewPacket(newPacket(leaver, QStringLiteral("Leaver")));
+    list->registry()->ProcessDisconnectPacket(newPacket(leaver, QStringLiteral("Leaver")));
     // Far more made-up users than the list holds.
     for (int i = 0; i < 10000; ++i)
-        list->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
-    QCOMPARE(list->peers().count(), PeerList::MaxEntries);
+        list->registry()->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
+    QCOMPARE(list->registry()->peers().count(), PeerList::MaxEntries);
     QVERIFY(list->mainGroup()->tree()->topLevelItemCount() <= PeerList::MaxEntries - 1);
 
     // A real newcomer is still listed, and so is a user who left and comes back.
     for (const QString &id : {NewRegistryGuid(), leaver}) {
-        list->ProcessNewPacket(newPacket(id, QStringLiteral("Real")));
-        const int k = list->peers().findOnline(id);
+        list->registry()->ProcessNewPacket(newPacket(id, QStringLiteral("Real")));
+        const int k = list->registry()->peers().findOnline(id);
         QVERIFY(k > 0);
         QVERIFY(list->FindPeerNode(id).has_value());
-        QCOMPARE(list->peers().count(), PeerList::MaxEntries);
+        QCOMPARE(list->registry()->peers().count(), PeerList::MaxEntries);
     }
     // Known users still get their answers.
-    const int known = list->peers().findOnline(leaver);
-    const qsizetype sent = m_transport.sent.size();
-    list->ProcessNewPacket(newPacket(list->GetPeer(known)->ID, "again"));
-    QCOMPARE(m_transport.sent.size(), sent + 1);
-    QCOMPARE(ClassifyPacket(m_transport.sent.last()), quint8(pkUpdateInfo));
+    const int known = list->registry()->peers().findOnline(leaver);
+    const qsizetype sent = m_transport->sent.size();
+    list->registry()->ProcessNewPacket(newPacket(list->registry()->GetPeer(known)->ID, "again"));
+    QCOMPARE(m_transport->sent.size(), sent + 1);
+    QCOMPARE(ClassifyPacket(m_transport->sent.last()), quint8(pkUpdateInfo));
 }
 
 void TestPresence::heldEntriesAreNotReused()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
+    auto list = makeList();
     const QString member = NewRegistryGuid();
-    list->ProcessNewPacket(newPacket(member, QStringLiteral("Member")));
-    const int k = list->peers().findOnline(member);
-    m_hooks.referenced = {k};
-    list->ProcessDisconnectPacket(newPacket(member, QStringLiteral("Member")));
+    list->registry()->ProcessNewPacket(newPacket(member, QStringLiteral("Member")));
+    const int k = list->registry()->peers().findOnline(member);
+    list->registry()->HoldPeer(k);
+    list->registry()->ProcessDisconnectPacket(newPacket(member, QStringLiteral("Member")));
     for (int i = 0; i < PeerList::MaxEntries + 100; ++i)
-        list->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
+        list->registry()->ProcessNewPacket(newPacket(NewRegistryGuid(), QStringLiteral("Flood %1").arg(i)));
     // A member item still names entry k: it keeps its user.
-    QCOMPARE(list->GetPeer(k)->ID, member);
-    m_hooks.referenced.clear();
+    QCOMPARE(list->registry()->GetPeer(k)->ID, member);
+    list->registry()->ReleasePeer(k);
 }
 
 void TestPresence::groupCommandsOnTheUserList()
 {
-    QTemporaryDir dir;
-    auto list = makeList(dir);
+    auto list = makeList();
     list->setMainActions({});
     const QString ids[] = {PeerX, "{PEER-Y}", "{PEER-Z}"};
     for (const QString &id : ids)
-        list->ProcessNewPacket(newPacket(id, "User " + id));
+        list->registry()->ProcessNewPacket(newPacket(id, "User " + id));
     TfmEditor::setAutoAnswer(QStringLiteral("Work"));
-    m_transport.sent.clear();
+    m_transport->sent.clear();
     UserGroupBox *work = list->CreateNewGroup(false);
     TfmEditor::clearAutoAnswer();
     QCOMPARE(work->Tag(), 3);
-    QCOMPARE(m_transport.sent.size(), 1);
-    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkMessageToGroupRename));
-    QCOMPARE(TDataNewMessage(m_transport.sent.first()).GetGroupName(), QStringLiteral("Work"));
+    QCOMPARE(m_transport->sent.size(), 1);
+    QCOMPARE(ClassifyPacket(m_transport->sent.first()), quint8(pkMessageToGroupRename));
+    QCOMPARE(TDataNewMessage(m_transport->sent.first()).GetGroupName(), QStringLiteral("Work"));
     for (int k = 1; k <= 3; ++k) {
         list->selectPeer(k);
         list->MoveTargetUserTo(work->Tag());
@@ -406,12 +345,12 @@ void TestPresence::groupCommandsOnTheUserList()
 
     // Delete and rename do nothing on the fixed groups.
     list->mainGroup()->captionButton()->setFocus();
-    m_hooks.events.clear();
-    m_transport.sent.clear();
+    m_log->events.clear();
+    m_transport->sent.clear();
     list->DeleteGroup();
     list->RenameGroup();
-    QVERIFY(m_hooks.events.isEmpty());
-    QVERIFY(m_transport.sent.isEmpty());
+    QVERIFY(m_log->events.isEmpty());
+    QVERIFY(m_transport->sent.isEmpty());
     QVERIFY(list->groupByNumber(GroupStorage::MainGroupNumber));
 
     // Collapse toggles the target group; an empty group is 60 pixels high.
@@ -424,307 +363,146 @@ void TestPresence::groupCommandsOnTheUserList()
     list->selectPeer(2);
     list->AddToBadList();
     QCOMPARE(list->badList()->tree()->topLevelItemCount(), 1);
-    QCOMPARE(GroupStorage::StoredGroupOfUser(*m_store, ids[1]), GroupStorage::BadListNumber);
+    QCOMPARE(GroupStorage::StoredGroupOfUser(m_peer->store(), ids[1]), GroupStorage::BadListNumber);
     list->selectPeer(2);
     list->AddToBadList();
     QCOMPARE(list->badList()->tree()->topLevelItemCount(), 1);
 
     // Deleting a group tells the peers, moves its users to the end of the main group in reverse order,
     // stores 1 as their group, erases its section and closes its own talk.
-    GroupStorage::WriteStoredGroup(*m_store, {work->Tag(), false, work->caption(), work->Hint()});
-    QVERIFY(GroupStorage::HasStoredGroup(*m_store, 3));
+    GroupStorage::WriteStoredGroup(m_peer->store(), {work->Tag(), false, work->caption(), work->Hint()});
+    QVERIFY(GroupStorage::HasStoredGroup(m_peer->store(), 3));
     work->captionButton()->setFocus();
-    m_hooks.events.clear();
-    m_transport.sent.clear();
+    m_log->events.clear();
+    m_transport->sent.clear();
     list->DeleteGroup();
     QVERIFY(!list->groupByNumber(3));
-    QVERIFY(!GroupStorage::HasStoredGroup(*m_store, 3));
-    QCOMPARE(m_transport.sent.size(), 1);
-    QCOMPARE(ClassifyPacket(m_transport.sent.first()), quint8(pkMessageToGroupDelete));
-    QCOMPARE(TDataNewMessage(m_transport.sent.first()).GetGroupName(), QStringLiteral("Work"));
-    QCOMPARE(m_hooks.events.first(), QStringLiteral("removed 3 3"));
-    QVERIFY(m_hooks.events.contains("close 3"));
+    QVERIFY(!GroupStorage::HasStoredGroup(m_peer->store(), 3));
+    QCOMPARE(m_transport->sent.size(), 1);
+    QCOMPARE(ClassifyPacket(m_transport->sent.first()), quint8(pkMessageToGroupDelete));
+    QCOMPARE(TDataNewMessage(m_transport->sent.first()).GetGroupName(), QStringLiteral("Work"));
+    QCOMPARE(m_log->events.first(), QStringLiteral("removed 3 3"));
+    QVERIFY(m_log->events.contains("group-removed 3"));
     QTreeWidget *main = list->mainGroup()->tree();
     QCOMPARE(main->topLevelItemCount(), 2);
     QCOMPARE(NodePeerIndex(main->topLevelItem(0)), 3);
     QCOMPARE(NodePeerIndex(main->topLevelItem(1)), 1);
-    QCOMPARE(GroupStorage::StoredGroupOfUser(*m_store, PeerX), GroupStorage::MainGroupNumber);
+    QCOMPARE(GroupStorage::StoredGroupOfUser(m_peer->store(), PeerX), GroupStorage::MainGroupNumber);
 
     // Deactive dims the node, blocks the entry and tells the talks; Activate undoes it.
     list->selectPeer(1);
     list->DeactiveUser();
-    QCOMPARE(list->GetPeer(1)->Blocked, quint8(1));
-    QVERIFY(m_hooks.events.contains("blocked 1 1"));
+    QCOMPARE(list->registry()->GetPeer(1)->Blocked, quint8(1));
+    QVERIFY(m_log->events.contains("blocked 1 1"));
     list->selectPeer(1);
     list->PreparePopup(main);
     QCOMPARE(list->userAction("actDeactiveUser")->text(), QStringLiteral("Activate"));
     list->DeactiveUser();
-    QCOMPARE(list->GetPeer(1)->Blocked, quint8(0));
+    QCOMPARE(list->registry()->GetPeer(1)->Blocked, quint8(0));
 }
 
-void TestPresence::peersDiscoverEachOtherWhicheverStartsFirst()
+void TestPresence::peersOnTheHubFindEachOther()
 {
-    TestPeer anna("Anna"), boris("Boris"), clara("Clara");
+    PeerHub hub;
+    CorePeer &anna = hub.addPeer(QStringLiteral("Anna"));
+    CorePeer &boris = hub.addPeer(QStringLiteral("Boris"));
+    CorePeer &clara = hub.addPeer(QStringLiteral("Clara"));
+    EventLog annaLog(anna.registry(), anna.talks());
+    EventLog claraLog(clara.registry(), clara.talks());
+    QVERIFY(hub.startAll());
+    QStringList seen = anna.online();
+    seen.sort();
+    QCOMPARE(seen, (QStringList{"Boris", "Clara"}));
+    // Each user came once, with one connect line in the talk with everybody.
+    settle(300);
+    QCOMPARE(anna.registry()->peers().count(), 3);
+    QCOMPARE(boris.registry()->peers().count(), 3);
+    QCOMPARE(clara.registry()->peers().count(), 3);
+    QCOMPARE(annaLog.of("append").size(), 2);
+    QVERIFY(annaLog.events.contains("append 0 User \"\u2068Clara\u2069\" is connect..."));
+    // The addresses are the hosts' own.
+    QCOMPARE(anna.registry()->GetPeer(anna.indexOf(boris.id()))->IP, hub.transportOf(boris).LocalIP());
+
+    QCOMPARE(anna.core().sendToAll(QStringLiteral("Hello all")), SendResult::Sent);
+    QVERIFY(waitUntil([&] { return !claraLog.of("message").isEmpty(); }));
+    QCOMPARE(claraLog.of("message"), QStringList{"message 0 Hello all"});
+    QCOMPARE(clara.core().sendToUser(clara.indexOf(anna.id()), QStringLiteral("Just you")), SendResult::Sent);
+    QVERIFY(waitUntil([&] { return annaLog.of("message").size() == 2; }));
+    QVERIFY(annaLog.events.contains("message 1 Just you"));
+    QCOMPARE(anna.talks()->FindPrivateTalk(clara.id()), anna.talks()->talkAt(1)->id);
+    QCOMPARE(boris.talks()->count(), 1);
+}
+
+void TestPresence::stoppedPeerLeavesAndComesBack()
+{
+    PeerHub hub;
+    CorePeer &anna = hub.addPeer(QStringLiteral("Anna"));
+    CorePeer &boris = hub.addPeer(QStringLiteral("Boris"));
+    QVERIFY(hub.startAll());
+    // Several periods with echoes: nothing happens.
+    settle(5 * PeerHub::DefaultProbePeriodMs);
+    QCOMPARE(anna.online(), QStringList{"Boris"});
+    QVERIFY(anna.core().probe()->probesSent() >= 3);
+
+    EventLog log(anna.registry(), anna.talks());
+    QElapsedTimer stopped;
+    hub.transportOf(boris).setStopped(true);
+    stopped.start();
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 0; }, 3 * PeerHub::DefaultProbePeriodMs + 2000));
+    QVERIFY2(stopped.elapsed() <= 3 * PeerHub::DefaultProbePeriodMs + 1000,
+             qPrintable(QString::number(stopped.elapsed())));
+    // Gone as if it had said goodbye.
+    QCOMPARE(log.events, (QStringList{"notify Boris 0", "append 0 User \"\u2068Boris\u2069\" is disconnect...",
+                                      "sound 1", "leaving 1", "removed 1 1", "left Boris"}));
+    QCOMPARE(anna.core().probe()->vanishedHostCount(), 1);
+
+    // It goes on: it echoes what waited, is greeted, and answers with its profile.
+    log.clear();
+    hub.transportOf(boris).setStopped(false);
+    QVERIFY(waitUntil([&] { return anna.online() == QStringList{"Boris"}; }, 5000));
+    QCOMPARE(anna.registry()->peers().count(), 3);
+    QVERIFY(log.events.contains("append 0 User \"\u2068Boris\u2069\" is connect..."));
+    QVERIFY(waitUntil([&] { return boris.online() == QStringList{"Anna"}; }, 5000));
+}
+
+// However soon after its arrival a peer stops, it leaves within three probe periods and a second.
+void TestPresence::peerStoppedRightAfterArrivingLeavesInTime()
+{
+    PeerHub hub;
+    CorePeer &anna = hub.addPeer(QStringLiteral("Anna"));
+    CorePeer &boris = hub.addPeer(QStringLiteral("Boris"));
     anna.start();
+    QVERIFY(waitUntil([&] { return anna.registry()->local() != nullptr; }));
+    QElapsedTimer sinceArrival;
+    qint64 leftAfter = -1;
+    connect(anna.registry(), &PeerRegistry::peerArrived, this, [&] {
+        hub.transportOf(boris).setStopped(true);
+        sinceArrival.start();
+    });
+    connect(anna.registry(), &PeerRegistry::peerLeft, this, [&] { leftAfter = sinceArrival.elapsed(); });
     boris.start();
-    QVERIFY(waitUntil([&] {
-        return anna.nodeTexts() == QStringList{"Boris"} && boris.nodeTexts() == QStringList{"Anna"};
-    }));
-    clara.start();
-    QVERIFY(waitUntil(
-        [&] { return anna.onlineCount() == 2 && boris.onlineCount() == 2 && clara.onlineCount() == 2; }));
-    QVERIFY(waitUntil([&] { return anna.nodeTexts().size() == 2 && clara.nodeTexts().size() == 2; }));
-    QStringList claraSees = clara.nodeTexts();
-    claraSees.sort();
-    QCOMPARE(claraSees, (QStringList{"Anna", "Boris"}));
-    QCOMPARE(anna.nodeTexts(), (QStringList{"Boris", "Clara"}));
-    QTest::qWait(300);
-    // Nobody was added twice.
-    QCOMPARE(anna.userList()->peers().count(), 3);
-    QCOMPARE(boris.userList()->peers().count(), 3);
-    QCOMPARE(clara.userList()->peers().count(), 3);
-    const RUserID *borisAtAnna = anna.userList()->GetPeer(anna.userList()->peers().findOnline(boris.id()));
-    QVERIFY(borisAtAnna);
-    QCOMPARE(borisAtAnna->IP, QStringLiteral("127.0.0.1"));
-    // The notice reached the talk with everybody.
-    QVERIFY(anna.mainWindow()
-                ->findChild<QTextEdit *>("reAllMessage")
-                ->toPlainText()
-                .contains("User \"\u2068Clara\u2069\" is connect..."));
-    clara.close();
-    boris.close();
-    anna.close();
+    QVERIFY(waitUntil([&] { return leftAfter >= 0; }, 3 * PeerHub::DefaultProbePeriodMs + 3000));
+    QVERIFY2(leftAfter <= 3 * PeerHub::DefaultProbePeriodMs + 1000, qPrintable(QString::number(leftAfter)));
+    // Three probes went unanswered first.
+    QVERIFY2(leftAfter >= 2 * PeerHub::DefaultProbePeriodMs, qPrintable(QString::number(leftAfter)));
 }
 
-void TestPresence::restartWithoutDisconnect()
+void TestPresence::copyThatEndedStaysWhileItsHostEchoes()
 {
-    TestPeer anna("Anna"), boris("Boris");
-    anna.start();
-    boris.start();
-    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && boris.onlineCount() == 1; }));
-    const QString borisDir = boris.dataDir();
-    boris.vanish();
-    TestPeer borisAgain(QString(), borisDir);
-    borisAgain.start();
-    QVERIFY(waitUntil([&] { return borisAgain.onlineCount() == 1; }));
-    QTest::qWait(300);
-    QCOMPARE(anna.userList()->peers().count(), 2);
-    QCOMPARE(anna.nodeTexts(), QStringList{"Boris"});
-    QCOMPARE(borisAgain.nodeTexts(), QStringList{"Anna"});
-    borisAgain.close();
-    anna.close();
-}
-
-void TestPresence::aliasChangeRenamesNode()
-{
-    TestPeer anna("Anna"), boris("Boris");
-    anna.start();
-    boris.start();
-    QVERIFY(waitUntil([&] { return anna.nodeTexts() == QStringList{"Boris"}; }));
-    RUserID *local = boris.userList()->GetPeer(0);
-    TSetUserData(boris.store(), local).SetAlias("Bob");
-    QCOMPARE(local->Alias, QStringLiteral("Bob"));
-    boris.userList()->SendPresence(false);
-    QVERIFY(waitUntil([&] { return anna.nodeTexts() == QStringList{"Bob"}; }));
-    QCOMPARE(anna.userList()->peers().count(), 2);
-    boris.close();
-    anna.close();
-}
-
-void TestPresence::disconnectRemovesNodeRejoinAddsEntry()
-{
-    TestPeer anna("Anna"), boris("Boris");
-    anna.start();
-    boris.start();
-    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    const QString borisDir = boris.dataDir();
-    boris.close();
-    QVERIFY(waitUntil([&] { return anna.onlineCount() == 0; }));
-    QVERIFY(anna.nodeTexts().isEmpty());
-    QCOMPARE(anna.userList()->GetPeer(1)->Online, quint8(0));
-    TestPeer borisAgain(QString(), borisDir);
-    borisAgain.start();
-    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    QCOMPARE(anna.userList()->peers().count(), 3);
-    // Arrivals are shown once a frame, a moment after they count as online.
-    QVERIFY(waitUntil([&] { return !anna.nodeTexts().isEmpty(); }));
-    QCOMPARE(anna.nodeTexts(), QStringList{"Boris"});
-    QVERIFY(anna.mainWindow()
-                ->findChild<QTextEdit *>("reAllMessage")
-                ->toPlainText()
-                .contains("User \"\u2068Boris\u2069\" is disconnect..."));
-    borisAgain.close();
-    anna.close();
-}
-
-void TestPresence::rawPeerGetsExactUpdateInfo()
-{
-    RawPeer raw;
-    QVERIFY(raw.isReady());
-    TestPeer anna("Anna");
-    TSetUserData(anna.store()).SetTown("Kazan");
-    TSetUserData(anna.store()).SetImageIndex("12");
-    anna.start();
-    const QString annaId = anna.id();
-    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, annaId).size() == 1; }));
-    raw.clear();
-
-    raw.send(newPacket(PeerX, "Xena"));
-    QVERIFY(waitUntil([&] { return raw.heardFrom(pkUpdateInfo, annaId).size() == 1; }));
-    QTest::qWait(300); // the program also hears its own answer: it must not react to it
-    const QList<QByteArray> answers = raw.heardFrom(pkUpdateInfo, annaId);
-    QCOMPARE(answers.size(), 1);
-    RUserID expected;
-    expected.Alias = "Anna";
-    expected.PictureIndex = 12;
-    expected.IP = "127.0.0.1";
-    expected.ID = annaId;
-    expected.Town = "Kazan";
-    QCOMPARE(answers.first(), BuildPresencePacket(expected, false));
-    QCOMPARE(answers.first(),
-             "UPDATEINFO!^:^$<ALIAS>Anna</ALIAS><IMAGEINDEX>12</IMAGEINDEX><IP>127.0.0.1</IP><ID>" +
-                 annaId.toUtf8() + "</ID><COLOR>0</COLOR><TOWN>Kazan</TOWN><SEX>0</SEX><OLD>0</OLD>");
-    // Nothing else came from the program: only the raw peer's own NEW and that answer.
-    QCOMPARE(raw.heard().size(), 2);
-    QCOMPARE(anna.userList()->peers().count(), 2);
-    anna.close();
-}
-
-// Arrivals wait for one another only while more of them wait to be read.
-void TestPresence::aLoneArrivalIsShownWithoutWaitingForTheFrame()
-{
-    RawPeer raw;
-    QVERIFY(raw.isReady());
-    TestPeer anna("Anna");
-    anna.start();
-    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, anna.id()).size() == 1; }));
-    PeerRegistry *registry = anna.mainWindow()->chat()->registry();
-    QElapsedTimer clock;
-    qint64 arrivedAt = -1;
-    qint64 shownAt = -1;
-    connect(registry, &PeerRegistry::peerArrived, this, [&] { arrivedAt = clock.elapsed(); });
-    connect(registry, &PeerRegistry::arrivalsFlushed, this, [&] { shownAt = clock.elapsed(); });
-    clock.start();
-    // Waiting for the frame would take at least 0.95 of it; a busy machine may delay one try.
-    qint64 fastest = -1;
-    for (int i = 0; i < 3 && (fastest < 0 || fastest >= PeerRegistry::FrameMs * 8 / 10); ++i) {
-        arrivedAt = shownAt = -1;
-        RUserID u;
-        u.ID = QStringLiteral("{%1-1111-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
-        u.Alias = QStringLiteral("Lone %1").arg(i);
-        u.IP = QStringLiteral("127.0.4.1");
-        raw.send(BuildPresencePacket(u, false));
-        QVERIFY(waitUntil([&] { return shownAt >= 0; }));
-        QVERIFY(arrivedAt >= 0 && shownAt >= arrivedAt);
-        if (fastest < 0 || shownAt - arrivedAt < fastest)
-            fastest = shownAt - arrivedAt;
-        QVERIFY(anna.nodeTexts().contains(u.Alias));
-    }
-    QVERIFY2(fastest < PeerRegistry::FrameMs * 8 / 10, qPrintable(QString::number(fastest)));
-    anna.close();
-}
-
-void TestPresence::manyArrivalsInOneTurnShowAsSingleOnes()
-{
-    RawPeer raw;
-    QVERIFY(raw.isReady());
-    TestPeer anna("Anna");
-    anna.start();
-    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, anna.id()).size() == 1; }));
-    constexpr int Peers = 40;
-    QStringList aliases;
-    for (int i = 0; i < Peers; ++i) {
-        aliases.append(QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')));
-        raw.send(BuildPresencePacket(
-            [&] {
-                RUserID u;
-                u.ID = QStringLiteral("{%1-0000-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
-                u.Alias = aliases.last();
-                u.IP = QStringLiteral("127.0.3.%1").arg(i + 1);
-                return u;
-            }(),
-            false));
-    }
-    QVERIFY(waitUntil([&] { return anna.nodeTexts().size() == Peers; }));
-    // Nodes in arrival order, one connect line each in the talk with everybody, in the same order.
-    QCOMPARE(anna.nodeTexts(), aliases);
-    QTextEdit *all = anna.mainWindow()->talks()->frame(0)->reAllMessage();
-    const QString text = withoutIsolates(all->toPlainText());
-    qsizetype at = 0;
-    for (const QString &alias : aliases) {
-        const QString line = "User \"" + alias + "\" is connect...";
-        QCOMPARE(text.count(line), 1);
-        const qsizetype next = text.indexOf(line);
-        QVERIFY2(next > at, qPrintable(alias));
-        at = next;
-    }
-    // The batch ended: the last line is laid out and shown.
-    QTextDocument *doc = all->document();
-    QVERIFY(doc->lastBlock().layout()->lineCount() > 0);
-    QVERIFY(all->verticalScrollBar()->maximum() > 0);
-    QCOMPARE(all->verticalScrollBar()->value(), all->verticalScrollBar()->maximum());
-    // The status bar shows the last arrival, as it would after arrivals one by one.
-    QVERIFY(withoutIsolates(anna.mainWindow()->statusPanels()->panelText(StatusPanels::NoticePanel))
-                .contains("[P39]"));
-    // Every arrival was answered once.
-    QCOMPARE(raw.heardFrom(pkUpdateInfo, anna.id()).size(), Peers);
-    anna.close();
-}
-
-void TestPresence::secondCopyEndsAndShowsFirst()
-{
-    QTemporaryDir dir;
-    const QString settings = dir.filePath("settings.ini");
-    // This process plays the first copy for that settings file.
-    TELInstanceChecker first(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
-                             QFileInfo(settings).absoluteFilePath());
-    QVERIFY(first.ClaimFirstInstance());
-    QSignalSpy shows(&first, &TELInstanceChecker::showRequested);
-    QSignalSpy texts(&first, &TELInstanceChecker::OnTextReceived);
-    RawPeer raw;
-    QVERIFY(raw.isReady());
-
-    QProcess second;
-    second.start(QStringLiteral(PERIXCHAT_BINARY),
-                 {"--loopback", "--settings", settings, "--data-dir", dir.path()});
-    QVERIFY(second.waitForStarted(5000));
-    QVERIFY(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 10000));
-    QCOMPARE(second.exitCode(), 0);
-    QCOMPARE(shows.count(), 1);
-    QCOMPARE(texts.count(), 1);
-    QCOMPARE(texts.first().first().toString(), QStringLiteral("Restart of appendix Perix Chat"));
-    QTest::qWait(200);
-    QVERIFY(raw.heard().isEmpty());
-    QVERIFY(!QFile::exists(settings));
-
-    // A copy with another settings file is another user and starts.
-    QTemporaryDir other;
-    TELInstanceChecker otherUser(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
-                                 QFileInfo(other.filePath("settings.ini")).absoluteFilePath());
-    QVERIFY(otherUser.ClaimFirstInstance());
-    QVERIFY(otherUser.holdsClaim());
-}
-
-void TestPresence::terminationSendsOneDisconnect()
-{
-    RawPeer raw;
-    QVERIFY(raw.isReady());
-    QTemporaryDir dir;
-    TSetUserData(SettingsStore(dir.filePath("settings.ini"))).SetAlias("Dora");
-    const QString doraId = TMyUserData(SettingsStore(dir.filePath("settings.ini"))).GetID();
-    QProcess program;
-    program.start(QStringLiteral(PERIXCHAT_BINARY),
-                  {"--loopback", "--settings", dir.filePath("settings.ini"), "--data-dir", dir.path()});
-    QVERIFY(program.waitForStarted(5000));
-    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, doraId).size() == 1; }, 10000));
-    program.terminate();
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), 0);
-    QTest::qWait(200);
-    QCOMPARE(raw.heardFrom(pkDisconnect, doraId).size(), 1);
-    QVERIFY(raw.heardFrom(pkDisconnect, doraId)
-                .first()
-                .startsWith("DISCONNECT!^:^$<ALIAS>Dora</ALIAS><IP>127.0.0.1</IP>"));
+    PeerHub hub;
+    CorePeer &anna = hub.addPeer(QStringLiteral("Anna"));
+    CorePeer &boris = hub.addPeer(QStringLiteral("Boris"));
+    CorePeer &bea = hub.addPeer(QStringLiteral("Bea"), &boris);
+    QVERIFY(hub.startAll());
+    QVERIFY(waitUntil([&] { return anna.core().probe()->hostCount() == 1; }));
+    // Bea ends without a goodbye; Boris's copy on the same host still echoes.
+    hub.crash(bea);
+    settle(6 * PeerHub::DefaultProbePeriodMs);
+    QCOMPARE(anna.onlineCount(), 2);
+    // The host falls silent: both leave together.
+    hub.transportOf(boris).setStopped(true);
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 0; }, 3 * PeerHub::DefaultProbePeriodMs + 2000));
+    QCOMPARE(anna.core().probe()->vanishedHostCount(), 1);
 }
 
 QTEST_MAIN(TestPresence)

@@ -580,7 +580,7 @@ void TestProfile::editModeTypingApplyAndEnter()
     TestPeer anna("Anna");
     anna.start();
     const QString id = anna.id();
-    const QString ip = anna.userList()->GetPeer(0)->IP;
+    const QString ip = anna.registry()->GetPeer(0)->IP;
     QVERIFY(waitUntil([&] { return !raw.heardFrom(pkNew, id).isEmpty(); }));
     QCOMPARE(anna.mainWindow()->windowTitle(), QStringLiteral("Perix Chat [Anna]"));
 
@@ -707,7 +707,7 @@ void TestProfile::editModeTypingApplyAndEnter()
              QStringLiteral("300"));
     QCOMPARE(stored.GetImageIndex(), 14);
     QCOMPARE(stored.GetInterest(), QStringLiteral("Kites!"));
-    const RUserID *me = anna.userList()->GetPeer(0);
+    const RUserID *me = anna.registry()->GetPeer(0);
     QCOMPARE(me->Age, quint8(44));
     QCOMPARE(me->Alias, QStringLiteral("Annie"));
 
@@ -716,8 +716,16 @@ void TestProfile::editModeTypingApplyAndEnter()
     QCOMPARE(status->panelText(2), QStringLiteral(" IP: ") + ip + u' ');
     QCOMPARE(status->myImage()->pixmap().toImage(), ProfileImages16().image(14));
     QCOMPARE(anna.mainWindow()->windowTitle(), QStringLiteral("Perix Chat [Annie]"));
-    QCOMPARE(anna.mainWindow()->rvStyle()->textStyleColor(me->TextStyle), QColor(0x80, 0, 0));
-    QCOMPARE(anna.mainWindow()->rvStyle()->textStyleName(me->TextStyle), id);
+    // The own text style is the one named by the ID, in the new colour.
+    const RVStyle *style = anna.mainWindow()->rvStyle();
+    int own = -1;
+    for (int n = 0; n < style->textStyleCount(); ++n) {
+        if (style->textStyleName(n) == id)
+            own = n;
+    }
+    QVERIFY(own > 0);
+    QCOMPARE(style->textStyleColor(own), QColor(0x80, 0, 0));
+    QCOMPARE(style->textStyleName(own), id);
 }
 
 void TestProfile::escapeClosesWithoutApplying()
@@ -747,7 +755,7 @@ void TestProfile::escapeClosesWithoutApplying()
     QVERIFY(raw.heardFrom(pkUpdateInfo, anna.id()).isEmpty());
     QCOMPARE(TMyUserData(anna.store()).GetAlias(), QStringLiteral("Anna"));
     QCOMPARE(TMyUserData(anna.store()).GetName(), QString());
-    QCOMPARE(anna.userList()->GetPeer(0)->Alias, QStringLiteral("Anna"));
+    QCOMPARE(anna.registry()->GetPeer(0)->Alias, QStringLiteral("Anna"));
 }
 
 void TestProfile::blankAliasSendsNoAliasAndKeepsTitle()
@@ -757,7 +765,7 @@ void TestProfile::blankAliasSendsNoAliasAndKeepsTitle()
     anna.start();
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && boris.onlineCount() == 1; }));
-    const QString ip = anna.userList()->GetPeer(0)->IP;
+    const QString ip = anna.registry()->GetPeer(0)->IP;
     ProfileWindowDriver driver([&](TfmUserProfile *dialog) {
         retype(edit(dialog, "edAlias"), QString());
         QVERIFY(child<QPushButton>(dialog, "btnApply")->isEnabled());
@@ -774,14 +782,14 @@ void TestProfile::blankAliasSendsNoAliasAndKeepsTitle()
     QCOMPARE(update, "UPDATEINFO!^:^$<IMAGEINDEX>-1</IMAGEINDEX><IP>" + ip.toLatin1() + "</IP><ID>" +
                          anna.id().toLatin1() + "</ID><COLOR>0</COLOR><SEX>0</SEX><OLD>5</OLD>");
     QCOMPARE(anna.mainWindow()->windowTitle(), QStringLiteral("Perix Chat [Anna]"));
-    QCOMPARE(anna.userList()->GetPeer(0)->Age, quint8(5));
+    QCOMPARE(anna.registry()->GetPeer(0)->Age, quint8(5));
     QCOMPARE(anna.store().readString(QStringLiteral("MYPROFILEUSER_"), QStringLiteral("OLD_")),
              QStringLiteral("-5"));
     // The peers show the IP instead of a name.
     QVERIFY(waitUntil([&] { return boris.nodeTexts() == QStringList{ip}; }));
-    const int k = boris.userList()->peers().findOnline(anna.id());
-    QCOMPARE(boris.userList()->GetPeer(k)->Alias, QString());
-    QCOMPARE(boris.userList()->GetPeer(k)->Age, quint8(5));
+    const int k = boris.registry()->peers().findOnline(anna.id());
+    QCOMPARE(boris.registry()->GetPeer(k)->Alias, QString());
+    QCOMPARE(boris.registry()->GetPeer(k)->Age, quint8(5));
 }
 
 void TestProfile::readOnlyPeerFromRawPeer()
@@ -791,7 +799,7 @@ void TestProfile::readOnlyPeerFromRawPeer()
     anna.start();
     raw.send(fullNewPacket(RawId));
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    const int k = anna.userList()->peers().findOnline(RawId);
+    const int k = anna.registry()->peers().findOnline(RawId);
     QVERIFY(k > 0);
 
     // Alt+Enter in the user list, on the selected peer.
@@ -895,11 +903,11 @@ void TestProfile::peerWithoutPictureShowsPictureZero()
     RawPeer raw;
     raw.send(fullNewPacket(RawId, "-1"));
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }));
-    const int k = anna.userList()->peers().findOnline(RawId);
-    QCOMPARE(anna.userList()->GetPeer(k)->PictureIndex, 0);
+    const int k = anna.registry()->peers().findOnline(RawId);
+    QCOMPARE(anna.registry()->GetPeer(k)->PictureIndex, 0);
     TfmUserProfile dialog;
     dialog.SetMode(false);
-    dialog.LoadEntry(*anna.userList()->GetPeer(k));
+    dialog.LoadEntry(*anna.registry()->GetPeer(k));
     QCOMPARE(dialog.picture(), 0);
     QCOMPARE(child<QLabel>(&dialog, "imHeader")->pixmap().toImage(), ProfileImages32().image(0));
     QCOMPARE(child<QAbstractButton>(&dialog, "btnSelectImage")->text(), QStringLiteral("<b>Raw</b>"));
@@ -1090,7 +1098,7 @@ void TestProfile::myImageDoubleClickAndProfileSubmenu()
     QMetaObject::invokeMethod(menus->menu("miMyProfile"), "aboutToShow");
     QVERIFY(!netProfile->isEnabled());
     QMetaObject::invokeMethod(menus->menu("miMyProfile"), "aboutToHide");
-    anna.userList()->selectPeer(anna.userList()->peers().findOnline(boris.id()));
+    anna.userList()->selectPeer(anna.registry()->peers().findOnline(boris.id()));
     QMetaObject::invokeMethod(menus->menu("miMyProfile"), "aboutToShow");
     QVERIFY(netProfile->isEnabled());
     QMetaObject::invokeMethod(menus->menu("miMyProfile"), "aboutToHide");
@@ -1103,7 +1111,7 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
     boris.start();
     QVERIFY(waitUntil([&] { return anna.onlineCount() == 1 && boris.onlineCount() == 1; }));
     TfmUserList *list = anna.userList();
-    const int k = list->peers().findOnline(boris.id());
+    const int k = list->registry()->peers().findOnline(boris.id());
     TalkManager *talks = anna.mainWindow()->talks();
 
     // A private talk and an own group talk of the main group, with Boris as its member.
@@ -1118,7 +1126,7 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
     QAction *item = talks->frame(groupSheet)->memberItem(k);
     QVERIFY(item);
     // Boris's own group talk with Anna: she becomes a member on its first message.
-    boris.userList()->selectPeer(boris.userList()->peers().findOnline(anna.id()));
+    boris.userList()->selectPeer(boris.registry()->peers().findOnline(anna.id()));
     boris.mainWindow()->talks()->MessageToGroup();
     const int borisGroup =
         boris.mainWindow()->talks()->FindOwnGroupTalk(boris.userList()->mainGroup()->Tag());
@@ -1158,14 +1166,14 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
 
     // Boris changes his alias and picture: Anna's node, tabs and member item follow.
     TfmUserProfile borisWindow;
-    borisWindow.setApplyTarget(boris.store(), boris.userList(), boris.mainWindow()->chat());
+    borisWindow.setApplyTarget(boris.registry());
     borisWindow.SetMode(true);
-    borisWindow.LoadEntry(*boris.userList()->GetPeer(0));
+    borisWindow.LoadEntry(*boris.registry()->GetPeer(0));
     edit(&borisWindow, "edAlias")->setText(QStringLiteral("Bobby"));
     borisWindow.setPicture(20);
     borisWindow.ApplyProfile();
     QVERIFY(waitUntil([&] { return anna.nodeTexts() == QStringList{QStringLiteral("Bobby")}; }));
-    QCOMPARE(list->GetPeer(k)->PictureIndex, 20);
+    QCOMPARE(list->registry()->GetPeer(k)->PictureIndex, 20);
     QCOMPARE(anna.mainWindow()->talks()->caption(privateSheet), QStringLiteral("Bobby"));
     QCOMPARE(item->text(), PeerText::menuText(QStringLiteral("Bobby")));
     const int size = anna.mainWindow()->actions()->action("actBtnBigIcon")->isChecked() ? 32 : 16;

@@ -1,8 +1,9 @@
-// The talk core alone: no window, a recording transport, a peer list filled here and scripted answers.
+// The talk core alone: no window, the recording transport, a peer list filled here and scripted answers.
 #include "net/PacketDispatcher.h"
-#include "net/PacketTransport.h"
 #include "peers/PeerList.h"
 #include "protocol/SendMessageUn.h"
+#include "support/RecordingTransport.h"
+#include "support/ScriptedQuestions.h"
 #include "talks/TalkCore.h"
 
 #include <QSignalSpy>
@@ -18,41 +19,6 @@ const QString BorisId = QStringLiteral("{00000000-0000-0000-0000-0000000000BB}")
 const QString ClaraId = QStringLiteral("{00000000-0000-0000-0000-0000000000CC}");
 const QString DoraId = QStringLiteral("{00000000-0000-0000-0000-0000000000DD}");
 const QByteArray Sep = "<USERIDSEPARATOR>";
-
-class RecordingTransport : public PacketTransport {
-public:
-    bool SendPacket(const Packet &packet) override
-    {
-        sent.append(packet);
-        return !failing;
-    }
-    QString LocalIP() const override { return QStringLiteral("127.0.0.1"); }
-
-    QList<Packet> sent;
-    bool failing = false;
-};
-
-// Answers from a script; a step may act while the "dialog" is open, as a nested event loop would.
-class ScriptedQuestions : public ChatQuestions {
-public:
-    PrivateCloseAnswer AskPrivateClose(const QString &alias) override
-    {
-        asked.append(QStringLiteral("private:") + alias);
-        if (whileAsking)
-            whileAsking();
-        return answers.isEmpty() ? PrivateCloseAnswer::Close : answers.takeFirst();
-    }
-    void ShowGroupClosed(const QString &authorAlias, const QString &caption) override
-    {
-        asked.append(QStringLiteral("group:") + authorAlias + u'|' + caption);
-        if (whileAsking)
-            whileAsking();
-    }
-
-    QStringList asked;
-    QList<PrivateCloseAnswer> answers;
-    std::function<void()> whileAsking;
-};
 
 struct Event {
     QString what;
@@ -80,6 +46,10 @@ public:
         QObject::connect(&core, &TalkCore::messageForTalk, &core,
                          [this](int id, const QString &sender, const QString &, const QString &body) {
                              log({"message", id, sender + u'|' + body});
+                         });
+        QObject::connect(&core, &TalkCore::noticeForTalk, &core,
+                         [this](int id, const QString &sender, const QString &, const QString &body) {
+                             log({"line", id, sender + u'|' + body});
                          });
         QObject::connect(&core, &TalkCore::noticeRequested, &core,
                          [this](int id, const QString &, const QString &alias) {
@@ -178,7 +148,7 @@ public:
     void log(const Event &e) { events.append(e); }
 
     PeerList peers;
-    RecordingTransport transport;
+    RecordingTransport transport{QStringLiteral("127.0.0.1")};
     ScriptedQuestions questions;
     PacketDispatcher dispatcher;
     TalkCore core{&transport, &questions};
@@ -808,20 +778,27 @@ void TestTalkCore::presenceNoticesAndBlockedMembers()
     const int member = f.memberTalk(QStringLiteral("{G1}"), {MyId, ClaraId});
     const int own = f.core.openOwnGroupTalk(5, QStringLiteral("Team"), QStringLiteral("{OWN}"), {f.clara});
     f.events.clear();
+    const QString claraLeft = QStringLiteral("User \"") + QChar(0x2068) + "Clara" + QChar(0x2069) + "\" is disconnect...";
     f.core.peerPresence(f.clara, QStringLiteral("127.0.0.3"), false, ClaraId, 0, 7, QStringLiteral("Clara"));
-    QCOMPARE(f.eventsOf("message"),
-             (QStringList{QString::number(member) + u':' + ClaraId + u'|' + QStringLiteral("User \"") +
-                              QChar(0x2068) + "Clara" + QChar(0x2069) + "\" is disconnect...",
-                          QString::number(own) + u':' + ClaraId + u'|' + QStringLiteral("User \"") +
-                              QChar(0x2068) + "Clara" + QChar(0x2069) + "\" is disconnect..."}));
+    // The notice, the line in the talk with everybody and in each talk of hers, then the sound.
+    QCOMPARE(f.kinds(), (QStringList{"notice", "line", "line", "line", "sound"}));
+    QCOMPARE(f.eventsOf("notice"), QStringList{QString::number(f.everybody) + ":Clara"});
+    QCOMPARE(f.eventsOf("line"),
+             (QStringList{QString::number(f.everybody) + u':' + ClaraId + u'|' + claraLeft,
+                          QString::number(member) + u':' + ClaraId + u'|' + claraLeft,
+                          QString::number(own) + u':' + ClaraId + u'|' + claraLeft}));
+    QCOMPARE(f.events.last().talk, int(SoundUserDisconnect));
+    // Presence lines are no messages.
+    QVERIFY(f.eventsOf("message").isEmpty());
     f.events.clear();
     f.core.peerPresence(f.boris, QStringLiteral("127.0.0.2"), true, BorisId, 0, 7, QString());
-    QCOMPARE(f.eventsOf("message").size(), 2);
+    QCOMPARE(f.eventsOf("line").size(), 3);
     // Without an alias the notice names the IP.
-    QCOMPARE(f.eventsOf("message").first(), QString::number(privateTalk) + u':' + BorisId + u'|' +
-                                                QStringLiteral("User \"") + QChar(0x2068) + "127.0.0.2" +
-                                                QChar(0x2069) + "\" is connect...");
-    QVERIFY(f.eventsOf("message").last().startsWith(QString::number(member) + u':'));
+    QCOMPARE(f.eventsOf("line").at(1), QString::number(privateTalk) + u':' + BorisId + u'|' +
+                                           QStringLiteral("User \"") + QChar(0x2068) + "127.0.0.2" +
+                                           QChar(0x2069) + "\" is connect...");
+    QVERIFY(f.eventsOf("line").last().startsWith(QString::number(member) + u':'));
+    QCOMPARE(f.events.last().talk, int(SoundUserConnect));
 
     QSignalSpy blocked(&f.core, &TalkCore::talkMemberBlocked);
     f.core.setMemberBlocked(f.clara, true);

@@ -61,7 +61,7 @@ void say(const TestPeer &p, int sheet, const QString &text)
 
 int peerIndexOf(const TestPeer &at, const TestPeer &who)
 {
-    return at.userList()->peers().findOnline(who.id());
+    return at.registry()->peers().findOnline(who.id());
 }
 
 int privateTalkWith(const TestPeer &at, const TestPeer &who)
@@ -375,7 +375,7 @@ void TestTalks::blockedSenderIsDropped()
     TfmUserList *list = boris->userList();
     list->selectPeer(peerIndexOf(*boris, *anna));
     list->DeactiveUser();
-    QCOMPARE(list->GetPeer(peerIndexOf(*boris, *anna))->Blocked, quint8(1));
+    QCOMPARE(list->registry()->GetPeer(peerIndexOf(*boris, *anna))->Blocked, quint8(1));
     say(*anna, 0, "Can you hear me");
     QVERIFY(waitUntil([&] { return occurrences(transcript(*clara, 0), "Can you hear me") == 1; }));
     QTest::qWait(200);

@@ -2,25 +2,32 @@
 
 #include "app/AppContext.h"
 #include "net/PacketQueue.h"
-#include "net/UdpTransport.h"
+#include "net/PacketTransport.h"
 #include "peers/PeerRegistry.h"
+#include "peers/PresenceProbe.h"
+#include "protocol/SendMessageUn.h"
 #include "talks/MessageText.h"
 
-ChatCore::ChatCore(AppContext &context, ChatQuestions *questions, QObject *parent)
+ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestions *questions, QObject *parent)
     : QObject(parent)
     , m_context(context)
-    , m_transport(new UdpTransport(context.transport, this))
+    , m_transport(transport)
+    , m_questions(questions)
     , m_queue(new PacketQueue([this](const Packet &packet) { m_dispatcher.DispatchPacket(packet); }, this))
-    , m_talks(new TalkCore(m_transport, questions, this))
-    , m_registry(new PeerRegistry(context.store, m_transport, this, this))
+    , m_talks(new TalkCore(&transport, questions, this))
+    , m_registry(new PeerRegistry(context.store, &transport, this))
+    , m_probe(nullptr)
 {
+    m_clock.start();
     m_talks->setPeers(&m_registry->peers());
-    connect(m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
+    connect(&m_transport, &PacketTransport::packetReceived, m_queue, &PacketQueue::enqueue);
     // A newcomer's NEW costs little and the newcomer waits for its answer: costly messages queued
     // before it must not hold it.
     m_queue->setUrgent([](const Packet &packet) { return ClassifyPacket(packet) == pkNew; });
+    // While the user answers a question or holds a menu open, packets wait.
+    m_queue->setGate([this] { return !m_questions || !m_questions->IsUserBusy(); });
     connect(m_queue, &PacketQueue::emptied, this, [this] {
-        if (!m_transport->hasPendingInput())
+        if (!m_transport.hasPendingInput())
             m_registry->FlushNotices();
     });
     m_dispatcher.setHandler(pkNew, [this](const Packet &p) { m_registry->ProcessNewPacket(p); });
@@ -28,35 +35,115 @@ ChatCore::ChatCore(AppContext &context, ChatQuestions *questions, QObject *paren
                             [this](const Packet &p) { m_registry->ProcessUpdateInfoPacket(p); });
     m_dispatcher.setHandler(pkDisconnect,
                             [this](const Packet &p) { m_registry->ProcessDisconnectPacket(p); });
+    // Arrivals are shown together; anything else that reaches the talks shows them first.
+    m_dispatcher.setBeforeDispatch([this](quint8 kind) {
+        if (kind != pkNew && kind != pkUpdateInfo)
+            m_registry->FlushNotices();
+    });
     m_talks->attachDispatcher(m_dispatcher);
-    connect(m_talks, &TalkCore::messageForTalk, this,
-            [this](int talk, const QString &id, const QString &ip, const QString &body, qint32 color,
-                   int picture, const QString &alias) {
-                if (m_presenceLines)
-                    Q_EMIT noticeForTalk(talk, id, ip, body, color, picture, alias);
-                else
-                    Q_EMIT messageForTalk(talk, id, ip, body, color, picture, alias);
-            });
+    connectRegistry();
+    connectTalks();
+    connectProbe();
 }
 
 ChatCore::~ChatCore() = default;
 
-bool ChatCore::start()
+void ChatCore::setQuestions(ChatQuestions *questions)
+{
+    m_questions = questions;
+    m_talks->setQuestions(questions);
+}
+
+void ChatCore::connectRegistry()
+{
+    PeerRegistry *r = m_registry;
+    // The registry's events reach the talks in the order the user sees them.
+    connect(r, &PeerRegistry::memberAdded, m_talks, &TalkCore::memberAdded);
+    connect(r, &PeerRegistry::memberRemoved, m_talks, &TalkCore::memberRemoved);
+    connect(r, &PeerRegistry::blockedChanged, m_talks, &TalkCore::setMemberBlocked);
+    connect(r, &PeerRegistry::groupRemoved, m_talks, &TalkCore::closeOwnGroupTalk);
+    connect(r, &PeerRegistry::peerArrived, this, [this](int k) {
+        if (const RUserID *peer = m_registry->GetPeer(k))
+            m_talks->peerPresence(k, peer->IP, true, peer->ID, peer->Color, peer->PictureIndex, peer->Alias);
+    });
+    connect(r, &PeerRegistry::peerUpdated, this, [this](int k) {
+        if (const RUserID *peer = m_registry->GetPeer(k))
+            m_talks->peerRenamed(peer->ID, DisplayName(*peer), peer->PictureIndex);
+    });
+    connect(r, &PeerRegistry::peerLeaving, this, [this](int k, const RUserID &farewell) {
+        m_talks->peerPresence(k, farewell.IP, false, farewell.ID, farewell.Color, farewell.PictureIndex,
+                              farewell.Alias);
+    });
+    connect(r, &PeerRegistry::peerLeft, this, [this](int, const RUserID &farewell) {
+        m_talks->peerLeft(DisplayName(farewell), farewell.ID);
+    });
+}
+
+void ChatCore::connectTalks()
+{
+    // A member of a talk holds its peer index: the registry must not give the entry to somebody else.
+    connect(m_talks, &TalkCore::talkMemberAdded, m_registry,
+            [this](int, const QString &, int k) { m_registry->HoldPeer(k); });
+    connect(m_talks, &TalkCore::talkMemberRemoved, m_registry,
+            [this](int, const QString &, int k) { m_registry->ReleasePeer(k); });
+    connect(m_talks, &TalkCore::talkMemberMoved, m_registry, [this](int, const QString &, int from, int to) {
+        m_registry->HoldPeer(to);
+        m_registry->ReleasePeer(from);
+    });
+    connect(m_talks, &TalkCore::talkClosing, m_registry, [this](int id) {
+        if (const Talk *talk = m_talks->talk(id)) {
+            for (const TalkMember &member : talk->members)
+                m_registry->ReleasePeer(member.peerIndex);
+        }
+    });
+}
+
+void ChatCore::connectProbe()
+{
+    PresenceProbe::Hooks hooks;
+    hooks.now = [this] {
+        return m_clock.elapsed();
+    };
+    hooks.onlinePeers = [this] {
+        QList<PresenceProbe::Peer> online;
+        const PeerList &list = m_registry->peers();
+        for (int i = 1; i < list.count(); ++i) {
+            const RUserID *entry = list.GetPeer(i);
+            if (entry && entry->Online == 1)
+                online.append({entry->ID, entry->IP});
+        }
+        return online;
+    };
+    hooks.send = [this](const QHostAddress &to, const QByteArray &payload) {
+        return m_transport.SendTo(to, payload);
+    };
+    hooks.testTargets = [this] {
+        return m_transport.Destinations();
+    };
+    m_probe = new PresenceProbe(std::move(hooks), m_context.transport.probePeriodMs, this);
+    connect(&m_transport, &PacketTransport::echoReceived, m_probe, &PresenceProbe::EchoReceived);
+    connect(&m_transport, &PacketTransport::presenceSource, m_probe, &PresenceProbe::NoteSource);
+    connect(m_registry, &PeerRegistry::peerArrived, m_probe, &PresenceProbe::PeersChanged);
+    connect(m_probe, &PresenceProbe::peerVanished, this, &ChatCore::vanished);
+    connect(m_probe, &PresenceProbe::hostAnswersAgain, this, &ChatCore::greet);
+}
+
+void ChatCore::start()
 {
     if (m_running)
-        return true;
-    if (!m_transport->SetTransportOpen(true))
-        return false;
+        return;
     m_running = true;
     m_registry->BuildLocalEntry();
-    TalkData everybody;
-    everybody.kind = tkAllUsers;
-    everybody.Caption = QStringLiteral("All users");
-    m_talks->CreateTalk(everybody, 1);
+    if (m_talks->count() == 0) {
+        TalkData everybody;
+        everybody.kind = tkAllUsers;
+        everybody.Caption = QStringLiteral("All users");
+        m_talks->CreateTalk(everybody, 1);
+    }
     m_registry->LoadGroups();
     m_registry->RestoreCollapsed();
     m_registry->SendPresence(true);
-    return true;
+    m_probe->start();
 }
 
 void ChatCore::stop()
@@ -64,8 +151,39 @@ void ChatCore::stop()
     if (!m_running)
         return;
     m_running = false;
+    m_probe->stop();
     m_registry->SendDisconnect();
-    m_transport->SetTransportOpen(false);
+}
+
+void ChatCore::vanished(const QString &id)
+{
+    const RUserID *entry = m_registry->GetPeer(m_registry->peers().findOnline(id));
+    // Handled like a received DISCONNECT: never inside a question, and after what arrived before.
+    if (entry && m_running)
+        m_queue->enqueue(BuildDisconnectPacket(*entry));
+}
+
+void ChatCore::greet(const QHostAddress &address)
+{
+    if (const RUserID *local = m_registry->local(); local && m_running)
+        m_transport.SendTo(address, BuildPresencePacket(*local, true));
+}
+
+void ChatCore::transportChanged(const QString &ipBefore, const QList<QHostAddress> &reachedBefore)
+{
+    const QString after = m_transport.LocalIP();
+    if (after != ipBefore)
+        m_registry->SetLocalIP(after);
+    const RUserID *local = m_registry->local();
+    if (!local)
+        return;
+    // The users behind a newly added address learn of this one now, not at the next start; their
+    // answers bring them into the list.
+    const Packet hello = BuildPresencePacket(*local, true);
+    for (const QHostAddress &address : m_transport.Destinations()) {
+        if (!reachedBefore.contains(address))
+            m_transport.SendTo(address, hello);
+    }
 }
 
 SendResult ChatCore::sendToAll(const QString &text)
@@ -120,99 +238,4 @@ int ChatCore::findGroup(const QString &name) const
     bool isNumber = false;
     const int number = name.toInt(&isNumber);
     return isNumber && m_registry->group(number) ? number : 0;
-}
-
-int ChatCore::allUsersTalk() const
-{
-    const Talk *first = m_talks->talkAt(0);
-    return first && first->data.kind == tkAllUsers ? first->id : TalkCore::NoTalk;
-}
-
-int ChatCore::talkOfSheet(int sheet) const
-{
-    // The registry speaks of the talk with everybody only.
-    return sheet == 0 ? allUsersTalk() : TalkCore::NoTalk;
-}
-
-int ChatCore::SenderTextStyle(const QString &id, qint32 color)
-{
-    return m_textStyle ? m_textStyle(id, color) : 0;
-}
-
-void ChatCore::ShowLocalIdentity(const RUserID &)
-{
-    Q_EMIT localIdentityChanged();
-}
-
-void ChatCore::Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip)
-{
-    Q_EMIT noticeRequested(talkOfSheet(sheet), format, alias, picture, ip);
-}
-
-void ChatCore::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
-                             qint32 color, int picture, const QString &alias)
-{
-    Q_EMIT noticeForTalk(talkOfSheet(sheet), id, ip, body, color, picture, alias);
-}
-
-void ChatCore::NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
-                           int picture, const QString &alias)
-{
-    m_presenceLines = true;
-    m_talks->peerPresence(peerIndex, ip, connected, id, color, picture, alias);
-    m_presenceLines = false;
-}
-
-void ChatCore::PlayEventSound(int event)
-{
-    Q_EMIT soundRequested(event);
-}
-
-void ChatCore::MemberAdded(int groupNumber, int peerIndex)
-{
-    m_talks->memberAdded(groupNumber, peerIndex);
-}
-
-void ChatCore::MemberRemoved(int groupNumber, int peerIndex)
-{
-    m_talks->memberRemoved(groupNumber, peerIndex);
-}
-
-void ChatCore::PeerRenamed(const QString &id, const QString &displayName, int picture)
-{
-    m_talks->peerRenamed(id, displayName, picture);
-}
-
-void ChatCore::PeerLeft(const QString &displayName, const QString &id)
-{
-    m_talks->peerLeft(displayName, id);
-}
-
-void ChatCore::CloseOwnGroupTalk(int groupNumber)
-{
-    m_talks->closeOwnGroupTalk(groupNumber);
-}
-
-bool ChatCore::IsPeerReferenced(int peerIndex) const
-{
-    for (int position = 0; position < m_talks->count(); ++position) {
-        if (const Talk *talk = m_talks->talkAt(position); talk && talk->hasMemberIndex(peerIndex))
-            return true;
-    }
-    return m_referenced && m_referenced(peerIndex);
-}
-
-void ChatCore::SetMemberBlocked(int peerIndex, bool blocked)
-{
-    m_talks->setMemberBlocked(peerIndex, blocked);
-}
-
-void ChatCore::BeginNoticeBatch()
-{
-    Q_EMIT noticeBatchStarted();
-}
-
-void ChatCore::EndNoticeBatch()
-{
-    Q_EMIT noticeBatchEnded();
 }

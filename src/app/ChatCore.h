@@ -1,54 +1,53 @@
 #pragma once
 
 #include "net/PacketDispatcher.h"
-#include "peers/UserListHooks.h"
 #include "talks/ChatQuestions.h"
 #include "talks/TalkCore.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
-
-#include <functional>
 
 struct AppContext;
 class PacketQueue;
+class PacketTransport;
 class PeerRegistry;
-class UdpTransport;
+class PresenceProbe;
+struct RUserID;
 
-// One peer without any window: the network endpoints, the queue that hands packets to their
-// handlers, the peer registry and the talks, wired together. The window program shows it; the
-// headless peer drives it from the command line. Everything the windows would show arrives as
-// signals (or, for the talks, as the talk core's signals).
-class ChatCore : public QObject, public UserListHooks {
+// The whole peer, without any window: the queue that hands received packets to their handlers, the
+// peer registry, the talks and the presence probe, on a transport that the program makes (real UDP,
+// or an in-process hub in tests). The window program observes the registry and the talk core it owns;
+// the headless peer drives it from the command line. The user is asked through ChatQuestions.
+class ChatCore : public QObject {
     Q_OBJECT
 public:
-    ChatCore(AppContext &context, ChatQuestions *questions, QObject *parent = nullptr);
+    ChatCore(AppContext &context, PacketTransport &transport, ChatQuestions *questions,
+             QObject *parent = nullptr);
     ~ChatCore() override;
 
-    UdpTransport *transport() const { return m_transport; }
+    PacketTransport &transport() const { return m_transport; }
     PacketDispatcher &dispatcher() { return m_dispatcher; }
     PacketQueue *queue() const { return m_queue; }
     PeerRegistry *registry() const { return m_registry; }
     TalkCore *talks() const { return m_talks; }
-    // The talk with everybody: the first talk (start() makes it; the window program makes its own).
-    int allUsersTalk() const;
+    PresenceProbe *probe() const { return m_probe; }
+    // The window program answers with dialogs once its windows exist.
+    void setQuestions(ChatQuestions *questions);
+    // The talk with everybody: the first talk (start() makes it unless the program made its own).
+    int allUsersTalk() const { return m_talks->allUsersTalk(); }
 
-    // The number of a sender's text style; windows that show styled text provide it.
-    void setTextStyleSource(std::function<int(const QString &id, qint32 color)> source)
-    {
-        m_textStyle = std::move(source);
-    }
-    // Whether anything beyond the talk core holds the peer index (the windows' member items).
-    void setPeerReferenced(std::function<bool(int peerIndex)> referenced)
-    {
-        m_referenced = std::move(referenced);
-    }
-
-    // Opens the network, makes the local entry and the talk with everybody, loads the contact
-    // groups and announces the user (NEW). False when the network cannot be opened.
-    bool start();
-    // Says goodbye (one DISCONNECT) and closes the network; later calls do nothing.
+    // Makes the local entry and the talk with everybody, loads the contact groups, announces the user
+    // (NEW) and starts probing the peers' hosts. The transport is open by then.
+    void start();
+    // Says goodbye (one DISCONNECT) and stops probing; later calls do nothing. The program closes the
+    // transport afterwards.
     void stop();
     bool isRunning() const { return m_running; }
+    // The transport's address or its destinations changed (the user chose another network): the peers
+    // learn the new address, and those behind a newly added destination learn of this user now.
+    void transportChanged(const QString &ipBefore, const QList<QHostAddress> &reachedBefore);
 
     // Commands of a program without windows; plain text, line breaks included.
     SendResult sendToAll(const QString &text);
@@ -59,53 +58,23 @@ public:
     // The contact group whose caption is `name` (ignoring case) or whose number it is; 0 when none.
     int findGroup(const QString &name) const;
 
-Q_SIGNALS:
-    // The status-bar notice of an event in that talk (format with "%s" for the name).
-    void noticeRequested(int talkId, const QString &format, const QString &alias, int picture,
-                         const QString &ip);
-    void soundRequested(int event);
-    // A message (or a line of the talk core about it) for the talk's transcript.
-    void messageForTalk(int talkId, const QString &senderId, const QString &ip, const QString &body,
-                        qint32 color, int picture, const QString &alias);
-    // A connect or disconnect line for a talk's transcript: shown like a message, but nobody wrote it.
-    void noticeForTalk(int talkId, const QString &senderId, const QString &ip, const QString &body,
-                       qint32 color, int picture, const QString &alias);
-    void localIdentityChanged();
-    // Arrivals of one turn are shown together: between these two, notices may be gathered.
-    void noticeBatchStarted();
-    void noticeBatchEnded();
-
 private:
-    // UserListHooks: the registry's events reach the talks in the order the user sees them.
-    int SenderTextStyle(const QString &id, qint32 color) override;
-    void ShowLocalIdentity(const RUserID &local) override;
-    void Notify(const QString &format, const QString &alias, int sheet, int picture,
-                const QString &ip) override;
-    void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
-                       int picture, const QString &alias) override;
-    void NotifyTalks(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
-                     int picture, const QString &alias) override;
-    void PlayEventSound(int event) override;
-    void MemberAdded(int groupNumber, int peerIndex) override;
-    void MemberRemoved(int groupNumber, int peerIndex) override;
-    void PeerRenamed(const QString &id, const QString &displayName, int picture) override;
-    void PeerLeft(const QString &displayName, const QString &id) override;
-    void CloseOwnGroupTalk(int groupNumber) override;
-    bool IsPeerReferenced(int peerIndex) const override;
-    void SetMemberBlocked(int peerIndex, bool blocked) override;
-    void BeginNoticeBatch() override;
-    void EndNoticeBatch() override;
-
-    int talkOfSheet(int sheet) const;
+    void connectRegistry();
+    void connectTalks();
+    void connectProbe();
+    // The probe found the host of these users silent: each leaves as if it had sent DISCONNECT, in turn
+    // with the received packets.
+    void vanished(const QString &id);
+    void greet(const QHostAddress &address);
 
     AppContext &m_context;
-    UdpTransport *m_transport;
+    PacketTransport &m_transport;
+    ChatQuestions *m_questions;
     PacketDispatcher m_dispatcher;
     PacketQueue *m_queue;
     TalkCore *m_talks;
     PeerRegistry *m_registry;
-    std::function<int(const QString &, qint32)> m_textStyle;
-    std::function<bool(int)> m_referenced;
+    QElapsedTimer m_clock;
+    PresenceProbe *m_probe;
     bool m_running = false;
-    bool m_presenceLines = false;
 };

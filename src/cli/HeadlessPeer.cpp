@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/ChatCore.h"
+#include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
 #include "talks/MessageText.h"
@@ -51,7 +52,8 @@ HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QText
     : m_options(options)
     , m_out(out)
     , m_err(err)
-    , m_core(std::make_unique<ChatCore>(context, this))
+    , m_transport(std::make_unique<UdpTransport>(context.transport))
+    , m_core(std::make_unique<ChatCore>(context, *m_transport, this))
 {}
 
 HeadlessPeer::~HeadlessPeer() = default;
@@ -65,11 +67,12 @@ int HeadlessPeer::run()
 {
     connect(m_core->registry(), &PeerRegistry::peerArrived, this,
             [this] { m_lastArrival = QDateTime::currentMSecsSinceEpoch(); });
-    if (!m_core->start()) {
+    if (!m_transport->SetTransportOpen(true)) {
         m_err << "perixchat-cli: the network cannot be opened\n";
         m_err.flush();
         return ExitNetwork;
     }
+    m_core->start();
     int code = ExitUsage;
     if (m_options.command == QStringLiteral("list"))
         code = list();
@@ -78,6 +81,7 @@ int HeadlessPeer::run()
     else if (m_options.command == QStringLiteral("listen"))
         code = listen();
     m_core->stop();
+    m_transport->SetTransportOpen(false);
     m_out.flush();
     m_err.flush();
     return code;
@@ -212,7 +216,7 @@ void HeadlessPeer::watchEvents()
     connect(registry, &PeerRegistry::peerLeft, this, peerEvent("peer-left", QStringLiteral("left")));
 
     TalkCore *talks = m_core->talks();
-    connect(m_core.get(), &ChatCore::messageForTalk, this,
+    connect(talks, &TalkCore::messageForTalk, this,
             [this, talks](int id, const QString &senderId, const QString &ip, const QString &body, qint32,
                           int, const QString &alias) {
                 const RUserID *me = m_core->registry()->local();

@@ -12,9 +12,10 @@
 struct AppContext;
 class QTextStream;
 class ChatCore;
+class UdpTransport;
 
-// Runs one command of the command line on a chat core: joins the network, waits for the peers it
-// needs (bounded by the timeout), sends or prints, and leaves with one DISCONNECT. Questions of
+// Runs one command of the command line on a chat core over UDP: joins the network, waits for the peers
+// it needs (bounded by the timeout), sends or prints, and leaves with one DISCONNECT. Questions of
 // the talks are answered from the options and printed as events.
 class HeadlessPeer : public QObject, public ChatQuestions {
     Q_OBJECT
@@ -46,6 +47,7 @@ private:
     const CliOptions m_options;
     QTextStream &m_out;
     QTextStream &m_err;
+    std::unique_ptr<UdpTransport> m_transport;
     std::unique_ptr<ChatCore> m_core;
     qint64 m_lastArrival = 0;
     bool m_terminated = false;

@@ -2,10 +2,14 @@
 
 #include "protocol/ProtocolUn.h"
 
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
 
-// Sends a packet to every peer and delivers the packets that arrive.
+// Sends a packet to every peer and delivers the packets that arrive. The presence probe also asks one
+// host at a time for an echo; a transport that cannot do so sends nothing and hears no echo.
 class PacketTransport : public QObject {
     Q_OBJECT
 public:
@@ -17,7 +21,20 @@ public:
     virtual QString LocalIP() const = 0;
     // True while received datagrams wait to be read; a quiet transport shows what arrived at once.
     virtual bool hasPendingInput() const { return false; }
+    // One datagram to that host alone, from the socket whose echoes come back as echoReceived.
+    virtual bool SendTo(const QHostAddress &address, const QByteArray &datagram)
+    {
+        Q_UNUSED(address)
+        Q_UNUSED(datagram)
+        return false;
+    }
+    // Every address a packet goes to, the broadcast address first.
+    virtual QList<QHostAddress> Destinations() const { return {}; }
 
 Q_SIGNALS:
     void packetReceived(const Packet &packet);
+    // A datagram that came back to the sending socket: an echo of something it sent.
+    void echoReceived(const QHostAddress &from, const QByteArray &payload);
+    // A NEW or UPDATEINFO with that ID came from that address.
+    void presenceSource(const QString &id, const QHostAddress &from);
 };

@@ -47,7 +47,7 @@ public:
     bool hasPendingInput() const override;
     // One datagram from the sending socket to that address alone, on the peer port. In loopback mode
     // only addresses of 127.0.0.0/8 are taken.
-    bool SendTo(const QHostAddress &address, const QByteArray &datagram);
+    bool SendTo(const QHostAddress &address, const QByteArray &datagram) override;
 
     // The local address chosen when the endpoints were opened or the choice last changed.
     QString LocalIP() const override;
@@ -64,17 +64,11 @@ public:
     // How the local address was found (empty in loopback mode).
     const NetChoice &choice() const;
     // Every address a packet goes to, the broadcast address first; each once.
-    QList<QHostAddress> Destinations() const;
+    QList<QHostAddress> Destinations() const override;
 
     // Datagrams read from and written to both sockets since the start.
     quint64 datagramsReceived() const { return m_received; }
     quint64 datagramsSent() const { return m_sent; }
-
-Q_SIGNALS:
-    // A datagram that came back to the sending socket: an echo of something it sent.
-    void echoReceived(const QHostAddress &from, const QByteArray &payload);
-    // A NEW or UPDATEINFO with that ID came from that address.
-    void presenceSource(const QString &id, const QHostAddress &from);
 
 private:
     void IdUDPServerUDPRead();

@@ -1,9 +1,8 @@
 #include "peers/PeerRegistry.h"
 
-#include "features/RemoteText.h"
 #include "net/PacketTransport.h"
 #include "peers/GroupBoxStorageUn.h"
-#include "peers/UserListHooks.h"
+#include "peers/UserProfile.h"
 #include "protocol/ConstUnit.h"
 #include "protocol/Guid.h"
 #include "protocol/ProtocolClassUn.h"
@@ -15,12 +14,10 @@
 
 using namespace GroupStorage;
 
-PeerRegistry::PeerRegistry(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
-                           QObject *parent)
+PeerRegistry::PeerRegistry(const SettingsStore &store, PacketTransport *transport, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_transport(transport)
-    , m_hooks(hooks)
 {
     m_groups.append({MainGroupNumber, ConstUnit::text(ConstUnit::Text::MainGroup), QString(), false, {}});
     m_groups.append({BadListNumber, ConstUnit::text(ConstUnit::Text::BadList), QString(), false, {}});
@@ -39,8 +36,7 @@ void PeerRegistry::openNoticeBatch()
         return;
     m_noticeBatchOpen = true;
     m_storeBatch.emplace(m_store);
-    if (m_hooks)
-        m_hooks->BeginNoticeBatch();
+    Q_EMIT arrivalsStarted();
     m_noticeTimer.start(FrameMs);
 }
 
@@ -51,8 +47,6 @@ void PeerRegistry::FlushNotices()
         return;
     m_noticeBatchOpen = false;
     m_storeBatch.reset();
-    if (m_hooks)
-        m_hooks->EndNoticeBatch();
     Q_EMIT arrivalsFlushed();
 }
 
@@ -62,13 +56,29 @@ void PeerRegistry::BuildLocalEntry()
     entry->IP = m_transport ? m_transport->LocalIP() : QString();
     entry->GroupNumber = -1;
     entry->Blocked = 0;
-    entry->TextStyle = m_hooks ? m_hooks->SenderTextStyle(entry->ID, entry->Color) : 0;
-    const int index = m_peers.append(std::move(entry));
-    if (index != 0)
+    if (m_peers.append(std::move(entry)) == 0)
+        Q_EMIT localEntryChanged();
+}
+
+void PeerRegistry::ApplyLocalProfile(const ProfileFields &fields)
+{
+    RUserID *me = m_peers.GetPeer(0);
+    ApplyProfileFields(m_store, me, fields);
+    if (!me)
         return;
-    if (m_hooks)
-        m_hooks->ShowLocalIdentity(*m_peers.GetPeer(0));
-    Q_EMIT localEntryBuilt();
+    SendPresence(false);
+    Q_EMIT localEntryChanged();
+}
+
+void PeerRegistry::SetLocalIP(const QString &ip)
+{
+    RUserID *me = m_peers.GetPeer(0);
+    if (!me || me->IP == ip)
+        return;
+    // The others show the address of the profile; they learn the new one at once.
+    me->IP = ip;
+    Q_EMIT localEntryChanged();
+    SendPresence(false);
 }
 
 void PeerRegistry::LoadGroups()
@@ -77,6 +87,7 @@ void PeerRegistry::LoadGroups()
     m_groups[0].groupId = ReadFixedGroupID(m_store, MainGroupIDSection);
     for (const StoredGroup &stored : LoadStoredGroups(m_store))
         CreateGroup(stored.caption, stored.groupId, true, stored.number);
+    Q_EMIT groupsLoaded();
 }
 
 void PeerRegistry::RestoreCollapsed()
@@ -129,7 +140,6 @@ void PeerRegistry::handleNew(const TDataNewMessage &packet)
     entry->Blocked = 0;
     entry->Online = 1;
     entry->GroupNumber = MainGroupNumber;
-    entry->TextStyle = m_hooks ? m_hooks->SenderTextStyle(id, entry->Color) : 0;
     const int k =
         slot == 0 ? m_peers.append(std::move(entry)) : (m_peers.replace(slot, std::move(entry)) ? slot : -1);
     if (k < 0)
@@ -138,23 +148,12 @@ void PeerRegistry::handleNew(const TDataNewMessage &packet)
     openNoticeBatch();
     addMember(GroupOrMain(StoredGroupOfUser(m_store, id)), k);
     Q_EMIT peerArrived(k);
-
-    const RUserID &peer = *m_peers.GetPeer(k);
-    if (!m_hooks)
-        return;
-    const QString connectFormat = ConstUnit::text(ConstUnit::Text::ConnectUser);
-    m_hooks->Notify(connectFormat, peer.Alias, 0, peer.PictureIndex, peer.IP);
-    m_hooks->AppendMessage(0, peer.ID, peer.IP,
-                           ConstUnit::Format(connectFormat, {RemoteText::isolate(DisplayName(peer))}),
-                           peer.Color, peer.PictureIndex, peer.Alias);
-    m_hooks->NotifyTalks(k, peer.IP, true, peer.ID, peer.Color, peer.PictureIndex, peer.Alias);
-    m_hooks->PlayEventSound(0);
 }
 
 int PeerRegistry::placeForNewPeer(bool anonymous)
 {
     const PeerList::Referenced referenced = [this](int k) {
-        return m_hooks && m_hooks->IsPeerReferenced(k);
+        return isHeld(k);
     };
     // Users without an ID are each a newcomer: a few of them at a time, the oldest makes way.
     if (anonymous && m_peers.anonymousOnline() >= PeerList::MaxAnonymous) {
@@ -181,12 +180,22 @@ void PeerRegistry::ForgetPeer(int peerIndex)
     const RUserID *entry = m_peers.GetPeer(peerIndex);
     if (!entry || peerIndex == 0)
         return;
-    if (const std::optional<PeerPlace> place = PlaceOf(peerIndex)) {
-        if (m_hooks)
-            m_hooks->MemberRemoved(place->groupNumber, peerIndex);
+    if (PlaceOf(peerIndex))
         removeMember(peerIndex);
-    }
     m_peers.setOnline(peerIndex, false);
+}
+
+void PeerRegistry::HoldPeer(int peerIndex)
+{
+    if (peerIndex > 0)
+        ++m_held[peerIndex];
+}
+
+void PeerRegistry::ReleasePeer(int peerIndex)
+{
+    auto held = m_held.find(peerIndex);
+    if (held != m_held.end() && --*held <= 0)
+        m_held.erase(held);
 }
 
 void PeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
@@ -205,51 +214,28 @@ void PeerRegistry::ProcessUpdateInfoPacket(const Packet &text)
     const int k = place->peerIndex;
     m_peers.touch(k);
     FillProfileFromPacket(*entry, packet);
-    if (m_hooks)
-        entry->TextStyle = m_hooks->SenderTextStyle(entry->ID, entry->Color);
     Q_EMIT peerUpdated(k);
-    if (m_hooks)
-        m_hooks->PeerRenamed(entry->ID, DisplayName(*entry), entry->PictureIndex);
 }
 
 void PeerRegistry::ProcessDisconnectPacket(const Packet &text)
 {
     const TDataNewMessage packet(text);
-    const QString id = packet.GetID();
-    const QString alias = packet.GetAlias();
-    const QString ip = packet.GetIP();
-    const int picture = packet.GetImageIndex();
-    const qint32 color = packet.GetColor();
-    const QString name = DisplayName(alias, ip);
-
-    const std::optional<PeerPlace> place = FindPeer(id);
+    const std::optional<PeerPlace> place = FindPeer(packet.GetID());
     if (!place || place->peerIndex == 0)
         return;
+    RUserID farewell;
+    farewell.ID = packet.GetID();
+    farewell.Alias = packet.GetAlias();
+    farewell.IP = packet.GetIP();
+    farewell.PictureIndex = packet.GetImageIndex();
+    farewell.Color = packet.GetColor();
     // A departure may ask a question (its private talk): what came before it is shown first.
     FlushNotices();
     const int k = place->peerIndex;
-    if (m_hooks) {
-        m_hooks->NotifyTalks(k, ip, false, id, color, picture, alias);
-        m_hooks->MemberRemoved(place->groupNumber, k);
-    }
+    Q_EMIT peerLeaving(k, farewell);
     m_peers.setOnline(k, false);
     removeMember(k);
-    Q_EMIT peerLeft(k);
-    if (!m_hooks)
-        return;
-    const QString disconnectFormat = ConstUnit::text(ConstUnit::Text::DisconnectUser);
-    m_hooks->Notify(disconnectFormat, alias, 0, picture, ip);
-    m_hooks->AppendMessage(0, id, ip, ConstUnit::Format(disconnectFormat, {RemoteText::isolate(name)}), color,
-                           picture, alias);
-    m_hooks->PlayEventSound(1);
-    m_hooks->PeerLeft(name, id);
-}
-
-void PeerRegistry::PeerVanished(const QString &id)
-{
-    const int k = m_peers.findOnline(id);
-    if (const RUserID *entry = m_peers.GetPeer(k); k > 0 && entry)
-        ProcessDisconnectPacket(BuildDisconnectPacket(*entry));
+    Q_EMIT peerLeft(k, farewell);
 }
 
 std::optional<PeerPlace> PeerRegistry::FindPeer(const QString &id) const
@@ -291,8 +277,6 @@ void PeerRegistry::addMember(int number, int peerIndex)
     m_position.insert(peerIndex, int(g->members.size()) - 1);
     entry->GroupNumber = g->number;
     Q_EMIT memberAdded(g->number, peerIndex);
-    if (m_hooks)
-        m_hooks->MemberAdded(g->number, peerIndex);
 }
 
 void PeerRegistry::removeMember(int peerIndex)
@@ -400,8 +384,6 @@ bool PeerRegistry::DeleteGroup(int number)
     for (qsizetype i = members.size() - 1; i >= 0; --i)
         MoveUser(members[i], MainGroupNumber);
     EraseStoredGroup(m_store, number);
-    if (m_hooks)
-        m_hooks->CloseOwnGroupTalk(number);
     const int index = groupIndex(number);
     if (index < 0)
         return false;
@@ -417,8 +399,6 @@ bool PeerRegistry::MoveUser(int peerIndex, int targetNumber)
     const std::optional<PeerPlace> from = PlaceOf(peerIndex);
     if (!entry || !from || groupIndex(targetNumber) < 0)
         return false;
-    if (m_hooks)
-        m_hooks->MemberRemoved(from->groupNumber, peerIndex);
     removeMember(peerIndex);
     StoreUserGroup(m_store, entry->ID, targetNumber);
     addMember(targetNumber, peerIndex);
@@ -440,8 +420,6 @@ bool PeerRegistry::SetBlocked(int peerIndex, bool blocked)
         return false;
     entry->Blocked = blocked ? 1 : 0;
     Q_EMIT blockedChanged(peerIndex, blocked);
-    if (m_hooks)
-        m_hooks->SetMemberBlocked(peerIndex, blocked);
     return true;
 }
 

@@ -15,7 +15,7 @@
 
 class PacketTransport;
 class TDataNewMessage;
-class UserListHooks;
+struct ProfileFields;
 
 // One contact group: its number (1 is "Main group", 2 "Bad list"), caption, group ID, collapsed
 // state and the peer indexes of its online members in the order they joined it.
@@ -36,13 +36,12 @@ struct PeerPlace {
 
 // The known users and the contact groups, without any window: fills the peer list from the presence
 // packets, answers them, keeps every online user in one group, and keeps the groups in the store.
-// Windows mirror it through its signals and change it through its commands; the talks and the
-// notices hear of arrivals and departures through the hooks, in the order the user sees them.
+// Windows and the talks mirror it through its signals, which carry peer indexes and group numbers, in
+// the order the user sees the events; they change it through its commands.
 class PeerRegistry : public QObject {
     Q_OBJECT
 public:
-    PeerRegistry(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
-                 QObject *parent = nullptr);
+    PeerRegistry(const SettingsStore &store, PacketTransport *transport, QObject *parent = nullptr);
     ~PeerRegistry() override;
 
     PeerList &peers() { return m_peers; }
@@ -52,6 +51,11 @@ public:
 
     // Entry 0 from the stored profile and the transport's address.
     void BuildLocalEntry();
+    // The profile window applied: every value stored in order, entry 0 in step, and the peers hear of
+    // it (UPDATEINFO).
+    void ApplyLocalProfile(const ProfileFields &fields);
+    // The local address changed: entry 0 takes it and the peers hear of it.
+    void SetLocalIP(const QString &ip);
     // The fixed groups' IDs, the stored user groups and every group's collapsed state.
     void LoadGroups();
     void RestoreCollapsed();
@@ -61,10 +65,13 @@ public:
     void ProcessNewPacket(const Packet &text);
     void ProcessUpdateInfoPacket(const Packet &text);
     void ProcessDisconnectPacket(const Packet &text);
-    // The online peer's host no longer answers: handled as its DISCONNECT, from what its entry holds.
-    void PeerVanished(const QString &id);
     // Takes the peer off the list without a word (to make room for another).
     void ForgetPeer(int peerIndex);
+    // Something beyond the registry (a talk's member) holds the peer index: its entry is not reused
+    // while it is held. Holds are counted.
+    void HoldPeer(int peerIndex);
+    void ReleasePeer(int peerIndex);
+    bool isHeld(int peerIndex) const { return m_held.value(peerIndex) > 0; }
 
     // Ends the batch of arrival notices of this turn now (before anything else reaches the talks).
     void FlushNotices();
@@ -107,16 +114,25 @@ public:
     void StoreGroups() const;
 
 Q_SIGNALS:
-    void localEntryBuilt();
+    // Entry 0 was built, or its profile or address changed.
+    void localEntryChanged();
+    // The arrivals of this turn begin: their notices may be gathered until arrivalsFlushed.
+    void arrivalsStarted();
     void peerArrived(int peerIndex);
     void peerUpdated(int peerIndex);
-    void peerLeft(int peerIndex);
+    // A peer goes (its DISCONNECT, or its host fell silent), before anything of it changes. The farewell
+    // is what the DISCONNECT said of the user; the entry keeps what it had.
+    void peerLeaving(int peerIndex, const RUserID &farewell);
+    // The peer is offline and out of its group.
+    void peerLeft(int peerIndex, const RUserID &farewell);
     void memberAdded(int groupNumber, int peerIndex);
     void memberRemoved(int groupNumber, int peerIndex);
     void groupAdded(int groupNumber);
     void groupRenamed(int groupNumber);
     void groupRemoved(int groupNumber);
     void groupCollapsedChanged(int groupNumber, bool collapsed);
+    // The stored groups and the fixed groups' IDs were read.
+    void groupsLoaded();
     void blockedChanged(int peerIndex, bool blocked);
     // The arrivals of a batch were shown: views add their pending nodes now.
     void arrivalsFlushed();
@@ -134,8 +150,8 @@ private:
 
     const SettingsStore &m_store;
     PacketTransport *m_transport;
-    UserListHooks *m_hooks;
     PeerList m_peers;
+    QHash<int, int> m_held;
     QList<ContactGroup> m_groups;
     // Each member's place in its group; a group's places are counted again after a member left it.
     mutable QHash<int, int> m_position;

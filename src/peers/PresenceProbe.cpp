@@ -94,17 +94,15 @@ QHash<quint32, QStringList> PresenceProbe::targets() const
 
 void PresenceProbe::syncHosts(const QHash<quint32, QStringList> &targets, qint64 now)
 {
-    const auto reactivate = [this, now](Host &host) {
+    // A host just heard from is asked at once; a crowd of them is spread by the spacing of probes.
+    const auto reactivate = [now](Host &host) {
         host = Host();
-        host.nextDueMs = now + m_periodMs;
+        host.nextDueMs = now;
     };
     for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
         auto host = m_hosts.find(it.key());
         if (host == m_hosts.end()) {
-            // A newcomer has just been heard from: its first probe waits a period.
-            Host fresh;
-            fresh.nextDueMs = now + m_periodMs;
-            m_hosts.insert(it.key(), fresh);
+            reactivate(m_hosts[it.key()]);
             continue;
         }
         if (!host->vanished)
@@ -175,8 +173,9 @@ int PresenceProbe::step()
         m_testEchoes.clear();
     }
 
-    const qint64 spacing =
-        std::max<qint64>(MinSpacingMs, m_hosts.isEmpty() ? m_periodMs : m_periodMs / m_hosts.size());
+    // Only the spacing holds a probe back: waiting for a share of the period would put a host's
+    // probes late, and its departure with them.
+    const qint64 spacing = MinSpacingMs;
     if (now - m_lastSendMs >= spacing) {
         auto due = m_hosts.end();
         for (auto it = m_hosts.begin(); it != m_hosts.end(); ++it) {
@@ -253,8 +252,16 @@ void PresenceProbe::NoteSource(const QString &id, const QHostAddress &from)
     auto host = m_hosts.find(*ip);
     if (host != m_hosts.end() && host->vanished && m_hooks.now) {
         *host = Host();
-        host->nextDueMs = m_hooks.now() + m_periodMs;
+        host->nextDueMs = m_hooks.now();
     }
+}
+
+void PresenceProbe::PeersChanged()
+{
+    m_targetsDirty = true;
+    // Only while running; arrivals of one turn share one look.
+    if (m_timer.isActive())
+        schedule(0);
 }
 
 bool PresenceProbe::StartTest()

@@ -15,8 +15,10 @@
 // Finds peers whose host has gone without a goodbye. Every peer echoes any datagram to its source, so
 // the host of each online peer is sent a tiny datagram that no peer classifies, once a period, from the
 // sending socket; a host that gave no echo to three probes in a row has vanished, and so have all the
-// peers at its address. A vanished host is still asked now and then; when it answers again, the peers
-// there are greeted so that they announce themselves.
+// peers at its address. A host is asked first as soon as it is heard of, so that a host that falls
+// silent is gone within three periods and a second of the last thing heard from it. A vanished host is
+// still asked now and then; when it answers again, the peers there are greeted so that they announce
+// themselves.
 //
 // Time and the network are passed in, so that a test can run hours of probing in a moment.
 class PresenceProbe : public QObject {
@@ -28,8 +30,9 @@ public:
     // one datagram a period to any host, far within every host's echo limit. Beyond 268 hosts the
     // period stretches instead.
     static constexpr int MinSpacingMs = 112;
-    // How long a probe waits for its echo (less when the period is short).
-    static constexpr int EchoWaitMs = 3000;
+    // How long a probe waits for its echo (less when the period is short). An echo on a LAN takes
+    // milliseconds, and a late one still counts until the next probe's wait ends.
+    static constexpr int EchoWaitMs = 500;
     // The schedule looks at the peer list at least this often.
     static constexpr int MaxSleepMs = 1000;
     static constexpr int MaxHosts = 4096;
@@ -71,6 +74,8 @@ public:
     void EchoReceived(const QHostAddress &from, const QByteArray &payload);
     // A NEW or UPDATEINFO of that user came from that address: its host is the one to ask.
     void NoteSource(const QString &id, const QHostAddress &from);
+    // Users arrived: their hosts are looked at now, not at the next look at the list.
+    void PeersChanged();
 
     // Broadcasts a test probe; testFinished follows after TestWaitMs. False while a test runs.
     bool StartTest();

@@ -49,6 +49,15 @@ QString MemoText(const QString &text)
     return result;
 }
 
+QString StoredMemoText(const QString &shown, const QString &original)
+{
+    if (shown == MemoText(original))
+        return original;
+    if (!original.contains(QStringLiteral("\r\n")))
+        return shown;
+    return QString(shown).replace(u'\n', QStringLiteral("\r\n"));
+}
+
 } // namespace UserProfile
 
 ProfileFields ProfileFieldsFromEntry(const RUserID &entry)

@@ -24,6 +24,9 @@ QStringList LimitedFields();
 
 // Memos show line breaks as line feeds, whatever the sender's system wrote.
 QString MemoText(const QString &text);
+// What a memo stores: the value as it was when the memo shows it unchanged, otherwise the memo's text
+// with the line breaks the value had (CR LF when it held any, else LF).
+QString StoredMemoText(const QString &shown, const QString &original);
 
 } // namespace UserProfile
 

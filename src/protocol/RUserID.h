@@ -33,5 +33,4 @@ struct RUserID {
     quint8 Age = 0;
     QString Interest;
     quint8 Online = 0;
-    qint32 TextStyle = 0;
 };

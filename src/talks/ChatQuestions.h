@@ -16,4 +16,7 @@ public:
     virtual PrivateCloseAnswer AskPrivateClose(const QString &alias) = 0;
     // The author closed the group talk of that caption; it closes whatever is answered.
     virtual void ShowGroupClosed(const QString &authorAlias, const QString &caption) = 0;
+    // True while the user is inside a question or an open menu: received packets wait until it ends,
+    // so that nothing they cause runs inside the question or removes what the menu acts on.
+    virtual bool IsUserBusy() const { return false; }
 };

@@ -610,22 +610,33 @@ void TalkCore::peerLeft(const QString &displayName, const QString &id)
     }
 }
 
+int TalkCore::allUsersTalk() const
+{
+    const Talk *first = talkAt(0);
+    return first && first->data.kind == tkAllUsers ? first->id : NoTalk;
+}
+
 void TalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
                             int picture, const QString &alias)
 {
-    const QString body = ConstUnit::Format(
-        ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser),
-        {RemoteText::isolate(nameOrIp(alias, ip))});
+    const QString format =
+        ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser);
+    const QString body = ConstUnit::Format(format, {RemoteText::isolate(nameOrIp(alias, ip))});
     QList<int> concerned;
     for (int i = 1; i < count(); ++i) {
         const Talk &t = *m_talks[size_t(i)];
         if ((t.data.kind == tkPrivate && t.data.PeerID == id) || t.hasMemberIndex(peerIndex))
             concerned.append(t.id);
     }
+    const int everybody = allUsersTalk();
+    Q_EMIT noticeRequested(everybody, format, alias, picture, ip);
+    if (everybody != NoTalk)
+        Q_EMIT noticeForTalk(everybody, id, ip, body, color, picture, alias);
     for (int talkId : std::as_const(concerned)) {
         if (find(talkId))
-            Q_EMIT messageForTalk(talkId, id, ip, body, color, picture, alias);
+            Q_EMIT noticeForTalk(talkId, id, ip, body, color, picture, alias);
     }
+    Q_EMIT soundRequested(connected ? SoundUserConnect : SoundUserDisconnect);
 }
 
 void TalkCore::closeOwnGroupTalk(int groupNumber)

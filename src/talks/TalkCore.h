@@ -124,9 +124,12 @@ public:
     void peerRenamed(const QString &id, const QString &displayName, int picture);
     // Called after the peer's disconnect notice was shown.
     void peerLeft(const QString &displayName, const QString &id);
-    // Puts "User ... is connect/disconnect" into the talks with that user.
+    // A user arrived or leaves: the notice, the line "User ... is connect/disconnect" in the talk with
+    // everybody and in every talk the user takes part in, and the sound.
     void peerPresence(int peerIndex, const QString &ip, bool connected, const QString &id, qint32 color,
                       int picture, const QString &alias);
+    // The talk with everybody, or NoTalk.
+    int allUsersTalk() const;
     void closeOwnGroupTalk(int groupNumber);
     void setMemberBlocked(int peerIndex, bool blocked);
 
@@ -143,9 +146,12 @@ Q_SIGNALS:
     void talkMemberMoved(int id, const QString &userId, int oldIndex, int newIndex);
     void talkMemberRenamed(int id, int peerIndex, const QString &displayName, int picture);
     void talkMemberBlocked(int id, int peerIndex, bool blocked);
-    // A message or notice for the talk's transcript.
+    // A message for the talk's transcript.
     void messageForTalk(int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
                         int picture, const QString &alias);
+    // A connect or disconnect line for the talk's transcript: shown like a message, but nobody wrote it.
+    void noticeForTalk(int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
+                       int picture, const QString &alias);
     void noticeRequested(int id, const QString &format, const QString &alias, int picture, const QString &ip);
     void soundRequested(int event);
     // A private message without the auto-reply marker arrived in that talk.

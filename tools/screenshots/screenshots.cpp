@@ -173,7 +173,7 @@ void saveProfilePages(PerixChatProgram *peer, int peerIndex, const QString &pref
 {
     TfmUserProfile window(peer->mainWindow());
     window.SetMode(peerIndex == 0);
-    window.LoadEntry(*peer->userList()->GetPeer(peerIndex));
+    window.LoadEntry(*peer->registry()->GetPeer(peerIndex));
     window.show();
     wait(300);
     for (int page = 0; page < UserProfile::PageCount; ++page) {
@@ -277,14 +277,14 @@ int main(int argc, char *argv[])
     save(anna->userList(), out + "/userlist.png");
 
     anna->userList()->selectPeer(
-        anna->userList()->peers().findOnline(TMyUserData(SettingsStore(b.path() + "/settings.ini")).GetID()));
+        anna->registry()->peers().findOnline(TMyUserData(SettingsStore(b.path() + "/settings.ini")).GetID()));
     anna->mainWindow()->actions()->action("actMessageToUser")->trigger();
     const int sheet =
         annaTalks->FindPrivateTalk(TMyUserData(SettingsStore(b.path() + "/settings.ini")).GetID());
     annaTalks->frame(sheet)->reMessage()->setPlainText("Boris, could you bring the projector?");
     anna->mainWindow()->actions()->action("actSendMessage")->trigger();
     wait(400);
-    const int borisSheet = boris->mainWindow()->talks()->FindPrivateTalk(anna->userList()->GetPeer(0)->ID);
+    const int borisSheet = boris->mainWindow()->talks()->FindPrivateTalk(anna->registry()->GetPeer(0)->ID);
     if (borisSheet > 0) {
         boris->mainWindow()->talks()->frame(borisSheet)->reMessage()->setPlainText("Sure, I will.");
         boris->mainWindow()->actions()->action("actSendMessage")->trigger();
@@ -308,7 +308,7 @@ int main(int argc, char *argv[])
         screen->grabWindow(0).save(out + "/desktop.png");
     anna->mainWindow()->actions()->action("actBtnBigIcon")->trigger();
     saveProfilePages(anna.get(), 0, out + "/profile-edit");
-    saveProfilePages(anna.get(), anna->userList()->peers().findOnline(boris->userList()->GetPeer(0)->ID),
+    saveProfilePages(anna.get(), anna->registry()->peers().findOnline(boris->registry()->GetPeer(0)->ID),
                      out + "/profile-peer");
 
     // Anna talks with her main group; Boris is a member of that talk.

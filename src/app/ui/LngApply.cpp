@@ -11,6 +11,7 @@
 #include "features/ui/StatusPanels.h"
 #include "peers/PeerList.h"
 #include "peers/ui/UserGroupBox.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ConstUnit.h"
 #include "talks/ui/TalkManager.h"
@@ -201,7 +202,7 @@ void RefreshAfterLanguage(TPerixChatForm &window)
 
     TfmUserList *userList = window.userList();
     TalkManager *talks = window.talks();
-    const RUserID *local = userList ? userList->GetPeer(0) : nullptr;
+    const RUserID *local = userList ? userList->registry()->local() : nullptr;
     if (!local || !talks)
         return;
     for (const UserGroupBox *group : {userList->mainGroup(), userList->badList()}) {

@@ -3,11 +3,14 @@
 #include "app/ChatCore.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/TPerixChatForm.h"
+#include "net/UdpTransport.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/fmUserListUn.h"
 #include "talks/ui/MoodPickers.h"
 #include "talks/ui/fmSelectPictureGIFMoodUn.h"
 
 #include <QAction>
+#include <QGuiApplication>
 
 PerixChatProgram::PerixChatProgram(AppContext context, QObject *parent)
     : QObject(parent)
@@ -21,17 +24,23 @@ PerixChatProgram::~PerixChatProgram()
     m_animationChooser.reset();
     m_userList.reset();
     m_mainWindow.reset();
+    m_chat.reset();
+    m_transport.reset();
 }
 
 void PerixChatProgram::start()
 {
-    m_mainWindow = std::make_unique<TPerixChatForm>(m_context);
+    m_transport = std::make_unique<UdpTransport>(m_context.transport);
+    m_chat = std::make_unique<ChatCore>(m_context, *m_transport, nullptr);
+    m_mainWindow = std::make_unique<TPerixChatForm>(m_context, *m_chat, *m_transport);
     const MainActionList *actions = m_mainWindow->actions();
-    m_userList =
-        std::make_unique<TfmUserList>(m_context.store, m_mainWindow->chat()->registry(), m_mainWindow.get(),
-                                      actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
+    m_userList = std::make_unique<TfmUserList>(m_context.store, m_chat->registry(), m_mainWindow.get(),
+                                               actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
     m_mainWindow->attachUserList(m_userList.get());
     m_userList->Create(actions->action(QStringLiteral("actShowUserList"))->isChecked());
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_chat->start();
+    QGuiApplication::restoreOverrideCursor();
     m_mainWindow->UserListCreated();
     m_animationChooser = std::make_unique<TfmSelectPictureGIFMood>();
     m_mainWindow->talks()->setAnimationCatalogue(m_animationChooser.get());

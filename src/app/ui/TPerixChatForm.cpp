@@ -27,6 +27,7 @@
 #include "settings/iniFileUn.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RVStyle.h"
+#include "talks/ui/TfmInformation.h"
 #include "talks/ui/frConnectUserUn.h"
 #include "transfer/FileRecords.h"
 
@@ -43,24 +44,24 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
+TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport &transport, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
-    , m_chat(new ChatCore(context, nullptr, this))
-    , m_transport(m_chat->transport())
-    , m_queue(m_chat->queue())
+    , m_chat(chat)
+    , m_transport(transport)
+    , m_queue(chat.queue())
     , m_actions(new MainActionList(this))
     , m_pcMain(new QTabWidget(this))
     , m_rvStyle(new RVStyle(this))
     , m_files(std::make_unique<FileRecordList>())
-    , m_talks(new TalkManager(m_pcMain, m_chat->talks(), context.store, m_rvStyle, m_files.get(), this, this))
+    , m_talks(new TalkManager(m_pcMain, chat.talks(), context.store, m_rvStyle, m_files.get(), this))
     , m_timer(new QTimer(this))
     , m_timerHintInformation(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
-    // Modal windows (and open menus, whose targets a packet could remove) hold handling back.
-    m_queue->setGate([] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
+    m_chat.setQuestions(this);
     connectChat();
+    connectTalks();
     m_timer->setObjectName(QStringLiteral("Timer"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(500);
@@ -80,33 +81,55 @@ TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     FormCreate();
 }
 
-TPerixChatForm::~TPerixChatForm() = default;
+TPerixChatForm::~TPerixChatForm()
+{
+    // The peer outlives its windows: nothing may ask or show through this one any more.
+    m_chat.setQuestions(nullptr);
+    m_chat.registry()->disconnect(this);
+    m_chat.talks()->disconnect(this);
+}
 
 PacketDispatcher &TPerixChatForm::dispatcher()
 {
-    return m_chat->dispatcher();
+    return m_chat.dispatcher();
 }
 
 void TPerixChatForm::connectChat()
 {
-    m_chat->setTextStyleSource(
-        [this](const QString &id, qint32 color) { return SenderTextStyle(id, color); });
-    connect(m_chat, &ChatCore::localIdentityChanged, this, [this] {
-        if (const RUserID *me = m_chat->registry()->local())
+    PeerRegistry *registry = m_chat.registry();
+    connect(registry, &PeerRegistry::localEntryChanged, this, [this] {
+        if (const RUserID *me = m_chat.registry()->local()) {
+            m_rvStyle->SenderTextStyle(me->ID, me->Color);
             ShowLocalIdentity(*me);
+        }
     });
-    connect(m_chat, &ChatCore::noticeRequested, this,
+    connect(registry, &PeerRegistry::peerArrived, this, &TPerixChatForm::styleOf);
+    connect(registry, &PeerRegistry::peerUpdated, this, &TPerixChatForm::styleOf);
+    connect(registry, &PeerRegistry::arrivalsStarted, this, &TPerixChatForm::BeginNoticeBatch);
+    connect(registry, &PeerRegistry::arrivalsFlushed, this, &TPerixChatForm::EndNoticeBatch);
+}
+
+void TPerixChatForm::connectTalks()
+{
+    TalkCore *core = m_chat.talks();
+    connect(core, &TalkCore::noticeRequested, this,
             [this](int talk, const QString &format, const QString &alias, int picture, const QString &ip) {
                 Notify(format, alias, m_talks->sheetOfTalk(talk), picture, ip);
             });
-    connect(m_chat, &ChatCore::noticeForTalk, this,
-            [this](int talk, const QString &id, const QString &ip, const QString &body, qint32 color,
-                   int picture, const QString &alias) {
-                AppendMessage(m_talks->sheetOfTalk(talk), id, ip, body, color, picture, alias);
-            });
-    connect(m_chat, &ChatCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
-    connect(m_chat, &ChatCore::noticeBatchStarted, this, &TPerixChatForm::BeginNoticeBatch);
-    connect(m_chat, &ChatCore::noticeBatchEnded, this, &TPerixChatForm::EndNoticeBatch);
+    connect(core, &TalkCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
+    connect(core, &TalkCore::talkClosing, this, [this](int talk) { SaveTalkHistory(m_talks->sheetOfTalk(talk)); });
+    connect(core, &TalkCore::autoReplyRequested, this, [this](int talk) {
+        if (m_autoReply)
+            m_autoReply->Answer(m_talks->sheetOfTalk(talk));
+    });
+    connect(core, &TalkCore::talkLimitReached, this, &TPerixChatForm::TalkLimitReached);
+    connect(m_talks, &TalkManager::transcriptClearing, this, &TPerixChatForm::SaveTalkHistory);
+}
+
+void TPerixChatForm::styleOf(int peerIndex)
+{
+    if (const RUserID *peer = m_chat.registry()->GetPeer(peerIndex))
+        m_rvStyle->SenderTextStyle(peer->ID, peer->Color);
 }
 
 void TPerixChatForm::buildFrame()
@@ -222,13 +245,8 @@ void TPerixChatForm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Perix Chat"));
     QApplication::setApplicationDisplayName(QStringLiteral("Perix Chat"));
-    m_network = new MainNetwork(m_context.store, m_transport, m_menus, m_context.transport.probePeriodMs,
-                                {[this](int topic) { return OpenHelp(topic); },
-                                 [this] {
-                                     if (m_userList && m_userList->GetPeer(0))
-                                         ShowLocalIdentity(*m_userList->GetPeer(0));
-                                 }},
-                                this);
+    m_network = new MainNetwork(m_context.store, &m_transport, &m_chat, m_menus,
+                                [this](int topic) { return OpenHelp(topic); }, this);
     SetTransportOpen(true);
     m_lngMenu = new LngMenu(m_menus->menu(QStringLiteral("tbsiLanguage")), this);
     m_lngMenu->Build(m_context.paths.lngDir());
@@ -244,7 +262,7 @@ void TPerixChatForm::FormCreate()
     };
     m_history = new MainHistory(
         m_context.store, m_context.paths.historyDir(), m_talks, m_pcMain,
-        [this] { return m_userList && m_userList->GetPeer(0) ? m_userList->GetPeer(0)->Alias : QString(); },
+        [this] { return m_chat.registry()->local() ? m_chat.registry()->local()->Alias : QString(); },
         openHelp, this);
     m_history->StartUp();
 
@@ -267,9 +285,9 @@ void TPerixChatForm::FormCreate()
                                 action("actSelectGifMood"), nullptr,  action("actInsertFile"),
                                 action("actInsertFolder"),  transfers};
     m_fileCommands = new FileOfferCommands(
-        {this, m_pcMain, m_talks, m_rvStyle, m_files.get(), m_statusBar, m_transport,
+        {this, m_pcMain, m_talks, m_rvStyle, m_files.get(), m_statusBar, &m_transport,
          [this] {
-             const RUserID *me = m_userList ? m_userList->GetPeer(0) : nullptr;
+             const RUserID *me = m_chat.registry()->local();
              return me ? LocalIdentity{me->ID, me->IP} : LocalIdentity{};
          },
          m_context.transport.loopback, m_context.transport.transferPort, action("actInsertFile"),
@@ -277,6 +295,8 @@ void TPerixChatForm::FormCreate()
          action("actGetFileOrFolder"), transfers},
         this);
     m_fileCommands->attachDispatcher(dispatcher());
+    connect(m_talks, &TalkManager::filesReceived, m_fileCommands, &FileOfferCommands::OfferFiles);
+    connect(m_talks, &TalkManager::filesSent, m_fileCommands, &FileOfferCommands::FilesOffered);
     m_talks->setActions(talkActions);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
                         QString(), QString(), QString());
@@ -330,8 +350,7 @@ void TPerixChatForm::connectCommands()
     on("actOpen", [this] { restoreFromTray(); });
     on("actClose", [this] { close(); });
     const auto showProfile = [this](int peerIndex) {
-        TfmUserProfile::Execute(this, m_context.store, m_userList, m_chat, peerIndex,
-                                [this](int topic) { OpenHelp(topic); });
+        TfmUserProfile::Execute(this, m_chat.registry(), peerIndex, [this](int topic) { OpenHelp(topic); });
     };
     on("actUserMyProfile", [showProfile] { showProfile(0); });
     on("actUserNetProfile", [this, showProfile] {
@@ -361,11 +380,6 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
     userList->setMainActions({action("actMessageToUser"), action("actMessageToGroup"), action("actMailUser"),
                               action("actMailGroup"), action("actMailAll"), action("actMailEmpty"),
                               action("actUserNetProfile"), action("actStayOnTopUserList")});
-    dispatcher().setBeforeDispatch([registry = userList->registry()](quint8 kind) {
-        if (kind != pkNew && kind != pkUpdateInfo)
-            registry->FlushNotices();
-    });
-    m_network->attachUserList(userList);
     QAction *show = m_actions->action(QStringLiteral("actShowUserList"));
     connect(userList, &TfmUserList::shownChanged, show, &QAction::setChecked);
     // F1 in the user list opens its own help topic.
@@ -381,7 +395,7 @@ void TPerixChatForm::UserListCreated()
 
 void TPerixChatForm::SetTransportOpen(bool open)
 {
-    if (m_transport->SetTransportOpen(open))
+    if (m_transport.SetTransportOpen(open))
         return;
     const QStringList buttons{ConstUnit::text(ConstUnit::Text::BtnOk), MainNetwork::ActionCaption()};
     if (MessageBox::errorChoose(this, ConstUnit::text(ConstUnit::Text::ErrorPortAbort), buttons) == 1)
@@ -462,8 +476,7 @@ void TPerixChatForm::FormCloseQuery()
     if (m_closed)
         return;
     m_closed = true;
-    if (m_userList)
-        m_userList->SendDisconnect();
+    m_chat.stop();
     // Everything below lands in the store in one write, however many talks are open.
     const SettingsStore::Batch oneWrite(m_context.store);
     for (int sheet = 0; sheet < m_talks->count(); ++sheet) {
@@ -479,7 +492,6 @@ void TPerixChatForm::FormCloseQuery()
     if (m_userList)
         m_userList->hide();
     m_fileCommands->StopAll();
-    m_network->stop();
     SetTransportOpen(false);
     m_tray->setEnabled(false);
     m_tray->hideIcon();
@@ -502,11 +514,6 @@ void TPerixChatForm::storeSettings() const
     writeToolbarLayout(m_context.store, saveState());
     m_actions->writeOptions(m_context.store);
     m_lngMenu->StoreChoice(m_context.store);
-}
-
-int TPerixChatForm::SenderTextStyle(const QString &id, qint32 color)
-{
-    return m_talks->SenderTextStyle(id, color);
 }
 
 void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
@@ -540,12 +547,6 @@ void TPerixChatForm::Notify(const QString &format, const QString &alias, int she
     m_tray->showBalloon(name, message);
 }
 
-void TPerixChatForm::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
-                                   qint32 color, int picture, const QString &alias)
-{
-    m_talks->AppendMessage(sheet, id, ip, body, color, picture, alias);
-}
-
 void TPerixChatForm::BeginNoticeBatch()
 {
     if (const TfrConnectUser *all = m_talks->frame(0))
@@ -561,7 +562,7 @@ void TPerixChatForm::EndNoticeBatch()
 
 PeerRegistry *TPerixChatForm::registry() const
 {
-    return m_userList ? m_userList->registry() : nullptr;
+    return m_chat.registry();
 }
 
 void TPerixChatForm::PlayEventSound(int event)
@@ -581,23 +582,6 @@ void TPerixChatForm::SaveTalkHistory(int sheet)
         m_history->SaveTalk(sheet, m_closed);
 }
 
-void TPerixChatForm::OfferFiles(const QStringList &records, int picture, const QString &ip,
-                                const QString &name)
-{
-    m_fileCommands->OfferFiles(records, picture, ip, name);
-}
-
-void TPerixChatForm::FilesOffered(const QStringList &paths)
-{
-    m_fileCommands->FilesOffered(paths);
-}
-
-void TPerixChatForm::AutoReply(int sheet)
-{
-    if (m_autoReply)
-        m_autoReply->Answer(sheet);
-}
-
 void TPerixChatForm::TalkLimitReached(int limit)
 {
     const QString text = ConstUnit::Format(
@@ -607,4 +591,20 @@ void TPerixChatForm::TalkLimitReached(int limit)
         {QString::number(limit)});
     m_statusBar->ShowNotice(text, QPixmap(), QString(), -1);
     m_timerHintInformation->start();
+}
+
+PrivateCloseAnswer TPerixChatForm::AskPrivateClose(const QString &alias)
+{
+    return TfmInformation::AskPrivateClose(this, m_context.store, alias);
+}
+
+void TPerixChatForm::ShowGroupClosed(const QString &authorAlias, const QString &caption)
+{
+    TfmInformation::ShowGroupClosed(this, m_context.store, authorAlias, caption);
+}
+
+bool TPerixChatForm::IsUserBusy() const
+{
+    // Open menus count too: a packet could remove what they act on.
+    return QApplication::activeModalWidget() || QApplication::activePopupWidget();
 }

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "net/PacketDispatcher.h"
 #include "net/PacketQueue.h"
+#include "talks/ChatQuestions.h"
 #include "talks/ui/TalkManager.h"
 #include "talks/ui/TranscriptBatch.h"
 
@@ -32,17 +33,18 @@ class PeerRegistry;
 struct RUserID;
 class UdpTransport;
 
-// The main window: owns both UDP endpoints and the command map, routes every received packet and
-// holds the talk pages.
-class TPerixChatForm : public QMainWindow, public TalkHooks {
+// The main window: shows the peer (its registry and talks) and holds the command map, the talk pages,
+// the status bar and the tray icon. It answers the peer's questions with dialogs.
+class TPerixChatForm : public QMainWindow, public ChatQuestions {
     Q_OBJECT
 public:
-    explicit TPerixChatForm(AppContext &context, QWidget *parent = nullptr);
+    // The peer runs on the transport; the window opens and closes the transport's endpoints.
+    TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport &transport, QWidget *parent = nullptr);
     ~TPerixChatForm() override;
 
-    // The peer itself: network, registry and talks; the windows show it.
-    ChatCore *chat() const { return m_chat; }
-    UdpTransport *transport() const { return m_transport; }
+    // The peer itself: registry, talks and presence probe; the windows show it.
+    ChatCore *chat() const { return &m_chat; }
+    UdpTransport *transport() const { return &m_transport; }
     PacketDispatcher &dispatcher();
     // Received packets wait here until no modal window is open.
     PacketQueue *handlingQueue() const { return m_queue; }
@@ -72,7 +74,7 @@ public:
 
     // Opens or closes both endpoints; a failure shows the port error box.
     void SetTransportOpen(bool open);
-    // Hands the user list its packets and commands; called once, right after it is created.
+    // Hands the user list its commands; called once, right after it is created.
     void attachUserList(TfmUserList *userList);
     // The toolbar look, applied once the user list exists.
     void UserListCreated();
@@ -81,22 +83,19 @@ public:
     // The texts of the language file, at once, on this window and the user list.
     void ApplyLanguage(const QString &path);
 
-    // What the chat core's events show.
-    int SenderTextStyle(const QString &id, qint32 color);
+    // What the peer's events show.
     void ShowLocalIdentity(const RUserID &local);
     void Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip);
-    void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
-                       int picture, const QString &alias);
     void PlayEventSound(int event);
     void BeginNoticeBatch();
     void EndNoticeBatch();
+    void SaveTalkHistory(int sheet);
+    void TalkLimitReached(int limit);
 
-    // TalkHooks
-    void SaveTalkHistory(int sheet) override;
-    void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name) override;
-    void AutoReply(int sheet) override;
-    void TalkLimitReached(int limit) override;
-    void FilesOffered(const QStringList &paths) override;
+    // ChatQuestions, answered with dialogs.
+    PrivateCloseAnswer AskPrivateClose(const QString &alias) override;
+    void ShowGroupClosed(const QString &authorAlias, const QString &caption) override;
+    bool IsUserBusy() const override;
 
 Q_SIGNALS:
     // Emitted once, after the closing steps, when the window has closed.
@@ -111,6 +110,9 @@ protected:
 private:
     void FormCreate();
     void connectChat();
+    void connectTalks();
+    // The sender's text style follows the user's colour.
+    void styleOf(int peerIndex);
     void FormShow();
     void TimerTimer();
     void FormCloseQuery();
@@ -125,8 +127,8 @@ private:
     void restoreFromTray();
 
     AppContext &m_context;
-    ChatCore *m_chat;
-    UdpTransport *m_transport;
+    ChatCore &m_chat;
+    UdpTransport &m_transport;
     PacketQueue *m_queue;
     MainActionList *m_actions;
     QTabWidget *m_pcMain;

@@ -5,10 +5,9 @@
 #include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/WireColor.h"
-#include "peers/UserListHooks.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/ColorBox.h"
 #include "peers/ui/fmSelectPictureUn.h"
-#include "peers/ui/fmUserListUn.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -170,13 +169,6 @@ TfmUserProfile::TfmUserProfile(QWidget *parent)
 }
 
 TfmUserProfile::~TfmUserProfile() = default;
-
-void TfmUserProfile::setApplyTarget(const SettingsStore &store, TfmUserList *userList, UserListHooks *hooks)
-{
-    m_store = store;
-    m_userList = userList;
-    m_hooks = hooks;
-}
 
 QLabel *TfmUserProfile::addLabel(const QString &name, const QString &text)
 {
@@ -542,6 +534,7 @@ void TfmUserProfile::SetMode(bool editable)
 void TfmUserProfile::LoadEntry(const RUserID &entry)
 {
     const ProfileFields f = ProfileFieldsFromEntry(entry);
+    m_loaded = f;
     m_edAlias->setText(f.alias);
     m_edName1->setText(f.firstName);
     m_edName2->setText(f.secondName);
@@ -709,16 +702,17 @@ void TfmUserProfile::ApplyProfile()
         return;
     if (m_cbSex->currentIndex() < 0)
         m_cbSex->setCurrentIndex(0);
-    TfmUserList *userList = m_userList;
-    RUserID *local = userList ? userList->GetPeer(0) : nullptr;
-    ApplyProfileFields(m_store, local, fields());
-    if (local && m_hooks)
-        local->TextStyle = m_hooks->SenderTextStyle(local->ID, local->Color);
+    ProfileFields applied = fields();
+    applied.street = UserProfile::StoredMemoText(applied.street, m_loaded.street);
+    applied.workStreet = UserProfile::StoredMemoText(applied.workStreet, m_loaded.workStreet);
+    applied.interest = UserProfile::StoredMemoText(applied.interest, m_loaded.interest);
     m_btnApply->setEnabled(false);
-    if (userList)
-        userList->SendPresence(false);
-    if (local && m_hooks)
-        m_hooks->ShowLocalIdentity(*local);
+    if (m_registry)
+        m_registry->ApplyLocalProfile(applied);
+    // Applied again from this window, the memos now hold what was stored.
+    m_loaded.street = applied.street;
+    m_loaded.workStreet = applied.workStreet;
+    m_loaded.interest = applied.interest;
 }
 
 void TfmUserProfile::okPressed()
@@ -828,16 +822,16 @@ void TfmUserProfile::showEvent(QShowEvent *event)
     }
 }
 
-void TfmUserProfile::Execute(QWidget *parent, const SettingsStore &store, TfmUserList *userList,
-                             UserListHooks *hooks, int peerIndex, const std::function<void(int)> &help)
+void TfmUserProfile::Execute(QWidget *parent, PeerRegistry *registry, int peerIndex,
+                             const std::function<void(int)> &help)
 {
-    const RUserID *entry = userList ? userList->GetPeer(peerIndex) : nullptr;
+    const RUserID *entry = registry ? registry->GetPeer(peerIndex) : nullptr;
     if (!entry)
         return;
     // The window shows a copy: the entry may change while it is open.
     const RUserID copy = *entry;
     const QPointer<TfmUserProfile> dialog = new TfmUserProfile(parent);
-    dialog->setApplyTarget(store, userList, hooks);
+    dialog->setApplyTarget(registry);
     dialog->SetMode(peerIndex == 0);
     dialog->LoadEntry(copy);
     if (help)

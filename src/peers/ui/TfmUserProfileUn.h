@@ -2,7 +2,6 @@
 
 #include "peers/UserProfile.h"
 #include "protocol/RUserID.h"
-#include "settings/SettingsStore.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -20,8 +19,7 @@ class QTextBrowser;
 class QTreeWidget;
 class QToolButton;
 class ColorBox;
-class UserListHooks;
-class TfmUserList;
+class PeerRegistry;
 
 // The profile window: editable on the local user's entry, read-only on a peer's. It shows a copy of
 // the entry taken when it opens; "Apply", "OK" and Enter store and broadcast the local profile.
@@ -33,9 +31,8 @@ public:
     explicit TfmUserProfile(QWidget *parent = nullptr);
     ~TfmUserProfile() override;
 
-    // Where an applied profile goes: the store, entry 0 of the user list, and the main window for the
-    // text style and the own identity.
-    void setApplyTarget(const SettingsStore &store, TfmUserList *userList, UserListHooks *hooks);
+    // Where an applied profile goes: the registry stores it, keeps entry 0 in step and tells the peers.
+    void setApplyTarget(PeerRegistry *registry) { m_registry = registry; }
 
     void SetMode(bool editable);
     bool isEditable() const { return m_editable; }
@@ -52,14 +49,14 @@ public:
     QString headerText() const;
     QTextBrowser *summaryView() const { return m_reSummary; }
 
-    // Stores the fields, recolours the own text style, disables "Apply", broadcasts UPDATEINFO and
-    // refreshes the own identity; nothing in read-only mode.
+    // Disables "Apply" and hands the fields to the registry (multi-line fields with the line breaks
+    // they had); nothing in read-only mode.
     void ApplyProfile();
 
-    // Opens a modal window on the entry with that peer index (0: the local user, editable) and frees it
-    // when it closes. help opens a help topic.
-    static void Execute(QWidget *parent, const SettingsStore &store, TfmUserList *userList,
-                        UserListHooks *hooks, int peerIndex, const std::function<void(int)> &help = {});
+    // Opens a modal window on the registry's entry with that peer index (0: the local user, editable)
+    // and frees it when it closes. help opens a help topic.
+    static void Execute(QWidget *parent, PeerRegistry *registry, int peerIndex,
+                        const std::function<void(int)> &help = {});
 
 Q_SIGNALS:
     void helpRequested(int topic);
@@ -94,9 +91,9 @@ private:
     int m_picture = UserProfile::NoPicture;
     QString m_ip;
     QString m_mac;
-    SettingsStore m_store;
-    QPointer<TfmUserList> m_userList;
-    UserListHooks *m_hooks = nullptr;
+    // The fields as loaded: a memo that was not edited is applied as it was.
+    ProfileFields m_loaded;
+    PeerRegistry *m_registry = nullptr;
 
     QTreeWidget *m_tvProfile = nullptr;
     QStackedWidget *m_pages = nullptr;

@@ -26,16 +26,6 @@
 
 using namespace GroupStorage;
 
-TfmUserList::TfmUserList(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
-                         QWidget *mainWindow, bool bigIcons)
-    : TfmUserList(store, nullptr, mainWindow, bigIcons)
-{
-    // The delegated constructor watched no registry; this one is made and watched now.
-    m_ownedRegistry = std::make_unique<PeerRegistry>(store, transport, hooks);
-    m_registry = m_ownedRegistry.get();
-    connectRegistry();
-}
-
 TfmUserList::TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWidget *mainWindow,
                          bool bigIcons)
     : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -75,15 +65,13 @@ TfmUserList::TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWi
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(0);
     connect(&m_flushTimer, &QTimer::timeout, this, &TfmUserList::flushNodes);
-    if (m_registry)
-        connectRegistry();
+    connectRegistry();
 }
 
 TfmUserList::~TfmUserList()
 {
     // The registry's last signals must not reach a half-destroyed window.
-    if (m_registry)
-        m_registry->disconnect(this);
+    m_registry->disconnect(this);
 }
 
 void TfmUserList::connectRegistry()
@@ -101,69 +89,19 @@ void TfmUserList::connectRegistry()
         if (UserGroupBox *box = m_boxes.value(number))
             box->setCollapsed(collapsed);
     });
+    connect(r, &PeerRegistry::groupsLoaded, this, [this] {
+        m_badList->setHint(m_registry->group(BadListNumber)->groupId);
+        m_mainGroup->setHint(m_registry->group(MainGroupNumber)->groupId);
+        LayoutGroups();
+    });
 }
 
 void TfmUserList::Create(bool showWindow)
 {
-    m_registry->BuildLocalEntry();
     restoreBounds();
     setBigIcons(m_bigIcons);
     if (showWindow)
         show();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_registry->LoadGroups();
-    QGuiApplication::restoreOverrideCursor();
-    m_badList->setHint(m_registry->group(BadListNumber)->groupId);
-    m_mainGroup->setHint(m_registry->group(MainGroupNumber)->groupId);
-    m_registry->RestoreCollapsed();
-    LayoutGroups();
-    m_created = true;
-    m_registry->SendPresence(true);
-}
-
-PeerList &TfmUserList::peers()
-{
-    return m_registry->peers();
-}
-
-const PeerList &TfmUserList::peers() const
-{
-    return m_registry->peers();
-}
-
-RUserID *TfmUserList::GetPeer(int index) const
-{
-    return m_registry->GetPeer(index);
-}
-
-void TfmUserList::SendPresence(bool isNew)
-{
-    m_registry->SendPresence(isNew);
-}
-
-void TfmUserList::SendDisconnect()
-{
-    m_registry->SendDisconnect();
-}
-
-void TfmUserList::ProcessNewPacket(const Packet &text)
-{
-    m_registry->ProcessNewPacket(text);
-}
-
-void TfmUserList::ProcessUpdateInfoPacket(const Packet &text)
-{
-    m_registry->ProcessUpdateInfoPacket(text);
-}
-
-void TfmUserList::ProcessDisconnectPacket(const Packet &text)
-{
-    m_registry->ProcessDisconnectPacket(text);
-}
-
-void TfmUserList::PeerVanished(const QString &id)
-{
-    m_registry->PeerVanished(id);
 }
 
 void TfmUserList::onMemberAdded(int groupNumber, int peerIndex)
@@ -438,7 +376,8 @@ void TfmUserList::setBigIcons(bool big)
 void TfmUserList::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (m_created)
+    // Shown again after the groups were loaded: as the store keeps them.
+    if (m_registry->local())
         m_registry->RestoreCollapsed();
     Q_EMIT shownChanged(true);
 }

@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 
-class PacketTransport;
 class QAction;
 class QMenu;
 class QScrollArea;
@@ -23,7 +22,6 @@ class SettingsStore;
 class ImageList;
 class PeerRegistry;
 class UserGroupBox;
-class UserListHooks;
 
 // A user node and the tree that holds it.
 struct PeerNode {
@@ -49,27 +47,14 @@ struct UserListMainActions {
 class TfmUserList : public QWidget {
     Q_OBJECT
 public:
-    // A view of the program's registry.
+    // A view of the peer's registry.
     TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWidget *mainWindow, bool bigIcons);
-    // A view with a registry of its own (tests that drive one window alone).
-    TfmUserList(const SettingsStore &store, PacketTransport *transport, UserListHooks *hooks,
-                QWidget *mainWindow, bool bigIcons);
     ~TfmUserList() override;
 
-    // The window's creation steps, ending with the NEW broadcast.
+    // The window's creation steps: its place and size, shown or not. The groups follow the registry.
     void Create(bool showWindow);
 
     PeerRegistry *registry() const { return m_registry; }
-    PeerList &peers();
-    const PeerList &peers() const;
-    RUserID *GetPeer(int index) const;
-
-    void SendPresence(bool isNew);
-    void SendDisconnect();
-    void ProcessNewPacket(const Packet &text);
-    void ProcessUpdateInfoPacket(const Packet &text);
-    void ProcessDisconnectPacket(const Packet &text);
-    void PeerVanished(const QString &id);
     std::optional<PeerNode> FindPeerNode(const QString &id) const;
 
     // Contact groups, in the order they are shown.
@@ -144,10 +129,8 @@ private:
     void storeBounds() const;
 
     const SettingsStore &m_store;
-    PacketTransport *m_transport;
     QWidget *m_mainWindow;
     bool m_bigIcons;
-    std::unique_ptr<PeerRegistry> m_ownedRegistry;
     PeerRegistry *m_registry;
     QScrollArea *m_scroll;
     QWidget *m_groupsHost;
@@ -165,7 +148,6 @@ private:
     mutable QList<PendingNode> m_pending;
     mutable QTimer m_flushTimer;
     mutable bool m_layoutPending = false;
-    bool m_created = false;
     UserListMainActions m_main;
     QMenu *m_pmUserList = nullptr;
     QMenu *m_moveToGroup = nullptr;

@@ -13,7 +13,6 @@
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
-#include "talks/ui/TfmInformation.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 #include "transfer/FileRecords.h"
 
@@ -34,34 +33,21 @@ constexpr int DesignFrameWidth = 443;
 } // namespace
 
 TalkManager::TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore &store, RVStyle *style,
-                         FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent)
+                         FileRecordList *files, QWidget *dialogParent)
     : QObject(pcMain)
     , m_pcMain(pcMain)
     , m_store(store)
     , m_style(style)
     , m_files(files)
-    , m_hooks(hooks)
     , m_dialogParent(dialogParent)
     , m_core(core)
 {
-    m_core->setQuestions(this);
     connectCore();
-}
-
-TalkManager::TalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store,
-                         RVStyle *style, FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent)
-    : TalkManager(pcMain, new TalkCore(transport), store, style, files, hooks, dialogParent)
-{
-    m_core->setParent(this);
 }
 
 void TalkManager::connectCore()
 {
     connect(m_core, &TalkCore::talkCreated, this, &TalkManager::addPage);
-    connect(m_core, &TalkCore::talkClosing, this, [this](int id) {
-        if (m_hooks)
-            m_hooks->SaveTalkHistory(sheetOfTalk(id));
-    });
     connect(m_core, &TalkCore::talkClosed, this, &TalkManager::removePage);
     connect(m_core, &TalkCore::captionChanged, this, &TalkManager::showCaption);
     connect(m_core, &TalkCore::talkMemberAdded, this,
@@ -88,35 +74,13 @@ void TalkManager::connectCore()
         if (TfrConnectUser *talk = frameOf(id))
             talk->setMemberBlocked(peerIndex, blocked);
     });
-    connect(m_core, &TalkCore::messageForTalk, this,
-            [this](int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
-                   int picture, const QString &alias) {
-                AppendMessage(sheetOfTalk(id), senderId, ip, body, color, picture, alias);
-            });
-    connect(m_core, &TalkCore::noticeRequested, this,
-            [this](int id, const QString &format, const QString &alias, int picture, const QString &ip) {
-                if (m_hooks)
-                    m_hooks->Notify(format, alias, sheetOfTalk(id), picture, ip);
-            });
-    connect(m_core, &TalkCore::soundRequested, this, [this](int event) {
-        if (m_hooks)
-            m_hooks->PlayEventSound(event);
-    });
-    connect(m_core, &TalkCore::autoReplyRequested, this, [this](int id) {
-        if (m_hooks)
-            m_hooks->AutoReply(sheetOfTalk(id));
-    });
-    connect(m_core, &TalkCore::talkLimitReached, this, [this](int limit) {
-        if (m_hooks)
-            m_hooks->TalkLimitReached(limit);
-    });
+    const auto append = [this](int id, const QString &senderId, const QString &ip, const QString &body,
+                               qint32 color, int picture, const QString &alias) {
+        AppendMessage(sheetOfTalk(id), senderId, ip, body, color, picture, alias);
+    };
+    connect(m_core, &TalkCore::messageForTalk, this, append);
+    connect(m_core, &TalkCore::noticeForTalk, this, append);
     connect(m_core, &TalkCore::privateInputLockRequested, this, &TalkManager::setPrivateInputLocked);
-}
-
-void TalkManager::setUserList(TfmUserList *userList)
-{
-    m_userList = userList;
-    m_core->setPeers(userList ? &userList->peers() : nullptr);
 }
 
 void TalkManager::setActions(const TalkActions &actions)
@@ -132,24 +96,14 @@ void TalkManager::setActions(const TalkActions &actions)
     feed(actions.answeringMachine, &TalkCore::setAnsweringMachine);
 }
 
-void TalkManager::attachDispatcher(PacketDispatcher &dispatcher)
-{
-    m_core->attachDispatcher(dispatcher);
-}
-
-PrivateCloseAnswer TalkManager::AskPrivateClose(const QString &alias)
-{
-    return TfmInformation::AskPrivateClose(m_dialogParent, m_store, alias);
-}
-
-void TalkManager::ShowGroupClosed(const QString &authorAlias, const QString &caption)
-{
-    TfmInformation::ShowGroupClosed(m_dialogParent, m_store, authorAlias, caption);
-}
-
 const RUserID *TalkManager::local() const
 {
-    return m_userList ? m_userList->GetPeer(0) : nullptr;
+    return peer(0);
+}
+
+const RUserID *TalkManager::peer(int peerIndex) const
+{
+    return m_core->peers() ? m_core->peers()->GetPeer(peerIndex) : nullptr;
 }
 
 bool TalkManager::isChecked(const QAction *action) const
@@ -342,8 +296,8 @@ bool TalkManager::SendMessage(int sheet, bool fromAutoReply)
     if (result == SendResult::Failed)
         MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
     const bool sent = result == SendResult::Sent || result == SendResult::Nothing;
-    if (result == SendResult::Sent && !offered.isEmpty() && m_hooks)
-        m_hooks->FilesOffered(offered);
+    if (result == SendResult::Sent && !offered.isEmpty())
+        Q_EMIT filesSent(offered);
     if (!input)
         return sent;
     input->clear();
@@ -366,8 +320,7 @@ void TalkManager::ClearTextMessage(int sheet)
     TfrConnectUser *talk = frame(sheet);
     if (!talk)
         return;
-    if (m_hooks)
-        m_hooks->SaveTalkHistory(sheet);
+    Q_EMIT transcriptClearing(sheet);
     talk->reAllMessage()->clear();
 }
 
@@ -420,8 +373,8 @@ void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip,
         context.myId = local() ? local()->ID : QString();
         context.animations = m_animations;
         DecodeMessageText(context, body);
-        if (local() && id != local()->ID && !files.isEmpty() && m_hooks)
-            m_hooks->OfferFiles(files, picture, ip, name);
+        if (local() && id != local()->ID && !files.isEmpty())
+            Q_EMIT filesReceived(files, picture, ip, name);
     } catch (...) {
     }
     cursor.endEditBlock();
@@ -434,27 +387,27 @@ void TalkManager::addMemberItem(int talkId, int peerIndex)
 {
     TfrConnectUser *talk = frameOf(talkId);
     const Talk *record = m_core->talk(talkId);
-    const RUserID *peer = m_userList ? m_userList->GetPeer(peerIndex) : nullptr;
-    if (!talk || !record || !peer)
+    const RUserID *member = peer(peerIndex);
+    if (!talk || !record || !member)
         return;
-    const int position = record->memberPosition(peer->ID);
+    const int position = record->memberPosition(member->ID);
     const bool blocked = position >= 0 && record->members.at(position).blocked;
     const QPixmap picture =
-        (iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(peer->PictureIndex);
-    talk->addMember(peerIndex, DisplayName(*peer), QIcon(picture), blocked);
+        (iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(member->PictureIndex);
+    talk->addMember(peerIndex, DisplayName(*member), QIcon(picture), blocked);
 }
 
 void TalkManager::moveMemberItem(int talkId, int oldIndex, int newIndex)
 {
     TfrConnectUser *talk = frameOf(talkId);
-    const RUserID *peer = m_userList ? m_userList->GetPeer(newIndex) : nullptr;
-    if (!talk || !peer)
+    const RUserID *member = peer(newIndex);
+    if (!talk || !member)
         return;
     talk->retagMember(oldIndex, newIndex);
     if (QAction *existing = talk->memberItem(newIndex)) {
-        existing->setText(PeerText::menuText(DisplayName(*peer)));
+        existing->setText(PeerText::menuText(DisplayName(*member)));
         existing->setIcon(
-            QIcon((iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(peer->PictureIndex)));
+            QIcon((iconSize() == 32 ? ProfileImages32() : ProfileImages16()).pixmap(member->PictureIndex)));
     }
 }
 
@@ -486,9 +439,8 @@ void TalkManager::applyIconSize()
         talk->setIconSize(size);
         const ImageList &pictures = size == 32 ? ProfileImages32() : ProfileImages16();
         for (QAction *item : talk->tbGroupUser()->actions()) {
-            const RUserID *peer = m_userList ? m_userList->GetPeer(item->data().toInt()) : nullptr;
-            if (peer)
-                item->setIcon(pictures.icon(peer->PictureIndex));
+            if (const RUserID *member = peer(item->data().toInt()))
+                item->setIcon(pictures.icon(member->PictureIndex));
         }
     }
 }
@@ -510,22 +462,22 @@ void TalkManager::setPrivateInputLocked(bool locked)
 
 void TalkManager::MailUser()
 {
-    const RUserID *peer = m_userList ? m_userList->GetPeer(m_userList->SelectedUser()) : nullptr;
-    if (peer && m_userList->SelectedUser() > 0)
-        ShellOpen::open(QStringLiteral("MailTo:") + peer->EMail);
+    const RUserID *selected = m_userList ? peer(m_userList->SelectedUser()) : nullptr;
+    if (selected && m_userList->SelectedUser() > 0)
+        ShellOpen::open(QStringLiteral("MailTo:") + selected->EMail);
 }
 
 void TalkManager::MailGroup()
 {
     const UserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
-    if (group)
-        ShellOpen::open(QStringLiteral("MailTo:") + MailAddressList(m_userList->peers(), group->Tag()));
+    if (group && m_core->peers())
+        ShellOpen::open(QStringLiteral("MailTo:") + MailAddressList(*m_core->peers(), group->Tag()));
 }
 
 void TalkManager::MailAll()
 {
-    if (m_userList)
-        ShellOpen::open(QStringLiteral("MailTo:") + MailAddressList(m_userList->peers()));
+    if (m_core->peers())
+        ShellOpen::open(QStringLiteral("MailTo:") + MailAddressList(*m_core->peers()));
 }
 
 void TalkManager::MailEmpty()

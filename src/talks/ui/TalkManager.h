@@ -1,7 +1,6 @@
 #pragma once
 
 #include "protocol/ProtocolUn.h"
-#include "talks/ChatQuestions.h"
 #include "talks/MinuteClock.h"
 #include "talks/TalkCore.h"
 #include "talks/ui/frConnectUserUn.h"
@@ -11,8 +10,6 @@
 #include <QObject>
 
 class AnimationCatalogue;
-class PacketDispatcher;
-class PacketTransport;
 class QAction;
 class QMenu;
 class QTabWidget;
@@ -24,27 +21,6 @@ class TfmUserList;
 class UserGroupBox;
 struct RUserID;
 struct WireIdentity;
-
-// What the talks ask of the rest of the program: notices, sounds, history, file offers and the
-// auto-reply. The main window implements it.
-class TalkHooks {
-public:
-    virtual ~TalkHooks() = default;
-    virtual void Notify(const QString &format, const QString &alias, int sheet, int picture,
-                        const QString &ip) = 0;
-    virtual void PlayEventSound(int event) = 0;
-    // The transcript of the talk is about to be lost: keep it in the history.
-    virtual void SaveTalkHistory(int sheet) = 0;
-    // A message from another user carried file references (record indexes as text).
-    virtual void OfferFiles(const QStringList &records, int picture, const QString &ip,
-                            const QString &name) = 0;
-    // The user sent a message holding references to these files and folders.
-    virtual void FilesOffered(const QStringList &paths) { Q_UNUSED(paths); }
-    // A private message without the auto-reply marker arrived in that talk.
-    virtual void AutoReply(int sheet) = 0;
-    // Other users asked for a new talk while the page limit holds; said once until a page closes.
-    virtual void TalkLimitReached(int limit) { Q_UNUSED(limit); }
-};
 
 // The options and commands the talks read.
 struct TalkActions {
@@ -59,25 +35,20 @@ struct TalkActions {
     QList<QAction *> sendCommands;
 };
 
-// The talks of the main window as pages: one TfrConnectUser page per talk of the core, member items that
-// mirror its members, the transcripts, and the dialogs the core's questions open. Its functions take
-// page numbers (sheets); the core names talks by their IDs.
-class TalkManager : public QObject, private ChatQuestions {
+// The talks of a talk core as pages of the main window: one TfrConnectUser page per talk, member items
+// that mirror its members, and the transcripts. Its functions take page numbers (sheets); the core
+// names talks by their IDs.
+class TalkManager : public QObject {
     Q_OBJECT
 public:
-    // The pages of the program's talk core; the core's questions are answered with dialogs.
     TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore &store, RVStyle *style,
-                FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent);
-    // The pages of a talk core of their own (tools and benchmarks that show talks alone).
-    TalkManager(QTabWidget *pcMain, PacketTransport *transport, const SettingsStore &store, RVStyle *style,
-                FileRecordList *files, TalkHooks *hooks, QWidget *dialogParent);
+                FileRecordList *files, QWidget *dialogParent);
 
     TalkCore *core() const { return m_core; }
-    void setUserList(TfmUserList *userList);
+    // Where the commands find the selected user and group, and the menu of a member item.
+    void setUserList(TfmUserList *userList) { m_userList = userList; }
     void setActions(const TalkActions &actions);
     void setAnimationCatalogue(AnimationCatalogue *catalogue) { m_animations = catalogue; }
-    // Routes the talk packets to the core.
-    void attachDispatcher(PacketDispatcher &dispatcher);
 
     int CreateTalk(const QString &caption, int image, TalkKind kind, int tag, const QString &groupName,
                    const QString &authorAlias, const QString &groupId, const QString &mac,
@@ -129,11 +100,15 @@ public:
     // Saves the talk to the history and removes its page.
     void destroyTalk(int sheet);
 
-private:
-    // ChatQuestions, answered with the dialogs.
-    PrivateCloseAnswer AskPrivateClose(const QString &alias) override;
-    void ShowGroupClosed(const QString &authorAlias, const QString &caption) override;
+Q_SIGNALS:
+    // The transcript of the talk on that sheet is about to be cleared: keep it in the history.
+    void transcriptClearing(int sheet);
+    // A message from another user carried file references (record indexes as text).
+    void filesReceived(const QStringList &records, int picture, const QString &ip, const QString &name);
+    // The user sent a message holding references to these files and folders.
+    void filesSent(const QStringList &paths);
 
+private:
     void connectCore();
     void addPage(int talkId);
     void removePage(int talkId);
@@ -143,6 +118,7 @@ private:
     void activate(int talkId);
     TfrConnectUser *frameOf(int talkId) const;
     const RUserID *local() const;
+    const RUserID *peer(int peerIndex) const;
     bool isChecked(const QAction *action) const;
     int iconSize() const;
     void memberMenu(TfrConnectUser *frame, int peerIndex, QMenu *menu);
@@ -151,7 +127,6 @@ private:
     const SettingsStore &m_store;
     RVStyle *m_style;
     FileRecordList *m_files;
-    TalkHooks *m_hooks;
     QWidget *m_dialogParent;
     TalkCore *m_core;
     QHash<int, TfrConnectUser *> m_pages;

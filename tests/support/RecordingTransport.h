@@ -1,0 +1,30 @@
+#pragma once
+
+#include "net/PacketTransport.h"
+
+#include <QList>
+#include <utility>
+
+// A transport without a network: it keeps what is sent and delivers what the test hands it.
+class RecordingTransport : public PacketTransport {
+    Q_OBJECT
+public:
+    explicit RecordingTransport(const QString &localIp = QStringLiteral("10.9.8.7"), QObject *parent = nullptr);
+
+    bool SendPacket(const Packet &packet) override;
+    QString LocalIP() const override { return m_localIp; }
+    bool SendTo(const QHostAddress &address, const QByteArray &datagram) override;
+    QList<QHostAddress> Destinations() const override { return {QHostAddress(QStringLiteral("10.9.8.255"))}; }
+
+    // As if the packet arrived from that address.
+    void deliver(const Packet &packet, const QHostAddress &from = QHostAddress(QStringLiteral("10.0.0.5")));
+    void clear();
+
+    QList<Packet> sent;
+    QList<std::pair<QHostAddress, QByteArray>> sentTo;
+    // While true, every send fails.
+    bool failing = false;
+
+private:
+    QString m_localIp;
+};
