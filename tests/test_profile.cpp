@@ -166,6 +166,9 @@ private Q_SLOTS:
     void entryToFields();
     void applyWritesInOrderAndKeepsEntryInStep();
     void applyAgeEdgeCases();
+    void storedMemoText_data();
+    void storedMemoText();
+    void applyKeepsLineBreaksOfMultiLineFields();
     void summaryOfAliasAndIpOnly();
     void summaryOfFullProfile();
     void pageHeaderAndPictureButton();
@@ -181,6 +184,7 @@ private Q_SLOTS:
     void blankAliasSendsNoAliasAndKeepsTitle();
     void readOnlyPeerFromRawPeer();
     void peerWithoutPictureShowsPictureZero();
+    void longPeerAliasIsElidedNotStretched();
     void fieldLimitsInWindow();
     void chooserCloseRulesAndEdges();
     void helpKeyAndMailButton();
@@ -335,6 +339,74 @@ void TestProfile::applyAgeEdgeCases()
     f.alias = QStringLiteral("Solo");
     ApplyProfileFields(store, nullptr, f);
     QCOMPARE(TMyUserData(store).GetAlias(), QStringLiteral("Solo"));
+}
+
+void TestProfile::storedMemoText_data()
+{
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("original");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("unchanged, CR LF") << "a\nb" << "a\r\nb" << "a\r\nb";
+    QTest::newRow("unchanged, LF") << "a\nb" << "a\nb" << "a\nb";
+    QTest::newRow("unchanged, mixed") << "a\nb\nc" << "a\r\nb\nc" << "a\r\nb\nc";
+    QTest::newRow("unchanged, lone CR") << "a\nb" << "a\rb" << "a\rb";
+    QTest::newRow("edited, CR LF value") << "a\nb\nc" << "a\r\nb" << "a\r\nb\r\nc";
+    QTest::newRow("edited, LF value") << "a\nb\nc" << "a\nb" << "a\nb\nc";
+    QTest::newRow("new text") << "x\ny" << "" << "x\ny";
+    QTest::newRow("emptied") << "" << "a\r\nb" << "";
+    QTest::newRow("one line") << "Main st 1" << "Main st 1" << "Main st 1";
+}
+
+void TestProfile::storedMemoText()
+{
+    QFETCH(QString, shown);
+    QFETCH(QString, original);
+    QFETCH(QString, stored);
+    QCOMPARE(UserProfile::StoredMemoText(shown, original), stored);
+}
+
+// Applying keeps the CR LF of the multi-line fields, in the store and on the wire, edited or not.
+void TestProfile::applyKeepsLineBreaksOfMultiLineFields()
+{
+    RawPeer raw;
+    TestPeer anna("Anna");
+    TSetUserData(anna.store()).SetStreet(QStringLiteral("Main st\r\n1"));
+    TSetUserData(anna.store()).SetWStreet(QStringLiteral("Quay\r\n4"));
+    TSetUserData(anna.store()).SetInterest(QStringLiteral("Kites\r\nBirds"));
+    anna.start();
+    const QString id = anna.id();
+    QVERIFY(waitUntil([&] { return !raw.heardFrom(pkNew, id).isEmpty(); }));
+    ProfileWindowDriver driver([&](TfmUserProfile *dialog) {
+        QCOMPARE(memo(dialog, "mmStreet")->toPlainText(), QStringLiteral("Main st\n1"));
+        retype(edit(dialog, "edAlias"), QStringLiteral("Annie"));
+        QTest::mouseClick(child<QPushButton>(dialog, "btnApply"), Qt::LeftButton);
+        QVERIFY(waitUntil([&] { return raw.heardFrom(pkUpdateInfo, id).size() == 1; }));
+        // A line added to the street: the new break is written as the others are.
+        clickPage(dialog, 2);
+        QTextCursor end = memo(dialog, "mmStreet")->textCursor();
+        end.movePosition(QTextCursor::End);
+        memo(dialog, "mmStreet")->setTextCursor(end);
+        QTest::keyClick(memo(dialog, "mmStreet"), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClicks(memo(dialog, "mmStreet"), QStringLiteral("2"));
+        QTest::mouseClick(child<QPushButton>(dialog, "btnApply"), Qt::LeftButton);
+        QVERIFY(waitUntil([&] { return raw.heardFrom(pkUpdateInfo, id).size() == 2; }));
+    });
+    anna.mainWindow()->actions()->action("actUserMyProfile")->trigger();
+    QVERIFY(driver.ran());
+    if (QTest::currentTestFailed())
+        return;
+    const QList<QByteArray> updates = raw.heardFrom(pkUpdateInfo, id);
+    QVERIFY2(updates.at(0).contains("<STREET>Main st\r\n1</STREET>"), updates.at(0).constData());
+    QVERIFY(updates.at(0).contains("<WSTREET>Quay\r\n4</WSTREET>"));
+    QVERIFY(updates.at(0).contains("<Interest>Kites\r\nBirds</Interest>"));
+    QVERIFY2(updates.at(1).contains("<STREET>Main st\r\n1\r\n2</STREET>"), updates.at(1).constData());
+    QVERIFY(updates.at(1).contains("<WSTREET>Quay\r\n4</WSTREET>"));
+    const TMyUserData stored(anna.store());
+    QCOMPARE(stored.GetStreet(), QStringLiteral("Main st\r\n1\r\n2"));
+    QCOMPARE(stored.GetWStreet(), QStringLiteral("Quay\r\n4"));
+    QCOMPARE(stored.GetInterest(), QStringLiteral("Kites\r\nBirds"));
+    QCOMPARE(anna.registry()->local()->Interest, QStringLiteral("Kites\r\nBirds"));
+    anna.close();
 }
 
 void TestProfile::summaryOfAliasAndIpOnly()
@@ -929,6 +1001,47 @@ void TestProfile::peerWithoutPictureShowsPictureZero()
     QVERIFY(child<QAbstractButton>(&mine, "btnSelectImage")->width() < before);
     QCOMPARE(child<QAbstractButton>(&mine, "btnSelectImage")->width(),
              PictureButtonWidth(mine.fontMetrics().horizontalAdvance(QStringLiteral("Al")), 32));
+}
+
+// The window has one size, whatever a peer put into its profile; a long alias is cut short where it
+// is drawn, and the buttons stay inside the window.
+void TestProfile::longPeerAliasIsElidedNotStretched()
+{
+    RUserID peer;
+    peer.ID = QStringLiteral("{LONG}");
+    peer.IP = QStringLiteral("10.0.0.9");
+    peer.PictureIndex = 12;
+    peer.Alias = QStringLiteral("Wim");
+    TfmUserProfile usual;
+    usual.SetMode(false);
+    usual.LoadEntry(peer);
+    usual.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&usual));
+
+    peer.Alias = QString(330, u'W');
+    peer.WorkName = QString(330, u'M');
+    TfmUserProfile dialog;
+    dialog.SetMode(false);
+    dialog.LoadEntry(peer);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (int page = 0; page < UserProfile::PageCount; ++page) {
+        dialog.showPage(page);
+        QCoreApplication::processEvents();
+        QCOMPARE(dialog.size(), usual.size());
+    }
+    QVERIFY(dialog.width() <= dialog.screen()->availableGeometry().width());
+    for (const char *name : {"btnOK", "btnCancel", "btnApply"}) {
+        const QPushButton *button = child<QPushButton>(&dialog, name);
+        QVERIFY2(dialog.rect().contains(QRect(button->mapTo(&dialog, QPoint(0, 0)), button->size())), name);
+    }
+    dialog.showPage(UserProfile::BasicPage);
+    const QAbstractButton *picture = child<QAbstractButton>(&dialog, "btnSelectImage");
+    const QWidget *names = child<QWidget>(&dialog, "gbName");
+    QVERIFY(picture->width() < names->width());
+    // The caption is still the alias; only its drawing is cut.
+    QCOMPARE(picture->text(), peer.Alias);
+    QVERIFY(withoutIsolates(dialog.headerText()).endsWith(peer.Alias) || dialog.currentPage() != 0);
 }
 
 void TestProfile::fieldLimitsInWindow()

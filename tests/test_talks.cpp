@@ -101,6 +101,7 @@ private Q_SLOTS:
     void groupTalkMembershipRenameAndDelete();
     void privateCloseAsksAndRemembers();
     void peerDisconnectClosesPrivateTalk();
+    void presenceLineShownOnceInEachTalk();
     void blockedSenderIsDropped();
     void notTalkPrivateRefusesNewTalks();
     void oversizedMessageShowsSendFailure();
@@ -367,6 +368,37 @@ void TestTalks::peerDisconnectClosesPrivateTalk()
     boris.reset();
     QVERIFY(waitUntil([&] { return talks(*anna)->count() == 1; }));
     QVERIFY(noticeSeen.contains("User \"\u2068Boris\u2069\" is disconnect..."));
+}
+
+// A connect or disconnect line reaches each transcript once: the talk with everybody, a private talk
+// with the user and an own group talk the user is a member of.
+void TestTalks::presenceLineShownOnceInEachTalk()
+{
+    startThree();
+    const int privateSheet = openPrivateTalk(*anna, *boris);
+    QVERIFY(privateSheet > 0);
+    TfmUserList *list = anna->userList();
+    list->mainGroup()->captionButton()->setFocus();
+    action(*anna, "actMessageToGroup")->trigger();
+    const int own = talks(*anna)->FindOwnGroupTalk(GroupStorage::MainGroupNumber);
+    QVERIFY(own > 0);
+    QCOMPARE(talks(*anna)->frame(own)->members().size(), 2);
+    // The private talk stays when its peer leaves, without a question.
+    writeSetting(anna->store(), Setting::CloseTalkPrivateNotShow, true);
+    writeSetting(anna->store(), Setting::CloseTalkPrivateLeaveAll, true);
+    writeSetting(anna->store(), Setting::CloseTalkPrivateCloseAll, false);
+    const QString gone = QStringLiteral("User \"Boris\" is disconnect...");
+    const QString borisId = boris->id();
+    boris->close();
+    boris.reset();
+    QVERIFY(waitUntil([&] { return anna->onlineCount() == 1; }));
+    QVERIFY(waitUntil([&] { return occurrences(transcript(*anna, 0), gone) == 1; }));
+    QTest::qWait(200);
+    QCOMPARE(talks(*anna)->FindPrivateTalk(borisId), privateSheet);
+    QCOMPARE(occurrences(transcript(*anna, 0), gone), 1);
+    QCOMPARE(occurrences(transcript(*anna, privateSheet), gone), 1);
+    QCOMPARE(occurrences(transcript(*anna, own), gone), 1);
+    QCOMPARE(occurrences(transcript(*clara, 0), gone), 1);
 }
 
 void TestTalks::blockedSenderIsDropped()

@@ -41,6 +41,8 @@ namespace {
 
 constexpr int GlyphSize = 32;
 constexpr int PictureButtonHeight = 40;
+// The narrowest the picture button becomes when the window has no more room.
+constexpr int NarrowestPictureButton = 34;
 constexpr int TreeWidth = 150;
 constexpr int FieldWidth = 260;
 
@@ -86,13 +88,16 @@ private:
 };
 
 // The picture button: the picture (or the "choose" bitmap) and the caption beside it, sized by the
-// window's rule: 2 pixels, the glyph, 4 pixels, the caption, 2 pixels.
+// window's rule: 2 pixels, the glyph, 4 pixels, the caption, 2 pixels. Where the window has less
+// room, it is narrower and the caption is cut short: a peer's alias never widens the window.
 class PictureButton : public QAbstractButton {
 public:
     explicit PictureButton(QWidget *parent)
         : QAbstractButton(parent)
     {
         setFixedHeight(PictureButtonHeight);
+        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        setMinimumWidth(NarrowestPictureButton);
         setFocusPolicy(Qt::StrongFocus);
     }
     void setGlyph(const QImage &glyph)
@@ -104,11 +109,14 @@ public:
     {
         m_caption = caption;
         setText(QString(caption).replace(u'&', QStringLiteral("&&")));
-        setFixedWidth(PictureButtonWidth(fontMetrics().horizontalAdvance(caption), GlyphSize));
+        m_width = PictureButtonWidth(fontMetrics().horizontalAdvance(caption), GlyphSize);
+        setMaximumWidth(m_width);
+        resize(m_width, height());
+        updateGeometry();
         update();
     }
     QString caption() const { return m_caption; }
-    QSize sizeHint() const override { return size(); }
+    QSize sizeHint() const override { return {m_width, PictureButtonHeight}; }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -130,12 +138,14 @@ protected:
             p.drawImage(glyph, m_glyph);
         p.setPen(palette().color(QPalette::ButtonText));
         const QRect text(glyph.right() + 5, shift, width() - glyph.right() - 7, height());
-        p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_caption);
+        p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                   fontMetrics().elidedText(m_caption, Qt::ElideRight, text.width()));
     }
 
 private:
     QImage m_glyph;
     QString m_caption;
+    int m_width = NarrowestPictureButton;
 };
 
 QGroupBox *groupBox(QWidget *parent, const QString &name, const QString &caption)
