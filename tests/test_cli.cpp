@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QTextEdit>
 
+#include <csignal>
+
 namespace {
 
 QAction *action(const TestPeer &p, const char *name)
@@ -36,6 +38,13 @@ public:
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("settings.ini")); }
     QString id() const { return TMyUserData(store()).GetID(); }
 
+    // The probe period for the runs that follow (PERIX_TEST_PROBE_PERIOD_MS).
+    void setProbePeriod(int ms)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PERIX_TEST_PROBE_PERIOD_MS"), QString::number(ms));
+        m_process.setProcessEnvironment(env);
+    }
     void start(const QStringList &arguments)
     {
         QStringList all{QStringLiteral("--loopback"), QStringLiteral("--settings"), settingsFile(),
@@ -140,6 +149,7 @@ private slots:
     void sendToContactGroup();
     void listenPrintsEventsUntilTerminated();
     void textFormatKeepsTerminalSafe();
+    void stoppedPeerLeavesTheListenersAndComesBack();
 
 private:
     std::unique_ptr<TestPeer> anna;
@@ -347,6 +357,61 @@ void TestCli::textFormatKeepsTerminalSafe()
     QVERIFY(out.contains(QStringLiteral("Anna?]0;owned??")));
     QVERIFY(!out.contains(QChar(0x1b)));
     QVERIFY(!out.contains(QChar(0x202e)));
+}
+
+// A peer whose process is stopped (no goodbye) stops echoing: a listening headless peer prints that it
+// left, in both formats, and that it is back once it goes on.
+void TestCli::stoppedPeerLeavesTheListenersAndComesBack()
+{
+    constexpr int ProbePeriodMs = 200;
+    CliRun json(QStringLiteral("Jay"));
+    CliRun text(QStringLiteral("Tex"));
+    CliRun sam(QStringLiteral("Sam"));
+    for (CliRun *run : {&json, &text, &sam})
+        run->setProbePeriod(ProbePeriodMs);
+    json.start({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("listen")});
+    text.start({QStringLiteral("listen")});
+    QVERIFY(waitUntil([&] { return text.output().contains(QStringLiteral("Jay (127.0.0.1) arrived")); }));
+    // Sam's copy binds the port last, so the probes of this host reach it, as a host's own copy would.
+    sam.start({QStringLiteral("listen")});
+    const auto samArrivals = [&] {
+        int n = 0;
+        for (const QJsonObject &e : eventsNamed(json.events(), QStringLiteral("peer-arrived")))
+            n += e.value(QStringLiteral("id")).toString() == sam.id();
+        return n;
+    };
+    const auto samLeft = [&] {
+        for (const QJsonObject &e : eventsNamed(json.events(), QStringLiteral("peer-left"))) {
+            if (e.value(QStringLiteral("id")).toString() == sam.id())
+                return true;
+        }
+        return false;
+    };
+    QVERIFY(waitUntil([&] { return samArrivals() == 1; }));
+    QVERIFY(waitUntil([&] { return text.output().contains(QStringLiteral("Sam (127.0.0.1) arrived")); }));
+    // Echoed probes for a while: nobody leaves.
+    QTest::qWait(5 * ProbePeriodMs);
+    QVERIFY(!samLeft());
+
+    QElapsedTimer stopped;
+    QVERIFY(::kill(pid_t(sam.process().processId()), SIGSTOP) == 0);
+    stopped.start();
+    QVERIFY(waitUntil(samLeft, 10 * ProbePeriodMs + 3000));
+    QVERIFY2(stopped.elapsed() <= 3 * ProbePeriodMs + 1000 + 1000, qPrintable(QString::number(stopped.elapsed())));
+    QVERIFY(waitUntil([&] { return text.output().contains(QStringLiteral("Sam (127.0.0.1) left")); }, 3000));
+    // While it is stopped, a list does not name it.
+    CliRun lister(QStringLiteral("Lou"));
+    QCOMPARE(lister.run({QStringLiteral("--timeout"), QStringLiteral("2"), QStringLiteral("list")}), 0);
+    QVERIFY(!lister.output().contains(QStringLiteral("Sam")));
+
+    // It goes on: its host echoes again, is greeted, and Sam's answer brings it back.
+    QVERIFY(::kill(pid_t(sam.process().processId()), SIGCONT) == 0);
+    QVERIFY(waitUntil([&] { return samArrivals() == 2; }, 10000));
+    for (CliRun *run : {&sam, &text, &json}) {
+        run->process().terminate();
+        QCOMPARE(run->finish(), 0);
+    }
+    QCOMPARE(text.output().count(QStringLiteral("Sam (127.0.0.1) left")), 2);
 }
 
 QTEST_MAIN(TestCli)
