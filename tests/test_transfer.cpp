@@ -1,8 +1,8 @@
 // The transfer engine over loopback: wire, path rules, offers and FILETO acceptance, and real
 // transfers between two engines on ephemeral ports.
 
-#include "net/PacketTransport.h"
 #include "protocol/ProtocolClassUn.h"
+#include "support/RecordingTransport.h"
 #include "protocol/SendMessageUn.h"
 #include "transfer/FileOffers.h"
 #include "transfer/FileShare.h"
@@ -48,20 +48,6 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
 }
 
 // Hands every packet straight to a receiver, as the broadcast would.
-class DirectTransport : public PacketTransport {
-public:
-    std::function<void(const Packet &)> deliver;
-    QList<Packet> sent;
-    bool SendPacket(const Packet &packet) override
-    {
-        sent.append(packet);
-        if (deliver)
-            deliver(packet);
-        return true;
-    }
-    QString LocalIP() const override { return Loopback; }
-};
-
 QByteArray randomBytes(qsizetype size, quint32 seed)
 {
     QByteArray data(size, Qt::Uninitialized);
@@ -87,8 +73,8 @@ QByteArray readFile(const QString &path)
 
 // An owner and a requester, each with its file share, the requester's FILETO delivered to the owner.
 struct Pair {
-    DirectTransport ownerTransport;
-    DirectTransport askerTransport;
+    RecordingTransport ownerTransport{Loopback};
+    RecordingTransport askerTransport{Loopback};
     std::unique_ptr<FileShare> owner;
     std::unique_ptr<FileShare> asker;
 
@@ -100,10 +86,11 @@ struct Pair {
                 return LocalIdentity{IdOwner, Loopback};
             },
             true, port);
-        askerTransport.deliver = [this](const Packet &p) {
-            if (owner && ClassifyPacket(p) == pkFileTo)
-                owner->ProcessFileTo(p);
-        };
+        QObject::connect(&askerTransport, &RecordingTransport::packetSent, &askerTransport,
+                         [this](const Packet &p) {
+                             if (owner && ClassifyPacket(p) == pkFileTo)
+                                 owner->ProcessFileTo(p);
+                         });
     }
     // The requester connects to the port the owner got.
     void offer(const QStringList &paths)
@@ -666,8 +653,8 @@ void TestTransfer::corruptedChunkIsDetected()
     QVERIFY(writeFile(source, data));
     const QString save = dir.filePath(QStringLiteral("save"));
     QVERIFY(QDir().mkpath(save));
-    DirectTransport ownerTransport;
-    DirectTransport askerTransport;
+    RecordingTransport ownerTransport{Loopback};
+    RecordingTransport askerTransport{Loopback};
     FileShare owner(
         &ownerTransport,
         [] {
@@ -683,9 +670,8 @@ void TestTransfer::corruptedChunkIsDetected()
             return LocalIdentity{IdAsker, Loopback};
         },
         true, proxy.port());
-    askerTransport.deliver = [&](const Packet &p) {
-        owner.ProcessFileTo(p);
-    };
+    QObject::connect(&askerTransport, &RecordingTransport::packetSent, &askerTransport,
+                     [&](const Packet &p) { owner.ProcessFileTo(p); });
     const int id = asker.Request(OfferedFile{1, source, IdOwner, Loopback, QString()}, save, std::nullopt);
     QVERIFY(waitFor([&] {
         const TransferState s = asker.engine().info(id)->state;

@@ -40,6 +40,8 @@ struct Talk {
 
     int memberPosition(const QString &userId) const;
     bool hasMemberIndex(int peerIndex) const;
+    // Own or member group talk.
+    bool isGroup() const;
 };
 
 // How a send went: nothing to send (an empty packet is not an error), handed to the network, refused

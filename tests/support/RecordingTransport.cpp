@@ -10,6 +10,7 @@ RecordingTransport::RecordingTransport(const QString &localIp, QObject *parent)
 bool RecordingTransport::SendPacket(const Packet &packet)
 {
     sent.append(packet);
+    Q_EMIT packetSent(packet);
     return !failing;
 }
 

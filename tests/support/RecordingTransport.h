@@ -25,6 +25,10 @@ public:
     // While true, every send fails.
     bool failing = false;
 
+Q_SIGNALS:
+    // Every packet handed to SendPacket, as it was sent; a test may hand it on to another peer.
+    void packetSent(const Packet &packet);
+
 private:
     QString m_localIp;
 };

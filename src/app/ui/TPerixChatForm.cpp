@@ -7,6 +7,7 @@
 #include "app/ui/MainHistory.h"
 #include "app/ui/MainMenus.h"
 #include "app/ui/MainNetwork.h"
+#include "app/ui/MainNotices.h"
 #include "app/ui/ProductLinks.h"
 #include "app/ui/TfmAbout.h"
 #include "features/LngUn.h"
@@ -14,7 +15,6 @@
 #include "features/ui/ImageList.h"
 #include "features/ui/LngMenu.h"
 #include "features/ui/MessageBox.h"
-#include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
 #include "features/ui/TrayIcon.h"
@@ -56,28 +56,19 @@ TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport
     , m_files(std::make_unique<FileRecordList>())
     , m_talks(new TalkManager(m_pcMain, chat.talks(), context.store, m_rvStyle, m_files.get(), this))
     , m_timer(new QTimer(this))
-    , m_timerHintInformation(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
     m_chat.setQuestions(this);
-    connectChat();
-    connectTalks();
     m_timer->setObjectName(QStringLiteral("Timer"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(500);
     connect(m_timer, &QTimer::timeout, this, &TPerixChatForm::TimerTimer);
-    // The event notice stays for five seconds after the latest event.
-    m_timerHintInformation->setObjectName(QStringLiteral("TimerHintInformation"));
-    m_timerHintInformation->setSingleShot(true);
-    m_timerHintInformation->setInterval(5000);
-    connect(m_timerHintInformation, &QTimer::timeout, this, [this] {
-        m_tray->stopAnimation();
-        m_statusBar->ClearNotice();
-    });
 
     m_pcMain->setObjectName(QStringLiteral("pcMain"));
     addActions(m_actions->actions());
     buildFrame();
+    connectChat();
+    connectTalks();
     FormCreate();
 }
 
@@ -105,8 +96,11 @@ void TPerixChatForm::connectChat()
     });
     connect(registry, &PeerRegistry::peerArrived, this, &TPerixChatForm::styleOf);
     connect(registry, &PeerRegistry::peerUpdated, this, &TPerixChatForm::styleOf);
-    connect(registry, &PeerRegistry::arrivalsStarted, this, &TPerixChatForm::BeginNoticeBatch);
-    connect(registry, &PeerRegistry::arrivalsFlushed, this, &TPerixChatForm::EndNoticeBatch);
+    connect(registry, &PeerRegistry::arrivalsStarted, this, [this] {
+        if (const TfrConnectUser *all = m_talks->frame(0))
+            m_notices->BeginBatch(all->reAllMessage());
+    });
+    connect(registry, &PeerRegistry::arrivalsFlushed, m_notices, &MainNotices::EndBatch);
 }
 
 void TPerixChatForm::connectTalks()
@@ -114,7 +108,7 @@ void TPerixChatForm::connectTalks()
     TalkCore *core = m_chat.talks();
     connect(core, &TalkCore::noticeRequested, this,
             [this](int talk, const QString &format, const QString &alias, int picture, const QString &ip) {
-                Notify(format, alias, m_talks->sheetOfTalk(talk), picture, ip);
+                m_notices->Notify(format, alias, m_talks->sheetOfTalk(talk), picture, ip);
             });
     connect(core, &TalkCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
     connect(core, &TalkCore::talkClosing, this, [this](int talk) { SaveTalkHistory(m_talks->sheetOfTalk(talk)); });
@@ -122,7 +116,7 @@ void TPerixChatForm::connectTalks()
         if (m_autoReply)
             m_autoReply->Answer(m_talks->sheetOfTalk(talk));
     });
-    connect(core, &TalkCore::talkLimitReached, this, &TPerixChatForm::TalkLimitReached);
+    connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
     connect(m_talks, &TalkManager::transcriptClearing, this, &TPerixChatForm::SaveTalkHistory);
 }
 
@@ -175,6 +169,7 @@ void TPerixChatForm::buildFrame()
 
     m_tray = new TrayIcon(this);
     m_tray->setMenu(m_menus->pmTrey());
+    m_notices = new MainNotices(m_statusBar, m_tray, this);
     connect(m_tray, &TrayIcon::activated, this, &TPerixChatForm::restoreFromTray);
     qApp->installEventFilter(this);
 }
@@ -527,39 +522,6 @@ void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
     setWindowTitle(title);
 }
 
-void TPerixChatForm::Notify(const QString &format, const QString &alias, int sheet, int picture,
-                            const QString &ip)
-{
-    // Within a batch only the last notice would be seen: it alone is shown, when the batch ends.
-    if (m_noticeBatch.isOpen()) {
-        m_batchedNotice = {format, alias, sheet, picture, ip};
-        return;
-    }
-    QString name;
-    if (!alias.trimmed().isEmpty())
-        name = u'[' + PeerText::name(alias) + u']';
-    else if (!ip.trimmed().isEmpty())
-        name = u'[' + PeerText::name(ip) + u']';
-    const QString message = ConstUnit::Format(format, {name});
-    m_statusBar->ShowNotice(message, ProfileImages16().pixmap(picture), name, sheet);
-    m_tray->startAnimation();
-    m_timerHintInformation->start();
-    m_tray->showBalloon(name, message);
-}
-
-void TPerixChatForm::BeginNoticeBatch()
-{
-    if (const TfrConnectUser *all = m_talks->frame(0))
-        m_noticeBatch.begin(all->reAllMessage());
-}
-
-void TPerixChatForm::EndNoticeBatch()
-{
-    m_noticeBatch.end();
-    if (const std::optional<BatchedNotice> notice = std::exchange(m_batchedNotice, std::nullopt))
-        Notify(notice->format, notice->alias, notice->sheet, notice->picture, notice->ip);
-}
-
 PeerRegistry *TPerixChatForm::registry() const
 {
     return m_chat.registry();
@@ -580,17 +542,6 @@ void TPerixChatForm::SaveTalkHistory(int sheet)
     // While closing, every talk is written, whatever the budget.
     if (m_history)
         m_history->SaveTalk(sheet, m_closed);
-}
-
-void TPerixChatForm::TalkLimitReached(int limit)
-{
-    const QString text = ConstUnit::Format(
-        Lng::Caption(QStringLiteral("TalkLimitText"),
-                     QStringLiteral("%s talks are open: new talks from other users are refused until one is "
-                                    "closed.")),
-        {QString::number(limit)});
-    m_statusBar->ShowNotice(text, QPixmap(), QString(), -1);
-    m_timerHintInformation->start();
 }
 
 PrivateCloseAnswer TPerixChatForm::AskPrivateClose(const QString &alias)

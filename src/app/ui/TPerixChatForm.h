@@ -5,12 +5,10 @@
 #include "net/PacketQueue.h"
 #include "talks/ChatQuestions.h"
 #include "talks/ui/TalkManager.h"
-#include "talks/ui/TranscriptBatch.h"
 
 #include <QMainWindow>
 
 #include <memory>
-#include <optional>
 
 class QTabWidget;
 class QTimer;
@@ -21,6 +19,7 @@ class FileRecordList;
 class MainAutoReply;
 class MainHistory;
 class MainNetwork;
+class MainNotices;
 class LngMenu;
 class MainMenus;
 class StatusPanels;
@@ -85,12 +84,8 @@ public:
 
     // What the peer's events show.
     void ShowLocalIdentity(const RUserID &local);
-    void Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip);
     void PlayEventSound(int event);
-    void BeginNoticeBatch();
-    void EndNoticeBatch();
     void SaveTalkHistory(int sheet);
-    void TalkLimitReached(int limit);
 
     // ChatQuestions, answered with dialogs.
     PrivateCloseAnswer AskPrivateClose(const QString &alias) override;
@@ -135,15 +130,6 @@ private:
     RVStyle *m_rvStyle;
     std::unique_ptr<FileRecordList> m_files;
     TalkManager *m_talks;
-    TranscriptBatch m_noticeBatch;
-    struct BatchedNotice {
-        QString format;
-        QString alias;
-        int sheet;
-        int picture;
-        QString ip;
-    };
-    std::optional<BatchedNotice> m_batchedNotice;
     MainMenus *m_menus = nullptr;
     StatusPanels *m_statusBar = nullptr;
     TrayIcon *m_tray = nullptr;
@@ -153,7 +139,7 @@ private:
     EventSounds *m_sounds = nullptr;
     MainNetwork *m_network = nullptr;
     QTimer *m_timer;
-    QTimer *m_timerHintInformation;
+    MainNotices *m_notices = nullptr;
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;
     bool m_closed = false;

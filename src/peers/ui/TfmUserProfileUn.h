@@ -4,22 +4,15 @@
 #include "protocol/RUserID.h"
 
 #include <QDialog>
-#include <QPointer>
 
 #include <functional>
 
-class QAbstractButton;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
-class QComboBox;
-class QStackedWidget;
 class QTextBrowser;
 class QTreeWidget;
-class QToolButton;
-class ColorBox;
 class PeerRegistry;
+class ProfilePages;
 
 // The profile window: editable on the local user's entry, read-only on a peer's. It shows a copy of
 // the entry taken when it opens; "Apply", "OK" and Enter store and broadcast the local profile.
@@ -47,7 +40,7 @@ public:
     void showPage(int page);
     int currentPage() const;
     QString headerText() const;
-    QTextBrowser *summaryView() const { return m_reSummary; }
+    QTextBrowser *summaryView() const;
 
     // Disables "Apply" and hands the fields to the registry (multi-line fields with the line breaks
     // they had); nothing in read-only mode.
@@ -68,23 +61,14 @@ protected:
 
 private:
     void buildWindow();
-    QWidget *buildBasicPage();
-    QWidget *buildHomePage();
-    QWidget *buildWorkPage();
-    QWidget *buildPersonalPage();
-    QLineEdit *addEdit(const QString &name);
-    QPlainTextEdit *addMemo(const QString &name, int lines);
-    QLabel *addLabel(const QString &name, const QString &text);
-    void alignLabels(const QList<QLabel *> &labels);
-    void watchField(QWidget *field);
+    void buildTree();
+    void layOut();
     void enableApply();
     void refreshPicture();
     void refreshHeader();
     void BuildSummary();
     void okPressed();
     void chooserRequested();
-    void openMail();
-    bool isTextField(const QObject *object) const;
 
     ProfileCaptions m_captions;
     bool m_editable = false;
@@ -96,36 +80,10 @@ private:
     PeerRegistry *m_registry = nullptr;
 
     QTreeWidget *m_tvProfile = nullptr;
-    QStackedWidget *m_pages = nullptr;
+    ProfilePages *m_pages = nullptr;
     QLabel *m_imHeader = nullptr;
     QLabel *m_lbHeader = nullptr;
-    QTextBrowser *m_reSummary = nullptr;
-    QLineEdit *m_edAlias = nullptr;
-    QLineEdit *m_edName1 = nullptr;
-    QLineEdit *m_edName2 = nullptr;
-    QLineEdit *m_edEMail = nullptr;
-    QLineEdit *m_edICQ = nullptr;
-    ColorBox *m_edColor = nullptr;
-    QPlainTextEdit *m_mmStreet = nullptr;
-    QLineEdit *m_edTown = nullptr;
-    QLineEdit *m_edField = nullptr;
-    QLineEdit *m_edHome = nullptr;
-    QPlainTextEdit *m_mmWStreet = nullptr;
-    QLineEdit *m_edWTown = nullptr;
-    QLineEdit *m_edWHome = nullptr;
-    QLineEdit *m_edWField = nullptr;
-    QLineEdit *m_edWName = nullptr;
-    QLineEdit *m_edDepartment = nullptr;
-    QLineEdit *m_edWPost = nullptr;
-    QLineEdit *m_edWorkType = nullptr;
-    QComboBox *m_cbSex = nullptr;
-    QLineEdit *m_edAge = nullptr;
-    QPlainTextEdit *m_mmInterest = nullptr;
-    QLabel *m_lbPicture = nullptr;
-    QAbstractButton *m_btnSelectImage = nullptr;
-    QToolButton *m_btnMail = nullptr;
     QPushButton *m_btnOK = nullptr;
     QPushButton *m_btnCancel = nullptr;
     QPushButton *m_btnApply = nullptr;
-    QList<QWidget *> m_textFields;
 };

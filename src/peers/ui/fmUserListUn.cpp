@@ -1,11 +1,10 @@
 #include "peers/ui/fmUserListUn.h"
 
-#include "features/LngUn.h"
 #include "features/ui/ImageList.h"
-#include "features/ui/PeerText.h"
 #include "peers/GroupBoxStorageUn.h"
 #include "peers/PeerRegistry.h"
 #include "peers/ui/UserGroupBox.h"
+#include "peers/ui/UserListMenu.h"
 #include "peers/ui/WindowMagnetUn.h"
 #include "peers/ui/fmEditorUn.h"
 #include "protocol/ConstUnit.h"
@@ -13,7 +12,6 @@
 #include "settings/iniFileUn.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
@@ -36,6 +34,7 @@ TfmUserList::TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWi
     , m_scroll(new QScrollArea(this))
     , m_groupsHost(new QWidget)
     , m_groupsLayout(new QVBoxLayout(m_groupsHost))
+    , m_menu(new UserListMenu(this))
 {
     setObjectName(QStringLiteral("fmUserList"));
     setWindowTitle(QStringLiteral("User list"));
@@ -195,7 +194,7 @@ void TfmUserList::onGroupAdded(int groupNumber)
     UserGroupBox *box =
         addGroupBox(new UserGroupBox(groupNumber, group->caption, group->groupId, m_groupsHost));
     box->setCollapsed(group->collapsed);
-    if (m_pmUserList) {
+    if (m_menu->menu()) {
         box->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
         box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
     }
@@ -212,9 +211,7 @@ void TfmUserList::onGroupRenamed(int groupNumber)
 void TfmUserList::onGroupRemoved(int groupNumber)
 {
     flushNodes();
-    if (m_menuControl && m_boxes.value(groupNumber) &&
-        m_boxes.value(groupNumber)->isAncestorOf(m_menuControl))
-        m_menuControl = nullptr;
+    m_menu->forgetControlIn(m_boxes.value(groupNumber));
     delete m_boxes.take(groupNumber);
     LayoutGroups();
 }
@@ -286,11 +283,11 @@ UserGroupBox *TfmUserList::addGroupBox(UserGroupBox *box)
             m_main.messageToUser->trigger();
     });
     connect(tree, &QWidget::customContextMenuRequested, this,
-            [this, tree](const QPoint &pos) { showPopup(tree, tree->viewport()->mapToGlobal(pos)); });
+            [this, tree](const QPoint &pos) { m_menu->showPopup(tree, tree->viewport()->mapToGlobal(pos)); });
     connect(box->captionButton(), &QWidget::customContextMenuRequested, this, [this, box](const QPoint &pos) {
-        showPopup(box->captionButton(), box->captionButton()->mapToGlobal(pos));
+        m_menu->showPopup(box->captionButton(), box->captionButton()->mapToGlobal(pos));
     });
-    if (m_pmUserList) {
+    if (m_menu->menu()) {
         tree->setContextMenuPolicy(Qt::CustomContextMenu);
         box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
     }
@@ -408,223 +405,47 @@ void TfmUserList::storeBounds() const
     writePlacement(m_store, Setting::UserListSection, QRect(pos(), size()));
 }
 
-QAction *TfmUserList::addUserAction(const QString &name, const QString &caption,
-                                    const QList<QKeySequence> &keys)
-{
-    auto *a = new QAction(caption, this);
-    a->setObjectName(name);
-    a->setShortcuts(keys);
-    a->setShortcutContext(Qt::WindowShortcut);
-    addAction(a);
-    m_userActions.insert(name, a);
-    return a;
-}
-
-QAction *TfmUserList::userAction(const QString &name) const
-{
-    return m_userActions.value(name);
-}
-
-namespace {
-// A menu item of its own for a command, so that hiding it in one menu leaves the command alone.
-QAction *menuItem(QMenu *menu, const QString &name, QAction *command)
-{
-    auto *item = menu->addAction(command ? command->text() : QString());
-    item->setObjectName(name);
-    if (!command)
-        return item;
-    item->setIcon(command->icon());
-    QObject::connect(command, &QAction::changed, item, [item, command] {
-        item->setText(command->text());
-        item->setIcon(command->icon());
-        item->setCheckable(command->isCheckable());
-        item->setChecked(command->isChecked());
-    });
-    item->setCheckable(command->isCheckable());
-    item->setChecked(command->isChecked());
-    QObject::connect(item, &QAction::triggered, command, [command] { command->trigger(); });
-    return item;
-}
-} // namespace
-
 void TfmUserList::setMainActions(const UserListMainActions &actions)
 {
     m_main = actions;
-    buildMenu();
-}
-
-void TfmUserList::buildMenu()
-{
-    QAction *deactive = addUserAction("actDeactiveUser", ConstUnit::text(ConstUnit::Text::DeactiveUser),
-                                      {QKeySequence(Qt::CTRL | Qt::Key_D)});
-    QAction *badList = addUserAction("actAddToBadList", QStringLiteral("Add to bad list"),
-                                     {QKeySequence(Qt::CTRL | Qt::Key_B)});
-    QAction *create = addUserAction("actCreateNewGroup", QStringLiteral("Create new group"),
-                                    {QKeySequence(Qt::Key_Insert), QKeySequence(Qt::CTRL | Qt::Key_N)});
-    QAction *rename =
-        addUserAction("actRenameGroupBox", QStringLiteral("Rename group"), {QKeySequence(Qt::Key_F2)});
-    QAction *remove =
-        addUserAction("actDeleteGroupBox", QStringLiteral("Delete group"), {QKeySequence(Qt::Key_Delete)});
-    QAction *collapse = addUserAction("actCollapseAndUncollapse", QStringLiteral("Collapse group"),
-                                      {QKeySequence(Qt::CTRL | Qt::Key_R)});
-    QAction *profile =
-        addUserAction("actOtherProfils",
-                      m_main.userNetProfile ? m_main.userNetProfile->text() : QStringLiteral("User profile"),
-                      {QKeySequence(Qt::ALT | Qt::Key_Return)});
-    connect(deactive, &QAction::triggered, this, &TfmUserList::DeactiveUser);
-    connect(badList, &QAction::triggered, this, &TfmUserList::AddToBadList);
-    connect(create, &QAction::triggered, this, [this] { CreateNewGroup(false); });
-    connect(rename, &QAction::triggered, this, &TfmUserList::RenameGroup);
-    connect(remove, &QAction::triggered, this, &TfmUserList::DeleteGroup);
-    connect(collapse, &QAction::triggered, this, &TfmUserList::CollapseToggle);
-    connect(profile, &QAction::triggered, this, [this] {
-        if (m_main.userNetProfile)
-            m_main.userNetProfile->trigger();
-        clearCommandTarget();
-    });
-
-    m_pmUserList = new QMenu(this);
-    m_pmUserList->setObjectName(QStringLiteral("pmUserList"));
-    QAction *toUser = menuItem(m_pmUserList, "miSendMessageToUser", m_main.messageToUser);
-    m_pmUserList->setDefaultAction(toUser);
-    menuItem(m_pmUserList, "miSendMessageToGroup", m_main.messageToGroup);
-    m_mailMenu = m_pmUserList->addMenu(QStringLiteral("Mail"));
-    m_mailMenu->menuAction()->setObjectName(QStringLiteral("miUIMailUser"));
-    menuItem(m_mailMenu, "miMailUser", m_main.mailUser);
-    menuItem(m_mailMenu, "UIactMailGroup", m_main.mailGroup);
-    m_mailMenu->addSeparator();
-    menuItem(m_mailMenu, "UIactMailAll", m_main.mailAll);
-    menuItem(m_mailMenu, "UIactMailEmpty", m_main.mailEmpty);
-    m_pmUserList->addSeparator();
-    menuItem(m_pmUserList, "miDeactive", deactive);
-    m_moveToGroup = m_pmUserList->addMenu(QStringLiteral("Move to group"));
-    m_moveToGroup->menuAction()->setObjectName(QStringLiteral("tbMoveToGroup"));
-    m_moveToGroup->addSeparator()->setData(-1);
-    QAction *createFromMove = m_moveToGroup->addAction(create->text());
-    createFromMove->setObjectName(QStringLiteral("miCreateNewGroup"));
-    createFromMove->setData(-2);
-    connect(createFromMove, &QAction::triggered, this, [this] { CreateNewGroup(true); });
-    menuItem(m_pmUserList, "miUserProfil", profile);
-    m_pmUserList->addSeparator();
-    menuItem(m_pmUserList, "tbDeleteGroup", remove);
-    menuItem(m_pmUserList, "miRenameGroup", rename);
-    menuItem(m_pmUserList, "tbCollapseAndUncollapse", collapse);
-    m_pmUserList->addSeparator();
-    menuItem(m_pmUserList, "miCreateNewGroupBox", create);
-    m_pmUserList->addSeparator();
-    menuItem(m_pmUserList, "miStayOnTopUserList", m_main.stayOnTopUserList);
-    connect(m_moveToGroup, &QMenu::triggered, this, [this](QAction *item) {
-        if (item->data().toInt() >= 0 && item->data().isValid())
-            MoveTargetUserTo(item->data().toInt());
-    });
-
+    m_menu->build(actions);
     m_scroll->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_scroll, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { showPopup(m_scroll, m_scroll->mapToGlobal(pos)); });
+            [this](const QPoint &pos) { m_menu->showPopup(m_scroll, m_scroll->mapToGlobal(pos)); });
     for (UserGroupBox *box : groups()) {
         box->tree()->setContextMenuPolicy(Qt::CustomContextMenu);
         box->captionButton()->setContextMenuPolicy(Qt::CustomContextMenu);
     }
 }
 
-void TfmUserList::showPopup(QWidget *control, const QPoint &globalPos)
+QMenu *TfmUserList::pmUserList() const
 {
-    PreparePopup(control);
-    m_pmUserList->exec(globalPos);
-    m_menuControl = nullptr;
+    return m_menu->menu();
 }
 
-void TfmUserList::rebuildMoveToGroup(const UserGroupBox *current)
+QAction *TfmUserList::userAction(const QString &name) const
 {
-    for (QAction *item : m_moveToGroup->actions()) {
-        if (item->data().toInt() >= 0 && item->data().isValid())
-            delete item;
-    }
-    for (const UserGroupBox *box : groups()) {
-        auto *item = new QAction(box->caption(), m_moveToGroup);
-        item->setData(box->Tag());
-        item->setEnabled(box != current);
-        m_moveToGroup->insertAction(m_moveToGroup->actions().value(0), item);
-    }
-}
-
-void TfmUserList::PreparePopup(QWidget *control)
-{
-    m_menuControl = control;
-    const QList<QAction *> items = m_pmUserList->findChildren<QAction *>();
-    for (QAction *item : items) {
-        item->setVisible(true);
-        item->setEnabled(true);
-    }
-    const auto set = [this](const char *name, bool enabled) {
-        if (QAction *item = m_pmUserList->findChild<QAction *>(QLatin1StringView(name)))
-            item->setEnabled(enabled);
-    };
-    const char *userItems[] = {"miSendMessageToUser", "miDeactive", "tbMoveToGroup", "miMailUser",
-                               "miUserProfil"};
-    const char *groupItems[] = {"miSendMessageToGroup", "tbCollapseAndUncollapse"};
-    const char *ownGroupItems[] = {"tbDeleteGroup", "miRenameGroup"};
-
-    auto *tree = qobject_cast<QTreeWidget *>(control);
-    UserGroupBox *group = tree ? groupOfTree(tree) : nullptr;
-    if (!group) {
-        for (UserGroupBox *box : groups()) {
-            if (control == box || control == box->captionButton())
-                group = box;
-        }
-    }
-    rebuildMoveToGroup(tree ? group : nullptr);
-    const bool hasNode = tree && tree->currentItem() && tree->currentItem()->isSelected();
-    for (const char *name : userItems)
-        set(name, tree && hasNode);
-    for (const char *name : groupItems)
-        set(name, group != nullptr);
-    for (const char *name : ownGroupItems)
-        set(name, group && !isFixed(group));
-    if (tree && hasNode) {
-        const bool cut = tree->currentItem()->data(0, CutStateRole).toBool();
-        userAction("actDeactiveUser")
-            ->setText(ConstUnit::text(cut ? ConstUnit::Text::ActiveUser : ConstUnit::Text::DeactiveUser));
-        tree->setFocus(Qt::PopupFocusReason);
-    } else if (group) {
-        group->captionButton()->setFocus(Qt::PopupFocusReason);
-    }
-    if (group)
-        userAction("actCollapseAndUncollapse")
-            ->setText(
-                group->isCollapsed()
-                    ? Lng::Caption(QStringLiteral("UnCollapsedCaption"), QStringLiteral("Uncollapse group"))
-                    : Lng::Caption(QStringLiteral("CollapsedCaption"), QStringLiteral("Collapse group")));
+    return m_menu->userAction(name);
 }
 
 void TfmUserList::PrepareMemberMenu(int peerIndex, bool blocked, bool moveToGroupVisible)
 {
-    selectPeer(peerIndex);
-    const std::optional<PeerNode> node = [&]() -> std::optional<PeerNode> {
-        const RUserID *entry = m_registry->GetPeer(peerIndex);
-        return entry ? FindPeerNode(entry->ID) : std::nullopt;
-    }();
-    m_menuControl = node ? node->tree : nullptr;
-    rebuildMoveToGroup(node ? groupOfTree(node->tree) : nullptr);
-    for (QAction *item : m_pmUserList->findChildren<QAction *>()) {
-        item->setVisible(true);
-        item->setEnabled(true);
-    }
-    for (const char *name : {"miSendMessageToGroup", "tbDeleteGroup", "miRenameGroup",
-                             "tbCollapseAndUncollapse", "miCreateNewGroupBox"}) {
-        if (QAction *item = m_pmUserList->findChild<QAction *>(QLatin1StringView(name))) {
-            item->setEnabled(false);
-            item->setVisible(false);
-        }
-    }
-    m_moveToGroup->menuAction()->setVisible(moveToGroupVisible);
-    userAction("actDeactiveUser")
-        ->setText(ConstUnit::text(blocked ? ConstUnit::Text::ActiveUser : ConstUnit::Text::DeactiveUser));
+    m_menu->PrepareMemberMenu(peerIndex, blocked, moveToGroupVisible);
+}
+
+void TfmUserList::PreparePopup(QWidget *control)
+{
+    m_menu->PreparePopup(control);
+}
+
+void TfmUserList::clearCommandTarget()
+{
+    m_menu->clearControl();
 }
 
 QWidget *TfmUserList::commandTarget() const
 {
-    return m_menuControl ? m_menuControl : focusWidget();
+    return m_menu->control() ? m_menu->control() : focusWidget();
 }
 
 QTreeWidget *TfmUserList::targetTree() const

@@ -22,6 +22,7 @@ class SettingsStore;
 class ImageList;
 class PeerRegistry;
 class UserGroupBox;
+class UserListMenu;
 
 // A user node and the tree that holds it.
 struct PeerNode {
@@ -74,14 +75,14 @@ public:
 
     // The popup menu pmUserList and the window's own commands.
     void setMainActions(const UserListMainActions &actions);
-    QMenu *pmUserList() const { return m_pmUserList; }
+    QMenu *pmUserList() const;
     QAction *userAction(const QString &name) const;
     // Sets the shared menu up for a member item of a group talk and selects that member's node.
     void PrepareMemberMenu(int peerIndex, bool blocked, bool moveToGroupVisible);
     // The menu as it is prepared when it opens on the given control (a tree, a group's caption,
     // anything else); the control becomes the target of the menu's commands.
     void PreparePopup(QWidget *control);
-    void clearCommandTarget() { m_menuControl = nullptr; }
+    void clearCommandTarget();
 
     void DeactiveUser();
     void AddToBadList();
@@ -117,10 +118,6 @@ private:
     void scheduleLayout() const;
     void startFlush() const;
     void moveNode(QTreeWidget *target, QTreeWidgetItem *node);
-    void buildMenu();
-    void rebuildMoveToGroup(const UserGroupBox *current);
-    QAction *addUserAction(const QString &name, const QString &caption, const QList<QKeySequence> &keys);
-    void showPopup(QWidget *control, const QPoint &globalPos);
     // The control a command acts on: the one its menu was opened on, else the focused one.
     QWidget *commandTarget() const;
     QTreeWidget *targetTree() const;
@@ -149,9 +146,5 @@ private:
     mutable QTimer m_flushTimer;
     mutable bool m_layoutPending = false;
     UserListMainActions m_main;
-    QMenu *m_pmUserList = nullptr;
-    QMenu *m_moveToGroup = nullptr;
-    QMenu *m_mailMenu = nullptr;
-    QHash<QString, QAction *> m_userActions;
-    QWidget *m_menuControl = nullptr;
+    UserListMenu *m_menu;
 };
