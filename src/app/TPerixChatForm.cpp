@@ -593,6 +593,11 @@ void TPerixChatForm::FilesOffered(const QStringList &paths)
     m_fileCommands->FilesOffered(paths);
 }
 
+bool TPerixChatForm::IsOfferedFile(const QString &path) const
+{
+    return m_fileCommands && m_fileCommands->share().offers().Find(path).has_value();
+}
+
 void TPerixChatForm::AutoReply(int sheet)
 {
     if (m_autoReply)
