@@ -18,6 +18,7 @@
 #include "PeerText.h"
 #include "ProductLinks.h"
 #include "RVStyle.h"
+#include "SettingsWriteReport.h"
 #include "ShellOpen.h"
 #include "TEventSounds.h"
 #include "TImageList.h"
@@ -33,6 +34,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -42,6 +44,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
@@ -248,6 +252,30 @@ void TPerixChatForm::FormCreate()
         [this] { return m_userList && m_userList->GetPeer(0) ? m_userList->GetPeer(0)->Alias : QString(); },
         openHelp, this);
     m_history->StartUp();
+    // Both can fail inside a packet's handling: the notice follows from the event loop.
+    connect(
+        m_history, &TMainHistory::writeFailed, this,
+        [this](const QString &talkName, const QString &folder) {
+            ShowStorageFailure(ConstUnit::Format(
+                Lng::Caption(QStringLiteral("HistoryWriteFailedText"),
+                             QStringLiteral("The history of \"%s\" could not be written to \"%s\"; no file "
+                                            "was left.")),
+                {PeerText::name(talkName), QDir::toNativeSeparators(folder)}));
+        },
+        Qt::QueuedConnection);
+    connect(
+        &SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
+        [this](const QString &location) {
+            const QString text = ConstUnit::Format(
+                Lng::Caption(QStringLiteral("SettingsWriteFailedText"),
+                             QStringLiteral("The settings could not be saved to \"%s\"; the stored ones are "
+                                            "kept.")),
+                {QDir::toNativeSeparators(location)});
+            ShowStorageFailure(text);
+            // The writes at closing fail when no window is left to show it.
+            std::fprintf(stderr, "perixchat: %s\n", qPrintable(text));
+        },
+        Qt::QueuedConnection);
 
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
@@ -602,6 +630,13 @@ void TPerixChatForm::AutoReply(int sheet)
 {
     if (m_autoReply)
         m_autoReply->Answer(sheet);
+}
+
+void TPerixChatForm::ShowStorageFailure(const QString &text)
+{
+    // Kept until another notice replaces it, not cleared after five seconds.
+    m_timerHintInformation->stop();
+    m_statusBar->ShowNotice(text, QPixmap(), QString(), -1);
 }
 
 void TPerixChatForm::TalkLimitReached(int limit)

@@ -111,6 +111,8 @@ protected:
 
 private:
     void FormCreate();
+    // A lasting line in the status bar about something the program could not keep.
+    void ShowStorageFailure(const QString &text);
     void connectChat();
     void FormShow();
     void TimerTimer();

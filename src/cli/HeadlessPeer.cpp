@@ -5,6 +5,7 @@
 #include "MessageText.h"
 #include "PeerList.h"
 #include "PeerRegistry.h"
+#include "SettingsWriteReport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -53,7 +54,14 @@ THeadlessPeer::THeadlessPeer(AppContext &context, const CliOptions &options, QTe
     , m_out(out)
     , m_err(err)
     , m_core(std::make_unique<TChatCore>(context, this))
-{}
+{
+    connect(&SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
+            [this](const QString &location) {
+                m_err << "perixchat-cli: the settings could not be saved to " << location
+                      << "; the stored ones are kept\n";
+                m_err.flush();
+            });
+}
 
 THeadlessPeer::~THeadlessPeer() = default;
 
