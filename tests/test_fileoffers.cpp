@@ -3,12 +3,14 @@
 
 #include "PeerHarness.h"
 
+#include "features/ui/StatusPanels.h"
 #include "app/ui/MainActionList.h"
 #include "features/ui/FileDialogs.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
 #include "protocol/SendMessageUn.h"
+#include "talks/MessageMarkers.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/TalkManager.h"
@@ -95,6 +97,23 @@ QList<int> fileRecordsIn(const QTextEdit *edit)
     return records;
 }
 
+// Clicks the first file icon of the transcript, as the user does to open its menu.
+void clickFileIcon(QTextEdit *view)
+{
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().hasProperty(RichProperty::FileRecordIndex)) {
+                QTextCursor c(view->document());
+                c.setPosition(it.fragment().position());
+                const QRect r = view->cursorRect(c);
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  QPoint(r.left() + 12, r.bottom() - 8));
+                return;
+            }
+        }
+    }
+}
+
 bool ended(const TestPeer &p, int id)
 {
     const std::optional<TransferInfo> info = engine(p).info(id);
@@ -134,6 +153,8 @@ private Q_SLOTS:
     void fileToForAnotherServerIsIgnored();
     void confirmationDrivenByKeys();
     void iconMenuCommands();
+    void referenceNamingMyIdIsNotMine();
+    void ownReferenceInPrivateTalk();
     void closingAsksOnlyFromTheWindow();
 
 private:
@@ -333,7 +354,8 @@ void TestFileOffers::resumeAfterOwnerKilled()
     QVERIFY(window->retryButton()->isEnabled());
     QTest::mouseClick(window->retryButton(), Qt::LeftButton);
     QVERIFY(waitUntil([&] { return ended(*boris, id); }, 60000));
-    QVERIFY2(engine(*boris).info(id)->state == TransferState::Done, qPrintable(engine(*boris).info(id)->error));
+    QVERIFY2(engine(*boris).info(id)->state == TransferState::Done,
+             qPrintable(engine(*boris).info(id)->error));
     QCOMPARE(engine(*boris).info(id)->resumed, kept);
     QCOMPARE(readFile(saveTo + QStringLiteral("/big.bin")), data);
     QVERIFY(!QFileInfo::exists(part));
@@ -496,22 +518,8 @@ void TestFileOffers::iconMenuCommands()
         [&] { return fileRecordsIn(annaView).size() == 1 && fileRecordsIn(borisView).size() == 1; }));
     anna->mainWindow()->show();
     boris->mainWindow()->show();
-    const auto clickIcon = [](QTextEdit *view) {
-        for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
-            for (auto it = b.begin(); !it.atEnd(); ++it) {
-                if (it.fragment().charFormat().hasProperty(RichProperty::FileRecordIndex)) {
-                    QTextCursor c(view->document());
-                    c.setPosition(it.fragment().position());
-                    const QRect r = view->cursorRect(c);
-                    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                                      QPoint(r.left() + 12, r.bottom() - 8));
-                    return;
-                }
-            }
-        }
-    };
     // Boris's icon: not his, so only "Get file or folder".
-    clickIcon(borisView);
+    clickFileIcon(borisView);
     QMenu *menu = files(*boris)->pmFileOrFolder();
     QVERIFY(waitUntil([&] { return menu->isVisible(); }));
     QCOMPARE(files(*boris)->currentRecord(), fileRecordsIn(borisView).first());
@@ -528,7 +536,7 @@ void TestFileOffers::iconMenuCommands()
     action(*boris, "actGetFileOrFolder")->trigger();
     QVERIFY(waitUntil([&] { return readFile(saveTo + QStringLiteral("/menu.txt")) == "menu"; }, 10000));
     // Anna's icon is her own: "Open" and "Save as...".
-    clickIcon(annaView);
+    clickFileIcon(annaView);
     QMenu *own = files(*anna)->pmFileOrFolder();
     QVERIFY(waitUntil([&] { return own->isVisible(); }));
     QVERIFY(action(*anna, "actOpenFileOrFolder")->isEnabled());
@@ -542,6 +550,85 @@ void TestFileOffers::iconMenuCommands()
     FileDialogs::queueAnswer({copy});
     action(*anna, "actSaveAsFileOrFolder")->trigger();
     QCOMPARE(readFile(copy), QByteArray("menu"));
+}
+
+void TestFileOffers::referenceNamingMyIdIsNotMine()
+{
+    // A file on Anna's disk that she never offered, named by a peer's reference with her own ID.
+    const QString planted = work.filePath(QStringLiteral("anna/planted.exe"));
+    QVERIFY(writeFile(planted, "planted"));
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    startTwo();
+    QStringList asked;
+    TfmInformation::setAutoAnswer([&](TfmInformation &d) {
+        for (int i = 0;
+             d.files() && d.parentWidget() == anna->mainWindow() && i < d.files()->topLevelItemCount(); ++i)
+            asked.append(d.files()->topLevelItem(i)->text(0));
+        return false;
+    });
+    WireIdentity mallory;
+    mallory.alias = QStringLiteral("Mallory");
+    mallory.ip = QStringLiteral("127.0.0.1");
+    mallory.id = QStringLiteral("{0A1B2C3D-0000-0000-0000-00000000000F}");
+    const QString separator = QLatin1StringView(FileInfoSeparator);
+    const QString reference = QLatin1StringView(MessageMarker::ControlFileOpen) + separator + anna->id() +
+                              separator + QStringLiteral("127.0.0.1") + separator + u'0' + separator +
+                              planted + QLatin1StringView(MessageMarker::ControlFileClose);
+    raw.send(BuildMessagePacket(mallory, reference));
+    QTextEdit *annaView = anna->mainWindow()->talks()->frame(0)->reAllMessage();
+    QVERIFY(waitUntil([&] { return fileRecordsIn(annaView).size() == 1; }));
+    // Anna is asked whether to fetch it, as for any reference of another user.
+    QVERIFY(waitUntil([&] { return !asked.isEmpty(); }));
+    QCOMPARE(asked, QStringList{QStringLiteral("planted.exe  0 KB")});
+
+    anna->mainWindow()->show();
+    clickFileIcon(annaView);
+    QMenu *menu = files(*anna)->pmFileOrFolder();
+    QVERIFY(waitUntil([&] { return menu->isVisible(); }));
+    QCOMPARE(files(*anna)->currentRecord(), fileRecordsIn(annaView).first());
+    QVERIFY(!action(*anna, "actOpenFileOrFolder")->isEnabled());
+    QVERIFY(!action(*anna, "actSaveAsFileOrFolder")->isEnabled());
+    QVERIFY(action(*anna, "actGetFileOrFolder")->isEnabled());
+    menu->hide();
+    // Neither command acts on the peer's path, even when reached without the menu.
+    action(*anna, "actOpenFileOrFolder")->trigger();
+    QVERIFY(ShellOpen::opened().isEmpty());
+    const QString copy = work.filePath(QStringLiteral("anna/copy of planted.exe"));
+    FileDialogs::queueAnswer({copy});
+    action(*anna, "actSaveAsFileOrFolder")->trigger();
+    QVERIFY(!QFileInfo::exists(copy));
+    FileDialogs::clearAnswers();
+    QVERIFY(ShellOpen::opened().isEmpty());
+}
+
+void TestFileOffers::ownReferenceInPrivateTalk()
+{
+    // Anna's own copy of a private message is shown before its references are offered: her icon
+    // there is still her own.
+    const QString source = work.filePath(QStringLiteral("anna/private.txt"));
+    QVERIFY(writeFile(source, "private"));
+    startTwo();
+    TfmInformation::setAutoAnswer([](TfmInformation &) { return false; });
+    anna->userList()->selectPeer(anna->userList()->peers().findOnline(boris->id()));
+    action(*anna, "actMessageToUser")->trigger();
+    const int talk = anna->mainWindow()->talks()->FindPrivateTalk(boris->id());
+    QVERIFY(talk > 0);
+    anna->mainWindow()->pages()->setCurrentIndex(talk);
+    FileDialogs::queueAnswer({source});
+    action(*anna, "actInsertFile")->trigger();
+    action(*anna, "actSendMessage")->trigger();
+    QTextEdit *view = anna->mainWindow()->talks()->frame(talk)->reAllMessage();
+    QCOMPARE(fileRecordsIn(view).size(), 1);
+    anna->mainWindow()->show();
+    clickFileIcon(view);
+    QMenu *menu = files(*anna)->pmFileOrFolder();
+    QVERIFY(waitUntil([&] { return menu->isVisible(); }));
+    QVERIFY(action(*anna, "actOpenFileOrFolder")->isEnabled());
+    QVERIFY(!action(*anna, "actGetFileOrFolder")->isEnabled());
+    menu->hide();
+    action(*anna, "actOpenFileOrFolder")->trigger();
+    QCOMPARE(ShellOpen::opened(), QStringList{source});
 }
 
 void TestFileOffers::closingAsksOnlyFromTheWindow()

@@ -1,3 +1,4 @@
+#include "settings/IniFileTransaction.h"
 #include "settings/SettingsStore.h"
 #include "settings/TMyUserData.h"
 #include "settings/iniFileUn.h"
@@ -57,6 +58,9 @@ private Q_SLOTS:
     void readErrorConditions();
     void missingFileReadsDefaults();
     void writeToUnreadableStoreFails();
+    void writesReadBackAtOnce();
+    void wholeIniText_data();
+    void wholeIniText();
 
     void integerText_data();
     void integerText();
@@ -397,6 +401,45 @@ void TestSettings::writeToUnreadableStoreFails()
     QVERIFY(!unreadable.writeString(QStringLiteral("LNGName"), QStringLiteral("Value"), QStringLiteral("x")));
     QVERIFY(!unreadable.removeSection(QStringLiteral("LNGName")));
     QVERIFY(!writePlacement(unreadable, Setting::MainWindowSection, QRect(1, 2, 3, 4)));
+}
+
+void TestSettings::writesReadBackAtOnce()
+{
+    // Values of one size, one after the other, each read back at once: readers in the process keep
+    // the parsed file while its size and time stay the same.
+    const SettingsStore settings = store();
+    for (int days = 10; days < 60; ++days) {
+        QVERIFY(writeSetting(settings, Setting::StoryDays, days));
+        QCOMPARE(readSetting(settings, Setting::StoryDays), days);
+    }
+    QCOMPARE(readSetting(storeFromDisk(), Setting::StoryDays), 59);
+    // Nothing but the file is left in its folder.
+    const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(left, (QStringList{"copy1.ini", "settings.ini"}));
+}
+
+void TestSettings::wholeIniText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("keys");
+    QTest::addColumn<bool>("whole");
+    const QByteArray file = "[General]\nHeightNewMessagePanel=80\n\n[fmStory]\nDays=10\nSaveAsRTF=0\n";
+    QTest::newRow("whole") << file << 3 << true;
+    QTest::newRow("windows line ends") << QByteArray(file).replace("\n", "\r\n") << 3 << true;
+    QTest::newRow("empty store") << QByteArray() << 0 << true;
+    QTest::newRow("nothing written") << QByteArray() << 3 << false;
+    QTest::newRow("cut inside the last line") << file.left(file.size() - 3) << 3 << false;
+    QTest::newRow("last line missing") << file.left(file.indexOf("SaveAsRTF")) << 3 << false;
+    QTest::newRow("cut after a header") << file.left(file.indexOf("Days")) << 3 << false;
+    QTest::newRow("escaped bracket in a key") << QByteArray("[a]\n%5Bb=1\n") << 1 << true;
+}
+
+void TestSettings::wholeIniText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, keys);
+    QFETCH(bool, whole);
+    QCOMPARE(IniFileTransaction::IsWholeIniText(text, keys), whole);
 }
 
 void TestSettings::integerText_data()

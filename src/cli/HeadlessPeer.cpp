@@ -4,6 +4,7 @@
 #include "app/ChatCore.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
+#include "settings/SettingsWriteReport.h"
 #include "talks/MessageText.h"
 
 #include <QDateTime>
@@ -52,7 +53,14 @@ HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QText
     , m_out(out)
     , m_err(err)
     , m_core(std::make_unique<ChatCore>(context, this))
-{}
+{
+    connect(&SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
+            [this](const QString &location) {
+                m_err << "perixchat-cli: the settings could not be saved to " << location
+                      << "; the stored ones are kept\n";
+                m_err.flush();
+            });
+}
 
 HeadlessPeer::~HeadlessPeer() = default;
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,10 +21,14 @@ class QVariant;
 // opened (for an INI file, e.g. a directory in its place), FormatError when the part of the file that
 // the access parses is malformed. QSettings keeps the parsed file per process and reports a format
 // error only to the first access after the file changed; later accesses see what it could parse.
+//
+// A store kept in a file is written through an IniFileTransaction: a write that fails leaves the file,
+// and so every later read, as it was. Every write's outcome goes to SettingsWriteReport.
 class SettingsStore {
 public:
     // While a Batch lives, every access to this store shares one open store and the file is written
-    // once, when the batch ends (closing the program writes many values in a row).
+    // once, when the batch ends (closing the program writes many values in a row). The writes of the
+    // batch then succeed or fail together.
     class Batch {
     public:
         explicit Batch(const SettingsStore &store);
@@ -75,6 +80,7 @@ public:
 
 private:
     enum class ReadResult { Found, Missing, Error };
+    enum class EditResult { Failed, Unchanged, Changed };
 
     std::shared_ptr<QSettings> open() const;
     std::shared_ptr<QSettings> openNew() const;
@@ -82,6 +88,11 @@ private:
     bool inBatch() const;
     ReadResult read(const QString &section, const QString &name, QVariant *value) const;
     bool write(const QString &section, const QString &name, const QVariant &value) const;
+    // Runs the edit on the open batch, or on a store of its own that is written at once.
+    bool change(const std::function<EditResult(QSettings &)> &edit) const;
+    // True when this class writes the store's file itself (everywhere but in the registry and in
+    // property lists).
+    bool isFile() const;
 
     bool m_userStore = true;
     QString m_iniFile;

@@ -1,5 +1,9 @@
 #include "app/ui/TPerixChatForm.h"
 
+#include "features/ui/EventSounds.h"
+#include "features/ui/ImageList.h"
+#include "features/ui/StatusPanels.h"
+#include "features/ui/TrayIcon.h"
 #include "app/ChatCore.h"
 #include "app/ui/LngApply.h"
 #include "app/ui/MainActionList.h"
@@ -24,6 +28,7 @@
 #include "peers/ui/TfmUserProfileUn.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ConstUnit.h"
+#include "settings/SettingsWriteReport.h"
 #include "settings/iniFileUn.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RVStyle.h"
@@ -33,6 +38,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -42,6 +48,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 TPerixChatForm::TPerixChatForm(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
@@ -247,6 +255,30 @@ void TPerixChatForm::FormCreate()
         [this] { return m_userList && m_userList->GetPeer(0) ? m_userList->GetPeer(0)->Alias : QString(); },
         openHelp, this);
     m_history->StartUp();
+    // Both can fail inside a packet's handling: the notice follows from the event loop.
+    connect(
+        m_history, &MainHistory::writeFailed, this,
+        [this](const QString &talkName, const QString &folder) {
+            ShowStorageFailure(ConstUnit::Format(
+                Lng::Caption(QStringLiteral("HistoryWriteFailedText"),
+                             QStringLiteral("The history of \"%s\" could not be written to \"%s\"; no file "
+                                            "was left.")),
+                {PeerText::name(talkName), QDir::toNativeSeparators(folder)}));
+        },
+        Qt::QueuedConnection);
+    connect(
+        &SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
+        [this](const QString &location) {
+            const QString text = ConstUnit::Format(
+                Lng::Caption(QStringLiteral("SettingsWriteFailedText"),
+                             QStringLiteral("The settings could not be saved to \"%s\"; the stored ones are "
+                                            "kept.")),
+                {QDir::toNativeSeparators(location)});
+            ShowStorageFailure(text);
+            // The writes at closing fail when no window is left to show it.
+            std::fprintf(stderr, "perixchat: %s\n", qPrintable(text));
+        },
+        Qt::QueuedConnection);
 
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
@@ -592,10 +624,22 @@ void TPerixChatForm::FilesOffered(const QStringList &paths)
     m_fileCommands->FilesOffered(paths);
 }
 
+bool TPerixChatForm::IsOfferedFile(const QString &path) const
+{
+    return m_fileCommands && m_fileCommands->share().offers().Find(path).has_value();
+}
+
 void TPerixChatForm::AutoReply(int sheet)
 {
     if (m_autoReply)
         m_autoReply->Answer(sheet);
+}
+
+void TPerixChatForm::ShowStorageFailure(const QString &text)
+{
+    // Kept until another notice replaces it, not cleared after five seconds.
+    m_timerHintInformation->stop();
+    m_statusBar->ShowNotice(text, QPixmap(), QString(), -1);
 }
 
 void TPerixChatForm::TalkLimitReached(int limit)

@@ -97,6 +97,7 @@ public:
     void AutoReply(int sheet) override;
     void TalkLimitReached(int limit) override;
     void FilesOffered(const QStringList &paths) override;
+    bool IsOfferedFile(const QString &path) const override;
 
 Q_SIGNALS:
     // Emitted once, after the closing steps, when the window has closed.
@@ -110,6 +111,8 @@ protected:
 
 private:
     void FormCreate();
+    // A lasting line in the status bar about something the program could not keep.
+    void ShowStorageFailure(const QString &text);
     void connectChat();
     void FormShow();
     void TimerTimer();

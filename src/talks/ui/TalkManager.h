@@ -40,6 +40,12 @@ public:
                             const QString &name) = 0;
     // The user sent a message holding references to these files and folders.
     virtual void FilesOffered(const QStringList &paths) { Q_UNUSED(paths); }
+    // The user offered this path in this run: only such a file is the user's own.
+    virtual bool IsOfferedFile(const QString &path) const
+    {
+        Q_UNUSED(path);
+        return false;
+    }
     // A private message without the auto-reply marker arrived in that talk.
     virtual void AutoReply(int sheet) = 0;
     // Other users asked for a new talk while the page limit holds; said once until a page closes.
@@ -160,4 +166,7 @@ private:
     AnimationCatalogue *m_animations = nullptr;
     int m_transcriptLimit = MaxTranscriptBlocks;
     MinuteClock m_clock;
+    // The references of the message being sent: its own copy in a private talk is shown before they
+    // are offered.
+    QStringList m_sendingFiles;
 };
