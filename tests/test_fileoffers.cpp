@@ -308,8 +308,14 @@ void TestFileOffers::resumeAfterOwnerKilled()
     offer(*anna, {source});
     QVERIFY(waitUntil([&] { return anna->mainWindow() && files(*anna)->share().offers().count() == 1; }));
     engine(*anna).setSendRateLimit(20 * 1024 * 1024);
-    const QString part = saveTo + QStringLiteral("/big.bin.part");
-    QVERIFY(waitUntil([&] { return QFileInfo(part).size() > 20 * 1024 * 1024; }, 30000));
+    // The partial file has a hidden name of the program's own.
+    const auto partial = [&] {
+        const QStringList names =
+            QDir(saveTo).entryList({QStringLiteral(".perix-*.part")}, QDir::Files | QDir::Hidden);
+        return names.size() == 1 ? saveTo + u'/' + names.first() : QString();
+    };
+    QVERIFY(waitUntil([&] { return QFileInfo(partial()).size() > 20 * 1024 * 1024; }, 30000));
+    const QString part = partial();
     // Anna's copy dies halfway: no goodbye, no close.
     anna->vanish();
     anna.reset();

@@ -21,6 +21,8 @@ constexpr int IdRole = Qt::UserRole + 1;
 QString stateText(const TTransferInfo &info)
 {
     switch (info.state) {
+    case TransferState::Waiting:
+        return Lng::Caption(QStringLiteral("TransferWaiting"), QStringLiteral("Waiting"));
     case TransferState::Connecting:
         return Lng::Caption(QStringLiteral("TransferConnecting"), QStringLiteral("Connecting"));
     case TransferState::Running:
