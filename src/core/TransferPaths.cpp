@@ -2,11 +2,13 @@
 
 #include "FileOffers.h"
 #include "SafeFileName.h"
+#include "Sha256.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
 
 #include <filesystem>
 #include <system_error>
@@ -126,6 +128,19 @@ QString FreeName(const QString &folder, const QString &name)
             return candidate;
     }
     return {};
+}
+
+QString NewPartialTag()
+{
+    return QUuid::createUuid().toString(QUuid::Id128);
+}
+
+QString PartialName(const QString &tag, const QString &relative)
+{
+    // The entries of a folder share the tag; a short digest of the path tells them apart.
+    const QByteArray digest = TSha256::hash(relative.toUtf8()).left(4).toHex();
+    return QStringLiteral(".perix-%1-%2%3")
+        .arg(tag, QLatin1StringView(digest), QLatin1StringView(PartSuffix));
 }
 
 std::optional<TManifest> BuildManifest(const TFileOffer &offer, QStringList *refused, QString *error)
