@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -156,6 +157,8 @@ private Q_SLOTS:
     void referenceNamingMyIdIsNotMine();
     void ownReferenceInPrivateTalk();
     void closingAsksOnlyFromTheWindow();
+    void transferWindowOpensOnlyForOwnFetches();
+    void manyReferencesFetchedFewAtATime();
 
 private:
     void startTwo();
@@ -329,8 +332,14 @@ void TestFileOffers::resumeAfterOwnerKilled()
     offer(*anna, {source});
     QVERIFY(waitUntil([&] { return anna->mainWindow() && files(*anna)->share().offers().count() == 1; }));
     engine(*anna).setSendRateLimit(20 * 1024 * 1024);
-    const QString part = saveTo + QStringLiteral("/big.bin.part");
-    QVERIFY(waitUntil([&] { return QFileInfo(part).size() > 20 * 1024 * 1024; }, 30000));
+    // The partial file has a hidden name of the program's own.
+    const auto partial = [&] {
+        const QStringList names =
+            QDir(saveTo).entryList({QStringLiteral(".perix-*.part")}, QDir::Files | QDir::Hidden);
+        return names.size() == 1 ? saveTo + u'/' + names.first() : QString();
+    };
+    QVERIFY(waitUntil([&] { return QFileInfo(partial()).size() > 20 * 1024 * 1024; }, 30000));
+    const QString part = partial();
     // Anna's copy dies halfway: no goodbye, no close.
     anna->vanish();
     anna.reset();
@@ -660,6 +669,107 @@ void TestFileOffers::closingAsksOnlyFromTheWindow()
     anna.reset();
     QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(MessageBox::shownTexts().isEmpty());
+}
+
+// A peer fetching from us neither opens the window nor stays in the list; the user's own fetch
+// opens it, and Clear empties it.
+void TestFileOffers::transferWindowOpensOnlyForOwnFetches()
+{
+    const QString source = work.filePath(QStringLiteral("anna/shown.txt"));
+    QVERIFY(writeFile(source, "shown"));
+    startTwo();
+    TransferLimits quick = engine(*anna).limits();
+    quick.finishedLingerMs = 300;
+    engine(*anna).setLimits(quick);
+    offer(*anna, {source});
+    const auto boriss = [&] {
+        return onlyTransfer(*boris);
+    };
+    QVERIFY(waitUntil([&] { return boriss() > 0 && ended(*boris, boriss()); }, 10000));
+    const int id = boriss();
+    QCOMPARE(engine(*boris).info(id)->state, TransferState::Done);
+    QVERIFY(files(*boris)->transferWindow()->isVisible());
+    QVERIFY(waitUntil([&] { return !engine(*anna).transfers().isEmpty(); }));
+    QVERIFY(!files(*anna)->transferWindow()->isVisible());
+    // Anna's finished send leaves her list, and its row (with its progress bar) her window.
+    TfmFileTransfers *annas = files(*anna)->transferWindow();
+    QCOMPARE(annas->list()->topLevelItemCount(), 1);
+    QVERIFY(waitUntil([&] { return engine(*anna).transfers().isEmpty(); }, 5000));
+    QCOMPARE(annas->list()->topLevelItemCount(), 0);
+    QVERIFY(waitUntil([&] { return annas->list()->findChildren<QProgressBar *>().isEmpty(); }));
+    // Boris's finished fetch stays for two minutes; Clear takes it away now.
+    TfmFileTransfers *window = files(*boris)->transferWindow();
+    QVERIFY(window->row(id));
+    QVERIFY(window->clearButton()->isEnabled());
+    QTest::mouseClick(window->clearButton(), Qt::LeftButton);
+    QVERIFY(!window->row(id));
+    QVERIFY(engine(*boris).transfers().isEmpty());
+    QCOMPARE(readFile(saveTo + QStringLiteral("/shown.txt")), QByteArray("shown"));
+}
+
+// One OK on a message with 43 references: two fetches run at a time, the rest wait (and say so),
+// and all of them arrive.
+void TestFileOffers::manyReferencesFetchedFewAtATime()
+{
+    constexpr int Count = 43;
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/p"));
+    QStringList paths;
+    QList<QByteArray> contents;
+    for (int i = 0; i < Count; ++i) {
+        paths.append(folder.filePath(QString::number(i)));
+        contents.append(randomBytes(64 * 1024 + i, 100 + i));
+        QVERIFY(writeFile(paths.last(), contents.last()));
+    }
+    startTwo();
+    int runningMost = 0;
+    int waitingMost = 0;
+    bool waitingShown = false;
+    connect(&engine(*boris), &FileTransferEngine::transferChanged, this, [&] {
+        int running = 0;
+        int waiting = 0;
+        for (const TransferInfo &t : engine(*boris).transfers()) {
+            running += t.state == TransferState::Connecting || t.state == TransferState::Running;
+            waiting += t.state == TransferState::Waiting;
+        }
+        runningMost = std::max(runningMost, running);
+        waitingMost = std::max(waitingMost, waiting);
+        TfmFileTransfers *window = files(*boris)->transferWindow();
+        for (int i = 0; i < window->list()->topLevelItemCount(); ++i)
+            waitingShown =
+                waitingShown || window->list()->topLevelItem(i)->text(5) == QStringLiteral("Waiting");
+    });
+    // Anna's offer as the wire carries it, without the names the editor adds, so that 43 fit one
+    // datagram.
+    files(*anna)->FilesOffered(paths);
+    QString body;
+    for (const QString &path : std::as_const(paths))
+        body += QStringLiteral("{[!CONTROLFILE!]}<[FILEINFOSEPARATOR]>%1<[FILEINFOSEPARATOR]>127.0.0.1"
+                               "<[FILEINFOSEPARATOR]>0<[FILEINFOSEPARATOR]>%2{[!/CONTROLFILE!]}")
+                    .arg(anna->id(), path);
+    const Packet message = BuildMessagePacket(
+        WireIdentity{QStringLiteral("Anna"), QStringLiteral("127.0.0.1"), anna->id(), {}, -1, 0}, body);
+    QVERIFY2(message.size() <= MaxDatagramSize, qPrintable(QString::number(message.size())));
+    RawPeer raw;
+    raw.send(message);
+    QVERIFY(waitUntil([&] { return shown.size() == 1; }));
+    QCOMPARE(shown.first().rows.size(), Count);
+    QVERIFY(waitUntil(
+        [&] {
+            const QList<TransferInfo> list = engine(*boris).transfers();
+            return list.size() == Count && std::all_of(list.cbegin(), list.cend(), [](const TransferInfo &t) {
+                       return t.state == TransferState::Done || t.state == TransferState::Failed;
+                   });
+        },
+        60000));
+    for (const TransferInfo &t : engine(*boris).transfers())
+        QVERIFY2(t.state == TransferState::Done, qPrintable(t.error));
+    for (int i = 0; i < Count; ++i)
+        QCOMPARE(readFile(saveTo + u'/' + QString::number(i)), contents.at(i));
+    QVERIFY2(runningMost >= 1 && runningMost <= engine(*boris).limits().maxDownloadsPerOwner,
+             qPrintable(QString::number(runningMost)));
+    QVERIFY2(waitingMost >= Count - engine(*boris).limits().maxDownloadsPerOwner,
+             qPrintable(QString::number(waitingMost)));
+    QVERIFY(waitingShown);
 }
 
 QTEST_MAIN(TestFileOffers)

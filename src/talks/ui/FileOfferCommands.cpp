@@ -111,7 +111,11 @@ FileOfferCommands::FileOfferCommands(const Context &context, QObject *parent)
         if (m_context.status)
             m_context.status->ShowNotice(ShortForNotice(text, 300), QPixmap(), QString(), -1);
     });
-    connect(&m_share->engine(), &FileTransferEngine::transferAdded, this, [this] {
+    // Only a fetch of this user's brings the window up; a peer fetching from us does not.
+    connect(&m_share->engine(), &FileTransferEngine::transferAdded, this, [this](int id) {
+        const std::optional<TransferInfo> info = m_share->engine().info(id);
+        if (!info || info->direction != TransferDirection::Receive)
+            return;
         TfmFileTransfers *window = transferWindow();
         if (!window->isVisible())
             window->show();
