@@ -120,7 +120,7 @@ void TPerixChatForm::connectChat()
 void TPerixChatForm::buildFrame()
 {
     InitPictureResources();
-    setWindowIcon(QIcon(QStringLiteral(":/app/perixchat-64.png")));
+    setWindowIcon(ProgramIcon());
     resize(475, 309);
     setMinimumSize(380, 270);
     auto *central = new QWidget(this);
