@@ -5,7 +5,7 @@ ARGS ?=
 FUZZ_SECONDS ?= 30
 
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
-            libgl-dev libxkbcommon-dev unrtf libssl-dev
+            libgl-dev libxkbcommon-dev unrtf libssl-dev pkg-config libxxhash-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
 
