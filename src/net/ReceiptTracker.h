@@ -40,6 +40,10 @@ struct ReceiptTarget {
 // When a round of a shared computer never brings all its echoes, all its users count as not
 // delivered: which copy missed it cannot be known.
 //
+// The whole peer wires it: right after a talk packet's broadcast, track() with the computers of its
+// addressees; the sending socket's echoes to EchoReceived(); delivered() and settled() to the message's
+// state; the receiving side drops announced copies with DuplicateFilter.
+//
 // Echoes of bytes that several tracked packets share (a user who sends "ok" twice) go to the oldest
 // that still waits for that computer. Time and sending are passed in, so that a test can run the whole
 // schedule in a moment.
