@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 30
 # The last line serves the install test and the Debian package (cpack); the platform theme lets the
 # windows follow the desktop's light or dark theme.
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
-            libgl-dev libxkbcommon-dev unrtf libssl-dev \
+            libgl-dev libxkbcommon-dev unrtf libssl-dev pkg-config libxxhash-dev \
             dpkg-dev file desktop-file-utils appstream groff-base gzip qt6-gtk-platformtheme
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
