@@ -5,7 +5,8 @@ ARGS ?=
 FUZZ_SECONDS ?= 30
 
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
-            libgl-dev libxkbcommon-dev unrtf libssl-dev
+            libgl-dev libxkbcommon-dev unrtf libssl-dev \
+            pkgconf libsodium-dev libxxhash-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
 
@@ -50,6 +51,7 @@ bench: build
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_storm
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_stream
 	./$(BUILD)/bench/bench_probe
+	./$(BUILD)/bench/bench_seal
 
 format:
 	cmake --build $(BUILD) --target format
