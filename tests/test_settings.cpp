@@ -89,6 +89,7 @@ private Q_SLOTS:
     void sectionNamesRoundTrip();
     void baseValuesAreNotSections();
     void removeSectionKeepsBaseValue();
+    void sectionTextsAndSingleRemoval();
     void invalidNamesAreRefused();
 
     void emptyProfile();
@@ -760,6 +761,26 @@ void TestSettings::removeSectionKeepsBaseValue()
     QVERIFY(!reread.hasSection(QStringLiteral("TBPAP")));
     QVERIFY(readToolbarLayout(reread).isEmpty());
     QCOMPARE(reread.readString(QString(), QStringLiteral("TBPAP")), QStringLiteral("base"));
+}
+
+void TestSettings::sectionTextsAndSingleRemoval()
+{
+    writeIniText("[Pins]\n%7BA%7D=one\nB=two\nC=@ByteArray(bin)\n[Other]\nD=three\n");
+    const auto texts = store().readSectionTexts(QStringLiteral("Pins"), 10);
+    QVERIFY(texts);
+    QCOMPARE(*texts, (QHash<QString, QString>{{QStringLiteral("{A}"), QStringLiteral("one")},
+                                             {QStringLiteral("B"), QStringLiteral("two")}}));
+    QCOMPARE(store().readSectionTexts(QStringLiteral("Pins"), 1)->size(), qsizetype(1));
+    QVERIFY(store().readSectionTexts(QStringLiteral("None"), 10)->isEmpty());
+    QVERIFY(!unreadableStore().readSectionTexts(QStringLiteral("Pins"), 10));
+
+    QVERIFY(store().removeValue(QStringLiteral("Pins"), QStringLiteral("{A}")));
+    QVERIFY(store().removeValue(QStringLiteral("Pins"), QStringLiteral("never there")));
+    const SettingsStore reread = storeFromDisk();
+    QVERIFY(!reread.contains(QStringLiteral("Pins"), QStringLiteral("{A}")));
+    QCOMPARE(reread.readString(QStringLiteral("Pins"), QStringLiteral("B")), QStringLiteral("two"));
+    QCOMPARE(reread.readString(QStringLiteral("Other"), QStringLiteral("D")), QStringLiteral("three"));
+    QVERIFY(!unreadableStore().removeValue(QStringLiteral("Pins"), QStringLiteral("B")));
 }
 
 void TestSettings::invalidNamesAreRefused()

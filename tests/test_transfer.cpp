@@ -13,6 +13,7 @@
 #include "transfer/FileTransferWire.h"
 #include "transfer/Sha256.h"
 #include "transfer/TransferPaths.h"
+#include "transfer/Xxh3.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -361,6 +362,7 @@ class TestTransfer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void sha256MatchesQt();
+    void xxh3KnownVectors();
     void frames();
     void frames_data();
     void messagesRoundTrip();
@@ -413,6 +415,24 @@ void TestTransfer::sha256MatchesQt()
     sha.addData(data.sliced(1000));
     QCOMPARE(sha.result(), QCryptographicHash::hash(data, QCryptographicHash::Sha256));
     QCOMPARE(Sha256::hash(""), QCryptographicHash::hash("", QCryptographicHash::Sha256));
+}
+
+void TestTransfer::xxh3KnownVectors()
+{
+    // As xxhsum -H2 prints them.
+    QCOMPARE(Xxh3::hash("").toHex(), QByteArray("99aa06d3014798d86001c324468d497f"));
+    QCOMPARE(Xxh3::hash("abc").toHex(), QByteArray("06b05ab6733a618578af5f94892f3950"));
+    QByteArray sequence;
+    for (int i = 0; i < 3000; ++i)
+        sequence.append(char(i % 251));
+    QCOMPARE(Xxh3::hash(sequence).toHex(), QByteArray("d324b9e72fa9fb271b846747012c24aa"));
+    // Streamed in uneven pieces across its internal blocks, and started over after each result.
+    Xxh3 xxh;
+    for (qsizetype at = 0, step = 1; at < sequence.size(); at += step, step = step * 3 % 1021 + 1)
+        xxh.addData(sequence.sliced(at, qMin(step, sequence.size() - at)));
+    QCOMPARE(xxh.result().toHex(), QByteArray("d324b9e72fa9fb271b846747012c24aa"));
+    xxh.addData("abc");
+    QCOMPARE(xxh.result().toHex(), QByteArray("06b05ab6733a618578af5f94892f3950"));
 }
 
 void TestTransfer::frames_data()

@@ -275,6 +275,28 @@ std::optional<QList<qint32>> SettingsStore::readInts(const QString &section, con
     return values;
 }
 
+std::optional<QHash<QString, QString>> SettingsStore::readSectionTexts(const QString &section,
+                                                                       qsizetype limit) const
+{
+    QHash<QString, QString> values;
+    if (!isValidName(section))
+        return values;
+    const auto settings = open();
+    settings->beginGroup(section);
+    const QStringList names = settings->childKeys();
+    for (const QString &name : names) {
+        if (values.size() >= limit)
+            break;
+        const QVariant value = settings->value(name);
+        if (value.typeId() == QMetaType::QString)
+            values.insert(name, value.toString());
+    }
+    settings->endGroup();
+    if (settings->status() != QSettings::NoError)
+        return std::nullopt;
+    return values;
+}
+
 QString SettingsStore::readString(const QString &section, const QString &name,
                                   const QString &defaultValue) const
 {
@@ -328,6 +350,19 @@ bool SettingsStore::writeString(const QString &section, const QString &name, con
 bool SettingsStore::writeBytes(const QString &section, const QString &name, const QByteArray &value) const
 {
     return write(section, name, value);
+}
+
+bool SettingsStore::removeValue(const QString &section, const QString &name) const
+{
+    if (!isValidSection(section) || !isValidName(name))
+        return false;
+    return change([&](QSettings &settings) {
+        const QString key = keyPath(section, name);
+        if (!settings.contains(key))
+            return settings.status() == QSettings::AccessError ? EditResult::Failed : EditResult::Unchanged;
+        settings.remove(key);
+        return EditResult::Changed;
+    });
 }
 
 QStringList SettingsStore::sections() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,8 @@ public:
 
     // The file (or registry path) behind the store.
     QString location() const;
+    // True for the user's own store, false for a store kept in a file named on the command line.
+    bool isUserStore() const { return m_userStore; }
 
     // A number, or decimal text; a non-number gives the default. Any non-zero number is true.
     bool readBool(const QString &section, const QString &name, bool defaultValue, bool onReadError) const;
@@ -58,6 +61,9 @@ public:
     // Missing, unreadable or not binary: empty.
     QByteArray readBytes(const QString &section, const QString &name) const;
     bool contains(const QString &section, const QString &name) const;
+    // The text values of a section by name, at most limit of them, in one access; nullopt when the
+    // store cannot be read.
+    std::optional<QHash<QString, QString>> readSectionTexts(const QString &section, qsizetype limit) const;
     // Several integers of one section in one access, in the order of the names; nullopt when the store
     // cannot be read, so that no mix of stored values and fallbacks comes back.
     std::optional<QList<qint32>> readInts(const QString &section, const QStringList &names,
@@ -69,6 +75,8 @@ public:
     bool writeInt(const QString &section, const QString &name, qint32 value) const;
     bool writeString(const QString &section, const QString &name, const QString &value) const;
     bool writeBytes(const QString &section, const QString &name, const QByteArray &value) const;
+    // Removes one value; true when it is gone (also when it was never there).
+    bool removeValue(const QString &section, const QString &name) const;
 
     // The sections of the base key, in the store's order; base-level values are not sections.
     QStringList sections() const;
