@@ -3,9 +3,14 @@ BUILD ?= build
 JOBS ?= 2
 ARGS ?=
 FUZZ_SECONDS ?= 30
+FUZZ_TARGET ?= fuzz_packet
+FUZZ_CORPUS ?= packet
 
+# The last line serves the install test and the Debian package (cpack); the platform theme lets the
+# windows follow the desktop's light or dark theme.
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
-            libgl-dev libxkbcommon-dev unrtf libssl-dev
+            libgl-dev libxkbcommon-dev unrtf libssl-dev pkgconf libsodium-dev libxxhash-dev \
+            dpkg-dev file desktop-file-utils appstream groff-base gzip qt6-gtk-platformtheme
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
 
@@ -31,12 +36,12 @@ test: build
 	mkdir -p $(BUILD)/xdg-runtime && chmod 700 $(BUILD)/xdg-runtime
 	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j$(JOBS)
 
-# A libFuzzer run over the packet reader (needs clang).
+# A libFuzzer run over the packet reader, or another target and its corpus (needs clang).
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DPERIX_LIBFUZZER=ON
-	cmake --build build-fuzz -j$(JOBS) --target fuzz_packet
-	mkdir -p build-fuzz/corpus-packet && cp fuzz/corpus/packet/* build-fuzz/corpus-packet/
-	./build-fuzz/fuzz/fuzz_packet -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus-packet
+	cmake --build build-fuzz -j$(JOBS) --target $(FUZZ_TARGET)
+	mkdir -p build-fuzz/corpus-$(FUZZ_CORPUS) && cp fuzz/corpus/$(FUZZ_CORPUS)/* build-fuzz/corpus-$(FUZZ_CORPUS)/
+	./build-fuzz/fuzz/$(FUZZ_TARGET) -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus-$(FUZZ_CORPUS)
 
 # Each benchmark keeps its files in its own temporary folder; the discovery and storm ones bind UDP
 # 54812 and wait for the port's lock so that they never hear another run's peers.
@@ -50,6 +55,7 @@ bench: build
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_storm
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_stream
 	./$(BUILD)/bench/bench_probe
+	./$(BUILD)/bench/bench_seal
 
 format:
 	cmake --build $(BUILD) --target format

@@ -10,7 +10,7 @@ cmake_minimum_required(VERSION 3.20)
 # The libraries, lowest first. A rule library may include those before it in its list; documents/ may
 # include features, settings and protocol; a window library may include every rule library,
 # documents, and the window libraries before it.
-set(rule_libraries protocol settings features net peers talks transfer app cli)
+set(rule_libraries protocol settings crypto features net peers talks transfer app cli)
 set(window_libraries features_ui net_ui peers_ui transfer_ui talks_ui app_ui)
 set(allowed_documents protocol settings features)
 

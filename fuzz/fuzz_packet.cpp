@@ -2,6 +2,7 @@
 // the search for its single tag.
 #include "protocol/ProtocolClassUn.h"
 #include "protocol/ProtocolUn.h"
+#include "protocol/RetryNotice.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -69,5 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringList ids;
     m.GetUserIDList(&ids);
     sink = sink + ids.size() + m.IsUserInList(m.GetID());
+    // A retry notice is exactly what the builder makes of its digest, up to the case of the digits.
+    if (const std::optional<PacketDigest> digest = ReadRetryNotice(packet)) {
+        const Packet built = BuildRetryNotice(*digest);
+        if (built.size() != packet.size() || built.compare(packet, Qt::CaseInsensitive) != 0)
+            std::abort();
+    }
     return 0;
 }

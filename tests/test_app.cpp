@@ -27,6 +27,8 @@ private Q_SLOTS:
     void init();
     void commandLine_data();
     void commandLine();
+    void versionNeedsNoDisplay();
+    void installedShareFolderComesLast();
     void mainWindowOpensAndClosesEndpoints();
     void portFailureShowsBox();
     void terminationSignalClosesThroughCloseBox();
@@ -67,22 +69,25 @@ void TestApp::commandLine_data()
     QTest::addColumn<QString>("dataDir");
     QTest::addColumn<bool>("help");
     QTest::addColumn<bool>("error");
+    QTest::addColumn<bool>("version");
     QTest::newRow("nothing") << QStringList{"perixchat"} << false << ""
-                             << "" << false << false;
+                             << "" << false << false << false;
     QTest::newRow("all") << QStringList{"perixchat",  "--loopback", "--settings",
                                         "/tmp/a.ini", "--data-dir", "/d"}
                          << true << "/tmp/a.ini"
-                         << "/d" << false << false;
+                         << "/d" << false << false << false;
     QTest::newRow("equals form") << QStringList{"perixchat", "--settings=/x.ini"} << false << "/x.ini"
-                                 << "" << false << false;
+                                 << "" << false << false << false;
     QTest::newRow("help") << QStringList{"perixchat", "--help"} << false << ""
-                          << "" << true << false;
+                          << "" << true << false << false;
+    QTest::newRow("version") << QStringList{"perixchat", "--version"} << false << ""
+                             << "" << false << false << true;
     QTest::newRow("unknown option") << QStringList{"perixchat", "--bogus"} << false << ""
-                                    << "" << false << true;
+                                    << "" << false << true << false;
     QTest::newRow("missing value") << QStringList{"perixchat", "--settings"} << false << ""
-                                   << "" << false << true;
+                                   << "" << false << true << false;
     QTest::newRow("stray argument") << QStringList{"perixchat", "file"} << false << ""
-                                    << "" << false << true;
+                                    << "" << false << true << false;
 }
 
 void TestApp::commandLine()
@@ -94,7 +99,70 @@ void TestApp::commandLine()
     QTEST(o.dataDir, "dataDir");
     QTEST(o.showHelp, "help");
     QTEST(!o.error.isEmpty(), "error");
+    QTEST(o.showVersion, "version");
     QVERIFY(CommandLineHelp().contains("--loopback"));
+    QVERIFY(CommandLineHelp().contains("--version"));
+}
+
+void TestApp::versionNeedsNoDisplay()
+{
+    // The X11 platform with no display to open: a program that made its QApplication would abort.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const char *option : {"--version", "--help"}) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(PERIXCHAT_BINARY), {QLatin1StringView(option)});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        const QByteArray out = program.readAllStandardOutput();
+        if (QByteArrayView(option) == "--version")
+            QCOMPARE(out, QByteArray("perixchat " PERIX_VERSION "\n"));
+        else
+            QVERIFY(out.contains("--version"));
+    }
+    QCOMPARE(VersionText(QStringLiteral("x")), QStringLiteral("x " PERIX_VERSION "\n"));
+}
+
+void TestApp::installedShareFolderComesLast()
+{
+    // An installation: PREFIX/bin/perixchat with its files in PREFIX/share/perixchat.
+    QTemporaryDir prefix;
+    QTemporaryDir data;
+    const QString bin = prefix.filePath("bin");
+    const QString share = AppPaths::installedShareDir(bin);
+    QCOMPARE(share, prefix.filePath("share/perixchat"));
+    QVERIFY(AppPaths::installedShareDir(QString()).isEmpty());
+    QVERIFY(QDir().mkpath(bin));
+    for (const char *folder : {"share/perixchat/Lng", "share/perixchat/Sound", "share/perixchat/help"})
+        QVERIFY(QDir().mkpath(prefix.filePath(QLatin1StringView(folder))));
+    QFile help(share + QStringLiteral("/help/PerixChat.html"));
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.close();
+
+    AppPaths paths{data.path(), bin, share};
+    QCOMPARE(paths.lngDir(), share + QStringLiteral("/Lng/"));
+    QCOMPARE(paths.soundDir(), share + QStringLiteral("/Sound/"));
+    QCOMPARE(paths.helpFile(), share + QStringLiteral("/help/PerixChat.html"));
+    // History never goes into the installation.
+    QCOMPARE(paths.historyDir(), data.path() + QStringLiteral("/History/"));
+    // The user's data location, then the program's own folder, come first.
+    QVERIFY(QDir(data.path()).mkpath("Lng"));
+    QCOMPARE(paths.lngDir(), data.path() + QStringLiteral("/Lng/"));
+    QVERIFY(QDir(bin).mkpath("Lng"));
+    QCOMPARE(paths.lngDir(), bin + QStringLiteral("/Lng/"));
+    QCOMPARE(paths.soundDir(), share + QStringLiteral("/Sound/"));
+
+    // Found beside the running program; with --data-dir only that folder counts.
+    StartOptions options;
+    options.settingsFile = QStringLiteral("unused.ini");
+    QCOMPARE(AppContext::fromOptions(options).paths.shareDir,
+             QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/perixchat")));
+    options.dataDir = data.path();
+    QVERIFY(AppContext::fromOptions(options).paths.shareDir.isEmpty());
 }
 
 void TestApp::mainWindowOpensAndClosesEndpoints()

@@ -142,6 +142,7 @@ private slots:
     void initTestCase();
     void cleanup();
     void helpAndUsage();
+    void pathsNameTheFoldersWithoutNetwork();
     void listNamesTheWindowPeersAndSaysGoodbyeOnce();
     void sendToUserByAliasAndById();
     void sendToMissingUserEndsWithTwo();
@@ -193,6 +194,44 @@ void TestCli::helpAndUsage()
              1);
     CliRun badFormat(QStringLiteral("Script"));
     QCOMPARE(badFormat.run({QStringLiteral("--format"), QStringLiteral("xml"), QStringLiteral("list")}), 1);
+    CliRun version(QStringLiteral("Script"));
+    QCOMPARE(version.run({QStringLiteral("--version")}), 0);
+    QCOMPARE(version.output(), QStringLiteral("perixchat-cli " PERIX_VERSION "\n"));
+    CliRun noCommand(QStringLiteral("Script"));
+    QCOMPARE(noCommand.run({}), 1);
+    CliRun pathsWithText(QStringLiteral("Script"));
+    QCOMPARE(pathsWithText.run({QStringLiteral("paths"), QStringLiteral("more")}), 1);
+}
+
+void TestCli::pathsNameTheFoldersWithoutNetwork()
+{
+    // A copy that announced itself would be heard here.
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    CliRun cli(QStringLiteral("Script"));
+    const QString dataDir = QFileInfo(cli.settingsFile()).absolutePath();
+    QCOMPARE(cli.run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("paths")}), 0);
+    const QList<QJsonObject> printed = cli.events();
+    QCOMPARE(printed.size(), 1);
+    const QJsonObject paths = printed.first();
+    QCOMPARE(paths.value(QStringLiteral("settings")).toString(), cli.settingsFile());
+    QCOMPARE(paths.value(QStringLiteral("history")).toString(), dataDir + QStringLiteral("/History/"));
+    QCOMPARE(paths.value(QStringLiteral("languages")).toString(), dataDir + QStringLiteral("/Lng/"));
+    QCOMPARE(paths.value(QStringLiteral("sounds")).toString(), dataDir + QStringLiteral("/Sound/"));
+    QCOMPARE(paths.value(QStringLiteral("help")).toString(),
+             dataDir + QStringLiteral("/help/PerixChat.html"));
+    // Nothing was made, and nobody heard of it.
+    QVERIFY(!QFileInfo::exists(dataDir + QStringLiteral("/History")));
+    QTest::qWait(300);
+    QCOMPARE(raw.heardFrom(pkNew, cli.id()).size(), 0);
+
+    CliRun text(QStringLiteral("Script"));
+    QCOMPARE(text.run({QStringLiteral("paths")}), 0);
+    const QStringList lines = text.output().split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines.at(0).startsWith(QStringLiteral("settings  ")));
+    QVERIFY(lines.at(2).startsWith(QStringLiteral("languages ")));
+    QVERIFY(lines.at(2).endsWith(QStringLiteral("/Lng/")));
 }
 
 void TestCli::listNamesTheWindowPeersAndSaysGoodbyeOnce()

@@ -211,12 +211,17 @@ private:
         context.fileRecords = &m_records;
         context.collectedFiles = &m_collected;
         context.myId = MyId;
+        context.ownFiles = [this](const QString &path) {
+            return m_offered.contains(path);
+        };
         return context;
     }
 
     std::unique_ptr<RVStyle> m_style;
     FileRecordList m_records;
     QStringList m_collected;
+    // The paths the local user offered in this run.
+    QStringList m_offered;
 };
 
 void TestCodec::init()
@@ -224,6 +229,7 @@ void TestCodec::init()
     m_style = std::make_unique<RVStyle>();
     m_records = FileRecordList();
     m_collected.clear();
+    m_offered.clear();
 }
 
 void TestCodec::imageLists()
@@ -819,6 +825,7 @@ void TestCodec::splitFileInfo()
 void TestCodec::fileRecordsFromMessage()
 {
     m_records.append(RLFile{true, QStringLiteral("/older"), 1, MyId, MyIp, QString()});
+    m_offered = {QStringLiteral("/home/me/a.txt"), QStringLiteral("C:\\b.doc")};
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
     DecodeMessageText(
@@ -871,19 +878,23 @@ void TestCodec::fileIconChoice()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    const QString notOffered = dir.filePath(QStringLiteral("not offered.txt"));
+    QVERIFY(QFile(notOffered).open(QIODevice::WriteOnly));
+    m_offered = {path, missing, dir.path()};
 
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
     DecodeMessageText(context, fileRef(fileInfo(MyId, MyIp, "0", path)) +
                                    fileRef(fileInfo(PeerId, "ip", "0", path)) +
                                    fileRef(fileInfo(MyId, MyIp, "0", missing)) +
-                                   fileRef(fileInfo(MyId, MyIp, "0", dir.path())));
+                                   fileRef(fileInfo(MyId, MyIp, "0", dir.path())) +
+                                   fileRef(fileInfo(MyId, MyIp, "0", notOffered)));
     QList<QImage> icons;
     for (const RichItem &item : RichItems(&doc)) {
         if (item.kind == RichItemKind::File)
             icons.append(imageOf(doc, item));
     }
-    QCOMPARE(icons.size(), 4);
+    QCOMPARE(icons.size(), 5);
     const QImage stock = ToolbarImage(QStringLiteral("file"), 32).convertToFormat(QImage::Format_ARGB32);
     QVERIFY(!icons[0].isNull());
     QCOMPARE(icons[0].size(), QSize(32, 32));
@@ -893,6 +904,11 @@ void TestCodec::fileIconChoice()
     // A folder of mine shows the shell's folder icon, not the file's.
     QVERIFY(icons[3] != stock);
     QVERIFY(icons[3] != icons[0]);
+    // A reference with my ID to a file here that I never offered: a peer's claim, not mine. Its
+    // path is not even looked at.
+    QCOMPARE(icons[4], stock);
+    QCOMPARE(m_records.at(4)->IsOwn, false);
+    QCOMPARE(m_records.at(0)->IsOwn, true);
 }
 
 void TestCodec::fileReferencesWithoutRecordList()

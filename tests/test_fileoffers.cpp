@@ -3,12 +3,14 @@
 
 #include "PeerHarness.h"
 
+#include "features/ui/StatusPanels.h"
 #include "app/ui/MainActionList.h"
 #include "features/ui/FileDialogs.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
 #include "protocol/SendMessageUn.h"
+#include "talks/MessageMarkers.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/TalkManager.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -95,6 +98,23 @@ QList<int> fileRecordsIn(const QTextEdit *edit)
     return records;
 }
 
+// Clicks the first file icon of the transcript, as the user does to open its menu.
+void clickFileIcon(QTextEdit *view)
+{
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().hasProperty(RichProperty::FileRecordIndex)) {
+                QTextCursor c(view->document());
+                c.setPosition(it.fragment().position());
+                const QRect r = view->cursorRect(c);
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  QPoint(r.left() + 12, r.bottom() - 8));
+                return;
+            }
+        }
+    }
+}
+
 bool ended(const TestPeer &p, int id)
 {
     const std::optional<TransferInfo> info = engine(p).info(id);
@@ -134,7 +154,11 @@ private Q_SLOTS:
     void fileToForAnotherServerIsIgnored();
     void confirmationDrivenByKeys();
     void iconMenuCommands();
+    void referenceNamingMyIdIsNotMine();
+    void ownReferenceInPrivateTalk();
     void closingAsksOnlyFromTheWindow();
+    void transferWindowOpensOnlyForOwnFetches();
+    void manyReferencesFetchedFewAtATime();
 
 private:
     void startTwo();
@@ -308,8 +332,14 @@ void TestFileOffers::resumeAfterOwnerKilled()
     offer(*anna, {source});
     QVERIFY(waitUntil([&] { return anna->mainWindow() && files(*anna)->share().offers().count() == 1; }));
     engine(*anna).setSendRateLimit(20 * 1024 * 1024);
-    const QString part = saveTo + QStringLiteral("/big.bin.part");
-    QVERIFY(waitUntil([&] { return QFileInfo(part).size() > 20 * 1024 * 1024; }, 30000));
+    // The partial file has a hidden name of the program's own.
+    const auto partial = [&] {
+        const QStringList names =
+            QDir(saveTo).entryList({QStringLiteral(".perix-*.part")}, QDir::Files | QDir::Hidden);
+        return names.size() == 1 ? saveTo + u'/' + names.first() : QString();
+    };
+    QVERIFY(waitUntil([&] { return QFileInfo(partial()).size() > 20 * 1024 * 1024; }, 30000));
+    const QString part = partial();
     // Anna's copy dies halfway: no goodbye, no close.
     anna->vanish();
     anna.reset();
@@ -333,7 +363,8 @@ void TestFileOffers::resumeAfterOwnerKilled()
     QVERIFY(window->retryButton()->isEnabled());
     QTest::mouseClick(window->retryButton(), Qt::LeftButton);
     QVERIFY(waitUntil([&] { return ended(*boris, id); }, 60000));
-    QVERIFY2(engine(*boris).info(id)->state == TransferState::Done, qPrintable(engine(*boris).info(id)->error));
+    QVERIFY2(engine(*boris).info(id)->state == TransferState::Done,
+             qPrintable(engine(*boris).info(id)->error));
     QCOMPARE(engine(*boris).info(id)->resumed, kept);
     QCOMPARE(readFile(saveTo + QStringLiteral("/big.bin")), data);
     QVERIFY(!QFileInfo::exists(part));
@@ -496,22 +527,8 @@ void TestFileOffers::iconMenuCommands()
         [&] { return fileRecordsIn(annaView).size() == 1 && fileRecordsIn(borisView).size() == 1; }));
     anna->mainWindow()->show();
     boris->mainWindow()->show();
-    const auto clickIcon = [](QTextEdit *view) {
-        for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
-            for (auto it = b.begin(); !it.atEnd(); ++it) {
-                if (it.fragment().charFormat().hasProperty(RichProperty::FileRecordIndex)) {
-                    QTextCursor c(view->document());
-                    c.setPosition(it.fragment().position());
-                    const QRect r = view->cursorRect(c);
-                    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                                      QPoint(r.left() + 12, r.bottom() - 8));
-                    return;
-                }
-            }
-        }
-    };
     // Boris's icon: not his, so only "Get file or folder".
-    clickIcon(borisView);
+    clickFileIcon(borisView);
     QMenu *menu = files(*boris)->pmFileOrFolder();
     QVERIFY(waitUntil([&] { return menu->isVisible(); }));
     QCOMPARE(files(*boris)->currentRecord(), fileRecordsIn(borisView).first());
@@ -528,7 +545,7 @@ void TestFileOffers::iconMenuCommands()
     action(*boris, "actGetFileOrFolder")->trigger();
     QVERIFY(waitUntil([&] { return readFile(saveTo + QStringLiteral("/menu.txt")) == "menu"; }, 10000));
     // Anna's icon is her own: "Open" and "Save as...".
-    clickIcon(annaView);
+    clickFileIcon(annaView);
     QMenu *own = files(*anna)->pmFileOrFolder();
     QVERIFY(waitUntil([&] { return own->isVisible(); }));
     QVERIFY(action(*anna, "actOpenFileOrFolder")->isEnabled());
@@ -542,6 +559,85 @@ void TestFileOffers::iconMenuCommands()
     FileDialogs::queueAnswer({copy});
     action(*anna, "actSaveAsFileOrFolder")->trigger();
     QCOMPARE(readFile(copy), QByteArray("menu"));
+}
+
+void TestFileOffers::referenceNamingMyIdIsNotMine()
+{
+    // A file on Anna's disk that she never offered, named by a peer's reference with her own ID.
+    const QString planted = work.filePath(QStringLiteral("anna/planted.exe"));
+    QVERIFY(writeFile(planted, "planted"));
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    startTwo();
+    QStringList asked;
+    TfmInformation::setAutoAnswer([&](TfmInformation &d) {
+        for (int i = 0;
+             d.files() && d.parentWidget() == anna->mainWindow() && i < d.files()->topLevelItemCount(); ++i)
+            asked.append(d.files()->topLevelItem(i)->text(0));
+        return false;
+    });
+    WireIdentity mallory;
+    mallory.alias = QStringLiteral("Mallory");
+    mallory.ip = QStringLiteral("127.0.0.1");
+    mallory.id = QStringLiteral("{0A1B2C3D-0000-0000-0000-00000000000F}");
+    const QString separator = QLatin1StringView(FileInfoSeparator);
+    const QString reference = QLatin1StringView(MessageMarker::ControlFileOpen) + separator + anna->id() +
+                              separator + QStringLiteral("127.0.0.1") + separator + u'0' + separator +
+                              planted + QLatin1StringView(MessageMarker::ControlFileClose);
+    raw.send(BuildMessagePacket(mallory, reference));
+    QTextEdit *annaView = anna->mainWindow()->talks()->frame(0)->reAllMessage();
+    QVERIFY(waitUntil([&] { return fileRecordsIn(annaView).size() == 1; }));
+    // Anna is asked whether to fetch it, as for any reference of another user.
+    QVERIFY(waitUntil([&] { return !asked.isEmpty(); }));
+    QCOMPARE(asked, QStringList{QStringLiteral("planted.exe  0 KB")});
+
+    anna->mainWindow()->show();
+    clickFileIcon(annaView);
+    QMenu *menu = files(*anna)->pmFileOrFolder();
+    QVERIFY(waitUntil([&] { return menu->isVisible(); }));
+    QCOMPARE(files(*anna)->currentRecord(), fileRecordsIn(annaView).first());
+    QVERIFY(!action(*anna, "actOpenFileOrFolder")->isEnabled());
+    QVERIFY(!action(*anna, "actSaveAsFileOrFolder")->isEnabled());
+    QVERIFY(action(*anna, "actGetFileOrFolder")->isEnabled());
+    menu->hide();
+    // Neither command acts on the peer's path, even when reached without the menu.
+    action(*anna, "actOpenFileOrFolder")->trigger();
+    QVERIFY(ShellOpen::opened().isEmpty());
+    const QString copy = work.filePath(QStringLiteral("anna/copy of planted.exe"));
+    FileDialogs::queueAnswer({copy});
+    action(*anna, "actSaveAsFileOrFolder")->trigger();
+    QVERIFY(!QFileInfo::exists(copy));
+    FileDialogs::clearAnswers();
+    QVERIFY(ShellOpen::opened().isEmpty());
+}
+
+void TestFileOffers::ownReferenceInPrivateTalk()
+{
+    // Anna's own copy of a private message is shown before its references are offered: her icon
+    // there is still her own.
+    const QString source = work.filePath(QStringLiteral("anna/private.txt"));
+    QVERIFY(writeFile(source, "private"));
+    startTwo();
+    TfmInformation::setAutoAnswer([](TfmInformation &) { return false; });
+    anna->userList()->selectPeer(anna->userList()->registry()->peers().findOnline(boris->id()));
+    action(*anna, "actMessageToUser")->trigger();
+    const int talk = anna->mainWindow()->talks()->FindPrivateTalk(boris->id());
+    QVERIFY(talk > 0);
+    anna->mainWindow()->pages()->setCurrentIndex(talk);
+    FileDialogs::queueAnswer({source});
+    action(*anna, "actInsertFile")->trigger();
+    action(*anna, "actSendMessage")->trigger();
+    QTextEdit *view = anna->mainWindow()->talks()->frame(talk)->reAllMessage();
+    QCOMPARE(fileRecordsIn(view).size(), 1);
+    anna->mainWindow()->show();
+    clickFileIcon(view);
+    QMenu *menu = files(*anna)->pmFileOrFolder();
+    QVERIFY(waitUntil([&] { return menu->isVisible(); }));
+    QVERIFY(action(*anna, "actOpenFileOrFolder")->isEnabled());
+    QVERIFY(!action(*anna, "actGetFileOrFolder")->isEnabled());
+    menu->hide();
+    action(*anna, "actOpenFileOrFolder")->trigger();
+    QCOMPARE(ShellOpen::opened(), QStringList{source});
 }
 
 void TestFileOffers::closingAsksOnlyFromTheWindow()
@@ -573,6 +669,107 @@ void TestFileOffers::closingAsksOnlyFromTheWindow()
     anna.reset();
     QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(MessageBox::shownTexts().isEmpty());
+}
+
+// A peer fetching from us neither opens the window nor stays in the list; the user's own fetch
+// opens it, and Clear empties it.
+void TestFileOffers::transferWindowOpensOnlyForOwnFetches()
+{
+    const QString source = work.filePath(QStringLiteral("anna/shown.txt"));
+    QVERIFY(writeFile(source, "shown"));
+    startTwo();
+    TransferLimits quick = engine(*anna).limits();
+    quick.finishedLingerMs = 300;
+    engine(*anna).setLimits(quick);
+    offer(*anna, {source});
+    const auto boriss = [&] {
+        return onlyTransfer(*boris);
+    };
+    QVERIFY(waitUntil([&] { return boriss() > 0 && ended(*boris, boriss()); }, 10000));
+    const int id = boriss();
+    QCOMPARE(engine(*boris).info(id)->state, TransferState::Done);
+    QVERIFY(files(*boris)->transferWindow()->isVisible());
+    QVERIFY(waitUntil([&] { return !engine(*anna).transfers().isEmpty(); }));
+    QVERIFY(!files(*anna)->transferWindow()->isVisible());
+    // Anna's finished send leaves her list, and its row (with its progress bar) her window.
+    TfmFileTransfers *annas = files(*anna)->transferWindow();
+    QCOMPARE(annas->list()->topLevelItemCount(), 1);
+    QVERIFY(waitUntil([&] { return engine(*anna).transfers().isEmpty(); }, 5000));
+    QCOMPARE(annas->list()->topLevelItemCount(), 0);
+    QVERIFY(waitUntil([&] { return annas->list()->findChildren<QProgressBar *>().isEmpty(); }));
+    // Boris's finished fetch stays for two minutes; Clear takes it away now.
+    TfmFileTransfers *window = files(*boris)->transferWindow();
+    QVERIFY(window->row(id));
+    QVERIFY(window->clearButton()->isEnabled());
+    QTest::mouseClick(window->clearButton(), Qt::LeftButton);
+    QVERIFY(!window->row(id));
+    QVERIFY(engine(*boris).transfers().isEmpty());
+    QCOMPARE(readFile(saveTo + QStringLiteral("/shown.txt")), QByteArray("shown"));
+}
+
+// One OK on a message with 43 references: two fetches run at a time, the rest wait (and say so),
+// and all of them arrive.
+void TestFileOffers::manyReferencesFetchedFewAtATime()
+{
+    constexpr int Count = 43;
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/p"));
+    QStringList paths;
+    QList<QByteArray> contents;
+    for (int i = 0; i < Count; ++i) {
+        paths.append(folder.filePath(QString::number(i)));
+        contents.append(randomBytes(64 * 1024 + i, 100 + i));
+        QVERIFY(writeFile(paths.last(), contents.last()));
+    }
+    startTwo();
+    int runningMost = 0;
+    int waitingMost = 0;
+    bool waitingShown = false;
+    connect(&engine(*boris), &FileTransferEngine::transferChanged, this, [&] {
+        int running = 0;
+        int waiting = 0;
+        for (const TransferInfo &t : engine(*boris).transfers()) {
+            running += t.state == TransferState::Connecting || t.state == TransferState::Running;
+            waiting += t.state == TransferState::Waiting;
+        }
+        runningMost = std::max(runningMost, running);
+        waitingMost = std::max(waitingMost, waiting);
+        TfmFileTransfers *window = files(*boris)->transferWindow();
+        for (int i = 0; i < window->list()->topLevelItemCount(); ++i)
+            waitingShown =
+                waitingShown || window->list()->topLevelItem(i)->text(5) == QStringLiteral("Waiting");
+    });
+    // Anna's offer as the wire carries it, without the names the editor adds, so that 43 fit one
+    // datagram.
+    files(*anna)->FilesOffered(paths);
+    QString body;
+    for (const QString &path : std::as_const(paths))
+        body += QStringLiteral("{[!CONTROLFILE!]}<[FILEINFOSEPARATOR]>%1<[FILEINFOSEPARATOR]>127.0.0.1"
+                               "<[FILEINFOSEPARATOR]>0<[FILEINFOSEPARATOR]>%2{[!/CONTROLFILE!]}")
+                    .arg(anna->id(), path);
+    const Packet message = BuildMessagePacket(
+        WireIdentity{QStringLiteral("Anna"), QStringLiteral("127.0.0.1"), anna->id(), {}, -1, 0}, body);
+    QVERIFY2(message.size() <= MaxDatagramSize, qPrintable(QString::number(message.size())));
+    RawPeer raw;
+    raw.send(message);
+    QVERIFY(waitUntil([&] { return shown.size() == 1; }));
+    QCOMPARE(shown.first().rows.size(), Count);
+    QVERIFY(waitUntil(
+        [&] {
+            const QList<TransferInfo> list = engine(*boris).transfers();
+            return list.size() == Count && std::all_of(list.cbegin(), list.cend(), [](const TransferInfo &t) {
+                       return t.state == TransferState::Done || t.state == TransferState::Failed;
+                   });
+        },
+        60000));
+    for (const TransferInfo &t : engine(*boris).transfers())
+        QVERIFY2(t.state == TransferState::Done, qPrintable(t.error));
+    for (int i = 0; i < Count; ++i)
+        QCOMPARE(readFile(saveTo + u'/' + QString::number(i)), contents.at(i));
+    QVERIFY2(runningMost >= 1 && runningMost <= engine(*boris).limits().maxDownloadsPerOwner,
+             qPrintable(QString::number(runningMost)));
+    QVERIFY2(waitingMost >= Count - engine(*boris).limits().maxDownloadsPerOwner,
+             qPrintable(QString::number(waitingMost)));
+    QVERIFY(waitingShown);
 }
 
 QTEST_MAIN(TestFileOffers)

@@ -1,3 +1,4 @@
+#include "settings/IniFileTransaction.h"
 #include "settings/SettingsStore.h"
 #include "settings/TMyUserData.h"
 #include "settings/iniFileUn.h"
@@ -57,6 +58,9 @@ private Q_SLOTS:
     void readErrorConditions();
     void missingFileReadsDefaults();
     void writeToUnreadableStoreFails();
+    void writesReadBackAtOnce();
+    void wholeIniText_data();
+    void wholeIniText();
 
     void integerText_data();
     void integerText();
@@ -85,6 +89,7 @@ private Q_SLOTS:
     void sectionNamesRoundTrip();
     void baseValuesAreNotSections();
     void removeSectionKeepsBaseValue();
+    void sectionTextsAndSingleRemoval();
     void invalidNamesAreRefused();
 
     void emptyProfile();
@@ -397,6 +402,45 @@ void TestSettings::writeToUnreadableStoreFails()
     QVERIFY(!unreadable.writeString(QStringLiteral("LNGName"), QStringLiteral("Value"), QStringLiteral("x")));
     QVERIFY(!unreadable.removeSection(QStringLiteral("LNGName")));
     QVERIFY(!writePlacement(unreadable, Setting::MainWindowSection, QRect(1, 2, 3, 4)));
+}
+
+void TestSettings::writesReadBackAtOnce()
+{
+    // Values of one size, one after the other, each read back at once: readers in the process keep
+    // the parsed file while its size and time stay the same.
+    const SettingsStore settings = store();
+    for (int days = 10; days < 60; ++days) {
+        QVERIFY(writeSetting(settings, Setting::StoryDays, days));
+        QCOMPARE(readSetting(settings, Setting::StoryDays), days);
+    }
+    QCOMPARE(readSetting(storeFromDisk(), Setting::StoryDays), 59);
+    // Nothing but the file is left in its folder.
+    const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(left, (QStringList{"copy1.ini", "settings.ini"}));
+}
+
+void TestSettings::wholeIniText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("keys");
+    QTest::addColumn<bool>("whole");
+    const QByteArray file = "[General]\nHeightNewMessagePanel=80\n\n[fmStory]\nDays=10\nSaveAsRTF=0\n";
+    QTest::newRow("whole") << file << 3 << true;
+    QTest::newRow("windows line ends") << QByteArray(file).replace("\n", "\r\n") << 3 << true;
+    QTest::newRow("empty store") << QByteArray() << 0 << true;
+    QTest::newRow("nothing written") << QByteArray() << 3 << false;
+    QTest::newRow("cut inside the last line") << file.left(file.size() - 3) << 3 << false;
+    QTest::newRow("last line missing") << file.left(file.indexOf("SaveAsRTF")) << 3 << false;
+    QTest::newRow("cut after a header") << file.left(file.indexOf("Days")) << 3 << false;
+    QTest::newRow("escaped bracket in a key") << QByteArray("[a]\n%5Bb=1\n") << 1 << true;
+}
+
+void TestSettings::wholeIniText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, keys);
+    QFETCH(bool, whole);
+    QCOMPARE(IniFileTransaction::IsWholeIniText(text, keys), whole);
 }
 
 void TestSettings::integerText_data()
@@ -717,6 +761,26 @@ void TestSettings::removeSectionKeepsBaseValue()
     QVERIFY(!reread.hasSection(QStringLiteral("TBPAP")));
     QVERIFY(readToolbarLayout(reread).isEmpty());
     QCOMPARE(reread.readString(QString(), QStringLiteral("TBPAP")), QStringLiteral("base"));
+}
+
+void TestSettings::sectionTextsAndSingleRemoval()
+{
+    writeIniText("[Pins]\n%7BA%7D=one\nB=two\nC=@ByteArray(bin)\n[Other]\nD=three\n");
+    const auto texts = store().readSectionTexts(QStringLiteral("Pins"), 10);
+    QVERIFY(texts);
+    QCOMPARE(*texts, (QHash<QString, QString>{{QStringLiteral("{A}"), QStringLiteral("one")},
+                                             {QStringLiteral("B"), QStringLiteral("two")}}));
+    QCOMPARE(store().readSectionTexts(QStringLiteral("Pins"), 1)->size(), qsizetype(1));
+    QVERIFY(store().readSectionTexts(QStringLiteral("None"), 10)->isEmpty());
+    QVERIFY(!unreadableStore().readSectionTexts(QStringLiteral("Pins"), 10));
+
+    QVERIFY(store().removeValue(QStringLiteral("Pins"), QStringLiteral("{A}")));
+    QVERIFY(store().removeValue(QStringLiteral("Pins"), QStringLiteral("never there")));
+    const SettingsStore reread = storeFromDisk();
+    QVERIFY(!reread.contains(QStringLiteral("Pins"), QStringLiteral("{A}")));
+    QCOMPARE(reread.readString(QStringLiteral("Pins"), QStringLiteral("B")), QStringLiteral("two"));
+    QCOMPARE(reread.readString(QStringLiteral("Other"), QStringLiteral("D")), QStringLiteral("three"));
+    QVERIFY(!unreadableStore().removeValue(QStringLiteral("Pins"), QStringLiteral("B")));
 }
 
 void TestSettings::invalidNamesAreRefused()

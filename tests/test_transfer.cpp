@@ -1,19 +1,24 @@
 // The transfer engine over loopback: wire, path rules, offers and FILETO acceptance, and real
 // transfers between two engines on ephemeral ports.
 
+#include "NetnsLab.h"
+
 #include "protocol/ProtocolClassUn.h"
-#include "support/RecordingTransport.h"
 #include "protocol/SendMessageUn.h"
+#include "support/RecordingTransport.h"
+#include "transfer/DownloadQueue.h"
 #include "transfer/FileOffers.h"
 #include "transfer/FileShare.h"
 #include "transfer/FileTransferEngine.h"
 #include "transfer/FileTransferWire.h"
 #include "transfer/Sha256.h"
 #include "transfer/TransferPaths.h"
+#include "transfer/Xxh3.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QNetworkProxy>
 #include <QRandomGenerator>
@@ -23,9 +28,13 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
+
+#include <malloc.h>
+#include <sys/mount.h>
 
 using namespace TransferWire;
 
@@ -45,6 +54,25 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
         QTest::qWait(10);
     }
     return true;
+}
+
+// As waitFor, but events are handled the moment they come rather than every 10 ms: for loops of
+// many short transfers.
+bool runUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(5);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition() || timer.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    check.start();
+    if (!condition())
+        loop.exec();
+    return condition();
 }
 
 // Hands every packet straight to a receiver, as the broadcast would.
@@ -71,14 +99,33 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// The partial files of fetches into a folder: hidden names of the program's own.
+QStringList partialsIn(const QString &folder)
+{
+    QStringList paths;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({QStringLiteral(".perix-*.part")}, QDir::Files | QDir::Hidden))
+        paths.append(dir.filePath(name));
+    return paths;
+}
+
+// The size of the one partial file in the folder; -1 when there is none or more than one.
+qint64 partialSize(const QString &folder)
+{
+    const QStringList paths = partialsIn(folder);
+    return paths.size() == 1 ? QFileInfo(paths.first()).size() : -1;
+}
+
 // An owner and a requester, each with its file share, the requester's FILETO delivered to the owner.
 struct Pair {
     RecordingTransport ownerTransport{Loopback};
     RecordingTransport askerTransport{Loopback};
     std::unique_ptr<FileShare> owner;
     std::unique_ptr<FileShare> asker;
+    TransferLimits limits;
 
-    explicit Pair(quint16 port = 0)
+    explicit Pair(quint16 port = 0, const TransferLimits &limits = TransferLimits())
+        : limits(limits)
     {
         owner = std::make_unique<FileShare>(
             &ownerTransport,
@@ -86,6 +133,7 @@ struct Pair {
                 return LocalIdentity{IdOwner, Loopback};
             },
             true, port);
+        owner->engine().setLimits(limits);
         QObject::connect(&askerTransport, &RecordingTransport::packetSent, &askerTransport,
                          [this](const Packet &p) {
                              if (owner && ClassifyPacket(p) == pkFileTo)
@@ -104,6 +152,7 @@ struct Pair {
                     return LocalIdentity{IdAsker, Loopback};
                 },
                 true, owner->engine().serverPort());
+        asker->engine().setLimits(limits);
     }
     int request(const QString &path, const QString &saveDir, std::optional<ExistingChoice> choice = {})
     {
@@ -184,12 +233,123 @@ private:
     qint64 m_seen = 0;
 };
 
+// An owner that speaks the wire as the test says: it answers a request with the manifest (or never
+// answers at all), and a Get with `dataSize` bytes of data frames.
+class FakeOwner : public QObject {
+public:
+    explicit FakeOwner(std::optional<TransferManifest> manifest, qint64 dataSize = 0)
+        : m_manifest(std::move(manifest))
+        , m_dataSize(dataSize)
+    {
+        m_server.setProxy(QNetworkProxy::NoProxy);
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                serve(socket);
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+    int connections = 0;
+    int open = 0;
+    int mostOpen = 0;
+    int gets = 0;
+
+private:
+    void serve(QTcpSocket *socket)
+    {
+        ++connections;
+        mostOpen = std::max(mostOpen, ++open);
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            --open;
+            socket->deleteLater();
+        });
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            FrameType type = Done;
+            quint32 length = 0;
+            while (buffer->size() >= HeaderSize && ParseHeader(buffer->first(HeaderSize), &type, &length) &&
+                   buffer->size() >= HeaderSize + qsizetype(length)) {
+                buffer->remove(0, HeaderSize + length);
+                if (type == Request && m_manifest)
+                    socket->write(Frame(Manifest, EncodeManifest(*m_manifest)));
+                if (type != Get)
+                    continue;
+                ++gets;
+                for (qint64 left = m_dataSize; left > 0; left -= DataChunk) {
+                    const qint64 n = std::min<qint64>(left, DataChunk);
+                    socket->write(Frame(Data, QByteArray(n, 'x')));
+                }
+            }
+        });
+    }
+
+    QTcpServer m_server;
+    std::optional<TransferManifest> m_manifest;
+    qint64 m_dataSize;
+};
+
+// A file system of a few megabytes in a mount namespace that only this process sees. Root only.
+class SmallDisk {
+public:
+    SmallDisk(const QString &path, int megabytes)
+        : m_path(path)
+    {
+        if (::geteuid() != 0) {
+            m_why = QStringLiteral("a file system of its own needs root");
+            return;
+        }
+        // Once per process: the main thread, and every thread it starts later, see their own mounts.
+        static const bool isPrivate =
+            ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
+        if (!isPrivate || !QDir().mkpath(path) ||
+            ::mount("perix-test", QFile::encodeName(path).constData(), "tmpfs", 0, options.constData()) !=
+                0) {
+            m_why =
+                QStringLiteral("cannot mount a tmpfs here: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+            return;
+        }
+        m_mounted = true;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    QString whyNot() const { return m_why; }
+
+private:
+    QString m_path;
+    QString m_why;
+    bool m_mounted = false;
+};
+
+TransferManifest oneFile(qint64 size)
+{
+    TransferManifest manifest;
+    manifest.entries.append(ManifestEntry{QString(), false, size});
+    return manifest;
+}
+
+TransferLimits quickLimits()
+{
+    TransferLimits limits;
+    limits.requestDeadlineMs = 800;
+    limits.grantWaitMs = 500;
+    limits.frameDeadlineMs = 2000;
+    limits.stallMs = 1000;
+    return limits;
+}
+
 } // namespace
 
 class TestTransfer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void sha256MatchesQt();
+    void xxh3KnownVectors();
     void frames();
     void frames_data();
     void messagesRoundTrip();
@@ -215,6 +375,23 @@ private Q_SLOTS:
     void existingFileIsNeverReplacedWithoutAsking();
     void cancelAndRetry();
     void stoppingIsQuick();
+
+    void ownerAddresses();
+    void ownerAddresses_data();
+    void downloadQueue();
+    void serveSlots();
+    void partialNames();
+
+    void slowConnectionsCannotHoldTheOwner();
+    void manyConnectionsBesideAnHonestFetch();
+    void ownerSurvivesARequesterThatLeaves();
+    void partialFilesAreNeverOthers();
+    void loopbackFetchesConnectToLoopbackOnly();
+    void hostNamesAreNeverLookedUp();
+    void declaredSizeMustFitTheDisk();
+    void freeSpaceWatchedWhileRunning();
+    void finishedTransfersLeaveTheList();
+    void stallingOwnerHoldsFewConnections();
 };
 
 void TestTransfer::sha256MatchesQt()
@@ -225,6 +402,24 @@ void TestTransfer::sha256MatchesQt()
     sha.addData(data.sliced(1000));
     QCOMPARE(sha.result(), QCryptographicHash::hash(data, QCryptographicHash::Sha256));
     QCOMPARE(Sha256::hash(""), QCryptographicHash::hash("", QCryptographicHash::Sha256));
+}
+
+void TestTransfer::xxh3KnownVectors()
+{
+    // As xxhsum -H2 prints them.
+    QCOMPARE(Xxh3::hash("").toHex(), QByteArray("99aa06d3014798d86001c324468d497f"));
+    QCOMPARE(Xxh3::hash("abc").toHex(), QByteArray("06b05ab6733a618578af5f94892f3950"));
+    QByteArray sequence;
+    for (int i = 0; i < 3000; ++i)
+        sequence.append(char(i % 251));
+    QCOMPARE(Xxh3::hash(sequence).toHex(), QByteArray("d324b9e72fa9fb271b846747012c24aa"));
+    // Streamed in uneven pieces across its internal blocks, and started over after each result.
+    Xxh3 xxh;
+    for (qsizetype at = 0, step = 1; at < sequence.size(); at += step, step = step * 3 % 1021 + 1)
+        xxh.addData(sequence.sliced(at, qMin(step, sequence.size() - at)));
+    QCOMPARE(xxh.result().toHex(), QByteArray("d324b9e72fa9fb271b846747012c24aa"));
+    xxh.addData("abc");
+    QCOMPARE(xxh.result().toHex(), QByteArray("06b05ab6733a618578af5f94892f3950"));
 }
 
 void TestTransfer::frames_data()
@@ -489,7 +684,7 @@ void TestTransfer::fileArrivesByteIdentical()
     QCOMPARE(pair.info(id).done, data.size());
     QCOMPARE(pair.info(id).total, data.size());
     QCOMPARE(readFile(save + QStringLiteral("/big file.bin")), data);
-    QVERIFY(!QFileInfo::exists(save + QStringLiteral("/big file.bin.part")));
+    QVERIFY(partialsIn(save).isEmpty());
     // The owner lists its side too, as finished.
     QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
     const QList<TransferInfo> sends = pair.owner->engine().transfers();
@@ -581,14 +776,13 @@ void TestTransfer::resumeAfterOwnerStops()
     QVERIFY(writeFile(source, data));
     const QString save = dir.filePath(QStringLiteral("save"));
     QVERIFY(QDir().mkpath(save));
-    const QString part = save + QStringLiteral("/movie.bin.part");
-
     Pair pair;
     pair.offer({source});
     pair.owner->engine().setSendRateLimit(4 * 1024 * 1024);
     const quint16 port = pair.owner->engine().serverPort();
     const int id = pair.request(source, save);
-    QVERIFY(waitFor([&] { return QFileInfo(part).size() > 2 * 1024 * 1024; }));
+    QVERIFY(waitFor([&] { return partialSize(save) > 2 * 1024 * 1024; }));
+    const QString part = partialsIn(save).first();
     // The owner goes away halfway, without a word.
     pair.owner.reset();
     QVERIFY(waitFor([&] { return pair.ended(id); }));
@@ -625,8 +819,8 @@ void TestTransfer::hashedFilesResumeStraightFromTheFile()
     const QString source = dir.filePath(QStringLiteral("own/hashed.bin"));
     QVERIFY(writeFile(source, data));
     const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
     const qint64 kept = 1024 * 1024 + 4321;
-    QVERIFY(writeFile(save + QStringLiteral("/hashed.bin.part"), data.first(kept)));
     Pair pair;
     pair.offer({source});
     const QFileInfo info(source);
@@ -636,13 +830,23 @@ void TestTransfer::hashedFilesResumeStraightFromTheFile()
             .Find(info.canonicalFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch())
             .has_value();
     }));
+    // A first run stops after two chunks; its partial file is cut back into the middle of a chunk.
+    pair.owner->engine().setSendRateLimit(2 * 1024 * 1024);
     const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return partialSize(save) >= 2 * 1024 * 1024; }));
+    QVERIFY(pair.asker->Cancel(id));
+    QVERIFY(waitFor([&] { return pair.ended(id); }));
+    QCOMPARE(pair.info(id).state, TransferState::Cancelled);
+    QVERIFY(QFile(partialsIn(save).first()).resize(kept));
+    pair.owner->engine().setSendRateLimit(0);
+    QVERIFY(pair.asker->Retry(id));
     QVERIFY(waitFor([&] { return pair.ended(id); }));
     QCOMPARE(pair.info(id).state, TransferState::Done);
     QCOMPARE(pair.info(id).resumed, kept);
     QCOMPARE(readFile(save + QStringLiteral("/hashed.bin")), data);
+    QVERIFY(partialsIn(save).isEmpty());
     QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
-    QCOMPARE(pair.owner->engine().transfers().first().done, data.size());
+    QCOMPARE(pair.owner->engine().transfers().last().done, data.size());
 }
 
 void TestTransfer::corruptedChunkIsDetected()
@@ -681,7 +885,7 @@ void TestTransfer::corruptedChunkIsDetected()
     QCOMPARE(info.state, TransferState::Failed);
     QVERIFY2(info.error.contains(QStringLiteral("SHA-256")), qPrintable(info.error));
     QVERIFY(!QFileInfo::exists(save + QStringLiteral("/data.bin")));
-    QVERIFY(!QFileInfo::exists(save + QStringLiteral("/data.bin.part")));
+    QVERIFY(partialsIn(save).isEmpty());
 }
 
 void TestTransfer::corruptedPartIsDetected()
@@ -691,13 +895,23 @@ void TestTransfer::corruptedPartIsDetected()
     const QString source = dir.filePath(QStringLiteral("own/data.bin"));
     QVERIFY(writeFile(source, data));
     const QString save = dir.filePath(QStringLiteral("save"));
-    // A partial file whose bytes are not the owner's: a resume must not trust them.
-    QByteArray wrong = data.first(1024 * 1024);
-    wrong[1000] = char(wrong.at(1000) ^ 1);
-    QVERIFY(writeFile(save + QStringLiteral("/data.bin.part"), wrong));
+    QVERIFY(QDir().mkpath(save));
     Pair pair;
     pair.offer({source});
+    pair.owner->engine().setSendRateLimit(1024 * 1024);
     const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return partialSize(save) >= 1024 * 1024; }));
+    QVERIFY(pair.asker->Cancel(id));
+    QVERIFY(waitFor([&] { return pair.ended(id); }));
+    pair.owner->engine().setSendRateLimit(0);
+    // The partial file's bytes are no longer the owner's: a resume must not trust them.
+    {
+        QFile part(partialsIn(save).first());
+        QVERIFY(part.open(QIODevice::ReadWrite) && part.seek(1000));
+        const char flipped = char(data.at(1000) ^ 1);
+        QCOMPARE(part.write(&flipped, 1), 1);
+    }
+    QVERIFY(pair.asker->Retry(id));
     QVERIFY(waitFor([&] { return pair.ended(id); }));
     QCOMPARE(pair.info(id).state, TransferState::Failed);
     QVERIFY(pair.info(id).error.contains(QStringLiteral("SHA-256")));
@@ -718,7 +932,7 @@ void TestTransfer::refusedRequests()
     QVERIFY(writeFile(dir.filePath(QStringLiteral("secret.txt")), "secret"));
     const QString other = dir.filePath(QStringLiteral("other.txt"));
     QVERIFY(writeFile(other, "other"));
-    Pair pair;
+    Pair pair(0, quickLimits());
     pair.offer({root});
     QSignalSpy notices(pair.owner.get(), &FileShare::notice);
     const quint16 port = pair.owner->engine().serverPort();
@@ -833,6 +1047,596 @@ void TestTransfer::stoppingIsQuick()
     pair.asker.reset();
     pair.owner.reset();
     QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestTransfer::ownerAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("loopback");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("loopback") << "127.0.0.1" << true << true;
+    QTest::newRow("other loopback") << "127.8.9.10" << true << true;
+    QTest::newRow("lan under loopback") << "10.9.9.9" << true << false;
+    QTest::newRow("lan") << "10.9.9.9" << false << true;
+    QTest::newRow("loopback on a lan") << "127.0.0.1" << false << true;
+    QTest::newRow("host name") << "localhost" << false << false;
+    QTest::newRow("host name under loopback") << "localhost" << true << false;
+    QTest::newRow("dns name") << "files.example.com" << false << false;
+    QTest::newRow("short form") << "127.1" << true << false;
+    QTest::newRow("hex form") << "0x7f.0.0.1" << true << false;
+    QTest::newRow("spaces") << " 127.0.0.1" << true << false;
+    QTest::newRow("mapped") << "::ffff:127.0.0.1" << true << false;
+    QTest::newRow("ipv6 loopback") << "::1" << true << false;
+    QTest::newRow("any") << "0.0.0.0" << false << false;
+    QTest::newRow("broadcast") << "255.255.255.255" << false << false;
+    QTest::newRow("multicast") << "224.0.0.1" << false << false;
+    QTest::newRow("empty") << "" << false << false;
+}
+
+void TestTransfer::ownerAddresses()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, loopback);
+    QFETCH(bool, accepted);
+    const std::optional<QHostAddress> address = TransferOwnerAddress(text, loopback);
+    QCOMPARE(address.has_value(), accepted);
+    if (address)
+        QCOMPARE(address->toString(), text);
+}
+
+void TestTransfer::downloadQueue()
+{
+    const QString a = QStringLiteral("10.0.0.1");
+    const QString b = QStringLiteral("10.0.0.2");
+    const QString c = QStringLiteral("10.0.0.3");
+    // One owner: two at once, the rest wait.
+    QCOMPARE(DownloadsToStart({{1, a, false}, {2, a, false}, {3, a, false}, {4, a, false}}, 4, 2),
+             QList<int>({1, 2}));
+    // Several owners: first asked first, within both limits.
+    QCOMPARE(
+        DownloadsToStart(
+            {{1, a, false}, {2, a, false}, {3, a, false}, {4, b, false}, {5, b, false}, {6, c, false}}, 4, 2),
+        QList<int>({1, 2, 4, 5}));
+    // Running ones count.
+    QCOMPARE(
+        DownloadsToStart(
+            {{1, a, true}, {2, b, true}, {3, a, false}, {4, a, false}, {5, b, false}, {6, c, false}}, 4, 2),
+        QList<int>({3, 5}));
+    QCOMPARE(DownloadsToStart({{1, a, true}, {2, a, true}, {3, a, false}}, 4, 2), QList<int>());
+}
+
+void TestTransfer::serveSlots()
+{
+    TransferLimits limits;
+    limits.maxConnections = 5;
+    limits.maxConnectionsPerAddress = 2;
+    ServeSlots places;
+    const QHostAddress first(QStringLiteral("10.0.0.7"));
+    QCOMPARE(places.Enter(first, limits), ServeSlots::Admission::Admitted);
+    QCOMPARE(places.Enter(first, limits), ServeSlots::Admission::Admitted);
+    QCOMPARE(places.Enter(first, limits), ServeSlots::Admission::AddressFull);
+    // The same address written as a mapped one is the same requester.
+    QCOMPARE(places.Enter(QHostAddress(QStringLiteral("::ffff:10.0.0.7")), limits),
+             ServeSlots::Admission::AddressFull);
+    QCOMPARE(places.Enter(QHostAddress(QStringLiteral("10.0.0.8")), limits), ServeSlots::Admission::Admitted);
+    QCOMPARE(places.Enter(QHostAddress(QStringLiteral("10.0.0.9")), limits), ServeSlots::Admission::Admitted);
+    QCOMPARE(places.Enter(QHostAddress(QStringLiteral("10.0.0.10")), limits),
+             ServeSlots::Admission::Admitted);
+    QCOMPARE(places.Enter(QHostAddress(QStringLiteral("10.0.0.11")), limits), ServeSlots::Admission::Full);
+    QCOMPARE(places.connections(), 5);
+    QVERIFY(places.StartServing(2));
+    QVERIFY(places.StartServing(2));
+    QVERIFY(!places.StartServing(2));
+    places.StopServing();
+    places.Leave(first);
+    QCOMPARE(places.connectionsFrom(first), 1);
+    QCOMPARE(places.serving(), 1);
+    QCOMPARE(places.Enter(first, limits), ServeSlots::Admission::Admitted);
+    QVERIFY(places.StartServing(2));
+}
+
+void TestTransfer::partialNames()
+{
+    const QString tag = TransferPath::NewPartialTag();
+    QVERIFY(tag != TransferPath::NewPartialTag());
+    const QString name = TransferPath::PartialName(tag, QString());
+    QVERIFY(name.startsWith(u'.'));
+    QVERIFY(name.endsWith(QStringLiteral(".part")));
+    QVERIFY(name.contains(tag));
+    QCOMPARE(TransferPath::PartialName(tag, QString()), name);
+    QVERIFY(TransferPath::PartialName(tag, QStringLiteral("a/b")) !=
+            TransferPath::PartialName(tag, QStringLiteral("a/c")));
+    // A received file can never be given that name: received names never begin with a dot.
+    QVERIFY(TransferPath::LocalName(QStringLiteral("/srv/") + name) != name);
+    QVERIFY(TransferPath::LocalTarget(QStringLiteral("/save/root"), name) !=
+            QStringLiteral("/save/root/") + name);
+}
+
+// Connections that send their request a byte at a time, from two addresses, beside an honest fetch:
+// each address gets a few places at most, and those go at the request's deadline however the bytes
+// trickle.
+void TestTransfer::slowConnectionsCannotHoldTheOwner()
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(2 * 1024 * 1024, 21);
+    const QString source = dir.filePath(QStringLiteral("own/wanted.bin"));
+    QVERIFY(writeFile(source, data));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    Pair pair(0, quickLimits());
+    pair.offer({source});
+    const quint16 port = pair.owner->engine().serverPort();
+    const QByteArray request = Frame(Request, EncodeRequest({Version, source, IdAsker, QStringLiteral("0")}));
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < 12; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->setProxy(QNetworkProxy::NoProxy);
+        QVERIFY(slow.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i % 2)), 0));
+        slow.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    const ServeSlots &places = pair.owner->engine().serveSlots();
+    int mostFromOne = 0;
+    qsizetype dripped = 0;
+    QTimer drip;
+    drip.setInterval(100);
+    connect(&drip, &QTimer::timeout, this, [&] {
+        for (const std::unique_ptr<QTcpSocket> &socket : slow) {
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write(request.mid(dripped, 1));
+        }
+        dripped = std::min(dripped + 1, request.size() - 1);
+        mostFromOne =
+            std::max({mostFromOne, places.connectionsFrom(QHostAddress(QStringLiteral("127.0.0.2"))),
+                      places.connectionsFrom(QHostAddress(QStringLiteral("127.0.0.3")))});
+    });
+    drip.start();
+    QTest::qWait(150);
+    QElapsedTimer clock;
+    clock.start();
+    const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return pair.ended(id); }));
+    QVERIFY2(pair.info(id).state == TransferState::Done, qPrintable(pair.info(id).error));
+    QCOMPARE(readFile(save + QStringLiteral("/wanted.bin")), data);
+    // The trickle goes on, yet every slow connection is gone soon after the request's deadline.
+    QVERIFY(waitFor(
+        [&] {
+            return std::all_of(slow.cbegin(), slow.cend(), [](const std::unique_ptr<QTcpSocket> &socket) {
+                return socket->state() == QAbstractSocket::UnconnectedState;
+            });
+        },
+        3000));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(mostFromOne >= 1 && mostFromOne <= pair.limits.maxConnectionsPerAddress,
+             qPrintable(QString::number(mostFromOne)));
+    QVERIFY(waitFor([&] { return places.connections() == 0 && places.serving() == 0; }));
+}
+
+void TestTransfer::manyConnectionsBesideAnHonestFetch()
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(4 * 1024 * 1024, 22);
+    const QString source = dir.filePath(QStringLiteral("own/wanted.bin"));
+    QVERIFY(writeFile(source, data));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    Pair pair;
+    pair.offer({source});
+    const quint16 port = pair.owner->engine().serverPort();
+    std::vector<std::unique_ptr<QTcpSocket>> hostile;
+    for (int i = 0; i < 500; ++i) {
+        hostile.push_back(std::make_unique<QTcpSocket>());
+        hostile.back()->setProxy(QNetworkProxy::NoProxy);
+        QVERIFY(hostile.back()->bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        hostile.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    QTest::qWait(300);
+    const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return pair.ended(id); }, 20000));
+    QVERIFY2(pair.info(id).state == TransferState::Done, qPrintable(pair.info(id).error));
+    QCOMPARE(readFile(save + QStringLiteral("/wanted.bin")), data);
+    const ServeSlots &places = pair.owner->engine().serveSlots();
+    QVERIFY(places.connectionsFrom(QHostAddress(QStringLiteral("127.0.0.2"))) <=
+            pair.limits.maxConnectionsPerAddress);
+    const auto stillOpen =
+        std::count_if(hostile.cbegin(), hostile.cend(), [](const std::unique_ptr<QTcpSocket> &s) {
+            return s->state() == QAbstractSocket::ConnectedState;
+        });
+    QVERIFY2(stillOpen <= pair.limits.maxConnectionsPerAddress, qPrintable(QString::number(stillOpen)));
+    hostile.clear();
+    QVERIFY(waitFor([&] { return places.connections() == 0; }));
+}
+
+// A requester that goes away in the middle of a file the owner sends straight from the disk: the
+// next chunk meets a closed connection, which must not end the owner's program.
+void TestTransfer::ownerSurvivesARequesterThatLeaves()
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(16 * 1024 * 1024, 23);
+    const QString source = dir.filePath(QStringLiteral("own/hashed.bin"));
+    QVERIFY(writeFile(source, data));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    Pair pair;
+    pair.offer({source});
+    const QFileInfo info(source);
+    QVERIFY(waitFor([&] {
+        return pair.owner->offers()
+            .hashes()
+            .Find(info.canonicalFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch())
+            .has_value();
+    }));
+    pair.owner->engine().setSendRateLimit(8 * 1024 * 1024);
+    for (int round = 0; round < 3; ++round) {
+        const int id = pair.request(source, save);
+        QVERIFY(waitFor([&] { return pair.info(id).done >= 2 * 1024 * 1024; }));
+        QVERIFY(pair.asker->Cancel(id));
+        QVERIFY(waitFor([&] { return pair.ended(id); }));
+        // The owner wakes from its rate limit and sends the next chunk into the closed connection.
+        QTest::qWait(300);
+    }
+    pair.owner->engine().setSendRateLimit(0);
+    QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
+    const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return pair.ended(id); }));
+    QCOMPARE(pair.info(id).state, TransferState::Done);
+    QCOMPARE(readFile(save + QStringLiteral("/hashed.bin")), data);
+}
+
+void TestTransfer::partialFilesAreNeverOthers()
+{
+    QTemporaryDir dir;
+    const QByteArray piece = randomBytes(300000, 31);
+    const QByteArray whole = randomBytes(900000, 32);
+    const QByteArray report = randomBytes(700000, 33);
+    const QString xPart = dir.filePath(QStringLiteral("own/x.part"));
+    const QString x = dir.filePath(QStringLiteral("own/x"));
+    const QString reportPdf = dir.filePath(QStringLiteral("own/report.pdf"));
+    QVERIFY(writeFile(xPart, piece));
+    QVERIFY(writeFile(x, whole));
+    QVERIFY(writeFile(reportPdf, report));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    Pair pair;
+    pair.offer({xPart, x, reportPdf});
+
+    // A file that is itself called "x.part" arrives first; "x" afterwards is fetched beside it.
+    const int first = pair.request(xPart, save);
+    QVERIFY(waitFor([&] { return pair.ended(first); }));
+    QCOMPARE(pair.info(first).state, TransferState::Done);
+    const int second = pair.request(x, save);
+    QVERIFY(waitFor([&] { return pair.ended(second); }));
+    QVERIFY2(pair.info(second).state == TransferState::Done, qPrintable(pair.info(second).error));
+    QCOMPARE(pair.info(second).resumed, 0);
+    QCOMPARE(readFile(save + QStringLiteral("/x")), whole);
+    QCOMPARE(readFile(save + QStringLiteral("/x.part")), piece);
+
+    // Another program's partial download of the same name stays exactly as it was, even when its
+    // bytes are the start of the offered file.
+    const QString foreign = save + QStringLiteral("/report.pdf.part");
+    QVERIFY(writeFile(foreign, report.first(200000)));
+    const QDateTime stamp = QFileInfo(foreign).lastModified();
+    const int third = pair.request(reportPdf, save);
+    QVERIFY(waitFor([&] { return pair.ended(third); }));
+    QVERIFY2(pair.info(third).state == TransferState::Done, qPrintable(pair.info(third).error));
+    QCOMPARE(pair.info(third).resumed, 0);
+    QCOMPARE(readFile(save + QStringLiteral("/report.pdf")), report);
+    QCOMPARE(readFile(foreign), report.first(200000));
+    QCOMPARE(QFileInfo(foreign).lastModified(), stamp);
+    QVERIFY(partialsIn(save).isEmpty());
+}
+
+// Under --loopback a reference naming an owner elsewhere is not fetched: no FILETO, no connection.
+// The far address lives in a network namespace of the test's own, with a trap listening on it.
+void TestTransfer::loopbackFetchesConnectToLoopbackOnly()
+{
+    const QString why = NetnsLab::whyUnavailable();
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    NetnsLab lab;
+    QVERIFY2(lab.addNamespace(QStringLiteral("far")), qPrintable(lab.error()));
+    QVERIFY2(lab.address(QStringLiteral("far"), QStringLiteral("lo"), QStringLiteral("10.9.9.9/32")),
+             qPrintable(lab.error()));
+    ScopedNetns inside(lab.ns(QStringLiteral("far")));
+    QVERIFY(inside.ok());
+    QTcpServer trap;
+    trap.setProxy(QNetworkProxy::NoProxy);
+    QVERIFY(trap.listen(QHostAddress(QStringLiteral("10.9.9.9")), 0));
+    int trapped = 0;
+    connect(&trap, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket *socket = trap.nextPendingConnection()) {
+            ++trapped;
+            socket->abort();
+        }
+    });
+    QTemporaryDir dir;
+    const OfferedFile far{3, QStringLiteral("/srv/far.bin"), IdOwner, QStringLiteral("10.9.9.9"),
+                          QStringLiteral("Far")};
+    RecordingTransport transport{Loopback};
+    {
+        FileShare asker(
+            &transport,
+            [] {
+                return LocalIdentity{IdAsker, Loopback};
+            },
+            true, trap.serverPort());
+        QSignalSpy notices(&asker, &FileShare::notice);
+        QCOMPARE(asker.Request(far, dir.path(), std::nullopt), -1);
+        QTest::qWait(300);
+        QCOMPARE(trapped, 0);
+        QVERIFY(transport.sent.isEmpty());
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices.first().first().toString().contains(QStringLiteral("10.9.9.9")));
+    }
+    // Without --loopback the same reference is fetched from there: the trap does catch a fetch.
+    FileShare asker(
+        &transport,
+        [] {
+            return LocalIdentity{IdAsker, QStringLiteral("10.9.9.9")};
+        },
+        false, trap.serverPort());
+    const int id = asker.Request(far, dir.path(), std::nullopt);
+    QVERIFY(id > 0);
+    QVERIFY(waitFor([&] { return trapped == 1; }, 5000));
+    QCOMPARE(transport.sent.size(), 1);
+    asker.Cancel(id);
+}
+
+// Names a peer wrote are never looked up, in either mode: "localhost" would lead to the trap.
+void TestTransfer::hostNamesAreNeverLookedUp()
+{
+    QTcpServer trap;
+    trap.setProxy(QNetworkProxy::NoProxy);
+    QVERIFY(trap.listen(QHostAddress::LocalHost, 0));
+    int trapped = 0;
+    connect(&trap, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket *socket = trap.nextPendingConnection()) {
+            ++trapped;
+            socket->abort();
+        }
+    });
+    QTemporaryDir dir;
+    RecordingTransport transport{Loopback};
+    for (const bool loopback : {true, false}) {
+        FileShare asker(
+            &transport,
+            [] {
+                return LocalIdentity{IdAsker, Loopback};
+            },
+            loopback, trap.serverPort());
+        for (const char *name : {"localhost", "localhost.localdomain", "127.1"})
+            QCOMPARE(asker.Request(OfferedFile{1, QStringLiteral("/srv/a.bin"), IdOwner,
+                                               QLatin1StringView(name), QString()},
+                                   dir.path(), std::nullopt),
+                     -1);
+        QTest::qWait(300);
+        QCOMPARE(asker.engine().transfers().size(), 0);
+    }
+    QCOMPARE(trapped, 0);
+    QVERIFY(transport.sent.isEmpty());
+}
+
+void TestTransfer::declaredSizeMustFitTheDisk()
+{
+    QTemporaryDir dir;
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    RecordingTransport transport{Loopback};
+    const auto askerOf = [&](quint16 port) {
+        auto asker = std::make_unique<FileShare>(
+            &transport,
+            [] {
+                return LocalIdentity{IdAsker, Loopback};
+            },
+            true, port);
+        asker->engine().setLimits(quickLimits());
+        return asker;
+    };
+    const auto fetch = [](FileShare &asker, const QString &path, const QString &folder) {
+        const int id =
+            asker.Request(OfferedFile{1, path, IdOwner, Loopback, QString()}, folder, std::nullopt);
+        waitFor([&] {
+            const TransferState s = asker.engine().info(id).value_or(TransferInfo{}).state;
+            return s == TransferState::Done || s == TransferState::Failed;
+        });
+        return asker.engine().info(id).value_or(TransferInfo{});
+    };
+    const auto emptyFolder = [](const QString &folder) {
+        return QDir(folder)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+            .isEmpty();
+    };
+
+    // An owner declares a terabyte; this disk has 4 MB free (as the test tells the fetch).
+    {
+        FakeOwner liar(oneFile(qint64(1) << 40), 8 * 1024 * 1024);
+        auto asker = askerOf(liar.port());
+        asker->engine().setFreeSpaceSource([](const QString &) { return qint64(4) * 1024 * 1024; });
+        const TransferInfo info = fetch(*asker, QStringLiteral("/srv/huge.iso"), save);
+        QCOMPARE(info.state, TransferState::Failed);
+        QVERIFY2(info.error.contains(QStringLiteral("free space")), qPrintable(info.error));
+        QCOMPARE(liar.gets, 0);
+        QVERIFY(emptyFolder(save));
+    }
+    // One that sends more than it declared is cut off.
+    {
+        FakeOwner greedy(oneFile(1000), 5000);
+        auto asker = askerOf(greedy.port());
+        const TransferInfo info = fetch(*asker, QStringLiteral("/srv/small.txt"), save);
+        QCOMPARE(info.state, TransferState::Failed);
+        QVERIFY2(info.error.contains(QStringLiteral("more")) &&
+                     info.error.contains(QStringLiteral("declared")),
+                 qPrintable(info.error));
+        QVERIFY(!QFileInfo::exists(save + QStringLiteral("/small.txt")));
+    }
+
+    // The same on a real file system of 4 MB.
+    const QString small = dir.filePath(QStringLiteral("small"));
+    SmallDisk disk(small, 4);
+    if (!disk.whyNot().isEmpty())
+        QSKIP(qPrintable(disk.whyNot()));
+    const qint64 freeBefore = FreeBytes(small);
+    QVERIFY(freeBefore > 3 * 1024 * 1024 && freeBefore <= 4 * 1024 * 1024);
+    {
+        FakeOwner liar(oneFile(qint64(1) << 40), 6 * 1024 * 1024);
+        auto asker = askerOf(liar.port());
+        const TransferInfo info = fetch(*asker, QStringLiteral("/srv/huge.iso"), small);
+        QCOMPARE(info.state, TransferState::Failed);
+        QVERIFY2(info.error.contains(QStringLiteral("free space")), qPrintable(info.error));
+        QCOMPARE(liar.gets, 0);
+    }
+    const QString big = dir.filePath(QStringLiteral("own/big.bin"));
+    const QString fits = dir.filePath(QStringLiteral("own/fits.bin"));
+    QVERIFY(writeFile(big, randomBytes(6 * 1024 * 1024, 34)));
+    QVERIFY(writeFile(fits, randomBytes(2 * 1024 * 1024, 35)));
+    Pair pair;
+    pair.offer({big, fits});
+    const int tooBig = pair.request(big, small);
+    QVERIFY(waitFor([&] { return pair.ended(tooBig); }));
+    QCOMPARE(pair.info(tooBig).state, TransferState::Failed);
+    QVERIFY2(pair.info(tooBig).error.contains(QStringLiteral("free space")),
+             qPrintable(pair.info(tooBig).error));
+    QVERIFY(emptyFolder(small));
+    QCOMPARE(FreeBytes(small), freeBefore);
+    const int fitting = pair.request(fits, small);
+    QVERIFY(waitFor([&] { return pair.ended(fitting); }));
+    QVERIFY2(pair.info(fitting).state == TransferState::Done, qPrintable(pair.info(fitting).error));
+    QCOMPARE(readFile(small + QStringLiteral("/fits.bin")), readFile(fits));
+}
+
+// Another program fills the disk while a fetch runs: the fetch stops and takes its partial file away.
+void TestTransfer::freeSpaceWatchedWhileRunning()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("own/movie.bin"));
+    QVERIFY(writeFile(source, randomBytes(4 * 1024 * 1024, 36)));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    const auto free = std::make_shared<std::atomic<qint64>>(qint64(100) * 1024 * 1024);
+    Pair pair;
+    pair.offer({source});
+    pair.asker->engine().setFreeSpaceSource([free](const QString &) { return free->load(); });
+    pair.owner->engine().setSendRateLimit(2 * 1024 * 1024);
+    const int id = pair.request(source, save);
+    QVERIFY(waitFor([&] { return pair.info(id).done >= 1024 * 1024; }));
+    free->store(64 * 1024);
+    QVERIFY(waitFor([&] { return pair.ended(id); }));
+    QCOMPARE(pair.info(id).state, TransferState::Failed);
+    QVERIFY2(pair.info(id).error.contains(QStringLiteral("free space")), qPrintable(pair.info(id).error));
+    QVERIFY(partialsIn(save).isEmpty());
+    QVERIFY(!QFileInfo::exists(save + QStringLiteral("/movie.bin")));
+}
+
+// A thousand fetches: the owner's list stays short, finished transfers leave on both sides.
+void TestTransfer::finishedTransfersLeaveTheList()
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(2048, 37);
+    const QString source = dir.filePath(QStringLiteral("own/small.txt"));
+    QVERIFY(writeFile(source, data));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(save));
+    TransferLimits limits = quickLimits();
+    limits.finishedLingerMs = 300;
+    limits.maxFinishedListed = 16;
+    limits.maxConnectionsPerAddress = 16;
+    limits.maxDownloads = 8;
+    limits.maxDownloadsPerOwner = 8;
+    Pair pair(0, limits);
+    pair.offer({source});
+    FileTransferEngine &owner = pair.owner->engine();
+    qsizetype ownerMost = 0;
+    connect(&owner, &FileTransferEngine::transferAdded, this,
+            [&] { ownerMost = std::max(ownerMost, owner.transfers().size()); });
+    QSet<int> done;
+    QStringList failed;
+    connect(&pair.asker->engine(), &FileTransferEngine::transferChanged, this, [&](int id) {
+        const TransferInfo info = pair.info(id);
+        if (info.state == TransferState::Done)
+            done.insert(id);
+        else if (info.state == TransferState::Failed)
+            failed.append(info.error);
+    });
+    // A few at a time, as peers fetching one after the other would; then the lists empty by
+    // themselves, and the heap holds what it held before.
+    const int first = pair.request(source, save);
+    QVERIFY(waitFor([&] { return done.contains(first); }));
+    int requested = 1;
+    const auto fetchUpTo = [&](int count) {
+        while (requested < count) {
+            if (!runUntil([&] { return requested - done.size() - failed.size() < 4; }, 10000) ||
+                pair.request(source, save, ExistingChoice::Replace) <= 0)
+                return false;
+            ++requested;
+            pair.askerTransport.sent.clear();
+        }
+        return runUntil([&] { return done.size() + failed.size() == count; }, 60000) && waitFor([&] {
+                   return owner.transfers().isEmpty() && pair.asker->engine().transfers().isEmpty();
+               });
+    };
+    QVERIFY(fetchUpTo(200));
+    const size_t heapBefore = mallinfo2().uordblks;
+    QVERIFY2(fetchUpTo(1000), qPrintable(QStringLiteral("%1 done").arg(done.size())));
+    const size_t heapAfter = mallinfo2().uordblks;
+    QVERIFY2(ownerMost <= limits.maxFinishedListed + limits.maxConnectionsPerAddress,
+             qPrintable(QString::number(ownerMost)));
+    QVERIFY2(failed.isEmpty(), qPrintable(failed.join(u'\n')));
+    QVERIFY2(heapAfter < heapBefore + 256 * 1024,
+             qPrintable(QStringLiteral("%1 -> %2 bytes").arg(heapBefore).arg(heapAfter)));
+    QCOMPARE(readFile(save + QStringLiteral("/small.txt")), data);
+    QVERIFY(partialsIn(save).isEmpty());
+}
+
+// An owner that accepts and then says nothing: a few connections at a time, each given up at the
+// stall deadline, the rest waiting their turn.
+void TestTransfer::stallingOwnerHoldsFewConnections()
+{
+    FakeOwner silent(std::nullopt);
+    RecordingTransport transport{Loopback};
+    FileShare asker(
+        &transport,
+        [] {
+            return LocalIdentity{IdAsker, Loopback};
+        },
+        true, silent.port());
+    TransferLimits limits = quickLimits();
+    limits.stallMs = 300;
+    asker.engine().setLimits(limits);
+    int runningMost = 0;
+    const auto running = [&] {
+        int n = 0;
+        for (const TransferInfo &t : asker.engine().transfers())
+            n += t.state == TransferState::Connecting || t.state == TransferState::Running;
+        return n;
+    };
+    connect(&asker.engine(), &FileTransferEngine::transferChanged, this,
+            [&] { runningMost = std::max(runningMost, running()); });
+    QTemporaryDir dir;
+    QElapsedTimer clock;
+    clock.start();
+    QList<int> ids;
+    for (int i = 0; i < 10; ++i)
+        ids.append(asker.Request(OfferedFile{i, QStringLiteral("/srv/f%1.bin").arg(i), IdOwner, Loopback,
+                                             QStringLiteral("Silent")},
+                                 dir.path(), std::nullopt));
+    int waiting = 0;
+    for (const int id : std::as_const(ids))
+        waiting += asker.engine().info(id)->state == TransferState::Waiting;
+    QCOMPARE(waiting, 8);
+    // Each FILETO goes when its fetch starts, not all at once.
+    QCOMPARE(transport.sent.size(), 2);
+    QVERIFY(waitFor(
+        [&] {
+            return std::all_of(ids.cbegin(), ids.cend(), [&](int id) {
+                return asker.engine().info(id)->state == TransferState::Failed;
+            });
+        },
+        15000));
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(runningMost <= 2, qPrintable(QString::number(runningMost)));
+    QCOMPARE(silent.connections, 10);
+    QCOMPARE(transport.sent.size(), 10);
+    QVERIFY(asker.engine().info(ids.last())->error.contains(QStringLiteral("stopped answering")));
+    QVERIFY(waitFor([&] { return silent.open == 0; }));
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

@@ -15,6 +15,7 @@ AppContext AppContext::fromOptions(const StartOptions &options)
     if (options.dataDir.isEmpty()) {
         context.paths.programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath();
         context.paths.dataDir = AppPaths::defaultDataDir(context.paths.programDir);
+        context.paths.shareDir = AppPaths::installedShareDir(context.paths.programDir);
     } else {
         context.paths.dataDir = QDir(options.dataDir).absolutePath();
     }
@@ -30,7 +31,7 @@ AppContext AppContext::fromOptions(const StartOptions &options)
 
 QString AppPaths::lookup(const QString &name) const
 {
-    for (const QString &dir : {programDir, dataDir}) {
+    for (const QString &dir : {programDir, dataDir, shareDir}) {
         if (!dir.isEmpty() && QFileInfo::exists(dir + u'/' + name))
             return dir + u'/' + name;
     }
@@ -48,4 +49,11 @@ QString AppPaths::defaultDataDir(const QString &programDir)
 #endif
     const QString location = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return QDir(location.isEmpty() ? QDir::homePath() : location).absolutePath();
+}
+
+QString AppPaths::installedShareDir(const QString &programDir)
+{
+    if (programDir.isEmpty())
+        return {};
+    return QDir::cleanPath(programDir + u'/' + QStringLiteral(PERIX_INSTALL_SHARE_FROM_BIN));
 }

@@ -24,6 +24,7 @@ struct Parser {
         QStringLiteral("TCP port for file transfers (default 54812); every copy must use the same."),
         QStringLiteral("PORT")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the program's version.")};
 
     Parser()
     {
@@ -34,6 +35,7 @@ struct Parser {
         parser.addOption(dataDir);
         parser.addOption(transferPort);
         parser.addOption(help);
+        parser.addOption(version);
     }
 };
 
@@ -55,6 +57,7 @@ StartOptions ParseCommandLine(const QStringList &arguments)
     options.settingsFile = p.parser.value(p.settings);
     options.dataDir = p.parser.value(p.dataDir);
     options.showHelp = p.parser.isSet(p.help);
+    options.showVersion = p.parser.isSet(p.version);
     if (p.parser.isSet(p.transferPort)) {
         bool ok = false;
         const uint port = p.parser.value(p.transferPort).toUInt(&ok);
@@ -70,4 +73,9 @@ QString CommandLineHelp()
 {
     Parser p;
     return p.parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("perixchat"));
+}
+
+QString VersionText(const QString &program)
+{
+    return program + u' ' + QStringLiteral(PERIX_VERSION) + u'\n';
 }

@@ -19,12 +19,15 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("text|json"));
     const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions(
+        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help, version});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
     }
     options.showHelp = parser.isSet(help);
+    options.showVersion = parser.isSet(version);
     options.start.loopback = parser.isSet(loopback);
     options.start.settingsFile = parser.value(settings);
     options.start.dataDir = parser.value(dataDir);
@@ -49,7 +52,7 @@ CliOptions ParseCliOptions(const QStringList &arguments)
         return options;
     }
     options.json = formatName == QStringLiteral("json");
-    if (options.showHelp)
+    if (options.showHelp || options.showVersion)
         return options;
 
     const QStringList words = parser.positionalArguments();
@@ -62,12 +65,13 @@ CliOptions ParseCliOptions(const QStringList &arguments)
             options.error = QStringLiteral("send needs the text as one argument");
         else
             options.text = words.at(1);
-    } else if (options.command == QStringLiteral("list") || options.command == QStringLiteral("listen")) {
+    } else if (options.command == QStringLiteral("list") || options.command == QStringLiteral("listen") ||
+               options.command == QStringLiteral("paths")) {
         if (words.size() != 1)
             options.error = QStringLiteral("%1 takes no further arguments").arg(options.command);
     } else {
         options.error = options.command.isEmpty()
-                            ? QStringLiteral("a command is needed: list, send or listen")
+                            ? QStringLiteral("a command is needed: list, send, listen or paths")
                             : QStringLiteral("unknown command: %1").arg(options.command);
     }
     return options;
@@ -79,6 +83,7 @@ QString CliHelp()
         "Usage: perixchat-cli [options] list\n"
         "       perixchat-cli [options] send (--to USER | --group GROUP | --all) TEXT\n"
         "       perixchat-cli [options] listen\n"
+        "       perixchat-cli [options] paths\n"
         "\n"
         "A Perix Chat peer without windows: it announces the user of its settings, does one thing\n"
         "and says goodbye.\n"
@@ -90,6 +95,8 @@ QString CliHelp()
         "  send --group G    a message to the online members of one of your contact groups\n"
         "  send --all        a message to everybody\n"
         "  listen            print every event until SIGINT or SIGTERM (or --timeout)\n"
+        "  paths             print where the settings, history, languages, sounds and help are\n"
+        "                    (without touching the network)\n"
         "\n"
         "Options:\n"
         "  --loopback        use 127.0.0.1 and broadcast to 127.255.255.255 (copies on one machine)\n"
@@ -99,6 +106,7 @@ QString CliHelp()
         "  --format text|json  one line per event or peer, as text (default) or as JSON\n"
         "  --keep-talks      keep a private talk when the other side closes it\n"
         "  -h, --help        this text\n"
+        "  --version         the program's name and version\n"
         "\n"
         "Exit codes: 0 done (sent), 1 bad command line, 2 user or group not found,\n"
         "3 network error.\n");

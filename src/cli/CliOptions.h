@@ -7,7 +7,7 @@
 // Exit codes that scripts can rely on.
 enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3 };
 
-// The command line of the headless peer: "list", "send" or "listen" with their options.
+// The command line of the headless peer: "list", "send", "listen" or "paths" with their options.
 struct CliOptions {
     StartOptions start;
     QString command;
@@ -23,6 +23,7 @@ struct CliOptions {
     // A peer closes our private talk with it: keep ours open (otherwise it closes as well).
     bool keepTalks = false;
     bool showHelp = false;
+    bool showVersion = false;
     // Not empty when the command line could not be understood.
     QString error;
 };

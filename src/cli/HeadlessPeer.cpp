@@ -5,6 +5,7 @@
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
+#include "settings/SettingsWriteReport.h"
 #include "talks/MessageText.h"
 
 #include <QDateTime>
@@ -54,7 +55,14 @@ HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QText
     , m_err(err)
     , m_transport(std::make_unique<UdpTransport>(context.transport))
     , m_core(std::make_unique<ChatCore>(context, *m_transport, this))
-{}
+{
+    connect(&SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
+            [this](const QString &location) {
+                m_err << "perixchat-cli: the settings could not be saved to " << location
+                      << "; the stored ones are kept\n";
+                m_err.flush();
+            });
+}
 
 HeadlessPeer::~HeadlessPeer() = default;
 

@@ -3,6 +3,7 @@
 #include "app/UnixSignalWatcher.h"
 #include "cli/CliOptions.h"
 #include "cli/HeadlessPeer.h"
+#include "cli/PathsReport.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -21,11 +22,19 @@ int main(int argc, char *argv[])
         out << CliHelp();
         return ExitSent;
     }
+    if (options.showVersion) {
+        out << VersionText(QStringLiteral("perixchat-cli"));
+        return ExitSent;
+    }
     if (!options.error.isEmpty()) {
         err << "perixchat-cli: " << options.error << "\n\n" << CliHelp();
         return ExitUsage;
     }
     AppContext context = AppContext::fromOptions(options.start);
+    if (options.command == QStringLiteral("paths")) {
+        out << PathsReport(context, options.json);
+        return ExitSent;
+    }
     HeadlessPeer peer(context, options, out, err);
     UnixSignalWatcher termination;
     QObject::connect(&termination, &UnixSignalWatcher::terminationRequested, &peer, &HeadlessPeer::terminate);

@@ -1,5 +1,6 @@
 #include "documents/AnimationLibrary.h"
 
+#include <QGuiApplication>
 #include <QImageReader>
 
 namespace {
@@ -9,9 +10,20 @@ constexpr int MaximumFrames = 64;
 
 AnimationLibrary AnimationLibrary::load(const QString &resourcePrefix, int count)
 {
+    return load(resourcePrefix, count, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
+AnimationLibrary AnimationLibrary::load(const QString &resourcePrefix, int count, qreal devicePixelRatio)
+{
     AnimationLibrary library;
-    for (int n = 0; n < count; ++n)
-        library.m_animations.push_back(decode(fileName(resourcePrefix, n)));
+    for (int n = 0; n < count; ++n) {
+        AnimationFrames frames;
+        if (devicePixelRatio > 1.0)
+            frames = decode(doubleFileName(resourcePrefix, n), 2);
+        if (frames.frames.isEmpty())
+            frames = decode(fileName(resourcePrefix, n));
+        library.m_animations.push_back(frames);
+    }
     return library;
 }
 
@@ -23,8 +35,15 @@ QString AnimationLibrary::fileName(const QString &resourcePrefix, int number)
     return prefix + QStringLiteral("%1.gif").arg(number, 2, 10, QChar(u'0'));
 }
 
-AnimationFrames AnimationLibrary::decode(const QString &fileName)
+QString AnimationLibrary::doubleFileName(const QString &resourcePrefix, int number)
 {
+    QString name = fileName(resourcePrefix, number);
+    return name.insert(name.size() - 4, QStringLiteral("@2x"));
+}
+
+AnimationFrames AnimationLibrary::decode(const QString &fileName, int pixelRatio)
+{
+    pixelRatio = qBound(1, pixelRatio, 2);
     AnimationFrames result;
     QImageReader reader(fileName, "gif");
     if (!reader.canRead())
@@ -35,10 +54,12 @@ AnimationFrames AnimationLibrary::decode(const QString &fileName)
         if (frame.isNull())
             break;
         if (result.size.isEmpty())
-            result.size = frame.size();
-        else if (frame.size() != result.size)
-            frame = frame.scaled(result.size);
-        result.frames.append(frame.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            result.size = (frame.size() / pixelRatio).expandedTo(QSize(1, 1));
+        else if (frame.size() != result.size * pixelRatio)
+            frame = frame.scaled(result.size * pixelRatio);
+        frame = frame.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        frame.setDevicePixelRatio(pixelRatio);
+        result.frames.append(frame);
         result.delays.append(qMax(reader.nextImageDelay(), MinimumDelayMs));
     }
     if (result.frames.isEmpty())

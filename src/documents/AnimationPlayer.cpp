@@ -112,9 +112,12 @@ void AnimationPlayer::show(Instance &a, bool repaint)
     const bool hidden = hides(a);
     QImage image;
     if (hidden) {
-        if (m_blank.size() != a.frames->size) {
-            m_blank = QImage(a.frames->size, QImage::Format_ARGB32_Premultiplied);
+        // As many pixels as the frames, so that the document lays it out alike.
+        const QImage &frame = a.frames->frames.first();
+        if (m_blank.size() != frame.size() || m_blank.devicePixelRatio() != frame.devicePixelRatio()) {
+            m_blank = QImage(frame.size(), QImage::Format_ARGB32_Premultiplied);
             m_blank.fill(Qt::transparent);
+            m_blank.setDevicePixelRatio(frame.devicePixelRatio());
         }
         image = m_blank;
     } else {

@@ -3,6 +3,7 @@
 #include "documents/RichTextExport.h"
 #include "features/SafeFileName.h"
 #include "protocol/ConstUnit.h"
+#include "settings/WholeFile.h"
 #include "settings/iniFileUn.h"
 
 #include <QDir>
@@ -111,23 +112,21 @@ QByteArray Content(const QTextDocument &doc, bool rtf, const QColor &background)
     return RichTextExport::ToPlainText(doc, PlainTextLineWidth).toUtf8();
 }
 
+WriteResult WriteTalk(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
+                      const QColor &background, const QDateTime &now)
+{
+    if (doc.isEmpty() || !QFileInfo(folder).isDir())
+        return {};
+    const QString path = NewFileName(folder, talkName, now, rtf);
+    if (path.isEmpty() || !WriteWholeFile(path, Content(doc, rtf, background), !rtf))
+        return {QString(), true};
+    return {path, false};
+}
+
 QString Write(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
               const QColor &background, const QDateTime &now)
 {
-    if (doc.isEmpty() || !QFileInfo(folder).isDir())
-        return QString();
-    const QString path = NewFileName(folder, talkName, now, rtf);
-    if (path.isEmpty())
-        return QString();
-    QSaveFile file(path);
-    const QIODevice::OpenMode mode = rtf ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Text;
-    if (!file.open(mode))
-        return QString();
-    const QByteArray bytes = Content(doc, rtf, background);
-    // An unfinished file is dropped with the temporary when it is not committed.
-    if (file.write(bytes) != bytes.size())
-        return QString();
-    return file.commit() ? path : QString();
+    return WriteTalk(folder, talkName, doc, rtf, background, now).path;
 }
 
 bool EnsureFolder(const QString &folder)
@@ -192,8 +191,15 @@ bool CopyFile(const QString &source, const QString &target)
         return false;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(CopyChunk);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
             return false;
+        }
+    }
+    // The commit would rename the copy even when its last buffered bytes could not be written.
+    if (!out.flush()) {
+        out.cancelWriting();
+        return false;
     }
     return out.commit();
 }

@@ -51,9 +51,18 @@ QString NewFileName(const QString &folder, const QString &talkName, const QDateT
 // The file's content in either form.
 QByteArray Content(const QTextDocument &doc, bool rtf, const QColor &background);
 
-// Writes the transcript to a new file of the folder through a temporary file that is renamed over at
-// the end, so that a crash never leaves half a file. Nothing is written for an empty transcript or a
-// missing folder. The path written, or empty.
+// What became of a history write.
+struct WriteResult {
+    QString path;        // the file written; empty when none was
+    bool failed = false; // there was a transcript to keep, but no whole file of it could be written
+};
+
+// Writes the transcript to a new file of the folder through a temporary file that is renamed to its
+// name only when every byte was written, so that neither a crash nor a full disk leaves an empty or
+// half file. Nothing is written, and nothing failed, for an empty transcript or a missing folder.
+WriteResult WriteTalk(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
+                      const QColor &background, const QDateTime &now = QDateTime::currentDateTime());
+// The same; the path written, or empty.
 QString Write(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
               const QColor &background, const QDateTime &now = QDateTime::currentDateTime());
 

@@ -81,6 +81,10 @@ constexpr CatalogueEntry Entries[] = {
     {Shared, "FileNameStoryPrefix", "Caption", "%s and %s"},
     {Dialog, "TalkLimitText", "Caption",
      "%s talks are open: new talks from other users are refused until one is closed."},
+    {Dialog, "SettingsWriteFailedText", "Caption",
+     "The settings could not be saved to \"%s\"; the stored ones are kept."},
+    {Dialog, "HistoryWriteFailedText", "Caption",
+     "The history of \"%s\" could not be written to \"%s\"; no file was left."},
     {Dialog, "NotInsertManyAnimationText", "Caption",
      "In consequence of economy of resources it is not authorized to add more than %s animations in the text "
      "of the message."},

@@ -10,8 +10,6 @@
 
 namespace {
 constexpr int KernelReceiveBuffer = 1 << 20;
-// Echoes are only counted: a small read buffer does, a longer echo is not one of ours.
-constexpr qsizetype EchoBufferSize = 512;
 constexpr char LoopbackIP[] = "127.0.0.1";
 constexpr char LoopbackBroadcast[] = "127.255.255.255";
 } // namespace
@@ -210,7 +208,9 @@ void UdpTransport::IdUDPClientUDPRead()
     m_echoReadPending = false;
     QElapsedTimer batch;
     batch.start();
-    QByteArray buffer(EchoBufferSize, Qt::Uninitialized);
+    // An echo is the receipt of a packet of any size, so it is read whole; anything larger than a
+    // packet is not an echo of ours.
+    QByteArray buffer(MaxDatagramSize + 1, Qt::Uninitialized);
     for (int read = 0;; ++read) {
         if (m_client->state() != QAbstractSocket::BoundState)
             return;
@@ -227,7 +227,7 @@ void UdpTransport::IdUDPClientUDPRead()
             return;
         ++m_received;
         // Only counted, never handled: an echo of a packet must not be taken for the packet itself.
-        if (size < EchoBufferSize)
+        if (size <= MaxDatagramSize)
             Q_EMIT echoReceived(sender, QByteArray(buffer.constData(), size));
     }
 }
@@ -240,7 +240,7 @@ void UdpTransport::echo(const Packet &text, const QHostAddress &sender, quint16 
         return;
     if (!m_clock.isValid())
         m_clock.start();
-    if (m_echoLimiter.allow(sender, port, m_clock.elapsed()) &&
+    if (m_echoLimiter.allow(sender, port, text, m_clock.elapsed()) &&
         m_server->writeDatagram(text, sender, port) == text.size())
         ++m_sent;
 }

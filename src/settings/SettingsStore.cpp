@@ -1,6 +1,8 @@
 #include "settings/SettingsStore.h"
 
 #include "protocol/ProtocolClassUn.h"
+#include "settings/IniFileTransaction.h"
+#include "settings/SettingsWriteReport.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -57,9 +59,12 @@ SettingsStore::SettingsStore(const QString &iniFile)
 {}
 
 namespace {
-// The store that a Batch holds open, and the key it was opened for.
+// The store that a Batch holds open, and the key it was opened for. A file store is open as the copy
+// of a transaction.
 struct OpenBatch {
     QString key;
+    QString location;
+    std::unique_ptr<IniFileTransaction> transaction;
     std::shared_ptr<QSettings> settings;
     int depth = 0;
 };
@@ -84,11 +89,21 @@ bool SettingsStore::inBatch() const
 SettingsStore::Batch::Batch(const SettingsStore &store)
 {
     OpenBatch &batch = openBatch();
-    if (batch.settings && batch.key != store.batchKey())
+    if (batch.depth > 0 && batch.key != store.batchKey())
         return; // one batch at a time; others write as usual
     if (batch.depth++ == 0) {
         batch.key = store.batchKey();
-        batch.settings = store.openNew();
+        batch.location = store.location();
+        if (store.isFile()) {
+            batch.transaction = std::make_unique<IniFileTransaction>(batch.location);
+            // Without a copy every access goes its own way, and each write fails on its own.
+            if (QSettings *copy = batch.transaction->settings())
+                batch.settings = std::shared_ptr<QSettings>(std::shared_ptr<QSettings>(), copy);
+            else
+                batch.transaction.reset();
+        } else {
+            batch.settings = store.openNew();
+        }
     }
     m_active = true;
 }
@@ -98,9 +113,19 @@ SettingsStore::Batch::~Batch()
     OpenBatch &batch = openBatch();
     if (!m_active || --batch.depth > 0)
         return;
-    batch.settings->sync();
+    if (batch.transaction) {
+        // A batch that only read has nothing to tell.
+        if (batch.transaction->isChanged())
+            SettingsWriteReport::instance().record(batch.location, batch.transaction->commit());
+    } else if (batch.settings) {
+        batch.settings->sync();
+        SettingsWriteReport::instance().record(batch.location,
+                                               batch.settings->status() == QSettings::NoError);
+    }
     batch.settings.reset();
+    batch.transaction.reset();
     batch.key.clear();
+    batch.location.clear();
 }
 
 std::shared_ptr<QSettings> SettingsStore::open() const
@@ -108,6 +133,15 @@ std::shared_ptr<QSettings> SettingsStore::open() const
     if (inBatch())
         return openBatch().settings;
     return openNew();
+}
+
+bool SettingsStore::isFile() const
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+    return !m_userStore;
+#else
+    return true;
+#endif
 }
 
 std::shared_ptr<QSettings> SettingsStore::openNew() const
@@ -133,7 +167,8 @@ QString SettingsStore::location() const
     // Opening an INI file here would use up its one format-error report before the next real access.
     if (!m_userStore)
         return QFileInfo(m_iniFile).absoluteFilePath();
-    return open()->fileName();
+    // Not the open batch: that is a copy.
+    return openNew()->fileName();
 }
 
 SettingsStore::ReadResult SettingsStore::read(const QString &section, const QString &name,
@@ -149,15 +184,46 @@ SettingsStore::ReadResult SettingsStore::read(const QString &section, const QStr
     return value->isValid() ? ReadResult::Found : ReadResult::Missing;
 }
 
+bool SettingsStore::change(const std::function<EditResult(QSettings &)> &edit) const
+{
+    if (inBatch()) {
+        OpenBatch &batch = openBatch();
+        const EditResult result = edit(*batch.settings);
+        if (result == EditResult::Changed && batch.transaction)
+            batch.transaction->markChanged();
+        return result != EditResult::Failed && batch.settings->status() != QSettings::AccessError;
+    }
+    bool written = false;
+    if (isFile()) {
+        IniFileTransaction transaction(location());
+        if (QSettings *copy = transaction.settings()) {
+            const EditResult result = edit(*copy);
+            if (result == EditResult::Unchanged)
+                return true;
+            if (result == EditResult::Changed) {
+                transaction.markChanged();
+                written = transaction.commit();
+            }
+        }
+    } else {
+        const auto settings = openNew();
+        if (edit(*settings) != EditResult::Failed) {
+            settings->sync();
+            written = settings->status() == QSettings::NoError;
+        }
+    }
+    SettingsWriteReport::instance().record(location(), written);
+    return written;
+}
+
 bool SettingsStore::write(const QString &section, const QString &name, const QVariant &value) const
 {
     if (!isValidSection(section) || !isValidName(name))
         return false;
-    const auto settings = open();
-    settings->setValue(keyPath(section, name), value);
-    if (!inBatch())
-        settings->sync();
-    return settings->status() == QSettings::NoError;
+    return change([&](QSettings &settings) {
+        settings.setValue(keyPath(section, name), value);
+        return EditResult::Changed;
+    });
 }
 
 bool SettingsStore::readBool(const QString &section, const QString &name, bool defaultValue,
@@ -204,6 +270,28 @@ std::optional<QList<qint32>> SettingsStore::readInts(const QString &section, con
         if (isValidName(names[i]) && tryInteger(settings->value(keyPath(section, names[i])), &number))
             values[i] = number;
     }
+    if (settings->status() != QSettings::NoError)
+        return std::nullopt;
+    return values;
+}
+
+std::optional<QHash<QString, QString>> SettingsStore::readSectionTexts(const QString &section,
+                                                                       qsizetype limit) const
+{
+    QHash<QString, QString> values;
+    if (!isValidName(section))
+        return values;
+    const auto settings = open();
+    settings->beginGroup(section);
+    const QStringList names = settings->childKeys();
+    for (const QString &name : names) {
+        if (values.size() >= limit)
+            break;
+        const QVariant value = settings->value(name);
+        if (value.typeId() == QMetaType::QString)
+            values.insert(name, value.toString());
+    }
+    settings->endGroup();
     if (settings->status() != QSettings::NoError)
         return std::nullopt;
     return values;
@@ -264,6 +352,19 @@ bool SettingsStore::writeBytes(const QString &section, const QString &name, cons
     return write(section, name, value);
 }
 
+bool SettingsStore::removeValue(const QString &section, const QString &name) const
+{
+    if (!isValidSection(section) || !isValidName(name))
+        return false;
+    return change([&](QSettings &settings) {
+        const QString key = keyPath(section, name);
+        if (!settings.contains(key))
+            return settings.status() == QSettings::AccessError ? EditResult::Failed : EditResult::Unchanged;
+        settings.remove(key);
+        return EditResult::Changed;
+    });
+}
+
 QStringList SettingsStore::sections() const
 {
     return readSections().value_or(QStringList());
@@ -287,17 +388,18 @@ bool SettingsStore::removeSection(const QString &name) const
 {
     if (!isValidName(name))
         return false;
-    const auto settings = open();
-    // QSettings::remove(name) would also take a base-level value called the same; remove the
-    // section's own values one by one instead.
-    settings->beginGroup(name);
-    const QStringList keys = settings->allKeys();
-    if (settings->status() != QSettings::NoError)
-        return false;
-    for (const QString &key : keys)
-        settings->remove(key);
-    settings->endGroup();
-    if (!inBatch())
-        settings->sync();
-    return settings->status() == QSettings::NoError;
+    return change([&](QSettings &settings) {
+        // QSettings::remove(name) would also take a base-level value called the same; remove the
+        // section's own values one by one instead.
+        settings.beginGroup(name);
+        const QStringList keys = settings.allKeys();
+        if (settings.status() == QSettings::AccessError) {
+            settings.endGroup();
+            return EditResult::Failed;
+        }
+        for (const QString &key : keys)
+            settings.remove(key);
+        settings.endGroup();
+        return keys.isEmpty() ? EditResult::Unchanged : EditResult::Changed;
+    });
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,10 +22,14 @@ class QVariant;
 // opened (for an INI file, e.g. a directory in its place), FormatError when the part of the file that
 // the access parses is malformed. QSettings keeps the parsed file per process and reports a format
 // error only to the first access after the file changed; later accesses see what it could parse.
+//
+// A store kept in a file is written through an IniFileTransaction: a write that fails leaves the file,
+// and so every later read, as it was. Every write's outcome goes to SettingsWriteReport.
 class SettingsStore {
 public:
     // While a Batch lives, every access to this store shares one open store and the file is written
-    // once, when the batch ends (closing the program writes many values in a row).
+    // once, when the batch ends (closing the program writes many values in a row). The writes of the
+    // batch then succeed or fail together.
     class Batch {
     public:
         explicit Batch(const SettingsStore &store);
@@ -43,6 +49,8 @@ public:
 
     // The file (or registry path) behind the store.
     QString location() const;
+    // True for the user's own store, false for a store kept in a file named on the command line.
+    bool isUserStore() const { return m_userStore; }
 
     // A number, or decimal text; a non-number gives the default. Any non-zero number is true.
     bool readBool(const QString &section, const QString &name, bool defaultValue, bool onReadError) const;
@@ -53,6 +61,9 @@ public:
     // Missing, unreadable or not binary: empty.
     QByteArray readBytes(const QString &section, const QString &name) const;
     bool contains(const QString &section, const QString &name) const;
+    // The text values of a section by name, at most limit of them, in one access; nullopt when the
+    // store cannot be read.
+    std::optional<QHash<QString, QString>> readSectionTexts(const QString &section, qsizetype limit) const;
     // Several integers of one section in one access, in the order of the names; nullopt when the store
     // cannot be read, so that no mix of stored values and fallbacks comes back.
     std::optional<QList<qint32>> readInts(const QString &section, const QStringList &names,
@@ -64,6 +75,8 @@ public:
     bool writeInt(const QString &section, const QString &name, qint32 value) const;
     bool writeString(const QString &section, const QString &name, const QString &value) const;
     bool writeBytes(const QString &section, const QString &name, const QByteArray &value) const;
+    // Removes one value; true when it is gone (also when it was never there).
+    bool removeValue(const QString &section, const QString &name) const;
 
     // The sections of the base key, in the store's order; base-level values are not sections.
     QStringList sections() const;
@@ -75,6 +88,7 @@ public:
 
 private:
     enum class ReadResult { Found, Missing, Error };
+    enum class EditResult { Failed, Unchanged, Changed };
 
     std::shared_ptr<QSettings> open() const;
     std::shared_ptr<QSettings> openNew() const;
@@ -82,6 +96,11 @@ private:
     bool inBatch() const;
     ReadResult read(const QString &section, const QString &name, QVariant *value) const;
     bool write(const QString &section, const QString &name, const QVariant &value) const;
+    // Runs the edit on the open batch, or on a store of its own that is written at once.
+    bool change(const std::function<EditResult(QSettings &)> &edit) const;
+    // True when this class writes the store's file itself (everywhere but in the registry and in
+    // property lists).
+    bool isFile() const;
 
     bool m_userStore = true;
     QString m_iniFile;

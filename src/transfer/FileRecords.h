@@ -10,7 +10,7 @@
 
 // One received file or folder reference; its index in the list is its identity.
 struct RLFile {
-    bool IsOwn = false; // the owner ID is my user ID
+    bool IsOwn = false; // the owner ID is my user ID and this run offered the path
     QString Path;       // on the owner's machine
     qint32 SizeKB = 0;
     QString OwnerID;

@@ -18,7 +18,8 @@ FileShare::FileShare(PacketTransport *transport, std::function<LocalIdentity()> 
     , m_identity(std::move(identity))
     , m_loopback(loopback)
     , m_port(port)
-    , m_engine(new FileTransferEngine(&m_offers, &m_gate, this))
+    , m_engine(new FileTransferEngine(
+          &m_offers, &m_gate, [this](const ReceiveRequest &request) { return sendFileTo(request); }, this))
 {
     connect(m_engine, &FileTransferEngine::refused, this, &FileShare::notice);
     m_hashing.setMaxThreadCount(1);
@@ -110,6 +111,13 @@ int FileShare::Request(const OfferedFile &file, const QString &saveDir, std::opt
     const QString folder = saveDir.trimmed();
     if (me.id.isEmpty() || folder.isEmpty() || file.path.isEmpty())
         return -1;
+    if (!TransferOwnerAddress(file.ownerIp, m_loopback)) {
+        Q_EMIT notice(QStringLiteral("Refused to fetch \"%1\": the owner's address \"%2\" is not %3")
+                          .arg(ShortForNotice(file.path), ShortForNotice(file.ownerIp, 60),
+                               m_loopback ? QStringLiteral("a loopback address (127.0.0.0/8)")
+                                          : QStringLiteral("an IPv4 address")));
+        return -1;
+    }
     if (!QFileInfo(folder).isDir() && !(QDir::isAbsolutePath(folder) && QDir().mkpath(folder))) {
         Q_EMIT notice(QStringLiteral("Cannot save into \"%1\"").arg(ShortForNotice(folder)));
         return -1;
@@ -126,12 +134,6 @@ int FileShare::Request(const OfferedFile &file, const QString &saveDir, std::opt
         if (request.localName.isEmpty())
             return -1;
     }
-    if (!m_transport->SendPacket(
-            BuildFileToPacket(file.number, file.path, file.ownerId, file.ownerIp, me.id, me.ip))) {
-        Q_EMIT notice(
-            QStringLiteral("The request for \"%1\" could not be sent").arg(ShortForNotice(file.path)));
-        return -1;
-    }
     request.serverId = file.ownerId;
     request.serverIp = file.ownerIp;
     request.port = m_port;
@@ -146,15 +148,31 @@ int FileShare::Request(const OfferedFile &file, const QString &saveDir, std::opt
 
 bool FileShare::Retry(int id)
 {
-    const std::optional<ReceiveRequest> request = m_engine->request(id);
-    const std::optional<TransferInfo> info = m_engine->info(id);
-    if (!request || !info ||
-        (info->state != TransferState::Failed && info->state != TransferState::Cancelled))
-        return false;
-    if (!m_transport->SendPacket(BuildFileToPacket(request->number.toInt(), request->path, request->serverId,
-                                                   request->serverIp, request->clientId, request->clientIp)))
-        return false;
     return m_engine->Retry(id);
+}
+
+bool FileShare::sendFileTo(const ReceiveRequest &request)
+{
+    if (m_transport->SendPacket(BuildFileToPacket(request.number.toInt(), request.path, request.serverId,
+                                                  request.serverIp, request.clientId, request.clientIp)))
+        return true;
+    Q_EMIT notice(
+        QStringLiteral("The request for \"%1\" could not be sent").arg(ShortForNotice(request.path)));
+    return false;
+}
+
+std::optional<QHostAddress> TransferOwnerAddress(const QString &text, bool loopback)
+{
+    QHostAddress address;
+    // Only the plain dotted form: "127.1" or "0x7f.1" would pass the parser, and hide where they lead.
+    if (!address.setAddress(text) || address.protocol() != QAbstractSocket::IPv4Protocol ||
+        address.toString() != text)
+        return std::nullopt;
+    if (loopback ? !address.isLoopback()
+                 : (address.isNull() || address == QHostAddress(QHostAddress::AnyIPv4) ||
+                    address == QHostAddress(QHostAddress::Broadcast) || address.isMulticast()))
+        return std::nullopt;
+    return address;
 }
 
 bool FileShare::Cancel(int id)

@@ -63,11 +63,11 @@ public:
     // True when fetching the path into the folder would meet a file or folder of that name.
     static bool TargetExists(const QString &saveDir, const QString &ownerPath);
 
-    // Sends the FILETO for the file, then starts fetching it into saveDir. What is there already is
-    // replaced or kept only as the choice says; without a choice nothing is fetched over it.
-    // The transfer's id, or -1 when nothing was sent.
+    // Lists a fetch of the file into saveDir; when its turn comes the FILETO goes and the transfer
+    // starts. What is there already is replaced or kept only as the choice says; without a choice
+    // nothing is fetched over it. The transfer's id, or -1 when nothing was listed.
     int Request(const OfferedFile &file, const QString &saveDir, std::optional<ExistingChoice> choice);
-    // The FILETO again, then the transfer from where it stopped.
+    // Queues the fetch again: the FILETO again, then the transfer from where it stopped.
     bool Retry(int id);
     bool Cancel(int id);
 
@@ -77,6 +77,7 @@ Q_SIGNALS:
 
 private:
     bool ensureListening();
+    bool sendFileTo(const ReceiveRequest &request);
     void hashInBackground(const QString &path);
 
     PacketTransport *m_transport;
@@ -90,6 +91,10 @@ private:
     QThreadPool m_hashing;
     std::shared_ptr<std::atomic<bool>> m_stopHashing = std::make_shared<std::atomic<bool>>(false);
 };
+
+// The owner's address of a reference, when this copy may connect to it: a literal IPv4 address in
+// its plain form (a name is never looked up), of 127.0.0.0/8 in loopback mode.
+std::optional<QHostAddress> TransferOwnerAddress(const QString &text, bool loopback);
 
 // A foreign text cut to a length that fits a status line.
 QString ShortForNotice(const QString &text, int maxLength = 160);

@@ -1,16 +1,20 @@
 #include "transfer/FileTransferEngine.h"
 
+#include "transfer/DownloadQueue.h"
 #include "transfer/FileOffers.h"
 #include "transfer/FileTransferWire.h"
 #include "transfer/Sha256.h"
 #include "transfer/TransferPaths.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QNetworkProxy>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -19,7 +23,11 @@
 #include <condition_variable>
 #include <deque>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #ifdef Q_OS_LINUX
 #include <sys/sendfile.h>
@@ -28,6 +36,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -40,15 +49,19 @@ struct FileTransferEngine::Shared {
     std::atomic<qint64> done{0};
     std::atomic<qint64> total{-1};
     std::atomic<qint64> resumed{0};
+    QSet<QString> partials; // set by a receiving thread as it ends; read once it has been waited for
 };
 
 struct FileTransferEngine::Session {
     TransferInfo info;
     bool listed = false;
+    QHostAddress peer; // sending: the requester, holding a place in the serve slots while the thread runs
+    qint64 endedMs = -1;
     std::shared_ptr<Shared> shared;
     std::unique_ptr<QThread> thread;
     ReceiveRequest request;
     QSet<QString> completed;                       // entries of a folder fetch already verified and renamed
+    QSet<QString> partials;                        // partial files this fetch made and may resume
     std::deque<std::pair<qint64, qint64>> samples; // (ms, bytes) for the speed
 };
 
@@ -78,16 +91,24 @@ private:
 // Blocking reads and writes on the descriptor of a connected socket owned by a transfer thread.
 // The bytes go straight between the kernel and the caller's buffer: a socket object's own buffers
 // would add a copy and an allocation per chunk, which at loopback speed cost more than the copy
-// itself. Each wait is a short slice that looks at the cancel flag, and a peer silent for too long
-// ends the connection.
+// itself. Each wait is a short slice that looks at the cancel flag. The other side must keep up:
+// the next frame has to begin within the stall time, and a frame, once begun, has to be through
+// within the frame time; a trickle of bytes does not push either deadline back.
 class Channel {
 public:
     enum class Status { Ok, Cancelled, Closed, TimedOut, Protocol };
 
-    Channel(qintptr descriptor, const std::atomic<bool> &cancel)
+    Channel(qintptr descriptor, const std::atomic<bool> &cancel, const TransferLimits &limits)
         : m_fd(int(descriptor))
         , m_cancel(cancel)
-    {}
+        , m_stallMs(limits.stallMs)
+        , m_frameMs(limits.frameDeadlineMs)
+    {
+        // Whole frames are written at once; a small one held back for an acknowledgement would
+        // cost every short file the 40 ms of a delayed ACK.
+        const int on = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+    }
 
     Status status() const { return m_status; }
     QString statusText() const
@@ -100,7 +121,7 @@ public:
         case Status::Closed:
             return QStringLiteral("The connection was closed by the other side");
         case Status::TimedOut:
-            return QStringLiteral("The other side stopped answering");
+            return QStringLiteral("The other side stopped answering or is too slow");
         case Status::Protocol:
             return QStringLiteral("The other side sent something this program does not understand");
         }
@@ -113,36 +134,52 @@ public:
         return false;
     }
 
+    // Within the deadline of the frame being read.
     bool readExact(char *data, qint64 size)
     {
         qint64 got = 0;
-        QElapsedTimer idle;
-        idle.start();
         while (got < size) {
             if (m_cancel.load())
                 return fail(Status::Cancelled);
             const ssize_t n = ::recv(m_fd, data + got, size_t(size - got), 0);
             if (n > 0) {
                 got += n;
-                idle.restart();
                 continue;
             }
             if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
                 return fail(Status::Closed);
-            if (!waitFor(POLLIN, idle))
+            if (!waitFor(POLLIN, m_frame))
                 return false;
         }
         return true;
     }
 
-    bool readHeader(FrameType *type, quint32 *length)
+    // Starts the next frame: it must begin within the stall time and end within the frame time,
+    // neither later than endBy.
+    bool readHeader(FrameType *type, quint32 *length,
+                    QDeadlineTimer endBy = QDeadlineTimer(QDeadlineTimer::Forever))
     {
+        if (!waitFor(POLLIN, earlier(QDeadlineTimer(m_stallMs), endBy)))
+            return false;
+        m_frame = earlier(QDeadlineTimer(m_frameMs), endBy);
         char header[HeaderSize];
         if (!readExact(header, HeaderSize))
             return false;
         if (!ParseHeader(QByteArrayView(header, HeaderSize), type, length))
             return fail(Status::Protocol);
         return true;
+    }
+
+    // Gives the other side a moment to close first; whatever it still sends is dropped.
+    void awaitClose()
+    {
+        const QDeadlineTimer deadline(std::min(m_stallMs, 1000));
+        char sink[256];
+        while (waitFor(POLLIN, deadline)) {
+            const ssize_t n = ::recv(m_fd, sink, sizeof(sink), 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+                return;
+        }
     }
 
     bool readPayload(quint32 length, QByteArray *payload)
@@ -152,33 +189,33 @@ public:
     }
 
     // One control frame of one of the expected types.
-    bool readControl(std::initializer_list<FrameType> expected, FrameType *type, QByteArray *payload)
+    bool readControl(std::initializer_list<FrameType> expected, FrameType *type, QByteArray *payload,
+                     QDeadlineTimer endBy = QDeadlineTimer(QDeadlineTimer::Forever))
     {
         quint32 length = 0;
-        if (!readHeader(type, &length))
+        if (!readHeader(type, &length, endBy))
             return false;
         if (std::find(expected.begin(), expected.end(), *type) == expected.end())
             return fail(Status::Protocol);
         return readPayload(length, payload);
     }
 
+    // The other side has the frame time to take the bytes.
     bool write(QByteArrayView data)
     {
+        const QDeadlineTimer deadline(m_frameMs);
         qint64 sent = 0;
-        QElapsedTimer idle;
-        idle.start();
         while (sent < data.size()) {
             if (m_cancel.load())
                 return fail(Status::Cancelled);
             const ssize_t n = ::send(m_fd, data.data() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
             if (n > 0) {
                 sent += n;
-                idle.restart();
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
                 return fail(Status::Closed);
-            if (!waitFor(POLLOUT, idle))
+            if (!waitFor(POLLOUT, deadline))
                 return false;
         }
         return true;
@@ -189,23 +226,20 @@ public:
     bool writeFromFile(int fileFd, qint64 offset, qint64 size)
     {
 #ifdef Q_OS_LINUX
+        const QDeadlineTimer deadline(m_frameMs);
         off_t position = off_t(offset);
         const off_t end = off_t(offset + size);
-        QElapsedTimer idle;
-        idle.start();
         while (position < end) {
             if (m_cancel.load())
                 return fail(Status::Cancelled);
             const ssize_t n = ::sendfile(m_fd, fileFd, &position, size_t(end - position));
-            if (n > 0) {
-                idle.restart();
+            if (n > 0)
                 continue;
-            }
             if (n == 0)
                 return fail(Status::Closed); // the file shrank under us
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
                 return fail(Status::Closed);
-            if (!waitFor(POLLOUT, idle))
+            if (!waitFor(POLLOUT, deadline))
                 return false;
         }
         return true;
@@ -225,23 +259,52 @@ public:
 #endif
 
 private:
-    bool waitFor(short events, const QElapsedTimer &idle)
+    static QDeadlineTimer earlier(const QDeadlineTimer &a, const QDeadlineTimer &b)
     {
-        pollfd p{m_fd, events, 0};
-        const int r = ::poll(&p, 1, WaitSliceMs);
-        if (r < 0 && errno != EINTR)
-            return fail(Status::Closed);
-        if (r > 0 && (p.revents & (POLLERR | POLLNVAL)))
-            return fail(Status::Closed);
-        if (r == 0 && idle.elapsed() > FileTransferEngine::IdleTimeoutMs)
-            return fail(Status::TimedOut);
-        return true;
+        return b.deadlineNSecs() < a.deadlineNSecs() ? b : a;
+    }
+
+    bool waitFor(short events, const QDeadlineTimer &deadline)
+    {
+        for (;;) {
+            if (m_cancel.load())
+                return fail(Status::Cancelled);
+            const qint64 left = deadline.remainingTime();
+            if (left == 0)
+                return fail(Status::TimedOut);
+            pollfd p{m_fd, events, 0};
+            const int r = ::poll(&p, 1, left < 0 ? WaitSliceMs : int(std::min<qint64>(left, WaitSliceMs)));
+            if (r < 0 && errno != EINTR)
+                return fail(Status::Closed);
+            if (r > 0)
+                return (p.revents & (POLLERR | POLLNVAL)) ? fail(Status::Closed) : true;
+        }
     }
 
     int m_fd;
     const std::atomic<bool> &m_cancel;
+    int m_stallMs;
+    int m_frameMs;
+    QDeadlineTimer m_frame;
     Status m_status = Status::Ok;
 };
+
+QHostAddress peerAddressOf(qintptr descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof(address);
+    if (::getpeername(int(descriptor), reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return {};
+    return QHostAddress(reinterpret_cast<const sockaddr *>(&address));
+}
+
+void removePartialFiles(const QSet<QString> &partials)
+{
+    for (const QString &part : partials) {
+        if (!QFileInfo(part).isSymLink())
+            QFile::remove(part);
+    }
+}
 
 bool sleepUnlessCancelled(int ms, const std::atomic<bool> &cancel)
 {
@@ -289,6 +352,7 @@ struct Outcome {
     TransferState state = TransferState::Failed;
     QString error;
     QSet<QString> completed;
+    QSet<QString> partials;
 };
 
 // ---- The owner's side of one connection ----
@@ -302,27 +366,37 @@ struct SendReports {
 
 class SendSession {
 public:
-    SendSession(SendReports reports, FileOfferList *offers, FileToGate *gate,
-                std::shared_ptr<FileTransferEngine::Shared> shared, const std::atomic<qint64> &rateLimit)
+    SendSession(SendReports reports, FileOfferList *offers, FileToGate *gate, ServeSlots *places,
+                std::shared_ptr<FileTransferEngine::Shared> shared, const std::atomic<qint64> &rateLimit,
+                const TransferLimits &limits)
         : m_reports(std::move(reports))
         , m_offers(offers)
         , m_gate(gate)
+        , m_slots(places)
         , m_shared(std::move(shared))
         , m_rateLimit(rateLimit)
+        , m_limits(limits)
     {}
 
     void run(qintptr descriptor)
     {
+        const QDeadlineTimer requestBy(m_limits.requestDeadlineMs);
+        // sendfile knows no MSG_NOSIGNAL: a requester that goes away in the middle of a file would
+        // end the whole program. Blocked here, the signal stays with this thread and ends with it.
+        sigset_t brokenPipe;
+        sigemptyset(&brokenPipe);
+        sigaddset(&brokenPipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
         QTcpSocket socket;
         if (!socket.setSocketDescriptor(descriptor)) {
             finish(TransferState::Failed, socket.errorString());
             return;
         }
-        Channel channel(socket.socketDescriptor(), m_shared->cancel);
+        Channel channel(socket.socketDescriptor(), m_shared->cancel, m_limits);
         const QString peer = socket.peerAddress().toString();
         FrameType type = Request;
         QByteArray payload;
-        if (!channel.readControl({Request}, &type, &payload)) {
+        if (!channel.readControl({Request}, &type, &payload, requestBy)) {
             finish(TransferState::Failed, channel.statusText());
             return;
         }
@@ -341,6 +415,15 @@ public:
             finish(TransferState::Failed, reason);
             return;
         }
+        if (!m_slots->StartServing(m_limits.maxServing)) {
+            reason =
+                QStringLiteral("the owner sends %1 files already; try again later").arg(m_limits.maxServing);
+            channel.write(Frame(Refused, EncodeRefused(reason)));
+            finish(TransferState::Failed, reason);
+            return;
+        }
+        // Given back before the socket closes: the requester starts its next fetch once it sees the close.
+        const auto stopServing = qScopeGuard([this] { m_slots->StopServing(); });
         QStringList leftOut;
         const std::optional<TransferManifest> manifest =
             TransferPath::BuildManifest(*offer, &leftOut, &reason);
@@ -389,8 +472,7 @@ private:
                 *reason = QStringLiteral("the connection does not come from the address of the request");
                 return std::nullopt;
             }
-            if (waited.elapsed() > FileTransferEngine::GrantWaitMs ||
-                !sleepUnlessCancelled(50, m_shared->cancel)) {
+            if (waited.elapsed() > m_limits.grantWaitMs || !sleepUnlessCancelled(50, m_shared->cancel)) {
                 *reason = QStringLiteral("no request (FILETO) from that user and address");
                 return std::nullopt;
             }
@@ -504,8 +586,10 @@ private:
     SendReports m_reports;
     FileOfferList *m_offers;
     FileToGate *m_gate;
+    ServeSlots *m_slots;
     std::shared_ptr<FileTransferEngine::Shared> m_shared;
     const std::atomic<qint64> &m_rateLimit;
+    const TransferLimits m_limits;
 };
 
 // Hashes what the receiving thread hands it in a thread of its own, so that checking the content
@@ -598,14 +682,24 @@ private:
 class ReceiveSession {
 public:
     ReceiveSession(const ReceiveRequest &request, std::shared_ptr<FileTransferEngine::Shared> shared,
-                   QSet<QString> completed)
+                   QSet<QString> completed, QSet<QString> partials, const TransferLimits &limits,
+                   FreeSpaceSource freeSpace)
         : m_request(request)
         , m_shared(std::move(shared))
         , m_completed(std::move(completed))
+        , m_partials(std::move(partials))
+        , m_limits(limits)
+        , m_freeSpace(std::move(freeSpace))
     {}
 
     Outcome run()
     {
+        // A literal address only: a name a peer wrote is never looked up.
+        const QHostAddress owner(m_request.serverIp);
+        if (owner.protocol() != QAbstractSocket::IPv4Protocol)
+            return end(
+                TransferState::Failed,
+                QStringLiteral("The owner's address \"%1\" is not an IPv4 address").arg(m_request.serverIp));
         QTcpSocket socket;
         // The owner is a peer on this network; a proxy from the system's settings must not carry
         // the bytes.
@@ -613,19 +707,19 @@ public:
         const QHostAddress local(m_request.clientIp);
         if (!local.isNull())
             socket.bind(local, 0);
-        socket.connectToHost(m_request.serverIp, m_request.port);
+        socket.connectToHost(owner, m_request.port);
         QElapsedTimer waited;
         waited.start();
         while (!socket.waitForConnected(WaitSliceMs)) {
             if (m_shared->cancel.load())
                 return end(TransferState::Cancelled, QStringLiteral("Cancelled"));
             if (socket.state() == QAbstractSocket::UnconnectedState ||
-                waited.elapsed() > FileTransferEngine::ConnectTimeoutMs)
+                waited.elapsed() > m_limits.connectTimeoutMs)
                 return end(
                     TransferState::Failed,
                     QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
         }
-        Channel channel(socket.socketDescriptor(), m_shared->cancel);
+        Channel channel(socket.socketDescriptor(), m_shared->cancel, m_limits);
         if (!channel.write(Frame(
                 Request, EncodeRequest({Version, m_request.path, m_request.clientId, m_request.number}))))
             return channelEnd(channel);
@@ -644,6 +738,52 @@ public:
     }
 
 private:
+    static qint64 saturatedSum(qint64 a, qint64 b)
+    {
+        return a > std::numeric_limits<qint64>::max() - b ? std::numeric_limits<qint64>::max() : a + b;
+    }
+
+    QString partialPath(const QString &target, const QString &relative) const
+    {
+        return QFileInfo(target).absolutePath() + u'/' +
+               TransferPath::PartialName(m_request.partialTag, relative);
+    }
+
+    // Only a partial file this fetch made itself is ever resumed.
+    qint64 resumableSize(const QString &part) const
+    {
+        return m_partials.contains(part) && !QFileInfo(part).isSymLink() ? QFileInfo(part).size() : 0;
+    }
+
+    // The free space of the folder is checked, when known, against what is still to be written.
+    bool roomFor(qint64 bytes, qint64 reserve) const
+    {
+        const qint64 free = m_freeSpace ? m_freeSpace(m_request.saveDir) : -1;
+        return free < 0 || free >= saturatedSum(bytes, reserve);
+    }
+
+    QString noRoomText(qint64 needed) const
+    {
+        const QLocale locale;
+        const qint64 free = m_freeSpace ? m_freeSpace(m_request.saveDir) : -1;
+        return QStringLiteral("Not enough free space in %1: %2 to write, %3 free")
+            .arg(m_request.saveDir, locale.formattedDataSize(needed),
+                 locale.formattedDataSize(std::max<qint64>(free, 0)));
+    }
+
+    void removePartials()
+    {
+        removePartialFiles(m_partials);
+        m_partials.clear();
+    }
+
+    void discard(QFile &file)
+    {
+        file.close();
+        QFile::remove(file.fileName());
+        m_partials.remove(file.fileName());
+    }
+
     Outcome receiveAll(Channel &channel, const TransferManifest &manifest)
     {
         const QString root = QDir(m_request.saveDir).filePath(m_request.localName);
@@ -657,10 +797,24 @@ private:
                     TransferState::Failed,
                     QStringLiteral("The owner sent a path that leaves the folder: \"%1\"").arg(e.relative));
             targets.append(target);
-            total += e.size;
+            total = saturatedSum(total, e.size);
         }
         if (targets.size() != QSet<QString>(targets.cbegin(), targets.cend()).size())
             return end(TransferState::Failed, QStringLiteral("The owner sent names that coincide here"));
+        // What the owner declared must fit before anything is written.
+        qint64 needed = 0;
+        for (qsizetype i = 0; i < manifest.entries.size(); ++i) {
+            const ManifestEntry &e = manifest.entries.at(i);
+            if (e.isDir || (m_completed.contains(e.relative) && QFileInfo(targets.at(i)).isFile()))
+                continue;
+            needed = saturatedSum(
+                needed, e.size - std::min(e.size, resumableSize(partialPath(targets.at(i), e.relative))));
+        }
+        if (!roomFor(needed, m_limits.freeSpaceReserve)) {
+            removePartials();
+            return end(TransferState::Failed, noRoomText(needed));
+        }
+        m_left = needed;
         m_shared->total.store(total);
         m_shared->running.store(true);
         if (manifest.isDir && !makeFolder(root))
@@ -699,6 +853,8 @@ private:
                 m_completed.insert(entry.relative);
         }
         channel.write(Frame(Done, {}));
+        // The owner closes once it has read that, and its place to send is free for our next fetch.
+        channel.awaitClose();
         if (!skipped.isEmpty())
             return end(TransferState::Failed, QStringLiteral("The owner did not send %1 file(s): %2")
                                                   .arg(skipped.size())
@@ -711,7 +867,7 @@ private:
     FileResult receiveFile(Channel &channel, qsizetype index, const ManifestEntry &entry,
                            const QString &target, QByteArray &buffer, QString *error)
     {
-        const QString part = target + QLatin1StringView(TransferPath::PartSuffix);
+        const QString part = partialPath(target, entry.relative);
         if (!TransferPath::IsSafeWriteLocation(m_request.saveDir, part) ||
             !TransferPath::IsSafeWriteLocation(m_request.saveDir, target) || QFileInfo(target).isDir()) {
             *error =
@@ -722,14 +878,18 @@ private:
             *error = QStringLiteral("%1 exists already").arg(target);
             return FileResult::Failed;
         }
+        // A file of that name that this fetch did not make is never opened, let alone resumed.
+        const bool resume = m_partials.contains(part) && QFileInfo(part).isFile();
         QFile file(part);
-        if (!file.open(QIODevice::ReadWrite)) {
+        if (!file.open(resume ? QIODevice::ReadWrite : QIODevice::ReadWrite | QIODevice::NewOnly)) {
             *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
             return FileResult::Failed;
         }
+        m_partials.insert(part);
         qint64 offset = file.size();
         if (offset > entry.size) {
             file.resize(0);
+            m_left = saturatedSum(m_left, offset);
             offset = 0;
         }
         BackgroundHash hash;
@@ -740,6 +900,7 @@ private:
                 return FileResult::ChannelFailed;
             }
             file.resize(0);
+            m_left = saturatedSum(m_left, offset);
             offset = 0;
             sha.result();
         }
@@ -758,9 +919,18 @@ private:
             if (!channel.readHeader(&type, &length))
                 return FileResult::ChannelFailed;
             if (type == Data) {
-                if (received + length > entry.size) {
-                    channel.fail(Channel::Status::Protocol);
-                    return FileResult::ChannelFailed;
+                if (length > entry.size - received) {
+                    // What was written so far is kept: the content check of a resume covers it.
+                    *error = QStringLiteral("The owner sent more of %1 than the %2 bytes it declared")
+                                 .arg(target)
+                                 .arg(entry.size);
+                    return FileResult::Failed;
+                }
+                // Something else may be filling the disk meanwhile.
+                if (!roomFor(m_left, 0)) {
+                    discard(file);
+                    *error = noRoomText(m_left);
+                    return FileResult::Failed;
                 }
                 char *chunk = hash.acquire();
                 if (!channel.readExact(chunk, length)) {
@@ -770,10 +940,12 @@ private:
                 if (file.write(chunk, length) != length) {
                     hash.release(chunk);
                     *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
+                    discard(file);
                     return FileResult::Failed;
                 }
                 hash.submit(chunk, length);
                 received += length;
+                m_left = std::max<qint64>(0, m_left - length);
                 m_shared->done.fetch_add(length);
                 continue;
             }
@@ -797,20 +969,24 @@ private:
             }
             if (!file.flush()) {
                 *error = QStringLiteral("Cannot write %1: %2").arg(part, file.errorString());
+                discard(file);
                 return FileResult::Failed;
             }
             file.close();
             if (fileEnd->size != entry.size || received != entry.size || fileEnd->sha256 != hash.result()) {
                 // The bytes here are not the owner's: none of them can be trusted for a resume.
-                QFile::remove(part);
+                discard(file);
                 *error = QStringLiteral("The content check (SHA-256) of %1 failed; the data was discarded")
                              .arg(target);
                 return FileResult::Failed;
             }
-            if (!renameOver(part, target)) {
+            // Over what is there only when the user said so; otherwise never over anything, even a
+            // file that appeared meanwhile.
+            if (!(m_request.replace ? renameOver(part, target) : QFile::rename(part, target))) {
                 *error = QStringLiteral("Cannot rename %1 to %2").arg(part, target);
                 return FileResult::Failed;
             }
+            m_partials.remove(part);
             return FileResult::Ok;
         }
     }
@@ -835,24 +1011,36 @@ private:
                    channel.statusText());
     }
 
-    Outcome end(TransferState state, const QString &error) { return Outcome{state, error, m_completed}; }
+    Outcome end(TransferState state, const QString &error)
+    {
+        return Outcome{state, error, m_completed, m_partials};
+    }
 
     ReceiveRequest m_request;
     std::shared_ptr<FileTransferEngine::Shared> m_shared;
     QSet<QString> m_completed;
+    QSet<QString> m_partials;
+    const TransferLimits m_limits;
+    const FreeSpaceSource m_freeSpace;
+    qint64 m_left = 0; // bytes still to be written by this run
 };
 
 } // namespace
 
-FileTransferEngine::FileTransferEngine(FileOfferList *offers, FileToGate *gate, QObject *parent)
+FileTransferEngine::FileTransferEngine(FileOfferList *offers, FileToGate *gate, RequestSender sender,
+                                       QObject *parent)
     : QObject(parent)
     , m_offers(offers)
     , m_gate(gate)
+    , m_sender(std::move(sender))
     , m_server(new Server([this](qintptr descriptor) { incoming(descriptor); }, this))
     , m_timer(new QTimer(this))
+    , m_pruneTimer(new QTimer(this))
 {
     m_timer->setInterval(250);
     connect(m_timer, &QTimer::timeout, this, &FileTransferEngine::updateProgress);
+    m_pruneTimer->setSingleShot(true);
+    connect(m_pruneTimer, &QTimer::timeout, this, &FileTransferEngine::prune);
 }
 
 FileTransferEngine::~FileTransferEngine()
@@ -866,12 +1054,26 @@ void FileTransferEngine::StopAll()
     for (auto &[id, session] : m_sessions) {
         if (session->shared)
             session->shared->cancel.store(true);
+        if (session->info.state == TransferState::Waiting) {
+            session->info.state = TransferState::Cancelled;
+            session->endedMs = nowMs();
+        }
     }
     // Every wait of a transfer thread is a short slice that looks at the cancel flag.
     for (auto &[id, session] : m_sessions) {
-        if (session->thread) {
-            session->thread->wait(5000);
-            session->thread.reset();
+        if (!session->thread)
+            continue;
+        endThread(*session);
+        // Its report of how it ended is still on its way; the partial files it made are here already.
+        if (session->info.direction == TransferDirection::Receive)
+            session->partials = session->shared->partials;
+    }
+    // No later run can resume them: the tags of their names live only in this one.
+    for (auto &[id, session] : m_sessions) {
+        if (session->info.direction == TransferDirection::Receive &&
+            session->info.state != TransferState::Done) {
+            removePartialFiles(session->partials);
+            session->partials.clear();
         }
     }
 }
@@ -880,7 +1082,7 @@ bool FileTransferEngine::Listen(const QHostAddress &address, quint16 port)
 {
     if (m_server->isListening())
         return true;
-    m_server->setMaxPendingConnections(MaxSendSessions);
+    m_server->setListenBacklogSize(128);
     m_server->setProxy(QNetworkProxy::NoProxy);
     if (m_server->listen(address, port)) {
         m_listenError.clear();
@@ -902,21 +1104,29 @@ quint16 FileTransferEngine::serverPort() const
 
 void FileTransferEngine::incoming(qintptr descriptor)
 {
-    int sending = 0;
-    for (const auto &[id, session] : m_sessions)
-        sending += session->info.direction == TransferDirection::Send && session->thread != nullptr;
-    if (sending >= MaxSendSessions) {
+    const QHostAddress peer = peerAddressOf(descriptor);
+    const ServeSlots::Admission admission = m_slots.Enter(peer, m_limits);
+    if (admission != ServeSlots::Admission::Admitted) {
+        const QString reason =
+            admission == ServeSlots::Admission::AddressFull
+                ? QStringLiteral("%1 connections from this address are open already")
+                      .arg(m_limits.maxConnectionsPerAddress)
+                : QStringLiteral("%1 connections are open already").arg(m_limits.maxConnections);
+        // The answer fits the socket's buffer: it never waits for the other side.
         QTcpSocket refused;
-        if (refused.setSocketDescriptor(descriptor))
+        if (refused.setSocketDescriptor(descriptor)) {
+            refused.write(Frame(Refused, EncodeRefused(reason)));
+            refused.flush();
             refused.abort();
-        Q_EMIT this->refused(
-            QStringLiteral("Refused a transfer connection: %1 are running already").arg(sending));
+        }
+        noteRefusal(QStringLiteral("Refused a transfer connection from %1: %2").arg(peer.toString(), reason));
         return;
     }
     const int id = m_nextId++;
     auto session = std::make_unique<Session>();
     session->info.id = id;
     session->info.direction = TransferDirection::Send;
+    session->peer = peer;
     session->shared = std::make_shared<Shared>();
     // The threads end before the engine does (see StopAll), so the engine is there to be posted to.
     const auto post = [this](std::function<void()> call) {
@@ -927,20 +1137,30 @@ void FileTransferEngine::incoming(qintptr descriptor)
         post([=, this] { sendStarted(id, name, peer, total); });
     };
     reports.finished = [post, id, this](TransferState state, const QString &error) {
-        post([=, this] { sessionEnded(id, state, error, {}); });
+        post([=, this] { sessionEnded(id, state, error, {}, {}); });
     };
     reports.notice = [post, this](const QString &text) {
         post([=, this] { Q_EMIT refused(text); });
     };
-    session->thread.reset(
-        QThread::create([reports = std::move(reports), offers = m_offers, gate = m_gate,
-                         shared = session->shared, &rateLimit = m_rateLimit, descriptor]() mutable {
-            SendSession(std::move(reports), offers, gate, shared, rateLimit).run(descriptor);
+    session->thread.reset(QThread::create(
+        [reports = std::move(reports), offers = m_offers, gate = m_gate, places = &m_slots,
+         shared = session->shared, &rateLimit = m_rateLimit, limits = m_limits, descriptor]() mutable {
+            SendSession(std::move(reports), offers, gate, places, shared, rateLimit, limits).run(descriptor);
         }));
     connect(session->thread.get(), &QThread::finished, this, [this, id] { threadFinished(id); });
     QThread *thread = session->thread.get();
     m_sessions.emplace(id, std::move(session));
     thread->start();
+}
+
+// A flood of refused connections must not become a flood of status lines.
+void FileTransferEngine::noteRefusal(const QString &text)
+{
+    const qint64 now = nowMs();
+    if (m_lastRefusalMs >= 0 && now - m_lastRefusalMs < 1000)
+        return;
+    m_lastRefusalMs = now;
+    Q_EMIT refused(text);
 }
 
 int FileTransferEngine::Receive(const ReceiveRequest &request)
@@ -949,17 +1169,54 @@ int FileTransferEngine::Receive(const ReceiveRequest &request)
     auto session = std::make_unique<Session>();
     session->info.id = id;
     session->info.direction = TransferDirection::Receive;
+    session->info.state = TransferState::Waiting;
     session->info.name = request.localName;
     session->info.folder = request.saveDir;
     session->info.target = QDir(request.saveDir).filePath(request.localName);
     session->info.peer = request.peerName.isEmpty() ? request.serverIp : request.peerName;
     session->listed = true;
     session->request = request;
-    Session &ref = *session;
+    if (session->request.partialTag.isEmpty())
+        session->request.partialTag = TransferPath::NewPartialTag();
     m_sessions.emplace(id, std::move(session));
-    startReceiveThread(ref);
     Q_EMIT transferAdded(id);
+    schedule();
     return id;
+}
+
+// Starts the waiting fetches that may run now.
+void FileTransferEngine::schedule()
+{
+    QList<QueuedDownload> downloads;
+    for (const auto &[id, session] : m_sessions) {
+        if (session->info.direction != TransferDirection::Receive)
+            continue;
+        const bool running = session->thread != nullptr;
+        if (running || session->info.state == TransferState::Waiting)
+            downloads.append(QueuedDownload{id, session->request.serverIp, running});
+    }
+    bool unsent = false;
+    for (const int id : DownloadsToStart(downloads, m_limits.maxDownloads, m_limits.maxDownloadsPerOwner)) {
+        // The owner keeps a FILETO for a few minutes only: it goes now, right before the connection.
+        const auto it = m_sessions.find(id);
+        const bool sent = it != m_sessions.end() && (!m_sender || m_sender(it->second->request));
+        const auto again = m_sessions.find(id);
+        if (again == m_sessions.end() || again->second->info.state != TransferState::Waiting)
+            continue;
+        Session &session = *again->second;
+        if (!sent) {
+            session.info.state = TransferState::Failed;
+            session.info.error = QStringLiteral("The request (FILETO) could not be sent");
+            session.endedMs = nowMs();
+            unsent = true;
+        } else {
+            startReceiveThread(session);
+        }
+        Q_EMIT transferChanged(id);
+    }
+    // A request that could not go leaves its place to the next one.
+    if (unsent)
+        schedule();
 }
 
 void FileTransferEngine::startReceiveThread(Session &session)
@@ -972,14 +1229,20 @@ void FileTransferEngine::startReceiveThread(Session &session)
     session.info.resumed = 0;
     session.info.speed = 0;
     session.info.secondsLeft = -1;
+    session.endedMs = -1;
     const int id = session.info.id;
-    session.thread.reset(QThread::create(
-        [id, this, request = session.request, shared = session.shared, completed = session.completed] {
-            const Outcome outcome = ReceiveSession(request, shared, completed).run();
-            QMetaObject::invokeMethod(
-                this, [=, this] { sessionEnded(id, outcome.state, outcome.error, outcome.completed); },
-                Qt::QueuedConnection);
-        }));
+    session.thread.reset(QThread::create([id, this, request = session.request, shared = session.shared,
+                                          completed = session.completed, partials = session.partials,
+                                          limits = m_limits, freeSpace = m_freeSpace] {
+        const Outcome outcome = ReceiveSession(request, shared, completed, partials, limits, freeSpace).run();
+        shared->partials = outcome.partials;
+        QMetaObject::invokeMethod(
+            this,
+            [=, this] {
+                sessionEnded(id, outcome.state, outcome.error, outcome.completed, outcome.partials);
+            },
+            Qt::QueuedConnection);
+    }));
     connect(session.thread.get(), &QThread::finished, this, [this, id] { threadFinished(id); });
     session.thread->start();
     ensureTimer();
@@ -990,7 +1253,15 @@ bool FileTransferEngine::Cancel(int id)
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || !isRunning(*it->second))
         return false;
-    it->second->shared->cancel.store(true);
+    Session &session = *it->second;
+    if (session.info.state == TransferState::Waiting) {
+        session.info.state = TransferState::Cancelled;
+        session.info.error = QStringLiteral("Cancelled");
+        session.endedMs = nowMs();
+        Q_EMIT transferChanged(id);
+        return true;
+    }
+    session.shared->cancel.store(true);
     return true;
 }
 
@@ -1003,9 +1274,25 @@ bool FileTransferEngine::Retry(int id)
     if (session.info.direction != TransferDirection::Receive || session.thread ||
         (session.info.state != TransferState::Failed && session.info.state != TransferState::Cancelled))
         return false;
-    startReceiveThread(session);
+    session.info.state = TransferState::Waiting;
+    session.info.error.clear();
+    session.info.speed = 0;
+    session.info.secondsLeft = -1;
+    session.endedMs = -1;
     Q_EMIT transferChanged(id);
+    schedule();
     return true;
+}
+
+void FileTransferEngine::ClearFinished()
+{
+    QList<int> ended;
+    for (const auto &[id, session] : m_sessions) {
+        if (session->listed && !session->thread && session->endedMs >= 0 && !isRunning(*session))
+            ended.append(id);
+    }
+    for (const int id : std::as_const(ended))
+        remove(id);
 }
 
 std::optional<ReceiveRequest> FileTransferEngine::request(int id) const
@@ -1036,7 +1323,17 @@ QList<TransferInfo> FileTransferEngine::transfers() const
 
 bool FileTransferEngine::isRunning(const Session &session) const
 {
-    return session.info.state == TransferState::Connecting || session.info.state == TransferState::Running;
+    return session.info.state == TransferState::Waiting || session.info.state == TransferState::Connecting ||
+           session.info.state == TransferState::Running;
+}
+
+// Sends of any outcome, and fetches that are done, leave the list after a while; a failed fetch
+// stays for its Retry until the user clears it.
+bool FileTransferEngine::lingers(const Session &session) const
+{
+    if (!session.listed || session.thread || session.endedMs < 0 || isRunning(session))
+        return false;
+    return session.info.direction == TransferDirection::Send || session.info.state == TransferState::Done;
 }
 
 int FileTransferEngine::runningCount() const
@@ -1066,7 +1363,7 @@ void FileTransferEngine::sendStarted(int id, const QString &name, const QString 
 }
 
 void FileTransferEngine::sessionEnded(int id, TransferState state, const QString &error,
-                                      const QSet<QString> &completed)
+                                      const QSet<QString> &completed, const QSet<QString> &partials)
 {
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end())
@@ -1074,14 +1371,17 @@ void FileTransferEngine::sessionEnded(int id, TransferState state, const QString
     Session &session = *it->second;
     session.info.state = state;
     session.info.error = error;
+    session.endedMs = nowMs();
     session.info.done = session.shared ? session.shared->done.load() : session.info.done;
     session.info.resumed = session.shared ? session.shared->resumed.load() : session.info.resumed;
     if (session.shared && session.shared->total.load() >= 0)
         session.info.total = session.shared->total.load();
     session.info.speed = 0;
     session.info.secondsLeft = state == TransferState::Done ? 0 : -1;
-    if (session.info.direction == TransferDirection::Receive)
+    if (session.info.direction == TransferDirection::Receive) {
         session.completed = completed;
+        session.partials = partials;
+    }
     if (session.listed)
         Q_EMIT transferChanged(id);
 }
@@ -1092,11 +1392,59 @@ void FileTransferEngine::threadFinished(int id)
     if (it == m_sessions.end() || !it->second->thread)
         return;
     Session &session = *it->second;
+    endThread(session);
+    const bool receiving = session.info.direction == TransferDirection::Receive;
+    // Connections refused before they listed anything leave nothing behind.
+    if (!session.listed && !receiving)
+        m_sessions.erase(it);
+    if (receiving)
+        schedule();
+    prune();
+}
+
+// The thread has ended or been waited for: its place is free again.
+void FileTransferEngine::endThread(Session &session)
+{
     session.thread->wait();
     session.thread.reset();
-    // Connections refused before they listed anything leave nothing behind.
-    if (!session.listed && session.info.direction == TransferDirection::Send)
-        m_sessions.erase(it);
+    if (session.info.direction == TransferDirection::Send)
+        m_slots.Leave(session.peer);
+}
+
+void FileTransferEngine::prune()
+{
+    const qint64 now = nowMs();
+    std::vector<std::pair<qint64, int>> finished;
+    for (const auto &[id, session] : m_sessions) {
+        if (lingers(*session))
+            finished.emplace_back(session->endedMs, id);
+    }
+    std::sort(finished.begin(), finished.end());
+    qsizetype excess = qsizetype(finished.size()) - m_limits.maxFinishedListed;
+    for (const auto &[endedMs, id] : finished) {
+        if (excess > 0 || now - endedMs >= m_limits.finishedLingerMs) {
+            remove(id);
+            --excess;
+            continue;
+        }
+        // The oldest one left decides when to look again.
+        m_pruneTimer->start(int(std::clamp<qint64>(endedMs + m_limits.finishedLingerMs - now, 0, 3600000)));
+        return;
+    }
+}
+
+void FileTransferEngine::remove(int id)
+{
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end() || it->second->thread)
+        return;
+    const Session &session = *it->second;
+    if (session.info.direction == TransferDirection::Receive && session.info.state != TransferState::Done)
+        removePartialFiles(session.partials);
+    const bool listed = session.listed;
+    m_sessions.erase(it);
+    if (listed)
+        Q_EMIT transferRemoved(id);
 }
 
 void FileTransferEngine::ensureTimer()
@@ -1110,7 +1458,7 @@ void FileTransferEngine::updateProgress()
     const qint64 now = nowMs();
     bool any = false;
     for (auto &[id, session] : m_sessions) {
-        if (!isRunning(*session) || !session->shared)
+        if (!isRunning(*session) || session->info.state == TransferState::Waiting || !session->shared)
             continue;
         any = true;
         Session &s = *session;

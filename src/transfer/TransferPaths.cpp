@@ -2,11 +2,13 @@
 
 #include "features/SafeFileName.h"
 #include "transfer/FileOffers.h"
+#include "transfer/Sha256.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
 
 #include <filesystem>
 #include <system_error>
@@ -126,6 +128,19 @@ QString FreeName(const QString &folder, const QString &name)
             return candidate;
     }
     return {};
+}
+
+QString NewPartialTag()
+{
+    return QUuid::createUuid().toString(QUuid::Id128);
+}
+
+QString PartialName(const QString &tag, const QString &relative)
+{
+    // The entries of a folder share the tag; a short digest of the path tells them apart.
+    const QByteArray digest = Sha256::hash(relative.toUtf8()).left(4).toHex();
+    return QStringLiteral(".perix-%1-%2%3")
+        .arg(tag, QLatin1StringView(digest), QLatin1StringView(PartSuffix));
 }
 
 std::optional<TransferManifest> BuildManifest(const FileOffer &offer, QStringList *refused, QString *error)

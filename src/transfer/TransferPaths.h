@@ -50,6 +50,14 @@ bool IsSafeWriteLocation(const QString &root, const QString &path);
 // "name", or "name (2).ext", "name (3).ext"... whichever is free in folder, ".part" files included.
 QString FreeName(const QString &folder, const QString &name);
 
+// A fresh tag for the partial files of one fetch.
+QString NewPartialTag();
+
+// The partial file of an entry while it arrives, beside the entry's target: a hidden name with the
+// fetch's own tag. Received names never begin with a dot, so no offered file can take it, nor can a
+// file another program left in the folder.
+QString PartialName(const QString &tag, const QString &relative);
+
 // The tree of an offer, walked without following links. Links that lead out of the offered folder
 // are left out and named in refused; links to folders and anything that is neither a regular file
 // nor a folder are left out silently. Nothing when the offer no longer leads where it did or the

@@ -171,11 +171,12 @@ IndexedFrames quantize(const QList<GifFrame> &frames, const GifOptions &options)
     std::vector<Entry> entries;
     for (auto it = histogram.cbegin(); it != histogram.cend(); ++it)
         entries.push_back({it.key(), it.value()});
+    // The hash's order changes from run to run; the palette must not.
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry &l, const Entry &r) { return l.colour < r.colour; });
     IndexedFrames result;
     result.palette.append(options.matte.rgb());
     if (int(entries.size()) <= MaxColours) {
-        std::sort(entries.begin(), entries.end(),
-                  [](const Entry &l, const Entry &r) { return l.colour < r.colour; });
         for (const Entry &e : entries)
             result.palette.append(e.colour);
     } else {

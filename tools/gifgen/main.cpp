@@ -1,6 +1,7 @@
-// gifgen: draws the 23 animations of Perix Chat and writes them as animated GIF files, with their
-// resource list animations.qrc, into the given assets folder (default: ./assets). Every file is read
-// back and compared frame by frame with what was meant to be written.
+// gifgen: draws the 23 animations of Perix Chat and writes them as animated GIF files, each also at
+// twice the size as "NN@2x.gif" for high-density screens, with their resource list animations.qrc,
+// into the given assets folder (default: ./assets). Every file is read back and compared frame by
+// frame with what was meant to be written.
 //
 //   gifgen [assets-folder] [--preview sheet.png]
 #include "animations.h"
@@ -18,21 +19,23 @@
 
 namespace {
 
-QImage renderFrame(const Animation &a, int frame)
+// `scale` 2 draws the frame for high-density screens: the same drawing on twice as many pixels.
+QImage renderFrame(const Animation &a, int frame, int scale)
 {
-    QImage image(a.size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(a.size * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    // One design unit is one device pixel here, whatever the animation's size.
-    Canvas canvas{painter, 32};
+    painter.scale(scale, scale);
+    // One design unit is one device pixel at scale 1, whatever the animation's size.
+    Canvas canvas{painter, 32 * scale};
     a.draw(canvas, frame);
     painter.end();
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 // Reads the file back as the program will and compares every pixel with the quantized frames.
-bool verify(const QByteArray &gif, const Animation &a, const IndexedFrames &expected)
+bool verify(const QByteArray &gif, const Animation &a, QSize size, const IndexedFrames &expected)
 {
     QBuffer buffer;
     buffer.setData(gif);
@@ -44,7 +47,7 @@ bool verify(const QByteArray &gif, const Animation &a, const IndexedFrames &expe
     }
     for (int f = 0; f < int(a.delaysCs.size()); ++f) {
         const QImage read = reader.read().convertToFormat(QImage::Format_ARGB32);
-        const QImage want = indexedImage(expected, f, a.size.width(), a.size.height());
+        const QImage want = indexedImage(expected, f, size.width(), size.height());
         if (read.size() != want.size()) {
             std::fprintf(stderr, "%s: frame %d unreadable\n", qPrintable(a.name), f);
             return false;
@@ -88,28 +91,34 @@ int main(int argc, char **argv)
     QList<QList<QImage>> sheet;
     for (std::size_t n = 0; n < all.size(); ++n) {
         const Animation &a = all[n];
-        QList<GifFrame> frames;
-        QList<QImage> images;
-        for (int f = 0; f < int(a.delaysCs.size()); ++f) {
-            images.append(renderFrame(a, f));
-            frames.append({images.last(), a.delaysCs[std::size_t(f)]});
+        for (int scale : {1, 2}) {
+            QList<GifFrame> frames;
+            QList<QImage> images;
+            for (int f = 0; f < int(a.delaysCs.size()); ++f) {
+                images.append(renderFrame(a, f, scale));
+                frames.append({images.last(), a.delaysCs[std::size_t(f)]});
+            }
+            if (scale == 1)
+                sheet.append(images);
+            const QByteArray gif = encodeGif(frames);
+            if (!verify(gif, a, a.size * scale, quantize(frames, GifOptions()))) {
+                ok = false;
+                continue;
+            }
+            const QString relative = QStringLiteral("animations/%1%2.gif")
+                                         .arg(int(n), 2, 10, QChar(u'0'))
+                                         .arg(scale == 1 ? QString() : QStringLiteral("@2x"));
+            QFile file(dir.filePath(relative));
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(gif) != gif.size()) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+                ok = false;
+                continue;
+            }
+            files << relative;
+            std::printf("%2d %-14s %3dx%-3d %d frames %5lld bytes\n", int(n), qPrintable(a.name),
+                        a.size.width() * scale, a.size.height() * scale, int(a.delaysCs.size()),
+                        static_cast<long long>(gif.size()));
         }
-        sheet.append(images);
-        const QByteArray gif = encodeGif(frames);
-        if (!verify(gif, a, quantize(frames, GifOptions()))) {
-            ok = false;
-            continue;
-        }
-        const QString relative = QStringLiteral("animations/%1.gif").arg(int(n), 2, 10, QChar(u'0'));
-        QFile file(dir.filePath(relative));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(gif) != gif.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
-            ok = false;
-            continue;
-        }
-        files << relative;
-        std::printf("%2d %-14s %2dx%-2d %d frames %5lld bytes\n", int(n), qPrintable(a.name), a.size.width(),
-                    a.size.height(), int(a.delaysCs.size()), static_cast<long long>(gif.size()));
     }
 
     QFile qrc(dir.filePath(QStringLiteral("animations.qrc")));

@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -53,6 +54,8 @@ struct Canvas {
     bool small() const { return size <= 16; }
     // Pictures of 64 pixels and more may carry gradients and highlights.
     bool large() const { return size >= 64; }
+    // Drawn into a scalable picture rather than pixels: effects made of pixels are left out.
+    bool scalable() const { return p.paintEngine() && p.paintEngine()->type() == QPaintEngine::SVG; }
     // Width of the outline around shapes: one device pixel in toolbar sizes.
     double line() const { return size <= 32 ? px() : std::max(px() * 1.5, 0.55); }
     // A stroke width that never gets thinner than one device pixel.

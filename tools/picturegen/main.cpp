@@ -2,14 +2,47 @@
 // pictures.qrc, into the given assets folder (default: ./assets).
 #include "catalog.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 #include <cstdio>
 
 namespace {
+
+// Writes the drawing as an SVG file on a view box of `size` units, drawn as for that many pixels.
+bool renderScalable(const Drawing &draw, int size, const QString &path, const QString &title)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(size, size));
+    svg.setViewBox(QRect(0, 0, size, size));
+    svg.setTitle(title);
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return false;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+    Canvas canvas{painter, size};
+    draw(canvas);
+    if (!painter.end())
+        return false;
+    // The generator writes the painter's font into every group; the icon has no text, and an empty
+    // family with size -1 only makes renderers complain. Icon themes expect the size in pixels.
+    QString text = QString::fromUtf8(buffer.data());
+    text.remove(QRegularExpression(QStringLiteral("\\s+font-(family|size|weight|style)=\"[^\"]*\"")));
+    text.replace(QRegularExpression(QStringLiteral("<svg width=\"[^\"]*\" height=\"[^\"]*\"")),
+                 QStringLiteral("<svg width=\"%1\" height=\"%1\"").arg(size));
+    QFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
 
 class Writer {
 public:
@@ -50,6 +83,27 @@ public:
         return true;
     }
 
+    // Writes one picture of the program and, beside it as "name@2x.png", the same drawing at twice the
+    // size for high-density screens.
+    bool writeWithDouble(const Drawing &draw, int size, const QString &relative)
+    {
+        QString doubled = relative;
+        doubled.insert(doubled.lastIndexOf(u'.'), QStringLiteral("@2x"));
+        const bool single = write(draw, size, relative);
+        return write(draw, size * 2, doubled) && single;
+    }
+
+    bool writeScalable(const Drawing &draw, int size, const QString &relative, const QString &title)
+    {
+        const QString path = root_.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!renderScalable(draw, size, path, title)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return false;
+        }
+        return true;
+    }
+
     qsizetype count() const { return files_.size(); }
 
 private:
@@ -68,34 +122,36 @@ int main(int argc, char **argv)
     const auto profiles = profilePictures();
     const auto moods = moodPictures();
     for (const Picture &pic : profiles) {
-        ok &= out.write(pic.draw, 32, "pictures/32/" + pic.name + ".png");
+        ok &= out.writeWithDouble(pic.draw, 32, "pictures/32/" + pic.name + ".png");
     }
     for (const Picture &pic : moods) {
-        ok &= out.write(pic.draw, 32, "pictures/32/" + pic.name + ".png");
+        ok &= out.writeWithDouble(pic.draw, 32, "pictures/32/" + pic.name + ".png");
     }
     for (const Picture &pic : profiles) {
-        ok &= out.write(pic.draw, 16, "pictures/16/" + pic.name + ".png");
+        ok &= out.writeWithDouble(pic.draw, 16, "pictures/16/" + pic.name + ".png");
     }
-    ok &= out.write(drawSelectPicture, 32, "pictures/selectpicture.png");
+    ok &= out.writeWithDouble(drawSelectPicture, 32, "pictures/selectpicture.png");
 
     for (const Picture &icon : toolbarIcons()) {
-        ok &= out.write(icon.draw, 32, "icons/32/" + icon.name + ".png");
-        ok &= out.write(icon.draw, 16, "icons/16/" + icon.name + ".png");
+        ok &= out.writeWithDouble(icon.draw, 32, "icons/32/" + icon.name + ".png");
+        ok &= out.writeWithDouble(icon.draw, 16, "icons/16/" + icon.name + ".png");
     }
     for (const Picture &icon : pageIcons()) {
-        ok &= out.write(icon.draw, 32, "icons/pages/32/" + icon.name + ".png");
-        ok &= out.write(icon.draw, 16, "icons/pages/16/" + icon.name + ".png");
+        ok &= out.writeWithDouble(icon.draw, 32, "icons/pages/32/" + icon.name + ".png");
+        ok &= out.writeWithDouble(icon.draw, 16, "icons/pages/16/" + icon.name + ".png");
     }
     for (int frame = 0; frame < 4; ++frame) {
         const Drawing draw = [frame](Canvas &c) {
             drawTrayFrame(c, frame);
         };
-        ok &= out.write(draw, 16, QStringLiteral("tray/%1.png").arg(frame));
-        ok &= out.write(draw, 32, QStringLiteral("tray/32/%1.png").arg(frame));
+        ok &= out.writeWithDouble(draw, 16, QStringLiteral("tray/%1.png").arg(frame));
+        ok &= out.writeWithDouble(draw, 32, QStringLiteral("tray/32/%1.png").arg(frame));
     }
     for (int size : {256, 64, 32, 16}) {
-        ok &= out.write(drawProgramIcon, size, QStringLiteral("app/perixchat-%1.png").arg(size));
+        ok &= out.writeWithDouble(drawProgramIcon, size, QStringLiteral("app/perixchat-%1.png").arg(size));
     }
+    // For icon themes; the program itself uses the pictures above.
+    ok &= out.writeScalable(drawProgramIcon, 256, "app/perixchat.svg", QStringLiteral("Perix Chat"));
 
     // The help file shows some of the pictures next to the commands it describes.
     const QStringList helpIcons{

@@ -3,6 +3,8 @@
 #include "catalog.h"
 #include "shapes.h"
 
+#include <QPainterPathStroker>
+
 #include <algorithm>
 #include <vector>
 
@@ -113,21 +115,33 @@ void markBubble(const Canvas &c, double lighten, double opacity)
         c.p.translate(16, 15);
         c.p.scale(0.92, 0.92);
         c.p.translate(-16, -16);
-        softShadow(c, path);
+        if (!c.scalable())
+            softShadow(c, path);
     }
     c.p.fillPath(path, bodyGradient(body, lighten));
     if (c.large()) {
-        c.p.save();
-        c.p.setClipPath(path);
-        // a light rim along the inside of the edge
-        c.stroke(path, QColor(255, 255, 255, 90), c.line() * 2.6);
+        const QColor rimColour(255, 255, 255, 90);
         QPainterPath gloss;
         gloss.addEllipse(QRectF(body.left() - 2, body.top() - 9, body.width() + 4, body.height() * 0.95));
         QLinearGradient shine(0, body.top(), 0, body.top() + body.height() * 0.5);
         shine.setColorAt(0, QColor(255, 255, 255, 120));
         shine.setColorAt(1, QColor(255, 255, 255, 10));
-        c.p.fillPath(gloss, shine);
-        c.p.restore();
+        if (c.scalable()) {
+            // SVG output knows no clipping: the rim and the gloss are cut to the bubble instead.
+            QPainterPathStroker rim;
+            rim.setWidth(c.line() * 2.6);
+            rim.setCapStyle(Qt::RoundCap);
+            rim.setJoinStyle(Qt::RoundJoin);
+            c.fill(rim.createStroke(path).intersected(path), rimColour);
+            c.p.fillPath(gloss.intersected(path), shine);
+        } else {
+            c.p.save();
+            c.p.setClipPath(path);
+            // a light rim along the inside of the edge
+            c.stroke(path, rimColour, c.line() * 2.6);
+            c.p.fillPath(gloss, shine);
+            c.p.restore();
+        }
     }
     QPen pen(edgeOf(kBottom.lighter(int(100 * lighten))), c.line(), Qt::SolidLine, Qt::RoundCap,
              Qt::RoundJoin);

@@ -99,18 +99,6 @@ const StoredOption StoredOptions[] = {
     {"actShowAnimation", Setting::ShowGifAnimation},
 };
 
-// Both drawn sizes, so that small icons are not shrunk big ones.
-QIcon ToolbarIconSet(const QString &name)
-{
-    QIcon icon;
-    for (int size : {16, 32}) {
-        const QImage image = ToolbarImage(name, size);
-        if (!image.isNull())
-            icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
-}
-
 // The toolbar picture of each command that has one.
 const QHash<QString, QString> &IconNames()
 {

@@ -47,10 +47,13 @@ QString MainHistory::SaveTalk(int sheet, bool closing)
     if (!closing && !m_budget.take(QDateTime::currentMSecsSinceEpoch()))
         return QString();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString path = StoryFile::Write(m_historyDir, talkName, *transcript->document(), options.SaveAsRTF,
-                                          transcript->palette().color(QPalette::Base));
+    const StoryFile::WriteResult result =
+        StoryFile::WriteTalk(m_historyDir, talkName, *transcript->document(), options.SaveAsRTF,
+                             transcript->palette().color(QPalette::Base));
     QApplication::restoreOverrideCursor();
-    return path;
+    if (result.failed)
+        Q_EMIT writeFailed(talkName, m_historyDir);
+    return result.path;
 }
 
 void MainHistory::ShowHistoryWindow()

@@ -29,6 +29,10 @@ public:
 
     QString historyDir() const { return m_historyDir; }
 
+Q_SIGNALS:
+    // A transcript was to be kept but no whole file of it could be written; none was left.
+    void writeFailed(const QString &talkName, const QString &folder);
+
 private:
     const SettingsStore &m_store;
     QString m_historyDir;

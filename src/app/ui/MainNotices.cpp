@@ -28,7 +28,8 @@ MainNotices::MainNotices(StatusPanels *status, TrayIcon *tray, QWidget *window)
     });
 }
 
-void MainNotices::Notify(const QString &format, const QString &alias, int sheet, int picture, const QString &ip)
+void MainNotices::Notify(const QString &format, const QString &alias, int sheet, int picture,
+                         const QString &ip)
 {
     // Within a batch only the last notice would be seen: it alone is shown, when the batch ends.
     if (m_batch.isOpen()) {
@@ -69,4 +70,10 @@ void MainNotices::TalkLimitReached(int limit)
         {QString::number(limit)});
     m_status->ShowNotice(text, QPixmap(), QString(), -1);
     m_timerHintInformation->start();
+}
+
+void MainNotices::ShowLasting(const QString &text)
+{
+    m_timerHintInformation->stop();
+    m_status->ShowNotice(text, QPixmap(), QString(), -1);
 }

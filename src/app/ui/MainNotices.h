@@ -27,6 +27,8 @@ public:
     void EndBatch();
     // Other users asked for a new talk while the page limit holds.
     void TalkLimitReached(int limit);
+    // A lasting line about something the program could not keep; stays until another notice.
+    void ShowLasting(const QString &text);
 
 private:
     struct BatchedNotice {

@@ -15,6 +15,7 @@
 #include "features/ui/ImageList.h"
 #include "features/ui/LngMenu.h"
 #include "features/ui/MessageBox.h"
+#include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
 #include "features/ui/TrayIcon.h"
@@ -24,6 +25,7 @@
 #include "peers/ui/TfmUserProfileUn.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ConstUnit.h"
+#include "settings/SettingsWriteReport.h"
 #include "settings/iniFileUn.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RVStyle.h"
@@ -34,6 +36,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -43,6 +46,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport &transport, QWidget *parent)
     : QMainWindow(parent)
@@ -111,7 +116,8 @@ void TPerixChatForm::connectTalks()
                 m_notices->Notify(format, alias, m_talks->sheetOfTalk(talk), picture, ip);
             });
     connect(core, &TalkCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
-    connect(core, &TalkCore::talkClosing, this, [this](int talk) { SaveTalkHistory(m_talks->sheetOfTalk(talk)); });
+    connect(core, &TalkCore::talkClosing, this,
+            [this](int talk) { SaveTalkHistory(m_talks->sheetOfTalk(talk)); });
     connect(core, &TalkCore::autoReplyRequested, this, [this](int talk) {
         if (m_autoReply)
             m_autoReply->Answer(m_talks->sheetOfTalk(talk));
@@ -129,7 +135,7 @@ void TPerixChatForm::styleOf(int peerIndex)
 void TPerixChatForm::buildFrame()
 {
     InitPictureResources();
-    setWindowIcon(QIcon(QStringLiteral(":/app/perixchat-64.png")));
+    setWindowIcon(ProgramIcon());
     resize(475, 309);
     setMinimumSize(380, 270);
     auto *central = new QWidget(this);
@@ -240,8 +246,8 @@ void TPerixChatForm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Perix Chat"));
     QApplication::setApplicationDisplayName(QStringLiteral("Perix Chat"));
-    m_network = new MainNetwork(m_context.store, &m_transport, &m_chat, m_menus,
-                                [this](int topic) { return OpenHelp(topic); }, this);
+    m_network = new MainNetwork(
+        m_context.store, &m_transport, &m_chat, m_menus, [this](int topic) { return OpenHelp(topic); }, this);
     SetTransportOpen(true);
     m_lngMenu = new LngMenu(m_menus->menu(QStringLiteral("tbsiLanguage")), this);
     m_lngMenu->Build(m_context.paths.lngDir());
@@ -260,6 +266,30 @@ void TPerixChatForm::FormCreate()
         [this] { return m_chat.registry()->local() ? m_chat.registry()->local()->Alias : QString(); },
         openHelp, this);
     m_history->StartUp();
+    // Both can fail inside a packet's handling: the notice follows from the event loop.
+    connect(
+        m_history, &MainHistory::writeFailed, this,
+        [this](const QString &talkName, const QString &folder) {
+            m_notices->ShowLasting(ConstUnit::Format(
+                Lng::Caption(QStringLiteral("HistoryWriteFailedText"),
+                             QStringLiteral("The history of \"%s\" could not be written to \"%s\"; no file "
+                                            "was left.")),
+                {PeerText::name(talkName), QDir::toNativeSeparators(folder)}));
+        },
+        Qt::QueuedConnection);
+    connect(
+        &SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
+        [this](const QString &location) {
+            const QString text = ConstUnit::Format(
+                Lng::Caption(QStringLiteral("SettingsWriteFailedText"),
+                             QStringLiteral("The settings could not be saved to \"%s\"; the stored ones are "
+                                            "kept.")),
+                {QDir::toNativeSeparators(location)});
+            m_notices->ShowLasting(text);
+            // The writes at closing fail when no window is left to show it.
+            std::fprintf(stderr, "perixchat: %s\n", qPrintable(text));
+        },
+        Qt::QueuedConnection);
 
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
@@ -290,6 +320,7 @@ void TPerixChatForm::FormCreate()
          action("actGetFileOrFolder"), transfers},
         this);
     m_fileCommands->attachDispatcher(dispatcher());
+    m_talks->setOfferedFiles(&m_fileCommands->share().offers());
     connect(m_talks, &TalkManager::filesReceived, m_fileCommands, &FileOfferCommands::OfferFiles);
     connect(m_talks, &TalkManager::filesSent, m_fileCommands, &FileOfferCommands::FilesOffered);
     m_talks->setActions(talkActions);

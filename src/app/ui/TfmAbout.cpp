@@ -23,10 +23,10 @@ TfmAbout::TfmAbout(QWidget *parent, const QString &caption)
 
     InitPictureResources();
     m_imIcon->setObjectName(QStringLiteral("imIcon"));
-    m_imIcon->setPixmap(QPixmap(QStringLiteral(":/app/perixchat-64.png")));
+    m_imIcon->setPixmap(ProgramIcon().pixmap(64));
     m_imIcon->setFixedSize(64, 64);
     m_imIcon->setScaledContents(true);
-    setWindowIcon(QIcon(QStringLiteral(":/app/perixchat-32.png")));
+    setWindowIcon(ProgramIcon());
 
     m_lbProductName->setObjectName(QStringLiteral("lbProductName"));
     QFont nameFont = m_lbProductName->font();

@@ -6,6 +6,7 @@
 #include "app/ui/TPerixChatForm.h"
 
 #include "app/ui/PerixApplication.h"
+#include "features/ui/ImageList.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -24,7 +25,7 @@ QString guardScope(const StartOptions &options)
 
 int main(int argc, char *argv[])
 {
-    // Read before the application exists, so that --help works without a display.
+    // Read before the application exists, so that --help and --version work without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -37,9 +38,16 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(CommandLineHelp()), stdout);
         return 0;
     }
+    if (options.showVersion) {
+        std::fputs(qPrintable(VersionText(QStringLiteral("perixchat"))), stdout);
+        return 0;
+    }
 
     PerixApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Perix Chat"));
+    // Ties the windows to the installed desktop entry (Wayland shells take the icon from it).
+    QGuiApplication::setDesktopFileName(QStringLiteral(PERIX_DESKTOP_ID));
+    QApplication::setWindowIcon(ProgramIcon());
 
     TELInstanceChecker guard(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
                              guardScope(options));

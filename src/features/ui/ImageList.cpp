@@ -31,7 +31,50 @@ QImage readPicture(const QString &path, QSize size)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// The twin of the picture at `path`, drawn for twice the size; null when none was drawn.
+QImage readDouble(const QString &path, QSize size)
+{
+    InitPictureResources();
+    QImage image(DoubleSizePath(path));
+    if (image.isNull())
+        return image;
+    if (image.size() != size * 2)
+        image = image.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    return image;
+}
+
+// Each image stays an entry of its own, with its device pixel ratio: the icon engine takes the
+// entries drawn for the screen's ratio first, so a 16 px icon on a doubled screen gets the twin of
+// the 16 px picture rather than the 32 px picture shrunk.
+QIcon iconOf(const QList<QImage> &images)
+{
+    QIcon icon;
+    if (!qGuiApp)
+        return icon;
+    for (const QImage &image : images) {
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
 } // namespace
+
+QString DoubleSizePath(const QString &path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (dot <= slash + 1)
+        return path + QStringLiteral("@2x");
+    return path.first(dot) + QStringLiteral("@2x") + path.sliced(dot);
+}
+
+bool HighDensityScreens()
+{
+    return qGuiApp && qGuiApp->devicePixelRatio() > 1.0;
+}
 
 ImageList ImageList::load(const QString &resourcePrefix, int count, QSize size, int digits)
 {
@@ -43,9 +86,12 @@ ImageList ImageList::load(const QString &resourcePrefix, int count, QSize size, 
     if (!prefix.endsWith(u'/'))
         prefix += u'/';
     list.m_images.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.m_images.append(
-            readPicture(prefix + QStringLiteral("%1.png").arg(i, digits, 10, QChar(u'0')), size));
+    list.m_doubles.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QString path = prefix + QStringLiteral("%1.png").arg(i, digits, 10, QChar(u'0'));
+        list.m_images.append(readPicture(path, size));
+        list.m_doubles.append(readDouble(path, size));
+    }
     return list;
 }
 
@@ -56,17 +102,26 @@ QImage ImageList::image(int index) const
     return m_images.at(index);
 }
 
+QImage ImageList::doubleImage(int index) const
+{
+    if (index < 0 || index >= m_doubles.size())
+        return {};
+    return m_doubles.at(index);
+}
+
 QPixmap ImageList::pixmap(int index) const
 {
     if (!qGuiApp || index < 0 || index >= m_images.size())
         return {};
-    return QPixmap::fromImage(m_images.at(index));
+    const QImage &twin = m_doubles.at(index);
+    return QPixmap::fromImage(HighDensityScreens() && !twin.isNull() ? twin : m_images.at(index));
 }
 
 QIcon ImageList::icon(int index) const
 {
-    const QPixmap picture = pixmap(index);
-    return picture.isNull() ? QIcon() : QIcon(picture);
+    if (index < 0 || index >= m_images.size())
+        return {};
+    return iconOf({m_images.at(index), m_doubles.at(index)});
 }
 
 const ImageList &ProfileImages32()
@@ -98,28 +153,60 @@ QImage SelectPictureImage()
     return readPicture(QStringLiteral(":/pictures/selectpicture.png"), QSize(32, 32));
 }
 
-QImage ToolbarImage(const QString &name, int size)
+namespace {
+
+QImage toolbarPicture(const QString &name, int size, bool twin)
 {
     if ((size != 16 && size != 32) || name.isEmpty())
         return {};
     // Decoding a message with file references asks for the same icon again and again.
     static QHash<QString, QImage> cache;
-    const QString path = QStringLiteral(":/icons/%1/%2.png").arg(size).arg(name);
+    QString path = QStringLiteral(":/icons/%1/%2.png").arg(size).arg(name);
+    if (twin)
+        path = DoubleSizePath(path);
     const auto found = cache.constFind(path);
     if (found != cache.constEnd())
         return *found;
     InitPictureResources();
     QImage image(path);
-    if (!image.isNull() && image.size() != QSize(size, size))
-        image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QSize drawn = twin ? QSize(size * 2, size * 2) : QSize(size, size);
+    if (!image.isNull() && image.size() != drawn)
+        image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (twin && !image.isNull())
+        image.setDevicePixelRatio(2);
     cache.insert(path, image);
     return image;
 }
 
+} // namespace
+
+QImage ToolbarImage(const QString &name, int size)
+{
+    return toolbarPicture(name, size, false);
+}
+
 QIcon ToolbarIcon(const QString &name, int size)
 {
-    const QImage image = ToolbarImage(name, size);
-    if (image.isNull() || !qGuiApp)
+    const QImage image = toolbarPicture(name, size, false);
+    if (image.isNull())
         return {};
-    return QIcon(QPixmap::fromImage(image));
+    return iconOf({image, toolbarPicture(name, size, true)});
+}
+
+QIcon ToolbarIconSet(const QString &name)
+{
+    return iconOf({toolbarPicture(name, 16, false), toolbarPicture(name, 32, false),
+                   toolbarPicture(name, 16, true), toolbarPicture(name, 32, true)});
+}
+
+QIcon ProgramIcon()
+{
+    InitPictureResources();
+    QList<QImage> images;
+    for (int size : {16, 32, 64, 256}) {
+        const QString path = QStringLiteral(":/app/perixchat-%1.png").arg(size);
+        images.append(readPicture(path, QSize(size, size)));
+        images.append(readDouble(path, QSize(size, size)));
+    }
+    return iconOf(images);
 }

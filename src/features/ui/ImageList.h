@@ -7,27 +7,39 @@
 #include <QSize>
 #include <QString>
 
-// A list of pictures of one size, addressed by index like the program's image lists.
+// A list of pictures of one size, addressed by index like the program's image lists. Each picture
+// may have a twin drawn at twice the size for high-density screens ("NN@2x.png").
 class ImageList {
 public:
     ImageList() = default;
 
-    // Loads "<resourcePrefix>/00.png" .. "NN.png" (numbers of that many digits). A picture that cannot be
-    // read keeps its slot as a transparent image, so the indexes that peers send stay meaningful.
+    // Loads "<resourcePrefix>/00.png" .. "NN.png" (numbers of that many digits) and their "@2x" twins.
+    // A picture that cannot be read keeps its slot as a transparent image, so the indexes that peers
+    // send stay meaningful; a missing twin leaves the picture to be scaled up.
     static ImageList load(const QString &resourcePrefix, int count, QSize size, int digits = 2);
 
     int count() const { return int(m_images.size()); }
     QSize size() const { return m_size; }
-    // Null when the index is out of range.
+    // The picture at its own size. Null when the index is out of range.
     QImage image(int index) const;
-    // Null without a running QGuiApplication.
+    // The twin at twice the size, with a device pixel ratio of 2; null when there is none.
+    QImage doubleImage(int index) const;
+    // For the screens' device pixel ratio: the twin where it is above 1. Null without a running
+    // QGuiApplication.
     QPixmap pixmap(int index) const;
+    // Both sizes, so that each screen gets the one drawn for it.
     QIcon icon(int index) const;
 
 private:
     QSize m_size;
     QList<QImage> m_images;
+    QList<QImage> m_doubles;
 };
+
+// "dir/name.png" -> "dir/name@2x.png": where the picture drawn for high-density screens lies.
+QString DoubleSizePath(const QString &path);
+// True when the screens ask for more pixels than the pictures' own size.
+bool HighDensityScreens();
 
 // Registers the program's compiled-in pictures, icons, tray frames and animations; safe to call often.
 void InitPictureResources();
@@ -45,4 +57,10 @@ QImage SelectPictureImage();
 
 // The toolbar picture "name" (e.g. "file", "folder") of size 16 or 32; null when there is none.
 QImage ToolbarImage(const QString &name, int size);
+// The picture of that size and its twin drawn at twice the size.
 QIcon ToolbarIcon(const QString &name, int size);
+// Every drawn size of the toolbar picture, so that small icons are not shrunk big ones.
+QIcon ToolbarIconSet(const QString &name);
+
+// The program's own icon in every drawn size, for windows and the About box.
+QIcon ProgramIcon();

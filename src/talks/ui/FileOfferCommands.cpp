@@ -111,7 +111,11 @@ FileOfferCommands::FileOfferCommands(const Context &context, QObject *parent)
         if (m_context.status)
             m_context.status->ShowNotice(ShortForNotice(text, 300), QPixmap(), QString(), -1);
     });
-    connect(&m_share->engine(), &FileTransferEngine::transferAdded, this, [this] {
+    // Only a fetch of this user's brings the window up; a peer fetching from us does not.
+    connect(&m_share->engine(), &FileTransferEngine::transferAdded, this, [this](int id) {
+        const std::optional<TransferInfo> info = m_share->engine().info(id);
+        if (!info || info->direction != TransferDirection::Receive)
+            return;
         TfmFileTransfers *window = transferWindow();
         if (!window->isVisible())
             window->show();
@@ -196,7 +200,7 @@ int FileOfferCommands::Fetch(const QList<int> &records, const QString &folder, c
     int started = 0;
     for (const int index : records) {
         const std::optional<RLFile> record = m_context.records ? m_context.records->at(index) : std::nullopt;
-        if (!record || record->IsOwn)
+        if (!record || isOwnFile(*record))
             continue;
         std::optional<ExistingChoice> choice;
         if (FileShare::TargetExists(folder, record->Path)) {
@@ -283,30 +287,36 @@ void FileOfferCommands::insertFolder()
         InsertReferences({QDir::toNativeSeparators(folder)});
 }
 
+bool FileOfferCommands::isOwnFile(const RLFile &record) const
+{
+    return record.IsOwn && m_share->offers().Find(record.Path).has_value();
+}
+
 void FileOfferCommands::menuAboutToShow()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
     if (!record || m_context.records->count() == 0)
         return;
+    const bool own = isOwnFile(*record);
     if (m_context.open)
-        m_context.open->setEnabled(record->IsOwn);
+        m_context.open->setEnabled(own);
     if (m_context.saveAs)
-        m_context.saveAs->setEnabled(record->IsOwn);
+        m_context.saveAs->setEnabled(own);
     if (m_context.get)
-        m_context.get->setEnabled(!record->IsOwn);
+        m_context.get->setEnabled(!own);
 }
 
 void FileOfferCommands::openCurrent()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (record && record->IsOwn && QFileInfo::exists(record->Path))
+    if (record && isOwnFile(*record) && QFileInfo::exists(record->Path))
         ShellOpen::open(record->Path);
 }
 
 void FileOfferCommands::saveCurrentAs()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (!record || !record->IsOwn)
+    if (!record || !isOwnFile(*record))
         return;
     const QString target = FileDialogs::SaveFileName(m_context.window, QString(), record->Path,
                                                      QStringLiteral("All file (*.*)"));
@@ -320,7 +330,7 @@ void FileOfferCommands::saveCurrentAs()
 void FileOfferCommands::getCurrent()
 {
     const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (!record || record->IsOwn)
+    if (!record || isOwnFile(*record))
         return;
     // Asked like an offer, for this one file or folder.
     confirm(PendingOffer{{QString::number(m_current)}, -1, record->OwnerIP, record->OwnerIP});

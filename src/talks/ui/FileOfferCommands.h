@@ -21,6 +21,7 @@ class RVStyle;
 class StatusPanels;
 class TalkManager;
 class TfmFileTransfers;
+struct RLFile;
 
 // The paths of the file references placed in an editor, in order.
 QStringList EditorFilePaths(const QTextDocument *doc);
@@ -87,6 +88,8 @@ private:
     void showNextConfirmation();
     void confirm(const PendingOffer &offer);
     bool transcriptClick(QTextEdit *edit, const QPoint &pos, const QPoint &globalPos);
+    // Mine by the record and offered in this run: "Open" and "Save as..." act on nothing else.
+    bool isOwnFile(const RLFile &record) const;
     void menuAboutToShow();
     void openCurrent();
     void saveCurrentAs();

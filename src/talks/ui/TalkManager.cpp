@@ -14,6 +14,7 @@
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
+#include "transfer/FileOffers.h"
 #include "transfer/FileRecords.h"
 
 #include <QAction>
@@ -292,7 +293,9 @@ bool TalkManager::SendMessage(int sheet, bool fromAutoReply)
     const QStringList offered = EditorFilePaths(editor->document());
     // A failed send shows a box whose event loop may see the talk closed.
     const QPointer<QTextEdit> input = editor;
+    m_sendingFiles = offered;
     const SendResult result = m_core->sendBody(talk->talkId(), body, fromAutoReply);
+    m_sendingFiles.clear();
     if (result == SendResult::Failed)
         MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
     const bool sent = result == SendResult::Sent || result == SendResult::Nothing;
@@ -371,6 +374,11 @@ void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip,
         context.collectedFiles = &files;
         context.fileRecords = m_files;
         context.myId = local() ? local()->ID : QString();
+        const bool fromMe = local() && id == local()->ID;
+        context.ownFiles = [this, fromMe](const QString &path) {
+            return (m_offers && m_offers->Find(path).has_value()) ||
+                   (fromMe && m_sendingFiles.contains(path));
+        };
         context.animations = m_animations;
         DecodeMessageText(context, body);
         if (local() && id != local()->ID && !files.isEmpty())

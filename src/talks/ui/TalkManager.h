@@ -19,6 +19,7 @@ class PeerList;
 class RVStyle;
 class TfmUserList;
 class UserGroupBox;
+class FileOfferList;
 struct RUserID;
 struct WireIdentity;
 
@@ -59,6 +60,8 @@ public:
     // unbounded memory nor a minute-long save at closing.
     static constexpr int MaxTranscriptBlocks = 40000;
     void setTranscriptLimit(int blocks) { m_transcriptLimit = blocks; }
+    // The files this run offered: only these count as the user's own in a transcript.
+    void setOfferedFiles(const FileOfferList *offers) { m_offers = offers; }
 
     int count() const;
     // The talk's caption as built from the peers' texts (the tab shows it isolated).
@@ -135,4 +138,8 @@ private:
     AnimationCatalogue *m_animations = nullptr;
     int m_transcriptLimit = MaxTranscriptBlocks;
     MinuteClock m_clock;
+    // The references of the message being sent: its own copy in a private talk is shown before they
+    // are offered.
+    QStringList m_sendingFiles;
+    const FileOfferList *m_offers = nullptr;
 };

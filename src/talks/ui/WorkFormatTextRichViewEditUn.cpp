@@ -167,7 +167,8 @@ private:
         record.OwnerIP = fields.value(1);
         record.SizeKB = ParseIntegerRule(fields.value(2));
         record.Path = fields.value(3);
-        record.IsOwn = record.OwnerID == m_context.myId;
+        record.IsOwn = !m_context.myId.isEmpty() && record.OwnerID == m_context.myId && m_context.ownFiles &&
+                       m_context.ownFiles(record.Path);
         const int index = m_context.fileRecords->append(record);
         AppendFilePicture(m_context.cursor, record.Path, FileReferenceIcon(record.Path, record.IsOwn), index);
         if (m_context.collectedFiles)

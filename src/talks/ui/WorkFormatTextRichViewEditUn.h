@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextCursor>
 
+#include <functional>
+
 class QTextDocument;
 class FileRecordList;
 class ImageList;
@@ -42,6 +44,9 @@ struct DecodeContext {
     FileRecordList *fileRecords = nullptr;    // null: file references produce nothing
     QString myId;                             // decides IsOwn and the icon of a file reference
     AnimationCatalogue *animations = nullptr; // null: animation references produce nothing
+    // True for a path the local user offered in this run. A reference is own only when it names my ID
+    // and its path is such an offer: a peer can name any ID. Null: nothing is own.
+    std::function<bool(const QString &path)> ownFiles;
 };
 
 // Removes one leading line break, then a trailing one when it is the only one left.

@@ -21,6 +21,8 @@ constexpr int IdRole = Qt::UserRole + 1;
 QString stateText(const TransferInfo &info)
 {
     switch (info.state) {
+    case TransferState::Waiting:
+        return Lng::Caption(QStringLiteral("TransferWaiting"), QStringLiteral("Waiting"));
     case TransferState::Connecting:
         return Lng::Caption(QStringLiteral("TransferConnecting"), QStringLiteral("Connecting"));
     case TransferState::Running:
@@ -90,6 +92,8 @@ TfmFileTransfers::TfmFileTransfers(FileShare *share, QWidget *parent)
           new QPushButton(Lng::Caption(QStringLiteral("btnRetryTransfer"), QStringLiteral("&Retry")), this))
     , m_openFolder(new QPushButton(
           Lng::Caption(QStringLiteral("btnOpenTransferFolder"), QStringLiteral("&Open folder")), this))
+    , m_clear(
+          new QPushButton(Lng::Caption(QStringLiteral("btnClearTransfers"), QStringLiteral("C&lear")), this))
 {
     setObjectName(QStringLiteral("fmFileTransfers"));
     setWindowTitle(Lng::Caption(QStringLiteral("fmFileTransfersCaption"), QStringLiteral("File transfers")));
@@ -97,6 +101,9 @@ TfmFileTransfers::TfmFileTransfers(FileShare *share, QWidget *parent)
     m_cancel->setObjectName(QStringLiteral("btnCancelTransfer"));
     m_retry->setObjectName(QStringLiteral("btnRetryTransfer"));
     m_openFolder->setObjectName(QStringLiteral("btnOpenTransferFolder"));
+    m_clear->setObjectName(QStringLiteral("btnClearTransfers"));
+    m_clear->setToolTip(Lng::Caption(QStringLiteral("btnClearTransfersHint"),
+                                     QStringLiteral("Remove the ended transfers from the list")));
     m_list->setRootIsDecorated(false);
     m_list->setColumnCount(ColumnCount);
     m_list->setHeaderLabels(
@@ -111,6 +118,7 @@ TfmFileTransfers::TfmFileTransfers(FileShare *share, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_clear);
     buttons->addStretch();
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_retry);
@@ -121,9 +129,11 @@ TfmFileTransfers::TfmFileTransfers(FileShare *share, QWidget *parent)
     FileTransferEngine *engine = &share->engine();
     connect(engine, &FileTransferEngine::transferAdded, this, &TfmFileTransfers::refresh);
     connect(engine, &FileTransferEngine::transferChanged, this, &TfmFileTransfers::refresh);
+    connect(engine, &FileTransferEngine::transferRemoved, this, &TfmFileTransfers::removeRow);
     connect(m_list, &QTreeWidget::currentItemChanged, this, &TfmFileTransfers::updateButtons);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_share->Cancel(selectedId()); });
     connect(m_retry, &QPushButton::clicked, this, [this] { m_share->Retry(selectedId()); });
+    connect(m_clear, &QPushButton::clicked, this, [this] { m_share->engine().ClearFinished(); });
     connect(m_openFolder, &QPushButton::clicked, this, [this] {
         const std::optional<TransferInfo> info = m_share->engine().info(selectedId());
         if (info && !info->folder.isEmpty())
@@ -141,6 +151,13 @@ QTreeWidgetItem *TfmFileTransfers::row(int id) const
             return m_list->topLevelItem(i);
     }
     return nullptr;
+}
+
+void TfmFileTransfers::removeRow(int id)
+{
+    // The row's progress bar goes with it.
+    delete row(id);
+    updateButtons();
 }
 
 void TfmFileTransfers::select(int id)
@@ -196,7 +213,8 @@ void TfmFileTransfers::updateButtons()
 {
     const std::optional<TransferInfo> info = m_share->engine().info(selectedId());
     const bool running =
-        info && (info->state == TransferState::Connecting || info->state == TransferState::Running);
+        info && (info->state == TransferState::Waiting || info->state == TransferState::Connecting ||
+                 info->state == TransferState::Running);
     m_cancel->setEnabled(running);
     m_retry->setEnabled(info && info->direction == TransferDirection::Receive &&
                         (info->state == TransferState::Failed || info->state == TransferState::Cancelled));

@@ -8,9 +8,10 @@ class QTreeWidgetItem;
 class FileShare;
 struct TransferInfo;
 
-// The transfer window: every transfer of this run in either direction with its progress, speed and
-// time left, and Cancel, Retry and Open folder for the selected one. It only shows the engine's
-// state and calls the file share's commands.
+// The transfer window: the transfers of this run in either direction with their progress, speed and
+// time left, Cancel, Retry and Open folder for the selected one, and Clear for every ended one.
+// Finished transfers leave by themselves after a while. It only shows the engine's state and calls
+// the file share's commands.
 class TfmFileTransfers : public QWidget {
     Q_OBJECT
 public:
@@ -20,12 +21,14 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
     QPushButton *retryButton() const { return m_retry; }
     QPushButton *openFolderButton() const { return m_openFolder; }
+    QPushButton *clearButton() const { return m_clear; }
     // The row of a transfer, or null.
     QTreeWidgetItem *row(int id) const;
     void select(int id);
 
 private:
     void refresh(int id);
+    void removeRow(int id);
     void updateButtons();
     int selectedId() const;
 
@@ -34,6 +37,7 @@ private:
     QPushButton *m_cancel;
     QPushButton *m_retry;
     QPushButton *m_openFolder;
+    QPushButton *m_clear;
 };
 
 // "1.5 MB/s", "820 KB/s", "12 B/s".
