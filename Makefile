@@ -44,19 +44,21 @@ fuzz: deps
 	mkdir -p build-fuzz/corpus-$(FUZZ_CORPUS) && cp fuzz/corpus/$(FUZZ_CORPUS)/* build-fuzz/corpus-$(FUZZ_CORPUS)/
 	./build-fuzz/fuzz/$(FUZZ_TARGET) -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus-$(FUZZ_CORPUS)
 
-# Each benchmark keeps its files in its own temporary folder; the discovery and storm ones bind UDP
-# 54812 and wait for the port's lock so that they never hear another run's peers.
+# Each benchmark runs under bench/run-bench.sh with its time limit in seconds (they add up to under ten
+# minutes): in namespaces of its own, so that it never hears another run's peers and leaves no process
+# behind, and with a temporary folder that is removed whatever happens.
+BENCH := bench/run-bench.sh
 bench: build
-	./$(BUILD)/bench/bench_packets
-	./$(BUILD)/bench/bench_codec
-	./$(BUILD)/bench/bench_transcript
-	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_discovery
-	./$(BUILD)/bench/bench_animations
-	./$(BUILD)/bench/bench_transfer
-	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_storm
-	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_stream
-	./$(BUILD)/bench/bench_probe
-	./$(BUILD)/bench/bench_seal
+	$(BENCH) 30 ./$(BUILD)/bench/bench_packets
+	$(BENCH) 45 ./$(BUILD)/bench/bench_codec
+	$(BENCH) 45 ./$(BUILD)/bench/bench_transcript
+	$(BENCH) 120 ./$(BUILD)/bench/bench_discovery
+	$(BENCH) 45 ./$(BUILD)/bench/bench_animations
+	$(BENCH) 60 ./$(BUILD)/bench/bench_transfer
+	$(BENCH) 60 ./$(BUILD)/bench/bench_storm
+	$(BENCH) 120 ./$(BUILD)/bench/bench_stream
+	$(BENCH) 30 ./$(BUILD)/bench/bench_probe
+	$(BENCH) 30 ./$(BUILD)/bench/bench_seal
 
 format:
 	cmake --build $(BUILD) --target format
