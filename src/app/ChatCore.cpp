@@ -1,6 +1,7 @@
 #include "app/ChatCore.h"
 
 #include "app/AppContext.h"
+#include "app/Delivery.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
 #include "peers/PeerRegistry.h"
@@ -44,6 +45,10 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     connectRegistry();
     connectTalks();
     connectProbe();
+    const QString dataDir = context.paths.dataDir;
+    m_delivery = new Delivery(transport, m_registry, m_talks, m_probe,
+                              dataDir.isEmpty() ? QString() : dataDir + QStringLiteral("/Outbox.json"),
+                              context.transport.probePeriodMs, this);
 }
 
 ChatCore::~ChatCore() = default;
@@ -144,6 +149,7 @@ void ChatCore::start()
     m_registry->RestoreCollapsed();
     m_registry->SendPresence(true);
     m_probe->start();
+    m_delivery->start();
 }
 
 void ChatCore::stop()
@@ -152,6 +158,7 @@ void ChatCore::stop()
         return;
     m_running = false;
     m_probe->stop();
+    m_delivery->stop();
     m_registry->SendDisconnect();
 }
 

@@ -18,10 +18,11 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("seconds"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("text|json"));
     const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
+    const QCommandLineOption queue(QStringLiteral("queue"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions(
-        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help, version});
+        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, help, version});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -35,6 +36,7 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     options.group = parser.value(group);
     options.all = parser.isSet(all);
     options.keepTalks = parser.isSet(keepTalks);
+    options.queue = parser.isSet(queue);
     if (parser.isSet(timeout)) {
         bool ok = false;
         const double seconds = parser.value(timeout).toDouble(&ok);
@@ -61,6 +63,8 @@ CliOptions ParseCliOptions(const QStringList &arguments)
         const int targets = int(!options.to.isEmpty()) + int(!options.group.isEmpty()) + int(options.all);
         if (targets != 1)
             options.error = QStringLiteral("send needs exactly one of --to, --group and --all");
+        else if (options.queue && options.to.isEmpty())
+            options.error = QStringLiteral("--queue is for send --to");
         else if (words.size() != 2)
             options.error = QStringLiteral("send needs the text as one argument");
         else
@@ -91,7 +95,7 @@ QString CliHelp()
         "Commands:\n"
         "  list              print the users online (waits for their answers, at most --timeout)\n"
         "  send --to USER    a private message to one user, by alias or ID; waits until the user\n"
-        "                    is seen, at most --timeout\n"
+        "                    is seen, at most --timeout, and then for the receipt\n"
         "  send --group G    a message to the online members of one of your contact groups\n"
         "  send --all        a message to everybody\n"
         "  listen            print every event until SIGINT or SIGTERM (or --timeout)\n"
@@ -105,9 +109,11 @@ QString CliHelp()
         "  --timeout SECONDS how long to wait for peers (default 5); for listen, how long to listen\n"
         "  --format text|json  one line per event or peer, as text (default) or as JSON\n"
         "  --keep-talks      keep a private talk when the other side closes it\n"
+        "  --queue           send --to: a user who is away (known from a contact group) or a\n"
+        "                    message not delivered waits in the outbox, sent when the user is back\n"
         "  -h, --help        this text\n"
         "  --version         the program's name and version\n"
         "\n"
-        "Exit codes: 0 done (sent), 1 bad command line, 2 user or group not found,\n"
-        "3 network error.\n");
+        "Exit codes: 0 done (delivered, or queued with --queue), 1 bad command line, 2 user or\n"
+        "group not found, 3 network error, 4 not delivered.\n");
 }

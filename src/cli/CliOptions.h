@@ -5,7 +5,7 @@
 #include <QString>
 
 // Exit codes that scripts can rely on.
-enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3 };
+enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3, ExitNotDelivered = 4 };
 
 // The command line of the headless peer: "list", "send", "listen" or "paths" with their options.
 struct CliOptions {
@@ -22,6 +22,8 @@ struct CliOptions {
     bool json = false;
     // A peer closes our private talk with it: keep ours open (otherwise it closes as well).
     bool keepTalks = false;
+    // send --to: a user who is away, or a message not delivered, waits in the outbox.
+    bool queue = false;
     bool showHelp = false;
     bool showVersion = false;
     // Not empty when the command line could not be understood.

@@ -2,6 +2,9 @@
 
 #include "app/AppContext.h"
 #include "app/ChatCore.h"
+#include "app/Delivery.h"
+#include "cli/DeliveryEvents.h"
+#include "peers/GroupBoxStorageUn.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -55,7 +58,9 @@ HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QText
     , m_err(err)
     , m_transport(std::make_unique<UdpTransport>(context.transport))
     , m_core(std::make_unique<ChatCore>(context, *m_transport, this))
+    , m_store(context.store)
 {
+    m_core->delivery()->setKeepUndelivered(options.queue);
     connect(&SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
             [this](const QString &location) {
                 m_err << "perixchat-cli: the settings could not be saved to " << location
@@ -175,13 +180,53 @@ int HeadlessPeer::result(int sendResult)
     return ExitNetwork;
 }
 
+int HeadlessPeer::verdict(const SendVerdict &sent)
+{
+    // The last copy goes about 4.25 s after the first and waits a second for its echo.
+    constexpr int VerdictWaitMs = 8000;
+    waitFor([&sent] { return sent.known() || !sent.sent(); }, VerdictWaitMs);
+    if (sent.delivered())
+        return ExitSent;
+    const QString missing = sent.known() ? sent.notDelivered().join(QStringLiteral(", ")) : QString();
+    if (sent.waiting()) {
+        print({{QStringLiteral("event"), QStringLiteral("queued")}, {QStringLiteral("for"), missing}},
+              QStringLiteral("not delivered to %1 yet: it waits in the outbox").arg(missing));
+        return ExitSent;
+    }
+    m_err << "perixchat-cli: the message was not delivered" << (missing.isEmpty() ? "" : " to ")
+          << printable(missing) << '\n';
+    return ExitNotDelivered;
+}
+
+int HeadlessPeer::queue()
+{
+    const QString id = m_options.to;
+    if (GroupStorage::StoredGroupOfUser(m_store, id) < 0) {
+        m_err << "perixchat-cli: no user " << printable(id)
+              << " is online or known by ID from a contact group\n";
+        return ExitNotFound;
+    }
+    if (!m_core->delivery()->queue(TalkCore::NoTalk, id, id, MessageText::FromPlainText(m_options.text))) {
+        m_err << "perixchat-cli: the outbox is full\n";
+        return ExitNetwork;
+    }
+    print({{QStringLiteral("event"), QStringLiteral("queued")}, {QStringLiteral("for"), id}},
+          QStringLiteral("%1 is not online: the message waits in the outbox").arg(printable(id)));
+    return ExitSent;
+}
+
 int HeadlessPeer::send()
 {
-    if (m_options.all)
-        return result(int(m_core->sendToAll(m_options.text)));
+    const SendVerdict sent(*m_core->delivery());
+    if (m_options.all) {
+        const int code = result(int(m_core->sendToAll(m_options.text)));
+        return code == ExitSent ? verdict(sent) : code;
+    }
     if (!m_options.to.isEmpty()) {
         waitFor([this] { return !m_core->findPeers(m_options.to).isEmpty(); }, m_options.timeoutMs);
         const QList<int> found = m_core->findPeers(m_options.to);
+        if (found.isEmpty() && m_options.queue)
+            return queue();
         if (found.isEmpty()) {
             m_err << "perixchat-cli: no user " << printable(m_options.to) << " is online\n";
             return ExitNotFound;
@@ -191,7 +236,8 @@ int HeadlessPeer::send()
                   << "; name one by its ID\n";
             return ExitNotFound;
         }
-        return result(int(m_core->sendToUser(found.first(), m_options.text)));
+        const int code = result(int(m_core->sendToUser(found.first(), m_options.text)));
+        return code == ExitSent ? verdict(sent) : code;
     }
     waitForAnswers();
     const int group = m_core->findGroup(m_options.group);
@@ -203,11 +249,14 @@ int HeadlessPeer::send()
         m_err << "perixchat-cli: nobody of the group " << printable(m_options.group) << " is online\n";
         return ExitNotFound;
     }
-    return result(int(m_core->sendToGroup(group, m_options.text)));
+    const int code = result(int(m_core->sendToGroup(group, m_options.text)));
+    return code == ExitSent ? verdict(sent) : code;
 }
 
 void HeadlessPeer::watchEvents()
 {
+    WatchDelivery(*m_core->delivery(), this,
+                  [this](const QJsonObject &event, const QString &text) { print(event, text); });
     PeerRegistry *registry = m_core->registry();
     const auto peerEvent = [this](const char *name, const QString &verb) {
         return [this, name, verb](int k) {

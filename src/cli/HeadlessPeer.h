@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "settings/SettingsStore.h"
 #include "talks/ChatQuestions.h"
 
 #include <QJsonObject>
@@ -12,6 +13,7 @@
 struct AppContext;
 class QTextStream;
 class ChatCore;
+class SendVerdict;
 class UdpTransport;
 
 // Runs one command of the command line on a chat core over UDP: joins the network, waits for the peers
@@ -43,12 +45,17 @@ private:
     QJsonObject peerObject(int peerIndex) const;
     void print(const QJsonObject &event, const QString &text);
     int result(int sendResult);
+    // Waits for the verdict of the message just sent; the exit code.
+    int verdict(const SendVerdict &sent);
+    // send --to --queue for a user who is not online: the outbox, when the user is known.
+    int queue();
 
     const CliOptions m_options;
     QTextStream &m_out;
     QTextStream &m_err;
     std::unique_ptr<UdpTransport> m_transport;
     std::unique_ptr<ChatCore> m_core;
+    const SettingsStore m_store;
     qint64 m_lastArrival = 0;
     bool m_terminated = false;
 };

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // Sends a packet to every peer and delivers the packets that arrive. The presence probe also asks one
 // host at a time for an echo; a transport that cannot do so sends nothing and hears no echo.
 class PacketTransport : public QObject {
@@ -31,10 +33,26 @@ public:
     // Every address a packet goes to, the broadcast address first.
     virtual QList<QHostAddress> Destinations() const { return {}; }
 
+    // Sees every datagram the receiving socket takes, after its echo and before it is handled; false
+    // drops it. The port is that of the sending socket.
+    using ReceiveFilter = std::function<bool(const QHostAddress &from, quint16 port, const QByteArray &datagram)>;
+    void setReceiveFilter(ReceiveFilter filter) { m_receiveFilter = std::move(filter); }
+
 Q_SIGNALS:
     void packetReceived(const Packet &packet);
     // A datagram that came back to the sending socket: an echo of something it sent.
     void echoReceived(const QHostAddress &from, const QByteArray &payload);
     // A NEW or UPDATEINFO with that ID came from that address.
     void presenceSource(const QString &id, const QHostAddress &from);
+    // SendPacket handed these bytes to the network: what the receipts of the packet are echoes of.
+    void packetBroadcast(const QByteArray &datagram);
+
+protected:
+    bool admit(const QHostAddress &from, quint16 port, const QByteArray &datagram) const
+    {
+        return !m_receiveFilter || m_receiveFilter(from, port, datagram);
+    }
+
+private:
+    ReceiveFilter m_receiveFilter;
 };

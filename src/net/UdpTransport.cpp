@@ -151,6 +151,8 @@ bool UdpTransport::SendPacket(const Packet &packet)
         if (!sent && destination == broadcast)
             broadcastFailed = true;
     }
+    if (any)
+        Q_EMIT packetBroadcast(packet);
     return any && !broadcastFailed;
 }
 
@@ -194,6 +196,8 @@ void UdpTransport::IdUDPServerUDPRead()
         try {
             const Packet text(buffer.constData(), size);
             echo(text, sender, senderPort);
+            if (!admit(sender, senderPort, text))
+                continue;
             const quint8 kind = ClassifyPacket(text);
             if (kind == pkNew || kind == pkUpdateInfo)
                 Q_EMIT presenceSource(TDataNewMessage(text).GetID(), sender);

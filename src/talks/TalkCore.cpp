@@ -200,7 +200,7 @@ bool TalkCore::send(const Packet &packet)
     return !packet.isEmpty() && m_transport && m_transport->SendPacket(packet);
 }
 
-SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply)
+SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply, bool showPrivate)
 {
     const Talk *t = find(id);
     const RUserID *me = local();
@@ -225,7 +225,7 @@ SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply)
     case tkPrivate:
         packet = BuildUserMessagePacket(data.PeerID, wire, body, fromAutoReply);
         // The echo of a private message is dropped here (it is not addressed to me), so it is shown now.
-        showOwn = true;
+        showOwn = showPrivate;
         break;
     }
     if (showOwn)

@@ -103,8 +103,8 @@ public:
                          const QList<int> &memberPeerIndexes);
     void setCaption(int id, const QString &caption);
     // Sends an encoded message body in the talk. A private message is shown in the talk at once (the
-    // other talks get theirs back from the network).
-    SendResult sendBody(int id, const QString &body, bool fromAutoReply = false);
+    // other talks get theirs back from the network) unless it is shown already (it waited).
+    SendResult sendBody(int id, const QString &body, bool fromAutoReply = false, bool showPrivate = true);
     // The user closes the talk: the others are told, then the talk goes (never the talk with everybody).
     void CloseTalk(int id);
     // The talk goes without a word to the others; talkClosing comes first, for the history.

@@ -25,6 +25,7 @@ bool HubTransport::SendPacket(const Packet &packet)
         return true;
     ++m_sent;
     m_hub->broadcast(this, packet);
+    Q_EMIT packetBroadcast(packet);
     return true;
 }
 
@@ -75,7 +76,7 @@ void HubTransport::arrive(const QByteArray &datagram, const QHostAddress &from,
 void HubTransport::read(const QByteArray &datagram, const QHostAddress &from, const QPointer<HubTransport> &sender)
 {
     // Every datagram is echoed to the socket it came from; the sender only counts echoes.
-    if (sender) {
+    if (sender && !(m_hub && m_hub->drops(m_address, sender->m_address, datagram, true))) {
         QMetaObject::invokeMethod(
             sender.data(),
             [sender, echo = datagram, at = m_address] {
@@ -84,6 +85,9 @@ void HubTransport::read(const QByteArray &datagram, const QHostAddress &from, co
             },
             Qt::QueuedConnection);
     }
+    if (!admit(from, sender ? sender->m_port : 0, datagram))
+        return;
+    ++m_read;
     const quint8 kind = ClassifyPacket(datagram);
     if (kind == pkNew || kind == pkUpdateInfo)
         Q_EMIT presenceSource(TDataNewMessage(datagram).GetID(), from);
@@ -106,8 +110,9 @@ CorePeer &PeerHub::addPeer(const QString &alias, const CorePeer *sameHostAs)
 {
     const QHostAddress address = sameHostAs ? transportOf(*sameHostAs).address()
                                             : QHostAddress(QStringLiteral("10.77.0.%1").arg(m_nextHost++));
-    m_peers.push_back(
-        std::make_unique<CorePeer>(alias, std::make_unique<HubTransport>(this, address), m_probePeriodMs));
+    auto transport = std::make_unique<HubTransport>(this, address);
+    transport->m_port = m_nextPort++;
+    m_peers.push_back(std::make_unique<CorePeer>(alias, std::move(transport), m_probePeriodMs));
     return *m_peers.back();
 }
 
@@ -152,6 +157,8 @@ void PeerHub::broadcast(HubTransport *from, const QByteArray &datagram)
     const QPointer<HubTransport> sender(from);
     for (const auto &peer : m_peers) {
         QPointer<HubTransport> to(&transportOf(*peer));
+        if (drops(from->address(), to->address(), datagram, false))
+            continue;
         QMetaObject::invokeMethod(
             to.data(),
             [to, datagram, sender, source = from->address()] {
@@ -169,6 +176,8 @@ bool PeerHub::unicast(HubTransport *from, const QHostAddress &to, const QByteArr
         QPointer<HubTransport> target(&transportOf(**it));
         if (target->address() != to)
             continue;
+        if (drops(from->address(), to, datagram, false))
+            return true;
         const QPointer<HubTransport> sender(from);
         QMetaObject::invokeMethod(
             target.data(),

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     bool isStopped() const { return m_stopped; }
     // Datagrams handed to the hub, and those of them that went to one host alone.
     int sentCount() const { return m_sent; }
+    // The port of its sending socket, as receivers see it: each peer's own, also on a shared host.
+    quint16 senderPort() const { return m_port; }
+    // Datagrams that reached its receiving side and were handed on to the peer, and echoes it got.
+    int readCount() const { return m_read; }
 
 private:
     friend class PeerHub;
@@ -41,8 +46,10 @@ private:
 
     QPointer<PeerHub> m_hub;
     QHostAddress m_address;
+    quint16 m_port = 0;
     bool m_stopped = false;
     int m_sent = 0;
+    int m_read = 0;
     struct Waiting {
         QByteArray datagram;
         QHostAddress from;
@@ -76,6 +83,15 @@ public:
     bool allSeeEachOther() const;
     // Removes a peer as a crash would: no goodbye.
     void crash(CorePeer &peer);
+    // Loses the datagrams for which the rule says true: from one host to another (the same host for a
+    // peer's own broadcast), an echo or not, as a lossy network would.
+    using DropRule = std::function<bool(const QHostAddress &from, const QHostAddress &to,
+                                        const QByteArray &datagram, bool echo)>;
+    void setDropRule(DropRule rule) { m_dropRule = std::move(rule); }
+    bool drops(const QHostAddress &from, const QHostAddress &to, const QByteArray &datagram, bool echo) const
+    {
+        return m_dropRule && m_dropRule(from, to, datagram, echo);
+    }
 
 private:
     friend class HubTransport;
@@ -84,5 +100,7 @@ private:
 
     int m_probePeriodMs;
     int m_nextHost = 1;
+    quint16 m_nextPort = 40000;
+    DropRule m_dropRule;
     std::vector<std::unique_ptr<CorePeer>> m_peers;
 };

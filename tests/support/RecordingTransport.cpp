@@ -11,6 +11,8 @@ bool RecordingTransport::SendPacket(const Packet &packet)
 {
     sent.append(packet);
     Q_EMIT packetSent(packet);
+    if (!failing)
+        Q_EMIT packetBroadcast(packet);
     return !failing;
 }
 
@@ -20,8 +22,10 @@ bool RecordingTransport::SendTo(const QHostAddress &address, const QByteArray &d
     return !failing;
 }
 
-void RecordingTransport::deliver(const Packet &packet, const QHostAddress &from)
+void RecordingTransport::deliver(const Packet &packet, const QHostAddress &from, quint16 port)
 {
+    if (!admit(from, port, packet))
+        return;
     const quint8 kind = ClassifyPacket(packet);
     if (kind == pkNew || kind == pkUpdateInfo)
         Q_EMIT presenceSource(TDataNewMessage(packet).GetID(), from);

@@ -17,7 +17,8 @@ public:
     QList<QHostAddress> Destinations() const override { return {QHostAddress(QStringLiteral("10.9.8.255"))}; }
 
     // As if the packet arrived from that address.
-    void deliver(const Packet &packet, const QHostAddress &from = QHostAddress(QStringLiteral("10.0.0.5")));
+    void deliver(const Packet &packet, const QHostAddress &from = QHostAddress(QStringLiteral("10.0.0.5")),
+                 quint16 port = 40000);
     void clear();
 
     QList<Packet> sent;
