@@ -20,14 +20,16 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions(
-        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help, version});
+    const QCommandLineOption fingerprint(QStringLiteral("fingerprint"));
+    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help, version,
+                       fingerprint});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
     }
     options.showHelp = parser.isSet(help);
     options.showVersion = parser.isSet(version);
+    options.showFingerprint = parser.isSet(fingerprint);
     options.start.loopback = parser.isSet(loopback);
     options.start.settingsFile = parser.value(settings);
     options.start.dataDir = parser.value(dataDir);
@@ -52,7 +54,7 @@ CliOptions ParseCliOptions(const QStringList &arguments)
         return options;
     }
     options.json = formatName == QStringLiteral("json");
-    if (options.showHelp || options.showVersion)
+    if (options.showHelp || options.showVersion || options.showFingerprint)
         return options;
 
     const QStringList words = parser.positionalArguments();
@@ -107,7 +109,8 @@ QString CliHelp()
         "  --keep-talks      keep a private talk when the other side closes it\n"
         "  -h, --help        this text\n"
         "  --version         the program's name and version\n"
+        "  --fingerprint     the fingerprint of your keys (to compare by voice) and the key file\n"
         "\n"
         "Exit codes: 0 done (sent), 1 bad command line, 2 user or group not found,\n"
-        "3 network error.\n");
+        "3 network error, 4 the key file is unsafe or damaged.\n");
 }

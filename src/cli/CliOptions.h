@@ -5,7 +5,7 @@
 #include <QString>
 
 // Exit codes that scripts can rely on.
-enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3 };
+enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3, ExitKeys = 4 };
 
 // The command line of the headless peer: "list", "send", "listen" or "paths" with their options.
 struct CliOptions {
@@ -24,6 +24,8 @@ struct CliOptions {
     bool keepTalks = false;
     bool showHelp = false;
     bool showVersion = false;
+    // Print the own key fingerprint and the key file, then end.
+    bool showFingerprint = false;
     // Not empty when the command line could not be understood.
     QString error;
 };
