@@ -1,9 +1,12 @@
 #pragma once
 
+#include "crypto/IdentityKeys.h"
 #include "net/UdpTransport.h"
 #include "settings/SettingsStore.h"
 
 #include <QString>
+
+#include <optional>
 
 struct StartOptions;
 
@@ -42,6 +45,8 @@ struct AppContext {
     SettingsStore store;
     TransportConfig transport;
     AppPaths paths;
+    // The local user's keys (see LoadIdentity); none: a peer without keys, as the design knows it.
+    std::optional<IdentityKeys> identity = {};
 
     static AppContext fromOptions(const StartOptions &options);
 };

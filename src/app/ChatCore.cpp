@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Delivery.h"
+#include "app/SecureChannel.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
 #include "peers/PeerRegistry.h"
@@ -14,9 +15,10 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_context(context)
     , m_transport(transport)
     , m_questions(questions)
-    , m_queue(new PacketQueue([this](const Packet &packet) { m_dispatcher.DispatchPacket(packet); }, this))
-    , m_talks(new TalkCore(&transport, questions, this))
-    , m_registry(new PeerRegistry(context.store, &transport, this))
+    , m_secure(new SecureChannel(context.store, transport, m_dispatcher, this))
+    , m_queue(new PacketQueue([this](const Packet &packet) { m_secure->receive(packet); }, this))
+    , m_talks(new TalkCore(m_secure, questions, this))
+    , m_registry(new PeerRegistry(context.store, m_secure, this))
     , m_probe(nullptr)
 {
     m_clock.start();
@@ -42,6 +44,12 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
             m_registry->FlushNotices();
     });
     m_talks->attachDispatcher(m_dispatcher);
+    if (context.identity)
+        m_secure->setIdentity(*context.identity);
+    m_secure->setLocalDelivery([this](const Packet &packet) { m_queue->enqueue(packet); });
+    m_secure->setOnlineCheck([this](const QString &id) { return m_registry->peers().findOnline(id) > 0; });
+    connect(m_talks, &TalkCore::messageForTalk, m_secure,
+            [this](int id, const QString &senderId) { m_secure->noteDelivered(id, senderId); });
     connectRegistry();
     connectTalks();
     connectProbe();
@@ -139,6 +147,8 @@ void ChatCore::start()
         return;
     m_running = true;
     m_registry->BuildLocalEntry();
+    if (const RUserID *local = m_registry->local())
+        m_secure->start(local->ID);
     if (m_talks->count() == 0) {
         TalkData everybody;
         everybody.kind = tkAllUsers;
@@ -166,14 +176,19 @@ void ChatCore::vanished(const QString &id)
 {
     const RUserID *entry = m_registry->GetPeer(m_registry->peers().findOnline(id));
     // Handled like a received DISCONNECT: never inside a question, and after what arrived before.
-    if (entry && m_running)
-        m_queue->enqueue(BuildDisconnectPacket(*entry));
+    if (entry && m_running) {
+        const Packet farewell = BuildDisconnectPacket(*entry);
+        m_secure->vouch(farewell);
+        m_queue->enqueue(farewell);
+    }
 }
 
 void ChatCore::greet(const QHostAddress &address)
 {
-    if (const RUserID *local = m_registry->local(); local && m_running)
-        m_transport.SendTo(address, BuildPresencePacket(*local, true));
+    if (const RUserID *local = m_registry->local(); local && m_running) {
+        for (const WireDatagram &datagram : m_secure->wrap(BuildPresencePacket(*local, true)))
+            m_transport.SendTo(address, datagram.bytes);
+    }
 }
 
 void ChatCore::transportChanged(const QString &ipBefore, const QList<QHostAddress> &reachedBefore)
@@ -186,10 +201,12 @@ void ChatCore::transportChanged(const QString &ipBefore, const QList<QHostAddres
         return;
     // The users behind a newly added address learn of this one now, not at the next start; their
     // answers bring them into the list.
-    const Packet hello = BuildPresencePacket(*local, true);
+    const QList<WireDatagram> hello = m_secure->wrap(BuildPresencePacket(*local, true));
     for (const QHostAddress &address : m_transport.Destinations()) {
-        if (!reachedBefore.contains(address))
-            m_transport.SendTo(address, hello);
+        if (reachedBefore.contains(address))
+            continue;
+        for (const WireDatagram &datagram : hello)
+            m_transport.SendTo(address, datagram.bytes);
     }
 }
 

@@ -15,6 +15,7 @@ class PacketQueue;
 class PacketTransport;
 class PeerRegistry;
 class PresenceProbe;
+class SecureChannel;
 struct RUserID;
 
 // The whole peer, without any window: the queue that hands received packets to their handlers, the
@@ -36,6 +37,8 @@ public:
     PresenceProbe *probe() const { return m_probe; }
     // Receipts, retries and the outbox of this peer's packets.
     Delivery *delivery() const { return m_delivery; }
+    // Keys, sealed talks and signatures; the registry and the talks send through it.
+    SecureChannel *secure() const { return m_secure; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -74,6 +77,7 @@ private:
     PacketTransport &m_transport;
     ChatQuestions *m_questions;
     PacketDispatcher m_dispatcher;
+    SecureChannel *m_secure;
     PacketQueue *m_queue;
     TalkCore *m_talks;
     PeerRegistry *m_registry;

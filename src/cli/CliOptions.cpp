@@ -21,14 +21,16 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption queue(QStringLiteral("queue"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions(
-        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, help, version});
+    const QCommandLineOption fingerprint(QStringLiteral("fingerprint"));
+    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, help,
+                       version, fingerprint});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
     }
     options.showHelp = parser.isSet(help);
     options.showVersion = parser.isSet(version);
+    options.showFingerprint = parser.isSet(fingerprint);
     options.start.loopback = parser.isSet(loopback);
     options.start.settingsFile = parser.value(settings);
     options.start.dataDir = parser.value(dataDir);
@@ -54,7 +56,7 @@ CliOptions ParseCliOptions(const QStringList &arguments)
         return options;
     }
     options.json = formatName == QStringLiteral("json");
-    if (options.showHelp || options.showVersion)
+    if (options.showHelp || options.showVersion || options.showFingerprint)
         return options;
 
     const QStringList words = parser.positionalArguments();
@@ -113,7 +115,8 @@ QString CliHelp()
         "                    message not delivered waits in the outbox, sent when the user is back\n"
         "  -h, --help        this text\n"
         "  --version         the program's name and version\n"
+        "  --fingerprint     the fingerprint of your keys (to compare by voice) and the key file\n"
         "\n"
         "Exit codes: 0 done (delivered, or queued with --queue), 1 bad command line, 2 user or\n"
-        "group not found, 3 network error, 4 not delivered.\n");
+        "group not found, 3 network error, 4 not delivered, 5 the key file is unsafe or damaged.\n");
 }

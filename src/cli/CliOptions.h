@@ -5,7 +5,14 @@
 #include <QString>
 
 // Exit codes that scripts can rely on.
-enum CliExit { ExitSent = 0, ExitUsage = 1, ExitNotFound = 2, ExitNetwork = 3, ExitNotDelivered = 4 };
+enum CliExit {
+    ExitSent = 0,
+    ExitUsage = 1,
+    ExitNotFound = 2,
+    ExitNetwork = 3,
+    ExitNotDelivered = 4,
+    ExitKeys = 5
+};
 
 // The command line of the headless peer: "list", "send", "listen" or "paths" with their options.
 struct CliOptions {
@@ -26,6 +33,8 @@ struct CliOptions {
     bool queue = false;
     bool showHelp = false;
     bool showVersion = false;
+    // Print the own key fingerprint and the key file, then end.
+    bool showFingerprint = false;
     // Not empty when the command line could not be understood.
     QString error;
 };

@@ -5,6 +5,9 @@
 #include "app/Delivery.h"
 #include "cli/DeliveryEvents.h"
 #include "peers/GroupBoxStorageUn.h"
+#include "app/SecureChannel.h"
+#include "cli/KeyReport.h"
+#include "crypto/Fingerprint.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -134,10 +137,14 @@ QJsonObject HeadlessPeer::peerObject(int peerIndex) const
     if (!peer)
         return {};
     const ContactGroup *group = m_core->registry()->group(peer->GroupNumber);
+    const SecureChannel &keys = *m_core->secure();
+    const std::optional<PeerPublicKeys> announced = keys.announcedKeys(peer->ID);
     return {{QStringLiteral("id"), peer->ID},
             {QStringLiteral("alias"), peer->Alias},
             {QStringLiteral("ip"), peer->IP},
-            {QStringLiteral("group"), group ? group->caption : QString()}};
+            {QStringLiteral("group"), group ? group->caption : QString()},
+            {QStringLiteral("key"), KeyStateName(keys, peer->ID)},
+            {QStringLiteral("fingerprint"), announced ? KeyFingerprint(*announced) : QString()}};
 }
 
 void HeadlessPeer::print(const QJsonObject &event, const QString &text)
@@ -159,7 +166,8 @@ int HeadlessPeer::list()
             continue;
         QJsonObject object = peerObject(k);
         const QString line = DisplayName(*peer) + u'\t' + peer->IP + u'\t' + peer->ID + u'\t' +
-                             object.value(QStringLiteral("group")).toString();
+                             object.value(QStringLiteral("group")).toString() + u'\t' +
+                             object.value(QStringLiteral("key")).toString();
         object.insert(QStringLiteral("event"), QStringLiteral("peer"));
         print(object, line);
     }
@@ -236,6 +244,10 @@ int HeadlessPeer::send()
                   << "; name one by its ID\n";
             return ExitNotFound;
         }
+        // The key follows the user's answer at once: a private message waits a moment for it.
+        const QString id = m_core->registry()->GetPeer(found.first())->ID;
+        if (m_core->secure()->hasKeys())
+            waitFor([this, id] { return m_core->secure()->canSeal(id); }, AnswersSettleMs);
         const int code = result(int(m_core->sendToUser(found.first(), m_options.text)));
         return code == ExitSent ? verdict(sent) : code;
     }
@@ -282,6 +294,10 @@ void HeadlessPeer::watchEvents()
                 if (!talk || (me && senderId == me->ID))
                     return;
                 const QString text = MessageText::PlainText(body);
+                QString mark = MarkName(m_core->secure()->currentMark());
+                if (mark.isEmpty() && m_core->secure()->hasKeys() &&
+                    m_core->secure()->talkSeal(*talk) == TalkSeal::NotEncrypted)
+                    mark = QStringLiteral("not encrypted");
                 QJsonObject event{{QStringLiteral("event"), QStringLiteral("message")},
                                   {QStringLiteral("talk"), id},
                                   {QStringLiteral("kind"), kindName(talk->data.kind)},
@@ -291,8 +307,11 @@ void HeadlessPeer::watchEvents()
                                   {QStringLiteral("text"), text}};
                 if (talk->data.kind == tkOwnGroup || talk->data.kind == tkMemberGroup)
                     event.insert(QStringLiteral("group"), talk->data.GroupName);
-                print(event, u'[' + kindName(talk->data.kind) + QStringLiteral("] ") +
-                                 DisplayName(alias, ip) + QStringLiteral(": ") + text);
+                if (!mark.isEmpty())
+                    event.insert(QStringLiteral("mark"), mark);
+                print(event, u'[' + kindName(talk->data.kind) +
+                                 (mark.isEmpty() ? QString() : QStringLiteral(", ") + mark) +
+                                 QStringLiteral("] ") + DisplayName(alias, ip) + QStringLiteral(": ") + text);
             });
     connect(talks, &TalkCore::talkCreated, this, [this, talks](int id) {
         const Talk *talk = talks->talk(id);
@@ -303,6 +322,13 @@ void HeadlessPeer::watchEvents()
                {QStringLiteral("kind"), kindName(talk->data.kind)},
                {QStringLiteral("caption"), talk->data.Caption}},
               QStringLiteral("talk %1 opened: ").arg(id) + talk->data.Caption);
+    });
+    connect(m_core->secure(), &SecureChannel::keyStateChanged, this, [this](const QString &userId) {
+        if (m_core->secure()->trust(userId) != KeyTrust::Changed)
+            return;
+        print(
+            {{QStringLiteral("event"), QStringLiteral("key-changed")}, {QStringLiteral("id"), userId}},
+            QStringLiteral("THE KEY OF USER %1 CHANGED; messages under the new key are marked").arg(userId));
     });
     connect(talks, &TalkCore::talkClosed, this, [this](int id) {
         print({{QStringLiteral("event"), QStringLiteral("talk-closed")}, {QStringLiteral("talk"), id}},

@@ -1,8 +1,10 @@
 // perixchat-cli: a Perix Chat peer without windows, for scripts and cron jobs.
 #include "app/AppContext.h"
+#include "app/Identity.h"
 #include "app/UnixSignalWatcher.h"
 #include "cli/CliOptions.h"
 #include "cli/HeadlessPeer.h"
+#include "cli/KeyReport.h"
 #include "cli/PathsReport.h"
 
 #include <QCoreApplication>
@@ -34,6 +36,17 @@ int main(int argc, char *argv[])
     if (options.command == QStringLiteral("paths")) {
         out << PathsReport(context, options.json);
         return ExitSent;
+    }
+    const KeyFileResult keys = LoadIdentity(context);
+    if (keys.mustRefuseStart()) {
+        err << "perixchat-cli: " << keys.message << '\n';
+        return ExitKeys;
+    }
+    if (!keys.hasKeys() && !keys.message.isEmpty())
+        err << "perixchat-cli: " << keys.message << "; running without keys\n";
+    if (options.showFingerprint) {
+        out << FingerprintReport(keys, options.json);
+        return keys.hasKeys() ? ExitSent : ExitKeys;
     }
     HeadlessPeer peer(context, options, out, err);
     UnixSignalWatcher termination;

@@ -9,6 +9,7 @@
 #include "app/ui/MainNetwork.h"
 #include "app/ui/MainNotices.h"
 #include "app/ui/ProductLinks.h"
+#include "app/ui/TalkKeysView.h"
 #include "app/ui/TfmAbout.h"
 #include "features/LngUn.h"
 #include "features/ui/EventSounds.h"
@@ -74,6 +75,7 @@ TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport
     buildFrame();
     connectChat();
     connectTalks();
+    m_keysView = new TalkKeysView(chat, m_talks, m_pcMain, this);
     FormCreate();
 }
 
@@ -376,7 +378,8 @@ void TPerixChatForm::connectCommands()
     on("actOpen", [this] { restoreFromTray(); });
     on("actClose", [this] { close(); });
     const auto showProfile = [this](int peerIndex) {
-        TfmUserProfile::Execute(this, m_chat.registry(), peerIndex, [this](int topic) { OpenHelp(topic); });
+        TfmUserProfile::Execute(this, m_chat.registry(), peerIndex, [this](int topic) { OpenHelp(topic); },
+                                m_keysView->profileKeys(peerIndex));
     };
     on("actUserMyProfile", [showProfile] { showProfile(0); });
     on("actUserNetProfile", [this, showProfile] {
@@ -400,6 +403,7 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
 {
     m_userList = userList;
     m_talks->setUserList(userList);
+    m_keysView->setUserList(userList);
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
     };

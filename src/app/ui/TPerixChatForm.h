@@ -27,6 +27,7 @@ class TrayIcon;
 class MainActionList;
 class RVStyle;
 class TfmUserList;
+class TalkKeysView;
 class ChatCore;
 class PeerRegistry;
 struct RUserID;
@@ -130,6 +131,7 @@ private:
     RVStyle *m_rvStyle;
     std::unique_ptr<FileRecordList> m_files;
     TalkManager *m_talks;
+    TalkKeysView *m_keysView = nullptr;
     MainMenus *m_menus = nullptr;
     StatusPanels *m_statusBar = nullptr;
     TrayIcon *m_tray = nullptr;

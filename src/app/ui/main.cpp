@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "app/CommandLine.h"
+#include "app/Identity.h"
 #include "app/UnixSignalWatcher.h"
 #include "app/ui/PerixChatProgram.h"
 #include "app/ui/TELInstanceChecker.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSessionManager>
 
 #include <cstdio>
@@ -60,7 +62,18 @@ int main(int argc, char *argv[])
         }
     }
 
-    PerixChatProgram program(AppContext::fromOptions(options));
+    AppContext context = AppContext::fromOptions(options);
+    // As ssh does: a key file that others may read (or that is not sound) is never used nor replaced.
+    const KeyFileResult keys = LoadIdentity(context);
+    if (keys.mustRefuseStart()) {
+        std::fprintf(stderr, "perixchat: %s\n", qPrintable(keys.message));
+        if (QGuiApplication::platformName() != QStringLiteral("offscreen"))
+            QMessageBox::critical(nullptr, QStringLiteral("Perix Chat"), keys.message);
+        return 3;
+    }
+    if (!keys.hasKeys() && !keys.message.isEmpty())
+        std::fprintf(stderr, "perixchat: %s; running without keys\n", qPrintable(keys.message));
+    PerixChatProgram program(std::move(context));
     // A request that came while the windows were being created is handled once the loop runs.
     QObject::connect(&guard, &TELInstanceChecker::showRequested, &program, [&program] {
         if (TPerixChatForm *window = program.mainWindow())

@@ -354,8 +354,16 @@ void TfmUserProfile::showEvent(QShowEvent *event)
     }
 }
 
+void TfmUserProfile::setKeys(const ProfileKeys &keys)
+{
+    delete m_keysPanel;
+    m_keysPanel = new ProfileKeysPanel(keys, this);
+    if (auto *main = qobject_cast<QVBoxLayout *>(layout()))
+        main->insertWidget(1, m_keysPanel);
+}
+
 void TfmUserProfile::Execute(QWidget *parent, PeerRegistry *registry, int peerIndex,
-                             const std::function<void(int)> &help)
+                             const std::function<void(int)> &help, const std::optional<ProfileKeys> &keys)
 {
     const RUserID *entry = registry ? registry->GetPeer(peerIndex) : nullptr;
     if (!entry)
@@ -366,6 +374,8 @@ void TfmUserProfile::Execute(QWidget *parent, PeerRegistry *registry, int peerIn
     dialog->setApplyTarget(registry);
     dialog->SetMode(peerIndex == 0);
     dialog->LoadEntry(copy);
+    if (keys)
+        dialog->setKeys(*keys);
     if (help)
         connect(dialog, &TfmUserProfile::helpRequested, dialog, [help](int topic) { help(topic); });
     dialog->exec();

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "peers/UserProfile.h"
+#include "peers/ui/ProfileKeysPanel.h"
 #include "protocol/RUserID.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -41,6 +43,9 @@ public:
     int currentPage() const;
     QString headerText() const;
     QTextBrowser *summaryView() const;
+    // Shows the fingerprints, the "verified" mark and the acceptance of a changed key.
+    void setKeys(const ProfileKeys &keys);
+    ProfileKeysPanel *keysPanel() const { return m_keysPanel; }
 
     // Disables "Apply" and hands the fields to the registry (multi-line fields with the line breaks
     // they had); nothing in read-only mode.
@@ -49,7 +54,8 @@ public:
     // Opens a modal window on the registry's entry with that peer index (0: the local user, editable)
     // and frees it when it closes. help opens a help topic.
     static void Execute(QWidget *parent, PeerRegistry *registry, int peerIndex,
-                        const std::function<void(int)> &help = {});
+                        const std::function<void(int)> &help = {},
+                        const std::optional<ProfileKeys> &keys = std::nullopt);
 
 Q_SIGNALS:
     void helpRequested(int topic);
@@ -78,6 +84,7 @@ private:
     // The fields as loaded: a memo that was not edited is applied as it was.
     ProfileFields m_loaded;
     PeerRegistry *m_registry = nullptr;
+    ProfileKeysPanel *m_keysPanel = nullptr;
 
     QTreeWidget *m_tvProfile = nullptr;
     ProfilePages *m_pages = nullptr;

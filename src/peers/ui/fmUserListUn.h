@@ -70,6 +70,8 @@ public:
     // Peer index of the selected node of the focused tree (or of the focused group's tree); -1 when none.
     int SelectedUser() const;
     void selectPeer(int peerIndex);
+    // The node of an online peer, once its arrival was shown; null otherwise.
+    QTreeWidgetItem *node(int peerIndex) const { return m_nodes.value(peerIndex); }
     // Puts the nodes that arrived in this turn into their trees now.
     void flushNodes() const;
 
