@@ -11,7 +11,7 @@ FUZZ_CORPUS ?= packet
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
             libgl-dev libxkbcommon-dev unrtf libssl-dev pkgconf libsodium-dev libxxhash-dev \
             dpkg-dev file desktop-file-utils appstream groff-base gzip qt6-gtk-platformtheme \
-            iproute2 nftables
+            iproute2 nftables dbus-daemon python3
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
 

@@ -195,8 +195,11 @@ void TestApp::portFailureShowsBox()
     UdpTransport transport(context.transport);
     ChatCore chat(context, transport, nullptr);
     TPerixChatForm form(context, chat, transport);
-    QCOMPARE(MessageBox::shownTexts(), QStringList{ConstUnit::text(ConstUnit::Text::ErrorPortAbort)});
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    QVERIFY(MessageBox::shownTexts().first().startsWith(ConstUnit::text(ConstUnit::Text::ErrorPortAbort)));
     QVERIFY(MessageBox::shownTexts().first().startsWith("Excuse. A mistake at connection to port."));
+    // The box names the port it could not open.
+    QVERIFY(MessageBox::shownTexts().first().contains(QStringLiteral("UDP %1").arg(holder.localPort())));
     QVERIFY(!form.transport()->isOpen());
 }
 

@@ -412,6 +412,8 @@ void TestHostile::terminationUnderFlood()
     RawUdp::Hearer hearer;
     QVERIFY(hearer.isReady());
     QTemporaryDir dir;
+    // Named already: a first start would ask for the name before announcing.
+    TSetUserData(SettingsStore(dir.filePath("settings.ini"))).SetAlias(QStringLiteral("Target"));
     QProcess program;
     program.setProgram(QStringLiteral(PERIXCHAT_BINARY));
     program.setArguments(

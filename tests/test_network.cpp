@@ -628,7 +628,8 @@ void TestNetwork::portErrorOffersTheWindow()
     ChatCore chat(context, transport, nullptr);
     TPerixChatForm form(context, chat, transport);
     MessageBox::setNextChoice(-1);
-    QCOMPARE(MessageBox::shownTexts(), QStringList{ConstUnit::text(ConstUnit::Text::ErrorPortAbort)});
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    QVERIFY(MessageBox::shownTexts().first().startsWith(ConstUnit::text(ConstUnit::Text::ErrorPortAbort)));
     QVERIFY(!form.transport()->isOpen());
     QTimer::singleShot(100, &form, [&] {
         auto *window = qobject_cast<TfmNetwork *>(QApplication::activeModalWidget());

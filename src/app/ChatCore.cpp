@@ -5,6 +5,7 @@
 #include "app/SecureChannel.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
+#include "peers/EarlyNewAnswer.h"
 #include "peers/PeerRegistry.h"
 #include "peers/PresenceProbe.h"
 #include "protocol/SendMessageUn.h"
@@ -29,6 +30,10 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     m_queue->setUrgent([](const Packet &packet) { return ClassifyPacket(packet) == pkNew; });
     // While the user answers a question or holds a menu open, packets wait.
     m_queue->setGate([this] { return !m_questions || !m_questions->IsUserBusy(); });
+    // Yet a newcomer is answered at once: the question must not hide this user from it.
+    auto *earlyAnswer = new EarlyNewAnswer(
+        m_registry, [this] { return m_questions && m_questions->IsUserBusy(); }, this);
+    connect(&m_transport, &PacketTransport::packetReceived, earlyAnswer, &EarlyNewAnswer::received);
     connect(m_queue, &PacketQueue::emptied, this, [this] {
         if (!m_transport.hasPendingInput())
             m_registry->FlushNotices();

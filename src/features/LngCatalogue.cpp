@@ -85,6 +85,12 @@ constexpr CatalogueEntry Entries[] = {
      "The settings could not be saved to \"%s\"; the stored ones are kept."},
     {Dialog, "HistoryWriteFailedText", "Caption",
      "The history of \"%s\" could not be written to \"%s\"; no file was left."},
+    {Dialog, "SettingsReadFailedText", "Caption",
+     "The settings \"%s\" cannot be read: this run starts with the defaults and writes nothing over them."},
+    {Dialog, "SettingsCannotWriteText", "Caption",
+     "The settings cannot be saved to \"%s\": changes last only until the program ends."},
+    {Dialog, "DataFolderCannotWriteText", "Caption",
+     "The data folder \"%s\" cannot be written: no history is kept."},
     {Dialog, "NotInsertManyAnimationText", "Caption",
      "In consequence of economy of resources it is not authorized to add more than %s animations in the text "
      "of the message."},
@@ -260,6 +266,9 @@ constexpr CatalogueEntry Entries[] = {
     {Dialog, "fmNetwork", "LineNotAddress", "Line %s: \"%s\" is not an IPv4 address such as 192.168.2.255."},
     {Dialog, "fmNetwork", "LineNotUsable", "Line %s: %s cannot be used (no computer answers there)."},
     {Dialog, "fmNetwork", "LineTooMany", "Line %s: more than %s addresses."},
+    {Dialog, "fmFirstStartName", "Caption", "Your name"},
+    {Dialog, "fmFirstStartName", "lbName", "The name the other users see in their lists:"},
+    {Dialog, "fmFirstStartName", "edNameHint", "It can be changed later in My profile."},
 };
 
 } // namespace

@@ -81,6 +81,15 @@ void PeerRegistry::SetLocalIP(const QString &ip)
     SendPresence(false);
 }
 
+void PeerRegistry::NoteNewAnswered(const QString &id)
+{
+    // Bounded: under a flood of made-up IDs the oldest notes are dropped, which costs one extra answer.
+    if (m_answeredEarly.size() >= 1024)
+        m_answeredEarly.clear();
+    if (!id.isEmpty())
+        m_answeredEarly.insert(id);
+}
+
 void PeerRegistry::LoadGroups()
 {
     m_groups[1].groupId = ReadFixedGroupID(m_store, BadGroupIDSection);
@@ -128,7 +137,8 @@ void PeerRegistry::handleNew(const TDataNewMessage &packet)
     // An empty ID is never taken for a known user: each such NEW is a newcomer.
     if (const int known = id.isEmpty() ? -1 : m_peers.findOnline(id); known >= 0) {
         m_peers.touch(known);
-        SendPresence(false);
+        if (!m_answeredEarly.remove(id))
+            SendPresence(false);
         return;
     }
     const int slot = placeForNewPeer(id.isEmpty());
@@ -144,7 +154,8 @@ void PeerRegistry::handleNew(const TDataNewMessage &packet)
         slot == 0 ? m_peers.append(std::move(entry)) : (m_peers.replace(slot, std::move(entry)) ? slot : -1);
     if (k < 0)
         return;
-    SendPresence(false);
+    if (!m_answeredEarly.remove(id))
+        SendPresence(false);
     openNoticeBatch();
     addMember(GroupOrMain(StoredGroupOfUser(m_store, id)), k);
     Q_EMIT peerArrived(k);

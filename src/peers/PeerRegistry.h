@@ -61,6 +61,9 @@ public:
     void RestoreCollapsed();
 
     void SendPresence(bool isNew);
+    // The answer to this user's NEW went out before the NEW was handled (a question was open): its
+    // handling adds the user but does not answer again.
+    void NoteNewAnswered(const QString &id);
     void SendDisconnect();
     void ProcessNewPacket(const Packet &text);
     void ProcessUpdateInfoPacket(const Packet &text);
@@ -158,6 +161,7 @@ private:
     mutable QSet<int> m_staleGroups;
     QTimer m_noticeTimer;
     bool m_noticeBatchOpen = false;
+    QSet<QString> m_answeredEarly;
     // Arrivals read each user's stored group: one open store serves them all within the turn.
     std::optional<SettingsStore::Batch> m_storeBatch;
 };

@@ -14,6 +14,9 @@ public:
     // Every write of a store ends here with its outcome.
     void record(const QString &location, bool written);
     bool isFailing(const QString &location) const { return m_failing.contains(location); }
+    // The store is known not to take writes and the user was told already: its failures stay quiet
+    // until a write there succeeds.
+    void markFailing(const QString &location) { m_failing.insert(location); }
 
 Q_SIGNALS:
     // The first failed write of the store at that location since its last good one.

@@ -31,6 +31,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPalette>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -248,12 +249,41 @@ void networkShot(PerixChatProgram &peer, const QString &out)
     save(&window, out + "/network.png");
 }
 
+void applyDarkPalette()
+{
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(55, 55, 60));
+    dark.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+    dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+    dark.setColor(QPalette::ToolTipText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Light, QColor(80, 80, 86));
+    dark.setColor(QPalette::Midlight, QColor(66, 66, 72));
+    dark.setColor(QPalette::Mid, QColor(40, 40, 44));
+    dark.setColor(QPalette::Dark, QColor(25, 25, 28));
+    dark.setColor(QPalette::Shadow, QColor(10, 10, 10));
+    dark.setColor(QPalette::Link, QColor(100, 170, 255));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    QApplication::setPalette(dark);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     PerixApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    // "dark" as the second argument: a dark palette, as a desktop's dark theme hands the program.
+    if (argc > 2 && QByteArray(argv[2]) == "dark")
+        applyDarkPalette();
     QDir().mkpath(out);
     QTemporaryDir a, b;
     // The first copy gets the shipped language files.

@@ -1,4 +1,5 @@
 #include "app/ui/MainMenus.h"
+#include "features/ui/ToolbarKeys.h"
 
 #include "app/ui/MainActionList.h"
 #include "features/ui/ImageList.h"
@@ -31,6 +32,8 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
                                           "QToolButton { padding: 1px; margin: 0px; }"));
     }
     m_tbMainForm->setObjectName(QStringLiteral("tbMainForm"));
+    MakeToolbarReachable(m_tbMainForm);
+    MakeToolbarReachable(m_tbAdditional);
     m_tbAdditional->setObjectName(QStringLiteral("tbAdditional"));
 
     // "Talk": a click starts a talk with the chosen user, the arrow offers both kinds.

@@ -45,7 +45,8 @@ void MainNotices::Notify(const QString &format, const QString &alias, int sheet,
     m_status->ShowNotice(message, ProfileImages16().pixmap(picture), name, sheet);
     m_tray->startAnimation();
     m_timerHintInformation->start();
-    m_tray->showBalloon(name, message);
+    if (!m_balloonWanted || m_balloonWanted())
+        m_tray->showBalloon(name, message);
 }
 
 void MainNotices::BeginBatch(QTextEdit *allUsersTranscript)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QTextEdit;
@@ -29,6 +30,8 @@ public:
     void TalkLimitReached(int limit);
     // A lasting line about something the program could not keep; stays until another notice.
     void ShowLasting(const QString &text);
+    // Asked before each balloon: false where a desktop notification service shows the messages.
+    void setBalloonWanted(std::function<bool()> wanted) { m_balloonWanted = std::move(wanted); }
 
 private:
     struct BatchedNotice {
@@ -44,4 +47,5 @@ private:
     QTimer *m_timerHintInformation;
     TranscriptBatch m_batch;
     std::optional<BatchedNotice> m_batchedNotice;
+    std::function<bool()> m_balloonWanted;
 };

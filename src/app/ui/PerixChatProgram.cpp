@@ -1,7 +1,9 @@
 #include "app/ui/PerixChatProgram.h"
 
 #include "app/ChatCore.h"
+#include "app/ui/FirstStartName.h"
 #include "app/ui/MainActionList.h"
+#include "app/ui/StorageCheck.h"
 #include "app/ui/TPerixChatForm.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerRegistry.h"
@@ -38,6 +40,12 @@ void PerixChatProgram::start()
                                                actions->action(QStringLiteral("actBtnBigIcon"))->isChecked());
     m_mainWindow->attachUserList(m_userList.get());
     m_userList->Create(actions->action(QStringLiteral("actShowUserList"))->isChecked());
+    // Told once the window shows; a store that cannot be used is neither asked into nor written over.
+    const StorageCheck::Findings storage = StorageCheck::Check(m_context.store, m_context.paths.historyDir());
+    StorageCheck::Report(m_mainWindow.get(), m_context.store, storage);
+    // The others learn the name from the first announcement: it is asked for before.
+    if (!storage.settingsUnusable)
+        FirstStartName::AskIfFirstStart(m_context.store);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     m_chat->start();
     QGuiApplication::restoreOverrideCursor();

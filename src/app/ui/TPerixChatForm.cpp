@@ -8,10 +8,13 @@
 #include "app/ui/MainMenus.h"
 #include "app/ui/MainNetwork.h"
 #include "app/ui/MainNotices.h"
+#include "app/ui/MessageAlerts.h"
 #include "app/ui/ProductLinks.h"
 #include "app/ui/TalkKeysView.h"
 #include "app/ui/TfmAbout.h"
 #include "features/LngUn.h"
+#include "features/ScreenFit.h"
+#include "features/ui/DesktopNotifier.h"
 #include "features/ui/EventSounds.h"
 #include "features/ui/ImageList.h"
 #include "features/ui/LngMenu.h"
@@ -20,6 +23,7 @@
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
 #include "features/ui/TrayIcon.h"
+#include "net/NetworkOptions.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -71,6 +75,7 @@ TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport
     connect(m_timer, &QTimer::timeout, this, &TPerixChatForm::TimerTimer);
 
     m_pcMain->setObjectName(QStringLiteral("pcMain"));
+    m_pcMain->setAccessibleName(QStringLiteral("Talks"));
     addActions(m_actions->actions());
     buildFrame();
     connectChat();
@@ -330,6 +335,10 @@ void TPerixChatForm::FormCreate()
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
     connectCommands();
+    m_alerts = new MessageAlerts(
+        {this, m_pcMain, m_talks, &m_chat, m_tray, action("actSoundNewMessage"), action("actOpen")},
+        new DesktopNotifier(this), this);
+    m_notices->setBalloonWanted([this] { return m_alerts->balloonWanted(); });
     m_autoReply = new MainAutoReply(m_context.store, m_menus, m_actions, m_talks, m_rvStyle, m_statusBar,
                                     openHelp, this);
     for (const auto &[kind, option] : {std::pair{EventSounds::UserConnect, "actSoundUserConnect"},
@@ -404,6 +413,7 @@ void TPerixChatForm::attachUserList(TfmUserList *userList)
     m_userList = userList;
     m_talks->setUserList(userList);
     m_keysView->setUserList(userList);
+    m_alerts->setUserList(userList);
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
     };
@@ -428,7 +438,11 @@ void TPerixChatForm::SetTransportOpen(bool open)
     if (m_transport.SetTransportOpen(open))
         return;
     const QStringList buttons{ConstUnit::text(ConstUnit::Text::BtnOk), MainNetwork::ActionCaption()};
-    if (MessageBox::errorChoose(this, ConstUnit::text(ConstUnit::Text::ErrorPortAbort), buttons) == 1)
+    // Which port, and which program holds it; said on standard error too, for a start from a shell.
+    const QString text = ConstUnit::text(ConstUnit::Text::ErrorPortAbort) + QStringLiteral("\n\n") +
+                         DescribePort(Diagnose(m_transport, QCoreApplication::applicationPid())).join(u'\n');
+    std::fprintf(stderr, "perixchat: %s\n", qPrintable(text));
+    if (MessageBox::errorChoose(this, text, buttons) == 1)
         QTimer::singleShot(0, m_network, &MainNetwork::ShowWindow);
 }
 
@@ -532,8 +546,10 @@ void TPerixChatForm::restorePlacement()
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize desktop = screen ? screen->virtualSize() : QSize(1024, 768);
     const QSize workArea = screen ? screen->availableSize() : desktop;
-    const QRect placement =
+    const QRect stored =
         MainWindowPlacement(readPlacement(m_context.store, Setting::MainWindowSection), desktop, workArea);
+    const QScreen *target = QGuiApplication::screenAt(stored.center());
+    const QRect placement = target ? FitIntoArea(stored, target->availableGeometry()) : stored;
     move(placement.topLeft());
     resize(placement.size());
 }

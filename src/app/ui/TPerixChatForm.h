@@ -18,6 +18,7 @@ class FileOfferCommands;
 class FileRecordList;
 class MainAutoReply;
 class MainHistory;
+class MessageAlerts;
 class MainNetwork;
 class MainNotices;
 class LngMenu;
@@ -63,6 +64,7 @@ public:
     EventSounds *eventSounds() const { return m_sounds; }
     FileOfferCommands *fileCommands() const { return m_fileCommands; }
     MainNetwork *network() const { return m_network; }
+    MessageAlerts *alerts() const { return m_alerts; }
     // Closes without asking anything: running transfers simply stop.
     void CloseQuietly();
 
@@ -147,4 +149,5 @@ private:
     bool m_closed = false;
     bool m_quietClose = false;
     FileOfferCommands *m_fileCommands = nullptr;
+    MessageAlerts *m_alerts = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/Identity.h"
 #include "app/UnixSignalWatcher.h"
+#include "app/ui/ModalWindows.h"
 #include "app/ui/PerixChatProgram.h"
 #include "app/ui/TELInstanceChecker.h"
 #include "app/ui/TPerixChatForm.h"
@@ -81,12 +82,24 @@ int main(int argc, char *argv[])
     });
     // Watch the signals before the user is announced: a goodbye must follow every hello.
     UnixSignalWatcher signalWatcher;
+    // An open question or error box (the port error at start-up, say) ends unanswered first, so that
+    // the program ends at once whatever is open.
+    bool terminating = false;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &program,
-                     &PerixChatProgram::close);
+                     [&program, &terminating] {
+                         terminating = true;
+                         CloseModalWindows();
+                         program.close();
+                     });
     // The desktop session ending closes the program the way its close box does: the talks are kept.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &program,
                      [&program](QSessionManager &) { program.close(); });
     program.start();
+    // The signal came while the windows were being made: they close now that they exist.
+    if (terminating) {
+        program.close();
+        return 0;
+    }
     // A copy started while this one closes waits until the claim is free, then starts.
     QObject::connect(&program, &PerixChatProgram::finished, &guard, &TELInstanceChecker::StopListening);
     QObject::connect(&program, &PerixChatProgram::finished, &app, &QCoreApplication::quit);

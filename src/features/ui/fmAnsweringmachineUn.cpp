@@ -1,4 +1,5 @@
 #include "features/ui/fmAnsweringmachineUn.h"
+#include "features/ui/ToolbarKeys.h"
 
 #include "features/LngUn.h"
 #include "features/ui/ImageList.h"
@@ -61,12 +62,14 @@ void TfmAnsweringmachine::buildForm()
     connect(m_actAddNewTextAnswer, &QAction::triggered, this, &TfmAnsweringmachine::AddNewTextAnswer);
     connect(m_actDeleteTextAnswer, &QAction::triggered, this, &TfmAnsweringmachine::DeleteTextAnswer);
     m_toolbar = new QToolBar(m_gbAM1);
+    MakeToolbarReachable(m_toolbar);
     m_toolbar->setObjectName(QStringLiteral("tbVariants"));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_toolbar->addAction(m_actAddNewTextAnswer);
     m_toolbar->addAction(m_actDeleteTextAnswer);
     m_tvVariants = new QTreeWidget(m_gbAM1);
     m_tvVariants->setObjectName(QStringLiteral("tvVariants"));
+    m_tvVariants->setAccessibleName(QStringLiteral("Auto-reply variants"));
     m_tvVariants->setHeaderHidden(true);
     m_tvVariants->setRootIsDecorated(false);
     m_tvVariants->setContextMenuPolicy(Qt::CustomContextMenu);

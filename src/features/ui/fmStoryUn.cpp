@@ -1,4 +1,5 @@
 #include "features/ui/fmStoryUn.h"
+#include "features/ui/ToolbarKeys.h"
 
 #include "documents/StoryFileUn.h"
 #include "features/LngUn.h"
@@ -73,11 +74,13 @@ void TfmStory::buildForm()
     connect(m_actMoveFile, &QAction::triggered, this, &TfmStory::MoveFile);
     connect(m_actDeleteFile, &QAction::triggered, this, &TfmStory::DeleteFile);
     m_toolbar = new QToolBar(m_gbHistoryFile);
+    MakeToolbarReachable(m_toolbar);
     m_toolbar->setObjectName(QStringLiteral("tbStoryFile"));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_toolbar->addActions({m_actOpenFile, m_actSaveAs, m_actMoveFile, m_actDeleteFile});
     m_tvHitoryList = new QTreeWidget(m_gbHistoryFile);
     m_tvHitoryList->setObjectName(QStringLiteral("tvHitoryList"));
+    m_tvHitoryList->setAccessibleName(QStringLiteral("History files"));
     m_tvHitoryList->setHeaderHidden(true);
     m_tvHitoryList->setRootIsDecorated(false);
     m_tvHitoryList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -118,6 +121,8 @@ void TfmStory::buildForm()
     m_udDays->setRange(MinDays, MaxDays);
     m_udDays->setValue(InitialDays);
     edDays()->setObjectName(QStringLiteral("edDays"));
+    m_udDays->setAccessibleName(QStringLiteral("Days of storage"));
+    edDays()->setAccessibleName(QStringLiteral("Days of storage"));
     m_lbDay = new QLabel(m_gpOptions);
     m_lbDay->setObjectName(QStringLiteral("lbDay"));
     m_rbSaveAsRTF = new QRadioButton(m_gpOptions);

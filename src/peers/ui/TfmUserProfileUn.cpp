@@ -106,6 +106,7 @@ void TfmUserProfile::buildTree()
 {
     m_tvProfile = new QTreeWidget(this);
     m_tvProfile->setObjectName(QStringLiteral("tvProfile"));
+    m_tvProfile->setAccessibleName(QStringLiteral("Profile pages"));
     m_tvProfile->setHeaderHidden(true);
     m_tvProfile->setRootIsDecorated(false);
     m_tvProfile->setIndentation(4);

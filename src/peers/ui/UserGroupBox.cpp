@@ -116,6 +116,9 @@ QString UserGroupBox::caption() const
 void UserGroupBox::setCaption(const QString &caption)
 {
     m_caption->setText(caption.trimmed().isEmpty() ? QStringLiteral(" ") : caption);
+    // A screen reader names the group's list after the group.
+    m_tree->setAccessibleName(caption.trimmed().isEmpty() ? QStringLiteral("Group") : caption);
+    m_caption->setAccessibleDescription(QStringLiteral("Contact group; Space opens or closes it"));
 }
 
 void UserGroupBox::setCollapsed(bool collapsed)
@@ -176,15 +179,35 @@ bool UserGroupBox::eventFilter(QObject *watched, QEvent *event)
 
 void UserGroupBox::updateCaptionLook()
 {
-    const QString top = m_focused ? QStringLiteral("palette(highlight)")
-                                  : (m_badList ? QStringLiteral("#e8c4c0") : QStringLiteral("#dbe4f0"));
-    const QString bottom = m_focused ? QStringLiteral("palette(highlight)")
-                                     : (m_badList ? QStringLiteral("#d49a94") : QStringLiteral("#b9c9df"));
-    const QString text = m_focused ? QStringLiteral("palette(highlighted-text)") : QStringLiteral("#1d2b3f");
+    // Drawn from the palette, so that a dark desktop theme gets dark headers with light text; the bad
+    // list is the same bar tinted red.
+    const QPalette colours = palette();
+    QColor base = colours.color(QPalette::Button);
+    QColor text = colours.color(QPalette::ButtonText);
+    if (m_focused) {
+        base = colours.color(QPalette::Highlight);
+        text = colours.color(QPalette::HighlightedText);
+    } else if (m_badList) {
+        const QColor red(200, 40, 30);
+        constexpr double tint = 0.3;
+        base = QColor::fromRgbF(base.redF() * (1 - tint) + red.redF() * tint,
+                                base.greenF() * (1 - tint) + red.greenF() * tint,
+                                base.blueF() * (1 - tint) + red.blueF() * tint);
+    }
+    const bool dark = base.lightnessF() < 0.5;
+    const QColor top = dark ? base.lighter(125) : base.lighter(108);
+    const QColor bottom = dark ? base : base.darker(112);
     m_caption->setStyleSheet(QStringLiteral("QToolButton { border: none; font-weight: bold; color: %1;"
                                             " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %2,"
                                             " stop:1 %3); text-align: left; padding-left: 2px; }")
-                                 .arg(text, top, bottom));
+                                 .arg(text.name(), top.name(), bottom.name()));
+}
+
+void UserGroupBox::changeEvent(QEvent *event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        updateCaptionLook();
 }
 
 QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const ImageList &pictures)
@@ -198,7 +221,8 @@ QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const ImageLi
 
 void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const ImageList &pictures)
 {
-    node->setText(0, PeerText::name(DisplayName(entry)));
+    node->setData(0, NameRole, PeerText::name(DisplayName(entry)));
+    SetNodeUnread(node, node->data(0, UnreadRole).toInt());
     node->setForeground(0, WireColorToQColor(entry.Color));
     node->setData(0, PictureRole, entry.PictureIndex);
     SetNodePictures(node, pictures);
@@ -218,6 +242,15 @@ void SetNodePictures(QTreeWidgetItem *node, const ImageList &pictures)
     icon.addPixmap(pixmap, QIcon::Normal);
     icon.addPixmap(pixmap, QIcon::Selected);
     node->setIcon(0, cut ? QIcon(QIcon(pixmap).pixmap(pixmap.size(), QIcon::Disabled)) : icon);
+}
+
+void SetNodeUnread(QTreeWidgetItem *node, int count)
+{
+    if (!node)
+        return;
+    node->setData(0, UnreadRole, qMax(0, count));
+    const QString name = node->data(0, NameRole).toString();
+    node->setText(0, count > 0 ? name + QStringLiteral(" (%1)").arg(count) : name);
 }
 
 int NodePeerIndex(const QTreeWidgetItem *node)

@@ -12,6 +12,8 @@ struct RUserID;
 inline constexpr int PeerIndexRole = Qt::UserRole;
 inline constexpr int CutStateRole = Qt::UserRole + 1;
 inline constexpr int PictureRole = Qt::UserRole + 2;
+inline constexpr int NameRole = Qt::UserRole + 3;
+inline constexpr int UnreadRole = Qt::UserRole + 4;
 
 // The tree of a contact group: user nodes can be dragged from one group's tree to another's.
 class UserTree : public QTreeWidget {
@@ -62,6 +64,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void updateCaptionLook();
@@ -80,4 +83,6 @@ private:
 QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const ImageList &pictures);
 void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const ImageList &pictures);
 void SetNodePictures(QTreeWidgetItem *node, const ImageList &pictures);
+// Messages of that user not read yet, shown after the name; 0 shows the name alone.
+void SetNodeUnread(QTreeWidgetItem *node, int count);
 int NodePeerIndex(const QTreeWidgetItem *node);

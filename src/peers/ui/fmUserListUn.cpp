@@ -1,5 +1,7 @@
 #include "peers/ui/fmUserListUn.h"
 
+#include "features/ScreenFit.h"
+
 #include "features/ui/ImageList.h"
 #include "peers/GroupBoxStorageUn.h"
 #include "peers/PeerRegistry.h"
@@ -40,6 +42,7 @@ TfmUserList::TfmUserList(const SettingsStore &store, PeerRegistry *registry, QWi
     setWindowTitle(QStringLiteral("User list"));
     setMinimumSize(120, 150);
     m_scroll->setObjectName(QStringLiteral("sbUserList"));
+    m_scroll->setAccessibleName(QStringLiteral("Contact groups"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_groupsLayout->setContentsMargins(2, 2, 2, 2);
@@ -395,7 +398,12 @@ void TfmUserList::restoreBounds()
     const QSize desktop = screen ? screen->virtualSize() : QSize(1024, 768);
     const QRect main =
         m_mainWindow ? QRect(m_mainWindow->pos(), m_mainWindow->size()) : QRect(0, 0, 460, 300);
-    const QRect bounds = UserListPlacement(readPlacement(m_store, Setting::UserListSection), desktop, main);
+    const QRect placed = UserListPlacement(readPlacement(m_store, Setting::UserListSection), desktop, main);
+    // Docked beside a main window near the edge (or at a large scale) it would open past the screen.
+    const QScreen *target = QGuiApplication::screenAt(placed.center());
+    if (!target)
+        target = m_mainWindow && m_mainWindow->screen() ? m_mainWindow->screen() : screen;
+    const QRect bounds = target ? FitIntoArea(placed, target->availableGeometry()) : placed;
     move(bounds.topLeft());
     resize(bounds.size());
 }

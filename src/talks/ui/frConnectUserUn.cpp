@@ -1,4 +1,5 @@
 #include "talks/ui/frConnectUserUn.h"
+#include "features/ui/ToolbarKeys.h"
 
 #include "features/LngUn.h"
 #include "features/ui/ImageList.h"
@@ -37,6 +38,7 @@ TfrConnectUser::TfrConnectUser(RVStyle *style, const TalkData &data, QWidget *pa
     topLayout->setContentsMargins(0, 0, 0, 0);
     m_reAllMessage->setObjectName(QStringLiteral("reAllMessage"));
     m_reAllMessage->setReadOnly(true);
+    m_reAllMessage->setAccessibleName(QStringLiteral("Messages of the talk"));
     // Nobody undoes a transcript; the undo stack would only grow with it.
     m_reAllMessage->setUndoRedoEnabled(false);
     m_reAllMessage->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
@@ -52,8 +54,15 @@ TfrConnectUser::TfrConnectUser(RVStyle *style, const TalkData &data, QWidget *pa
     bottomLayout->setSpacing(0);
     m_tbSendMessage->setObjectName(QStringLiteral("tbSendMessage"));
     m_tbSendMessage->setMovable(false);
+    MakeToolbarReachable(m_tbSendMessage);
+    MakeToolbarReachable(m_tbGroupUser);
     m_reMessage->setObjectName(QStringLiteral("reMessage"));
     m_reMessage->setAcceptRichText(false);
+    m_reMessage->setAccessibleName(QStringLiteral("Message to send"));
+    m_reMessage->setAccessibleDescription(QStringLiteral("Ctrl+Enter sends it"));
+    // Tab leaves the fields for the next control, as everywhere else.
+    m_reMessage->setTabChangesFocus(true);
+    m_reAllMessage->setTabChangesFocus(true);
     bottomLayout->addWidget(m_tbSendMessage);
     bottomLayout->addWidget(m_reMessage);
 
