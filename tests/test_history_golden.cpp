@@ -4,6 +4,8 @@
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainHistory.h"
 #include "features/ui/MessageBox.h"
+#include "protocol/SendMessageUn.h"
+#include "settings/TMyUserData.h"
 #include "talks/MinuteClock.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/TalkManager.h"
@@ -12,7 +14,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 // The exact bytes of the history files the window program writes, in both forms, for transcripts
 // with every kind of content. Set PERIX_WRITE_GOLDEN to a folder to write the files anew there.
@@ -60,6 +64,7 @@ private Q_SLOTS:
     void initTestCase();
     void windowProgramWritesGoldenBytes_data();
     void windowProgramWritesGoldenBytes();
+    void headlessPeerWritesTheSameFiles();
 };
 
 void TestHistoryGolden::initTestCase()
@@ -109,6 +114,37 @@ void TestHistoryGolden::windowProgramWritesGoldenBytes()
     const QByteArray expected = readAll(goldenPath(name, rtf));
     QVERIFY2(!expected.isEmpty(), qPrintable(goldenPath(name, rtf)));
     QVERIFY2(actual == expected, qPrintable(firstDifference(actual, expected)));
+}
+
+void TestHistoryGolden::headlessPeerWritesTheSameFiles()
+{
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    TSetUserData(SettingsStore(settings)).SetAlias(QStringLiteral("Tess"));
+    const QString tessId = TMyUserData(SettingsStore(settings)).GetID();
+    RawPeer raw;
+    QVERIFY(raw.isReady());
+    QProcess cli;
+    cli.start(QStringLiteral(PERIXCHAT_CLI_BINARY),
+              {QStringLiteral("--loopback"), QStringLiteral("--settings"), settings,
+               QStringLiteral("--data-dir"), dir.path(), QStringLiteral("listen")});
+    QVERIFY(cli.waitForStarted(5000));
+    QVERIFY(waitUntil([&] { return !raw.heardFrom(pkNew, tessId).isEmpty(); }, 10000));
+    WireIdentity zed;
+    zed.alias = QStringLiteral("Zed");
+    zed.ip = QStringLiteral("127.0.0.1");
+    zed.id = QStringLiteral("{0A1B2C3D-0000-0000-0000-00000000000Z}");
+    raw.send(BuildMessagePacket(zed, QStringLiteral("kept without windows")));
+    QTest::qWait(700);
+    cli.terminate();
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QStringList files = QDir(dir.filePath(QStringLiteral("History"))).entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QVERIFY(files.first().startsWith(QStringLiteral("All users and Tess ")));
+    const QString text = QString::fromUtf8(readAll(dir.filePath(QStringLiteral("History/")) + files.first()));
+    QVERIFY2(text.contains(QStringLiteral("[Zed] ")), qPrintable(text));
+    QVERIFY(text.endsWith(QStringLiteral("\nkept without windows\n")));
 }
 
 QTEST_MAIN(TestHistoryGolden)

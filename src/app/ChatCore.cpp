@@ -1,6 +1,7 @@
 #include "app/ChatCore.h"
 
 #include "app/AppContext.h"
+#include "app/TalkHistory.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
 #include "peers/PeerRegistry.h"
@@ -17,6 +18,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_talks(new TalkCore(&transport, questions, this))
     , m_registry(new PeerRegistry(context.store, &transport, this))
     , m_probe(nullptr)
+    , m_history(new TalkHistory(context.store, context.paths.historyDir(), m_talks, m_registry, this))
 {
     m_clock.start();
     m_talks->setPeers(&m_registry->peers());
@@ -133,6 +135,7 @@ void ChatCore::start()
     if (m_running)
         return;
     m_running = true;
+    m_history->startUp();
     m_registry->BuildLocalEntry();
     if (m_talks->count() == 0) {
         TalkData everybody;
@@ -153,6 +156,7 @@ void ChatCore::stop()
     m_running = false;
     m_probe->stop();
     m_registry->SendDisconnect();
+    m_history->writeAll();
 }
 
 void ChatCore::vanished(const QString &id)

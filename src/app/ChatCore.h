@@ -14,6 +14,7 @@ class PacketQueue;
 class PacketTransport;
 class PeerRegistry;
 class PresenceProbe;
+class TalkHistory;
 struct RUserID;
 
 // The whole peer, without any window: the queue that hands received packets to their handlers, the
@@ -33,6 +34,7 @@ public:
     PeerRegistry *registry() const { return m_registry; }
     TalkCore *talks() const { return m_talks; }
     PresenceProbe *probe() const { return m_probe; }
+    TalkHistory *history() const { return m_history; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -76,5 +78,6 @@ private:
     PeerRegistry *m_registry;
     QElapsedTimer m_clock;
     PresenceProbe *m_probe;
+    TalkHistory *m_history;
     bool m_running = false;
 };

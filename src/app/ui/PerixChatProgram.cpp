@@ -2,6 +2,7 @@
 
 #include "app/ChatCore.h"
 #include "app/ui/MainActionList.h"
+#include "app/ui/MainHistory.h"
 #include "app/ui/TPerixChatForm.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerRegistry.h"
@@ -44,6 +45,7 @@ void PerixChatProgram::start()
     m_mainWindow->UserListCreated();
     m_animationChooser = std::make_unique<TfmSelectPictureGIFMood>();
     m_mainWindow->talks()->setAnimationCatalogue(m_animationChooser.get());
+    m_mainWindow->history()->setAnimationCatalogue(m_animationChooser.get());
     const auto action = [actions](const char *name) {
         return actions->action(QLatin1StringView(name));
     };

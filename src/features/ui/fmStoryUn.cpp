@@ -1,6 +1,6 @@
 #include "features/ui/fmStoryUn.h"
 
-#include "documents/StoryFileUn.h"
+#include "features/StoryFileUn.h"
 #include "features/LngUn.h"
 #include "features/ui/ImageList.h"
 #include "features/ui/SaveDialog.h"
