@@ -8,7 +8,8 @@
 #include "app/ui/MainHistory.h"
 #include "protocol/SendMessageUn.h"
 #include "settings/SettingsWriteReport.h"
-#include "documents/StoryFileUn.h"
+#include "features/StoryFileUn.h"
+#include "talks/TranscriptFormats.h"
 #include "features/ui/StatusPanels.h"
 #include "talks/ui/TalkManager.h"
 #include "talks/ui/frConnectUserUn.h"
@@ -149,12 +150,23 @@ void fillStore(const SettingsStore &store)
     TSetUserData(store).SetInterest(QString(6000, u'i'));
 }
 
-void transcriptOf(QTextDocument &doc, int kilobytes)
+// A history file's content of about that size, in either form.
+QByteArray transcriptOf(bool rtf, int kilobytes)
 {
-    QString text;
-    for (int i = 0; text.size() < kilobytes * 1024; ++i)
-        text += QStringLiteral("Line %1 of a talk that has to be kept.\n").arg(i);
-    doc.setPlainText(text);
+    TranscriptMessage message;
+    message.senderId = QStringLiteral("{B}");
+    message.header = QStringLiteral("[Boris]");
+    qsizetype size = 0;
+    for (int i = 0; size < kilobytes * 1024; ++i) {
+        TranscriptMessage::Piece line;
+        line.item.text = QStringLiteral("Line %1 of a talk that has to be kept.").arg(i);
+        size += line.item.text.size() + 1;
+        message.body.append(line);
+        message.body.append(TranscriptMessage::Piece{true, {}});
+    }
+    Transcript transcript;
+    transcript.append(message);
+    return rtf ? TranscriptFormats::ToRtf(transcript, {}, TranscriptLook()) : TranscriptFormats::ToPlainText(transcript);
 }
 
 } // namespace
@@ -343,13 +355,12 @@ void TestFullDisk::historyLeavesNoFile()
     QFETCH(int, freePages);
     const QString folder = m_case->filePath(QStringLiteral("History"));
     QVERIFY(StoryFile::EnsureFolder(folder));
-    QTextDocument doc;
-    transcriptOf(doc, kilobytes);
+    const QByteArray content = transcriptOf(rtf, kilobytes);
     const QDateTime now(QDate(2024, 5, 6), QTime(14, 5, 9));
     {
         const DiskFiller nearlyFull(freePages);
         const StoryFile::WriteResult result =
-            StoryFile::WriteTalk(folder, QStringLiteral("Anna and Boris"), doc, rtf, QColor(Qt::white), now);
+            StoryFile::WriteTalk(folder, QStringLiteral("Anna and Boris"), content, rtf, now);
         QVERIFY(result.failed);
         QVERIFY(result.path.isEmpty());
         // Neither an empty nor a half file, nor a temporary.
@@ -357,10 +368,10 @@ void TestFullDisk::historyLeavesNoFile()
     }
     // With room the same write leaves the whole transcript.
     const StoryFile::WriteResult result =
-        StoryFile::WriteTalk(folder, QStringLiteral("Anna and Boris"), doc, rtf, QColor(Qt::white), now);
+        StoryFile::WriteTalk(folder, QStringLiteral("Anna and Boris"), content, rtf, now);
     QVERIFY(!result.failed);
     QCOMPARE(entries(folder), QStringList{QFileInfo(result.path).fileName()});
-    QCOMPARE(readBytes(result.path), StoryFile::Content(doc, rtf, QColor(Qt::white)));
+    QCOMPARE(readBytes(result.path), content);
 }
 
 void TestFullDisk::historyCopyKeepsTheTarget()

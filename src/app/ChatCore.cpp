@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/Delivery.h"
 #include "app/SecureChannel.h"
+#include "app/TalkHistory.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
 #include "peers/EarlyNewAnswer.h"
@@ -21,6 +22,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_talks(new TalkCore(m_secure, questions, this))
     , m_registry(new PeerRegistry(context.store, m_secure, this))
     , m_probe(nullptr)
+    , m_history(new TalkHistory(context.store, context.paths.historyDir(), m_talks, m_registry, this))
 {
     m_clock.start();
     m_talks->setPeers(&m_registry->peers());
@@ -151,6 +153,7 @@ void ChatCore::start()
     if (m_running)
         return;
     m_running = true;
+    m_history->startUp();
     m_registry->BuildLocalEntry();
     if (const RUserID *local = m_registry->local())
         m_secure->start(local->ID);
@@ -175,6 +178,7 @@ void ChatCore::stop()
     m_probe->stop();
     m_delivery->stop();
     m_registry->SendDisconnect();
+    m_history->writeAll();
 }
 
 void ChatCore::vanished(const QString &id)

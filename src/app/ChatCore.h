@@ -16,6 +16,7 @@ class PacketTransport;
 class PeerRegistry;
 class PresenceProbe;
 class SecureChannel;
+class TalkHistory;
 struct RUserID;
 
 // The whole peer, without any window: the queue that hands received packets to their handlers, the
@@ -39,6 +40,7 @@ public:
     Delivery *delivery() const { return m_delivery; }
     // Keys, sealed talks and signatures; the registry and the talks send through it.
     SecureChannel *secure() const { return m_secure; }
+    TalkHistory *history() const { return m_history; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -84,5 +86,6 @@ private:
     QElapsedTimer m_clock;
     PresenceProbe *m_probe;
     Delivery *m_delivery;
+    TalkHistory *m_history;
     bool m_running = false;
 };

@@ -4,6 +4,7 @@
 #include "app/ui/FirstStartName.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/StorageCheck.h"
+#include "app/ui/MainHistory.h"
 #include "app/ui/TPerixChatForm.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerRegistry.h"
@@ -52,6 +53,7 @@ void PerixChatProgram::start()
     m_mainWindow->UserListCreated();
     m_animationChooser = std::make_unique<TfmSelectPictureGIFMood>();
     m_mainWindow->talks()->setAnimationCatalogue(m_animationChooser.get());
+    m_mainWindow->history()->setAnimationCatalogue(m_animationChooser.get());
     const auto action = [actions](const char *name) {
         return actions->action(QLatin1StringView(name));
     };

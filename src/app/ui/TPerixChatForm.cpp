@@ -1,6 +1,7 @@
 #include "app/ui/TPerixChatForm.h"
 
 #include "app/ChatCore.h"
+#include "app/TalkHistory.h"
 #include "app/ui/LngApply.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainAutoReply.h"
@@ -130,7 +131,7 @@ void TPerixChatForm::connectTalks()
             m_autoReply->Answer(m_talks->sheetOfTalk(talk));
     });
     connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
-    connect(m_talks, &TalkManager::transcriptClearing, this, &TPerixChatForm::SaveTalkHistory);
+    connect(m_talks, &TalkManager::transcriptClearing, this, [this](int sheet) { m_history->ClearTalk(sheet); });
 }
 
 void TPerixChatForm::styleOf(int peerIndex)
@@ -268,11 +269,7 @@ void TPerixChatForm::FormCreate()
     const auto openHelp = [this](int topic) {
         return OpenHelp(topic);
     };
-    m_history = new MainHistory(
-        m_context.store, m_context.paths.historyDir(), m_talks, m_pcMain,
-        [this] { return m_chat.registry()->local() ? m_chat.registry()->local()->Alias : QString(); },
-        openHelp, this);
-    m_history->StartUp();
+    m_history = new MainHistory(m_context.store, m_chat.history(), m_talks, openHelp, this);
     // Both can fail inside a packet's handling: the notice follows from the event loop.
     connect(
         m_history, &MainHistory::writeFailed, this,
@@ -328,9 +325,11 @@ void TPerixChatForm::FormCreate()
         this);
     m_fileCommands->attachDispatcher(dispatcher());
     m_talks->setOfferedFiles(&m_fileCommands->share().offers());
+    m_chat.history()->setOfferedFiles(&m_fileCommands->share().offers());
     connect(m_talks, &TalkManager::filesReceived, m_fileCommands, &FileOfferCommands::OfferFiles);
     connect(m_talks, &TalkManager::filesSent, m_fileCommands, &FileOfferCommands::FilesOffered);
     m_talks->setActions(talkActions);
+    m_history->followOptions(talkActions);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
@@ -526,7 +525,6 @@ void TPerixChatForm::FormCloseQuery()
     for (int sheet = 0; sheet < m_talks->count(); ++sheet) {
         if (const TfrConnectUser *talk = m_talks->frame(sheet))
             writeHeightNewMessagePanel(m_context.store, talk->inputPanelHeight());
-        SaveTalkHistory(sheet);
     }
     if (m_userList)
         m_userList->StoreGroups();
@@ -590,9 +588,9 @@ void TPerixChatForm::ApplyLanguage(const QString &path)
 
 void TPerixChatForm::SaveTalkHistory(int sheet)
 {
-    // While closing, every talk is written, whatever the budget.
+    // The peer writes the talk's transcript itself.
     if (m_history)
-        m_history->SaveTalk(sheet, m_closed);
+        m_history->TalkClosing(sheet);
 }
 
 PrivateCloseAnswer TPerixChatForm::AskPrivateClose(const QString &alias)

@@ -1,7 +1,7 @@
 #include "features/ui/fmStoryUn.h"
 #include "features/ui/ToolbarKeys.h"
 
-#include "documents/StoryFileUn.h"
+#include "features/StoryFileUn.h"
 #include "features/LngUn.h"
 #include "features/ui/ImageList.h"
 #include "features/ui/SaveDialog.h"

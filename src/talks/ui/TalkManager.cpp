@@ -343,8 +343,9 @@ void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip,
     TfrConnectUser *talk = frame(sheet);
     if (!talk || !m_style)
         return;
+    // At the bound the peer keeps the transcript in the history and clears its own copy.
     if (talk->reAllMessage()->document()->blockCount() >= m_transcriptLimit)
-        ClearTextMessage(sheet);
+        talk->reAllMessage()->clear();
     QTextEdit *transcript = talk->reAllMessage();
     QTextDocument *doc = transcript->document();
     const QString name = alias.isEmpty() ? ip : alias;

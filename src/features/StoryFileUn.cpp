@@ -1,6 +1,5 @@
-#include "documents/StoryFileUn.h"
+#include "features/StoryFileUn.h"
 
-#include "documents/RichTextExport.h"
 #include "features/SafeFileName.h"
 #include "protocol/ConstUnit.h"
 #include "settings/WholeFile.h"
@@ -11,7 +10,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-#include <QTextDocument>
 #include <QTimeZone>
 
 namespace StoryFile {
@@ -105,28 +103,15 @@ QString NewFileName(const QString &folder, const QString &talkName, const QDateT
     return QString();
 }
 
-QByteArray Content(const QTextDocument &doc, bool rtf, const QColor &background)
+WriteResult WriteTalk(const QString &folder, const QString &talkName, const QByteArray &content, bool rtf,
+                      const QDateTime &now)
 {
-    if (rtf)
-        return RichTextExport::ToRtf(doc, background);
-    return RichTextExport::ToPlainText(doc, PlainTextLineWidth).toUtf8();
-}
-
-WriteResult WriteTalk(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
-                      const QColor &background, const QDateTime &now)
-{
-    if (doc.isEmpty() || !QFileInfo(folder).isDir())
+    if (content.isEmpty() || !QFileInfo(folder).isDir())
         return {};
     const QString path = NewFileName(folder, talkName, now, rtf);
-    if (path.isEmpty() || !WriteWholeFile(path, Content(doc, rtf, background), !rtf))
+    if (path.isEmpty() || !WriteWholeFile(path, content, !rtf))
         return {QString(), true};
     return {path, false};
-}
-
-QString Write(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
-              const QColor &background, const QDateTime &now)
-{
-    return WriteTalk(folder, talkName, doc, rtf, background, now).path;
 }
 
 bool EnsureFolder(const QString &folder)

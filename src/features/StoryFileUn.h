@@ -2,19 +2,16 @@
 
 #include "settings/SettingsStore.h"
 
-#include <QColor>
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-class QTextDocument;
-
 // History files: one file per written transcript in the history folder, their names, their content,
 // the purge of old files at start-up and the file commands of the history window.
 namespace StoryFile {
 
-inline constexpr int PlainTextLineWidth = 300;
 // The talk name's share of a file name, in UTF-8 bytes; date, time, counter and extension fit in the
 // rest of the 255 bytes that common file systems allow.
 inline constexpr int MaxTalkNameBytes = 150;
@@ -48,23 +45,17 @@ QString DateText(const QDate &date);
 // " (2)", " (3)" ... before the extension. Empty when no free name lies inside the folder.
 QString NewFileName(const QString &folder, const QString &talkName, const QDateTime &now, bool rtf);
 
-// The file's content in either form.
-QByteArray Content(const QTextDocument &doc, bool rtf, const QColor &background);
-
 // What became of a history write.
 struct WriteResult {
     QString path;        // the file written; empty when none was
     bool failed = false; // there was a transcript to keep, but no whole file of it could be written
 };
 
-// Writes the transcript to a new file of the folder through a temporary file that is renamed to its
+// Writes the content to a new file of the folder through a temporary file that is renamed to its
 // name only when every byte was written, so that neither a crash nor a full disk leaves an empty or
-// half file. Nothing is written, and nothing failed, for an empty transcript or a missing folder.
-WriteResult WriteTalk(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
-                      const QColor &background, const QDateTime &now = QDateTime::currentDateTime());
-// The same; the path written, or empty.
-QString Write(const QString &folder, const QString &talkName, const QTextDocument &doc, bool rtf,
-              const QColor &background, const QDateTime &now = QDateTime::currentDateTime());
+// half file. Nothing is written, and nothing failed, for empty content or a missing folder.
+WriteResult WriteTalk(const QString &folder, const QString &talkName, const QByteArray &content, bool rtf,
+                      const QDateTime &now = QDateTime::currentDateTime());
 
 // Creates the folder with its parents; true when it exists afterwards.
 bool EnsureFolder(const QString &folder);

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "features/MoodRules.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// One item of a transcript paragraph.
+struct TranscriptItem {
+    enum class Kind : quint8 { Text, Picture, Animation, File };
+    Kind kind = Kind::Text;
+    QString text;        // Text: the text; File: the path
+    int number = -1;     // Picture: its index in the picture list; Animation: its number
+    bool header = false; // Text: the bold header style; else the style of the sender
+    QString senderId;    // Text: whose colour the text takes
+    bool own = false;    // File: the reference names the local user as owner (and, for the look, the
+                         // file is one the user offers)
+};
+
+using TranscriptParagraph = QList<TranscriptItem>;
+
+// A message as the transcript shows it: the sender's picture (when shown), the header line and the
+// body. A body piece that is a paragraph break starts a new paragraph.
+struct TranscriptMessage {
+    QString senderId;
+    int picture = -1; // -1: no picture in front of the header
+    QString header;   // "[name]" with the IP and the time as shown
+    struct Piece {
+        bool paragraphBreak = false;
+        TranscriptItem item;
+    };
+    QList<Piece> body;
+};
+
+// A talk's transcript as data: paragraphs of items, laid out as the window's transcript lays them
+// out, so that the history can be written from it without any window.
+class Transcript {
+public:
+    bool isEmpty() const;
+    // Paragraphs, as the on-screen transcript counts its blocks.
+    int paragraphCount() const { return int(m_paragraphs.size()); }
+    const QList<TranscriptParagraph> &paragraphs() const { return m_paragraphs; }
+    void clear();
+
+    // beforeAnimation runs before each animation is placed: the place to trim every transcript.
+    void append(const TranscriptMessage &message, const std::function<void()> &beforeAnimation = {});
+    // Removes the oldest animations so that at most `keep` stay.
+    void trimAnimations(int keep = MoodRules::KeptTranscriptAnimations);
+
+private:
+    void newParagraph();
+    // Text as a document's cursor inserts it: line feeds, returns and paragraph separators start
+    // paragraphs of their own.
+    void appendText(const QString &text, bool header, const QString &senderId);
+    void appendItem(const TranscriptItem &item);
+
+    QList<TranscriptParagraph> m_paragraphs{TranscriptParagraph()};
+};
