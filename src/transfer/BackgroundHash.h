@@ -1,0 +1,48 @@
+#pragma once
+
+#include "transfer/Sha256.h"
+
+#include <QByteArray>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Hashes what the receiving thread hands it in a thread of its own, so that checking the content
+// overlaps with receiving and writing it. The chunks live in a few buffers made once, so memory
+// stays flat and nothing is allocated per chunk.
+class BackgroundHash {
+public:
+    static constexpr int BufferCount = 6;
+
+    BackgroundHash();
+    ~BackgroundHash();
+    BackgroundHash(const BackgroundHash &) = delete;
+    BackgroundHash &operator=(const BackgroundHash &) = delete;
+
+    // Only while nothing is queued.
+    Sha256 &direct() { return m_sha; }
+    // A free buffer of MaxDataPayload bytes; waits while all are queued.
+    char *acquire();
+    void release(char *buffer);
+    // Hashes the first `size` bytes of an acquired buffer, then frees it.
+    void submit(char *buffer, qsizetype size);
+    // Once everything submitted has been hashed.
+    QByteArray result();
+
+private:
+    void work();
+
+    Sha256 m_sha;
+    QByteArray m_buffers[BufferCount];
+    std::vector<char *> m_free;
+    std::deque<std::pair<char *, qsizetype>> m_queue;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_room;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
