@@ -1,11 +1,13 @@
 #include "app/ChatCore.h"
 
 #include "app/AppContext.h"
+#include "features/AutoReplyUn.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
 #include "peers/PeerRegistry.h"
 #include "peers/PresenceProbe.h"
 #include "protocol/SendMessageUn.h"
+#include "talks/AutoAnswer.h"
 #include "talks/MessageText.h"
 
 ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestions *questions, QObject *parent)
@@ -17,6 +19,8 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_talks(new TalkCore(&transport, questions, this))
     , m_registry(new PeerRegistry(context.store, &transport, this))
     , m_probe(nullptr)
+    , m_autoReply(new AutoReply(context.store, this))
+    , m_autoAnswer(new AutoAnswer(m_talks, m_autoReply, this))
 {
     m_clock.start();
     m_talks->setPeers(&m_registry->peers());

@@ -10,6 +10,8 @@
 #include <QObject>
 
 struct AppContext;
+class AutoAnswer;
+class AutoReply;
 class PacketQueue;
 class PacketTransport;
 class PeerRegistry;
@@ -33,6 +35,9 @@ public:
     PeerRegistry *registry() const { return m_registry; }
     TalkCore *talks() const { return m_talks; }
     PresenceProbe *probe() const { return m_probe; }
+    // The auto-reply: its state (on, the chosen variant) and the rule that answers.
+    AutoReply *autoReply() const { return m_autoReply; }
+    AutoAnswer *autoAnswer() const { return m_autoAnswer; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -76,5 +81,7 @@ private:
     PeerRegistry *m_registry;
     QElapsedTimer m_clock;
     PresenceProbe *m_probe;
+    AutoReply *m_autoReply;
+    AutoAnswer *m_autoAnswer;
     bool m_running = false;
 };

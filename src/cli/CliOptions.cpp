@@ -18,10 +18,14 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("seconds"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("text|json"));
     const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
+    const QCommandLineOption autoReply(QStringLiteral("auto-reply"), QString(), QStringLiteral("text"));
+    const QCommandLineOption autoReplyVariant(QStringLiteral("auto-reply-variant"), QString(),
+                                              QStringLiteral("name"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions(
-        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, help, version});
+        {loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, autoReply, autoReplyVariant,
+         help, version});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -35,6 +39,14 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     options.group = parser.value(group);
     options.all = parser.isSet(all);
     options.keepTalks = parser.isSet(keepTalks);
+    options.autoReply = parser.value(autoReply);
+    options.autoReplyVariant = parser.value(autoReplyVariant);
+    if ((parser.isSet(autoReply) && options.autoReply.trimmed().isEmpty()) ||
+        (parser.isSet(autoReplyVariant) && options.autoReplyVariant.trimmed().isEmpty()) ||
+        (parser.isSet(autoReply) && parser.isSet(autoReplyVariant))) {
+        options.error = QStringLiteral("--auto-reply takes a text, --auto-reply-variant a name; one of them");
+        return options;
+    }
     if (parser.isSet(timeout)) {
         bool ok = false;
         const double seconds = parser.value(timeout).toDouble(&ok);
@@ -105,9 +117,13 @@ QString CliHelp()
         "  --timeout SECONDS how long to wait for peers (default 5); for listen, how long to listen\n"
         "  --format text|json  one line per event or peer, as text (default) or as JSON\n"
         "  --keep-talks      keep a private talk when the other side closes it\n"
+        "  --auto-reply TEXT answer every private message with TEXT while it runs (an answer\n"
+        "                    carries the auto-reply mark and is not answered in turn)\n"
+        "  --auto-reply-variant NAME  answer with that auto-reply variant of the settings file\n"
+        "                    (by caption or number), as the window program's Auto-Reply menu does\n"
         "  -h, --help        this text\n"
         "  --version         the program's name and version\n"
         "\n"
-        "Exit codes: 0 done (sent), 1 bad command line, 2 user or group not found,\n"
+        "Exit codes: 0 done (sent), 1 bad command line, 2 user, group or variant not found,\n"
         "3 network error.\n");
 }

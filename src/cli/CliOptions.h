@@ -22,6 +22,10 @@ struct CliOptions {
     bool json = false;
     // A peer closes our private talk with it: keep ours open (otherwise it closes as well).
     bool keepTalks = false;
+    // Private messages are answered with this text, or with this variant of the settings file (by
+    // caption or number); at most one of them.
+    QString autoReply;
+    QString autoReplyVariant;
     bool showHelp = false;
     bool showVersion = false;
     // Not empty when the command line could not be understood.

@@ -2,10 +2,12 @@
 
 #include "app/AppContext.h"
 #include "app/ChatCore.h"
+#include "cli/CliAutoReply.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
 #include "settings/SettingsWriteReport.h"
+#include "talks/AutoAnswer.h"
 #include "talks/MessageText.h"
 
 #include <QDateTime>
@@ -75,6 +77,11 @@ int HeadlessPeer::run()
 {
     connect(m_core->registry(), &PeerRegistry::peerArrived, this,
             [this] { m_lastArrival = QDateTime::currentMSecsSinceEpoch(); });
+    if (QString error; !ApplyCliAutoReply(*m_core, m_options, &error)) {
+        m_err << "perixchat-cli: " << printable(error) << '\n';
+        m_err.flush();
+        return ExitNotFound;
+    }
     if (!m_transport->SetTransportOpen(true)) {
         m_err << "perixchat-cli: the network cannot be opened\n";
         m_err.flush();
@@ -254,6 +261,16 @@ void HeadlessPeer::watchEvents()
                {QStringLiteral("kind"), kindName(talk->data.kind)},
                {QStringLiteral("caption"), talk->data.Caption}},
               QStringLiteral("talk %1 opened: ").arg(id) + talk->data.Caption);
+    });
+    connect(m_core->autoAnswer(), &AutoAnswer::answered, this, [this, talks](int id) {
+        const Talk *talk = talks->talk(id);
+        if (!talk)
+            return;
+        print({{QStringLiteral("event"), QStringLiteral("auto-reply")},
+               {QStringLiteral("talk"), id},
+               {QStringLiteral("to"), QJsonObject{{QStringLiteral("id"), talk->data.PeerID},
+                                                  {QStringLiteral("ip"), talk->data.PeerIP}}}},
+              QStringLiteral("auto-reply sent in talk %1: ").arg(id) + talk->data.Caption);
     });
     connect(talks, &TalkCore::talkClosed, this, [this](int id) {
         print({{QStringLiteral("event"), QStringLiteral("talk-closed")}, {QStringLiteral("talk"), id}},
