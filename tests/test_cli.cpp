@@ -2,6 +2,7 @@
 // run as a process, the window copies run in this process.
 #include "PeerHarness.h"
 #include "app/ui/MainActionList.h"
+#include "features/AnsweringmachineTextUn.h"
 #include "peers/GroupBoxStorageUn.h"
 #include "talks/TalkCore.h"
 #include "talks/ui/TalkManager.h"
@@ -151,6 +152,8 @@ private slots:
     void listenPrintsEventsUntilTerminated();
     void textFormatKeepsTerminalSafe();
     void stoppedPeerLeavesTheListenersAndComesBack();
+    void autoReplyAnswersAWindowPeer();
+    void autoReplyVariantFromTheSettingsFile();
 
 private:
     std::unique_ptr<TestPeer> anna;
@@ -436,7 +439,8 @@ void TestCli::stoppedPeerLeavesTheListenersAndComesBack()
     QVERIFY(::kill(pid_t(sam.process().processId()), SIGSTOP) == 0);
     stopped.start();
     QVERIFY(waitUntil(samLeft, 10 * ProbePeriodMs + 3000));
-    QVERIFY2(stopped.elapsed() <= 3 * ProbePeriodMs + 1000 + 1000, qPrintable(QString::number(stopped.elapsed())));
+    QVERIFY2(stopped.elapsed() <= 3 * ProbePeriodMs + 1000 + 1000,
+             qPrintable(QString::number(stopped.elapsed())));
     QVERIFY(waitUntil([&] { return text.output().contains(QStringLiteral("Sam (127.0.0.1) left")); }, 3000));
     // While it is stopped, a list does not name it.
     CliRun lister(QStringLiteral("Lou"));
@@ -451,6 +455,77 @@ void TestCli::stoppedPeerLeavesTheListenersAndComesBack()
         QCOMPARE(run->finish(), 0);
     }
     QCOMPARE(text.output().count(QStringLiteral("Sam (127.0.0.1) left")), 2);
+}
+
+// The answer of the headless peer's auto-reply reaches a window copy as the window program's would.
+void TestCli::autoReplyAnswersAWindowPeer()
+{
+    RawPeer raw;
+    CliRun cli(QStringLiteral("Away bot"));
+    const QString cliId = cli.id();
+    cli.start({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--auto-reply"),
+               QStringLiteral("Back at three"), QStringLiteral("listen")});
+    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, cliId).size() == 1; }));
+    startAnna();
+    TalkRecorder shown(anna->mainWindow()->talks()->core());
+    QVERIFY(waitUntil([&] { return anna->registry()->peers().findOnline(cliId) > 0; }));
+    anna->userList()->selectPeer(anna->registry()->peers().findOnline(cliId));
+    action(*anna, "actMessageToUser")->trigger();
+    const int sheet = anna->mainWindow()->talks()->FindPrivateTalk(cliId);
+    QVERIFY(sheet > 0);
+    anna->mainWindow()->talks()->frame(sheet)->reMessage()->setPlainText(QStringLiteral("are you there?"));
+    anna->mainWindow()->pages()->setCurrentIndex(sheet);
+    action(*anna, "actSendMessage")->trigger();
+    QVERIFY(waitUntil([&] { return shown.find(QStringLiteral("Back at three")) != nullptr; }));
+    const Shown *answer = shown.find(QStringLiteral("Back at three"));
+    QCOMPARE(answer->senderId, cliId);
+    QCOMPARE(answer->kind, tkPrivate);
+    QCOMPARE(answer->body, QStringLiteral("{[!BULLET!]}3{[/!BULLET!]}Back at three"));
+    QVERIFY(transcript(*anna, sheet).contains(QStringLiteral("Back at three")));
+    QVERIFY(waitUntil([&] { return !eventsNamed(cli.events(), QStringLiteral("auto-reply")).isEmpty(); }));
+    // Anna's own messages are answered once each, and only those.
+    QTest::qWait(300);
+    int answers = 0;
+    for (const Shown &s : shown.shown)
+        answers += s.senderId == cliId ? 1 : 0;
+    QCOMPARE(answers, 1);
+    cli.process().terminate();
+    QCOMPARE(cli.finish(), 0);
+    const QList<QJsonObject> events = eventsNamed(cli.events(), QStringLiteral("auto-reply"));
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.first().value(QStringLiteral("to")).toObject().value(QStringLiteral("id")).toString(),
+             anna->id());
+}
+
+void TestCli::autoReplyVariantFromTheSettingsFile()
+{
+    CliRun missing(QStringLiteral("Away bot"));
+    QCOMPARE(missing.run({QStringLiteral("--auto-reply-variant"), QStringLiteral("Holiday"),
+                          QStringLiteral("listen")}),
+             2);
+    CliRun empty(QStringLiteral("Away bot"));
+    QCOMPARE(empty.run({QStringLiteral("--auto-reply"), QStringLiteral(" "), QStringLiteral("listen")}), 1);
+
+    RawPeer raw;
+    CliRun cli(QStringLiteral("Away bot"));
+    QVERIFY(
+        AnsweringmachineText::WriteVariant(cli.store(), 1, QStringLiteral("Lunch"), QStringLiteral("later")));
+    QVERIFY(AnsweringmachineText::WriteVariant(cli.store(), 2, QStringLiteral("Holiday"),
+                                               QStringLiteral("Back on Monday\nAsk Clara")));
+    const QString cliId = cli.id();
+    cli.start({QStringLiteral("--auto-reply-variant"), QStringLiteral("holiday"), QStringLiteral("listen")});
+    QVERIFY(waitUntil([&] { return raw.heardFrom(pkNew, cliId).size() == 1; }));
+    startAnna();
+    TalkRecorder shown(anna->mainWindow()->talks()->core());
+    QVERIFY(waitUntil([&] { return anna->registry()->peers().findOnline(cliId) > 0; }));
+    const int peer = anna->registry()->peers().findOnline(cliId);
+    const int talk = anna->mainWindow()->talks()->core()->openPrivateTalk(peer);
+    QCOMPARE(anna->mainWindow()->talks()->core()->sendBody(talk, QStringLiteral("hello")), SendResult::Sent);
+    QVERIFY(waitUntil([&] { return shown.find(QStringLiteral("Holiday")) != nullptr; }));
+    QCOMPARE(shown.find(QStringLiteral("Holiday"))->body,
+             QStringLiteral("{[!BULLET!]}3{[/!BULLET!]}Holiday\n\rBack on Monday\n\rAsk Clara"));
+    cli.process().terminate();
+    QCOMPARE(cli.finish(), 0);
 }
 
 QTEST_MAIN(TestCli)

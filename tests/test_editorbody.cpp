@@ -4,6 +4,8 @@
 
 #include "features/ui/ImageList.h"
 #include "talks/ui/RVStyle.h"
+#include "talks/MessageCodec.h"
+#include "talks/ui/EditorBody.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 
@@ -68,6 +70,9 @@ private Q_SLOTS:
     void editorGoldens();
     void answerGoldens_data();
     void answerGoldens();
+    void adapterItems();
+    void adapterTextStyle();
+    void renderedLikeTheString();
 
 private:
     std::unique_ptr<RVStyle> m_style;
@@ -119,6 +124,70 @@ void TestEditorBody::answerGoldens()
     QTextDocument doc;
     buildAnswerEditor(doc, *m_style, caption, text);
     QCOMPARE(EncodeMessageText(&doc, MyId, MyIp), golden);
+}
+
+void TestEditorBody::adapterItems()
+{
+    QTextDocument doc;
+    buildEditor(doc, *m_style, QStringLiteral("B:0|T: hi |A:22|O|P|F:/tmp/f|P|T:end"));
+    const MessageBody body = EditorBody::FromEditor(&doc, MyId, MyIp);
+    MessageBody expected;
+    expected.addPicture(0).addText(QStringLiteral(" hi ")).addAnimation(22).addLineBreak();
+    expected.addFile({MyId, MyIp, 0, QStringLiteral("/tmp/f")}).addLineBreak();
+    expected.addText(QStringLiteral("end"));
+    QCOMPARE(body.items.size(), expected.items.size());
+    for (qsizetype i = 0; i < body.items.size(); ++i) {
+        BodyItem item = body.items.at(i);
+        item.style = {};
+        QVERIFY2(item == expected.items.at(i), qPrintable(QString::number(i)));
+    }
+    QCOMPARE(body.filePaths(), QStringList{QStringLiteral("/tmp/f")});
+    QVERIFY(EditorBody::FromEditor(nullptr, MyId, MyIp).isEmpty());
+}
+
+void TestEditorBody::adapterTextStyle()
+{
+    QTextDocument doc;
+    QTextCursor cursor(&doc);
+    QTextCharFormat format = m_style->charFormat(0);
+    format.setFontWeight(QFont::Bold);
+    format.setFontItalic(true);
+    format.setFontStrikeOut(true);
+    format.setFontPointSize(14);
+    format.setFontFamilies({QStringLiteral("Serif")});
+    format.setForeground(QColor(0x12, 0x34, 0x56));
+    cursor.insertText(QStringLiteral("loud"), format);
+    cursor.insertText(QStringLiteral("quiet"), m_style->charFormat(0));
+    const MessageBody body = EditorBody::FromEditor(&doc, MyId, MyIp);
+    QCOMPARE(body.items.size(), 2);
+    const TextStyle loud = body.items.at(0).style;
+    QCOMPARE(loud.styleNo, 0);
+    QVERIFY(loud.bold && loud.italic && loud.strike && !loud.underline);
+    QCOMPARE(loud.size, 14);
+    QCOMPARE(loud.fontName, QStringLiteral("Serif"));
+    QCOMPARE(loud.colour, 0x123456);
+    QVERIFY(!body.items.at(1).style.bold);
+    QCOMPARE(MessageCodec::Encode(body), QStringLiteral("loudquiet"));
+}
+
+void TestEditorBody::renderedLikeTheString()
+{
+    // A body the rules decoded shows exactly as the string it came from.
+    const QString message = answerCases().front().golden + QStringLiteral("\n\r") + editorCases()[25].golden;
+    QTextDocument fromString;
+    QTextDocument fromBody;
+    DecodeContext context;
+    context.style = m_style.get();
+    context.pictures = &ProfileImages32();
+    context.cursor = QTextCursor(&fromString);
+    DecodeMessageText(context, message);
+    context.cursor = QTextCursor(&fromBody);
+    RenderMessageBody(context, MessageCodec::Decode(message));
+    QCOMPARE(fromBody.toRawText(), fromString.toRawText());
+    QCOMPARE(RichItems(&fromBody).size(), RichItems(&fromString).size());
+    // Picture and caption / text / picture and " hi " (no animation catalogue) / (no file records) / / end.
+    QCOMPARE(fromBody.blockCount(), 6);
+    QCOMPARE(EncodeMessageText(&fromBody, MyId, MyIp), EncodeMessageText(&fromString, MyId, MyIp));
 }
 
 QTEST_MAIN(TestEditorBody)

@@ -61,8 +61,8 @@ public:
         QObject::connect(&core, &TalkCore::autoReplyRequested, &core, [this](int id) {
             log({"autoreply", id, {}});
         });
-        QObject::connect(&core, &TalkCore::privateInputLockRequested, &core, [this](bool locked) {
-            log({"lock", locked ? 1 : 0, {}});
+        QObject::connect(&core, &TalkCore::inputLockChanged, &core, [this](int id, bool locked) {
+            log({"lock", locked ? 1 : 0, QString::number(id)});
         });
         QObject::connect(&core, &TalkCore::talkLimitReached, &core, [this](int limit) {
             log({"limit", limit, {}});
@@ -379,7 +379,7 @@ void TestTalkCore::userMessageCreatesPrivateTalk()
     QVERIFY(talk != TalkCore::NoTalk);
     // The new talk's input follows the auto-reply before the message is shown and answered.
     QCOMPARE(f.kinds(), (QStringList{"created", "lock", "message", "notice", "sound", "autoreply"}));
-    QCOMPARE(f.eventsOf("lock"), QStringList{"1"});
+    QCOMPARE(f.eventsOf("lock"), QStringList{QStringLiteral("1:%1").arg(f.core.FindPrivateTalk(BorisId))});
     const Talk *t = f.core.talk(talk);
     QCOMPARE(t->data.kind, tkPrivate);
     QCOMPARE(t->data.Caption, QStringLiteral("Boris"));

@@ -4,12 +4,14 @@
 #include "app/Delivery.h"
 #include "app/SecureChannel.h"
 #include "app/TalkHistory.h"
+#include "features/AutoReplyUn.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
 #include "peers/EarlyNewAnswer.h"
 #include "peers/PeerRegistry.h"
 #include "peers/PresenceProbe.h"
 #include "protocol/SendMessageUn.h"
+#include "talks/AutoAnswer.h"
 #include "talks/MessageText.h"
 
 ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestions *questions, QObject *parent)
@@ -23,6 +25,8 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_registry(new PeerRegistry(context.store, m_secure, this))
     , m_probe(nullptr)
     , m_history(new TalkHistory(context.store, context.paths.historyDir(), m_talks, m_registry, this))
+    , m_autoReply(new AutoReply(context.store, this))
+    , m_autoAnswer(new AutoAnswer(m_talks, m_autoReply, this))
 {
     m_clock.start();
     m_talks->setPeers(&m_registry->peers());

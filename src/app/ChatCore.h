@@ -11,6 +11,8 @@
 
 struct AppContext;
 class Delivery;
+class AutoAnswer;
+class AutoReply;
 class PacketQueue;
 class PacketTransport;
 class PeerRegistry;
@@ -41,6 +43,9 @@ public:
     // Keys, sealed talks and signatures; the registry and the talks send through it.
     SecureChannel *secure() const { return m_secure; }
     TalkHistory *history() const { return m_history; }
+    // The auto-reply: its state (on, the chosen variant) and the rule that answers.
+    AutoReply *autoReply() const { return m_autoReply; }
+    AutoAnswer *autoAnswer() const { return m_autoAnswer; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -87,5 +92,7 @@ private:
     PresenceProbe *m_probe;
     Delivery *m_delivery;
     TalkHistory *m_history;
+    AutoReply *m_autoReply;
+    AutoAnswer *m_autoAnswer;
     bool m_running = false;
 };

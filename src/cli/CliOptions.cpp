@@ -19,11 +19,14 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("text|json"));
     const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
     const QCommandLineOption queue(QStringLiteral("queue"));
+    const QCommandLineOption autoReply(QStringLiteral("auto-reply"), QString(), QStringLiteral("text"));
+    const QCommandLineOption autoReplyVariant(QStringLiteral("auto-reply-variant"), QString(),
+                                              QStringLiteral("name"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption fingerprint(QStringLiteral("fingerprint"));
-    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, help,
-                       version, fingerprint});
+    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, autoReply,
+                       autoReplyVariant, help, version, fingerprint});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -39,6 +42,14 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     options.all = parser.isSet(all);
     options.keepTalks = parser.isSet(keepTalks);
     options.queue = parser.isSet(queue);
+    options.autoReply = parser.value(autoReply);
+    options.autoReplyVariant = parser.value(autoReplyVariant);
+    if ((parser.isSet(autoReply) && options.autoReply.trimmed().isEmpty()) ||
+        (parser.isSet(autoReplyVariant) && options.autoReplyVariant.trimmed().isEmpty()) ||
+        (parser.isSet(autoReply) && parser.isSet(autoReplyVariant))) {
+        options.error = QStringLiteral("--auto-reply takes a text, --auto-reply-variant a name; one of them");
+        return options;
+    }
     if (parser.isSet(timeout)) {
         bool ok = false;
         const double seconds = parser.value(timeout).toDouble(&ok);
@@ -113,10 +124,15 @@ QString CliHelp()
         "  --keep-talks      keep a private talk when the other side closes it\n"
         "  --queue           send --to: a user who is away (known from a contact group) or a\n"
         "                    message not delivered waits in the outbox, sent when the user is back\n"
+        "  --auto-reply TEXT answer every private message with TEXT while it runs (an answer\n"
+        "                    carries the auto-reply mark and is not answered in turn)\n"
+        "  --auto-reply-variant NAME  answer with that auto-reply variant of the settings file\n"
+        "                    (by caption or number), as the window program's Auto-Reply menu does\n"
         "  -h, --help        this text\n"
         "  --version         the program's name and version\n"
         "  --fingerprint     the fingerprint of your keys (to compare by voice) and the key file\n"
         "\n"
-        "Exit codes: 0 done (delivered, or queued with --queue), 1 bad command line, 2 user or\n"
-        "group not found, 3 network error, 4 not delivered, 5 the key file is unsafe or damaged.\n");
+        "Exit codes: 0 done (delivered, or queued with --queue), 1 bad command line, 2 user,\n"
+        "group or auto-reply variant not found, 3 network error, 4 not delivered, 5 the key file\n"
+        "is unsafe or damaged.\n");
 }

@@ -31,6 +31,10 @@ struct CliOptions {
     bool keepTalks = false;
     // send --to: a user who is away, or a message not delivered, waits in the outbox.
     bool queue = false;
+    // Private messages are answered with this text, or with this variant of the settings file (by
+    // caption or number); at most one of them.
+    QString autoReply;
+    QString autoReplyVariant;
     bool showHelp = false;
     bool showVersion = false;
     // Print the own key fingerprint and the key file, then end.

@@ -8,10 +8,12 @@
 #include "app/SecureChannel.h"
 #include "cli/KeyReport.h"
 #include "crypto/Fingerprint.h"
+#include "cli/CliAutoReply.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
 #include "settings/SettingsWriteReport.h"
+#include "talks/AutoAnswer.h"
 #include "talks/MessageText.h"
 
 #include <QDateTime>
@@ -83,6 +85,11 @@ int HeadlessPeer::run()
 {
     connect(m_core->registry(), &PeerRegistry::peerArrived, this,
             [this] { m_lastArrival = QDateTime::currentMSecsSinceEpoch(); });
+    if (QString error; !ApplyCliAutoReply(*m_core, m_options, &error)) {
+        m_err << "perixchat-cli: " << printable(error) << '\n';
+        m_err.flush();
+        return ExitNotFound;
+    }
     if (!m_transport->SetTransportOpen(true)) {
         m_err << "perixchat-cli: the network cannot be opened\n";
         m_err.flush();
@@ -329,6 +336,16 @@ void HeadlessPeer::watchEvents()
         print(
             {{QStringLiteral("event"), QStringLiteral("key-changed")}, {QStringLiteral("id"), userId}},
             QStringLiteral("THE KEY OF USER %1 CHANGED; messages under the new key are marked").arg(userId));
+    });
+    connect(m_core->autoAnswer(), &AutoAnswer::answered, this, [this, talks](int id) {
+        const Talk *talk = talks->talk(id);
+        if (!talk)
+            return;
+        print({{QStringLiteral("event"), QStringLiteral("auto-reply")},
+               {QStringLiteral("talk"), id},
+               {QStringLiteral("to"), QJsonObject{{QStringLiteral("id"), talk->data.PeerID},
+                                                  {QStringLiteral("ip"), talk->data.PeerIP}}}},
+              QStringLiteral("auto-reply sent in talk %1: ").arg(id) + talk->data.Caption);
     });
     connect(talks, &TalkCore::talkClosed, this, [this](int id) {
         print({{QStringLiteral("event"), QStringLiteral("talk-closed")}, {QStringLiteral("talk"), id}},

@@ -229,7 +229,7 @@ SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply, b
         break;
     }
     if (showOwn)
-        Q_EMIT messageForTalk(id, me->ID, me->IP, body, me->Color, me->PictureIndex, me->Alias);
+        showLine(id, false, me->ID, me->IP, body, me->Color, me->PictureIndex, me->Alias);
     if (packet.isEmpty())
         return SendResult::Nothing;
     if (!m_transport)
@@ -399,10 +399,10 @@ void TalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, co
     const int everybody = allUsersTalk();
     Q_EMIT noticeRequested(everybody, format, alias, picture, ip);
     if (everybody != NoTalk)
-        Q_EMIT noticeForTalk(everybody, id, ip, body, color, picture, alias);
+        showLine(everybody, true, id, ip, body, color, picture, alias);
     for (int talkId : std::as_const(concerned)) {
         if (find(talkId))
-            Q_EMIT noticeForTalk(talkId, id, ip, body, color, picture, alias);
+            showLine(talkId, true, id, ip, body, color, picture, alias);
     }
     Q_EMIT soundRequested(connected ? SoundUserConnect : SoundUserDisconnect);
 }

@@ -2,6 +2,7 @@
 
 #include "protocol/ProtocolUn.h"
 #include "talks/ChatQuestions.h"
+#include "talks/MessageBody.h"
 #include "talks/TalkData.h"
 
 #include <QList>
@@ -37,11 +38,25 @@ struct Talk {
     TalkData data;
     // In the order they joined; never two for one user.
     QList<TalkMember> members;
+    // The user cannot send from the talk's input while the auto-reply answers in it.
+    bool inputLocked = false;
 
     int memberPosition(const QString &userId) const;
     bool hasMemberIndex(int peerIndex) const;
     // Own or member group talk.
     bool isGroup() const;
+};
+
+// A message or a connect/disconnect notice as a transcript shows it: who wrote it, and its items as
+// the rules decoded them.
+struct TalkLine {
+    QString senderId;
+    QString ip;
+    QString alias;
+    qint32 color = 0;
+    int picture = -1;
+    MessageBody body;
+    bool notice = false;
 };
 
 // How a send went: nothing to send (an empty packet is not an error), handed to the network, refused
@@ -105,6 +120,13 @@ public:
     // Sends an encoded message body in the talk. A private message is shown in the talk at once (the
     // other talks get theirs back from the network) unless it is shown already (it waited).
     SendResult sendBody(int id, const QString &body, bool fromAutoReply = false, bool showPrivate = true);
+    // Sends the message in the talk, encoded; nothing is sent from a locked input unless it is the
+    // auto-reply's answer (Unsent).
+    SendResult sendMessage(int id, const MessageBody &body, bool fromAutoReply = false);
+    void setInputLocked(int id, bool locked);
+    bool isInputLocked(int id) const;
+    // The input of every private talk is locked (the auto-reply answers) or opened.
+    void setPrivateInputsLocked(bool locked);
     // The user closes the talk: the others are told, then the talk goes (never the talk with everybody).
     void CloseTalk(int id);
     // The talk goes without a word to the others; talkClosing comes first, for the history.
@@ -155,16 +177,22 @@ Q_SIGNALS:
     void noticeForTalk(int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
                        int picture, const QString &alias);
     void noticeRequested(int id, const QString &format, const QString &alias, int picture, const QString &ip);
+    // The same message or notice, decoded, for the talk's transcript (after messageForTalk or
+    // noticeForTalk).
+    void lineForTalk(int id, const TalkLine &line);
     void soundRequested(int event);
     // A private message without the auto-reply marker arrived in that talk.
     void autoReplyRequested(int id);
     // Other users asked for a new talk while the page limit holds; said once until a talk closes.
     void talkLimitReached(int limit);
-    // The input of every private talk is to be locked (the auto-reply answers) or opened.
-    void privateInputLockRequested(bool locked);
+    // The talk's input was locked or opened.
+    void inputLockChanged(int id, bool locked);
 
 private:
     Talk *find(int id);
+    // messageForTalk or noticeForTalk, then lineForTalk with the decoded body.
+    void showLine(int id, bool notice, const QString &senderId, const QString &ip, const QString &body,
+                  qint32 color, int picture, const QString &alias);
     const RUserID *local() const;
     WireIdentity localWire() const;
     bool isSenderBlocked(const QString &id) const;

@@ -56,8 +56,8 @@ int TalkCore::deliver(const QList<int> &talkIds, const TDataNewMessage &m)
         // A talk may have gone while the message reached the ones before it.
         if (!find(talkId))
             continue;
-        Q_EMIT messageForTalk(talkId, m.GetID(), m.GetIP(), m.GetMessageStr(), m.GetColor(),
-                              m.GetImageIndex(), m.GetAlias());
+        showLine(talkId, false, m.GetID(), m.GetIP(), m.GetMessageStr(), m.GetColor(), m.GetImageIndex(),
+                 m.GetAlias());
         last = talkId;
     }
     return last;
@@ -135,7 +135,7 @@ void TalkCore::ProcessUserMessage(const Packet &text)
         if (peerIndex < 0 || !roomForIncomingTalk())
             return;
         lastTalk = openPrivateTalk(peerIndex);
-        Q_EMIT privateInputLockRequested(m_answeringMachine);
+        setPrivateInputsLocked(m_answeringMachine);
         deliver({lastTalk}, m);
     }
     notifyMessage(lastTalk, m.GetAlias(), m.GetImageIndex(), m.GetIP());
@@ -232,4 +232,3 @@ void TalkCore::ProcessPrivateDelete(const Packet &text)
     }
     closeAfterPrivateQuestion(id, DisplayName(m.GetAlias(), m.GetIP()), false);
 }
-

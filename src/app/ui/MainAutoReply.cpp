@@ -4,29 +4,22 @@
 #include "app/ui/MainMenus.h"
 #include "features/AutoReplyUn.h"
 #include "features/LngUn.h"
-#include "features/ui/ImageList.h"
 #include "features/ui/StatusPanels.h"
 #include "features/ui/fmAnsweringmachineUn.h"
-#include "talks/ui/RVStyle.h"
-#include "talks/ui/RichTextItems.h"
 #include "talks/ui/TalkManager.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
-#include <QPointer>
-#include <QTextEdit>
 #include <QToolBar>
 
-MainAutoReply::MainAutoReply(const SettingsStore &store, MainMenus *menus, MainActionList *actions,
-                             TalkManager *talks, RVStyle *style, StatusPanels *status,
+MainAutoReply::MainAutoReply(const SettingsStore &store, AutoReply *state, MainMenus *menus,
+                             MainActionList *actions, TalkManager *talks, StatusPanels *status,
                              std::function<bool(int)> openHelp, QWidget *window)
     : QObject(window)
     , m_store(store)
-    , m_state(new AutoReply(store, this))
+    , m_state(state)
     , m_menus(menus)
     , m_talks(talks)
-    , m_style(style)
     , m_status(status)
     , m_openHelp(std::move(openHelp))
     , m_window(window)
@@ -98,32 +91,6 @@ void MainAutoReply::showState(bool on)
         m_miAnsweringMachine->setChecked(on);
     m_talks->setPrivateInputLocked(on);
     m_status->SetStatusPanel(StatusPanel, on ? m_actAnsweringMachine->text() : QString());
-}
-
-void MainAutoReply::Answer(int sheet)
-{
-    const auto variant = m_state->AnswerFor(false, m_talks->frame(sheet) != nullptr);
-    if (!variant)
-        return;
-    // Sent from a queued call: a failed send shows a message box, which never opens inside the
-    // socket's read slot.
-    const QPointer<TfrConnectUser> talk = m_talks->frame(sheet);
-    QMetaObject::invokeMethod(
-        this,
-        [this, talk, answer = *variant] {
-            if (!talk || !m_style)
-                return;
-            QTextEdit *editor = talk->reMessage();
-            editor->clear();
-            QTextCursor cursor(editor->document());
-            cursor.setBlockFormat(m_style->paragraphFormat(0));
-            AppendBullet(cursor, ProfileImages32(), AnswerPicture);
-            AppendTextItem(cursor, answer.Caption, *m_style, 0);
-            AppendNewParagraph(cursor, *m_style, 0);
-            AppendTextItem(cursor, answer.Text, *m_style, 0);
-            m_talks->SendMessage(m_talks->sheetOf(talk), true);
-        },
-        Qt::QueuedConnection);
 }
 
 void MainAutoReply::ShowOptions()

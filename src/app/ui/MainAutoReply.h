@@ -1,5 +1,7 @@
 #pragma once
 
+#include "talks/AutoAnswer.h"
+
 #include <QObject>
 
 #include <functional>
@@ -10,29 +12,25 @@ class SettingsStore;
 class AutoReply;
 class MainActionList;
 class MainMenus;
-class RVStyle;
 class StatusPanels;
 class TalkManager;
 class QWidget;
 
 // The main window's side of the auto-reply: the "Auto-Reply" menu, its "Variants" submenu and the
-// Disconnect item show the state of AutoReply and hand it their clicks; the answer is filled into
-// the talk's input editor and sent.
+// Disconnect item show the state of AutoReply and hand it their clicks. The peer answers (AutoAnswer).
 class MainAutoReply : public QObject {
     Q_OBJECT
 public:
     static constexpr int StatusPanel = 4;
-    // The picture that starts every answer, from the 32x32 profile pictures.
-    static constexpr int AnswerPicture = 3;
+    static constexpr int AnswerPicture = AutoAnswer::AnswerPicture;
 
-    MainAutoReply(const SettingsStore &store, MainMenus *menus, MainActionList *actions, TalkManager *talks,
-                  RVStyle *style, StatusPanels *status, std::function<bool(int)> openHelp, QWidget *window);
+    MainAutoReply(const SettingsStore &store, AutoReply *state, MainMenus *menus, MainActionList *actions,
+                  TalkManager *talks, StatusPanels *status, std::function<bool(int)> openHelp,
+                  QWidget *window);
 
     AutoReply *state() const { return m_state; }
     // The menu opens: the Disconnect item and the variants as the state says.
     void Refresh();
-    // A private message without the marker was shown on that sheet.
-    void Answer(int sheet);
     // The editor window, modal.
     void ShowOptions();
 
@@ -44,7 +42,6 @@ private:
     AutoReply *m_state;
     MainMenus *m_menus;
     TalkManager *m_talks;
-    RVStyle *m_style;
     StatusPanels *m_status;
     std::function<bool(int)> m_openHelp;
     QWidget *m_window;

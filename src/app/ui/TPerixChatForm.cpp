@@ -126,10 +126,8 @@ void TPerixChatForm::connectTalks()
     connect(core, &TalkCore::soundRequested, this, &TPerixChatForm::PlayEventSound);
     connect(core, &TalkCore::talkClosing, this,
             [this](int talk) { SaveTalkHistory(m_talks->sheetOfTalk(talk)); });
-    connect(core, &TalkCore::autoReplyRequested, this, [this](int talk) {
-        if (m_autoReply)
-            m_autoReply->Answer(m_talks->sheetOfTalk(talk));
-    });
+    connect(m_chat.autoAnswer(), &AutoAnswer::answerFailed, this,
+            [this] { MessageBox::error(this, ConstUnit::text(ConstUnit::Text::ErrorWhenSend)); });
     connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
     connect(m_talks, &TalkManager::transcriptClearing, this, [this](int sheet) { m_history->ClearTalk(sheet); });
 }
@@ -338,8 +336,8 @@ void TPerixChatForm::FormCreate()
         {this, m_pcMain, m_talks, &m_chat, m_tray, action("actSoundNewMessage"), action("actOpen")},
         new DesktopNotifier(this), this);
     m_notices->setBalloonWanted([this] { return m_alerts->balloonWanted(); });
-    m_autoReply = new MainAutoReply(m_context.store, m_menus, m_actions, m_talks, m_rvStyle, m_statusBar,
-                                    openHelp, this);
+    m_autoReply = new MainAutoReply(m_context.store, m_chat.autoReply(), m_menus, m_actions, m_talks,
+                                    m_statusBar, openHelp, this);
     for (const auto &[kind, option] : {std::pair{EventSounds::UserConnect, "actSoundUserConnect"},
                                        {EventSounds::UserDisconnect, "actSoundUserDisconnect"},
                                        {EventSounds::Start, "actSoundPerixChat"},

@@ -5,11 +5,14 @@
 #include "features/ui/PeerText.h"
 #include "features/ui/ShellOpen.h"
 #include "peers/PeerList.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ConstUnit.h"
 #include "settings/SettingsStore.h"
 #include "settings/iniFileUn.h"
+#include "talks/MessageCodec.h"
+#include "talks/ui/EditorBody.h"
 #include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
@@ -27,7 +30,6 @@
 #include <QTextEdit>
 #include <QTime>
 #include <QToolBar>
-#include <QTreeWidget>
 
 namespace {
 constexpr int DesignFrameWidth = 443;
@@ -75,13 +77,9 @@ void TalkManager::connectCore()
         if (TfrConnectUser *talk = frameOf(id))
             talk->setMemberBlocked(peerIndex, blocked);
     });
-    const auto append = [this](int id, const QString &senderId, const QString &ip, const QString &body,
-                               qint32 color, int picture, const QString &alias) {
-        AppendMessage(sheetOfTalk(id), senderId, ip, body, color, picture, alias);
-    };
-    connect(m_core, &TalkCore::messageForTalk, this, append);
-    connect(m_core, &TalkCore::noticeForTalk, this, append);
-    connect(m_core, &TalkCore::privateInputLockRequested, this, &TalkManager::setPrivateInputLocked);
+    connect(m_core, &TalkCore::lineForTalk, this,
+            [this](int id, const TalkLine &line) { AppendLine(sheetOfTalk(id), line); });
+    connect(m_core, &TalkCore::inputLockChanged, this, &TalkManager::showInputLock);
 }
 
 void TalkManager::setActions(const TalkActions &actions)
@@ -268,14 +266,13 @@ void TalkManager::MessageToUser()
 
 void TalkManager::MessageToGroup()
 {
-    UserGroupBox *group = m_userList ? m_userList->ActiveGroup() : nullptr;
+    // Which group is the user list's choice; its members are the registry's.
+    const UserGroupBox *box = m_userList ? m_userList->ActiveGroup() : nullptr;
+    const PeerRegistry *registry = m_userList ? m_userList->registry() : nullptr;
+    const ContactGroup *group = box && registry ? registry->group(box->Tag()) : nullptr;
     if (!group)
         return;
-    QList<int> members;
-    const QTreeWidget *tree = group->tree();
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        members.append(NodePeerIndex(tree->topLevelItem(i)));
-    activate(m_core->openOwnGroupTalk(group->Tag(), group->caption(), group->Hint(), members));
+    activate(m_core->openOwnGroupTalk(group->number, group->caption, group->groupId, group->members));
 }
 
 bool TalkManager::SendMessage(int sheet, bool fromAutoReply)
@@ -287,14 +284,14 @@ bool TalkManager::SendMessage(int sheet, bool fromAutoReply)
     if (!talk || !me)
         return false;
     QTextEdit *editor = talk->reMessage();
-    if (editor->isReadOnly() && !fromAutoReply)
+    if (m_core->isInputLocked(talk->talkId()) && !fromAutoReply)
         return false;
-    const QString body = EncodeMessageText(editor->document(), me->ID, me->IP);
+    const MessageBody body = EditorBody::FromEditor(editor->document(), me->ID, me->IP);
     const QStringList offered = EditorFilePaths(editor->document());
     // A failed send shows a box whose event loop may see the talk closed.
     const QPointer<QTextEdit> input = editor;
     m_sendingFiles = offered;
-    const SendResult result = m_core->sendBody(talk->talkId(), body, fromAutoReply);
+    const SendResult result = m_core->sendMessage(talk->talkId(), body, fromAutoReply);
     m_sendingFiles.clear();
     if (result == SendResult::Failed)
         MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
@@ -340,6 +337,15 @@ int TalkManager::SenderTextStyle(const QString &id, qint32 color)
 void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body,
                                 qint32 color, int picture, const QString &alias)
 {
+    AppendLine(sheet, TalkLine{id, ip, alias, color, picture, MessageCodec::Decode(body), false});
+}
+
+void TalkManager::AppendLine(int sheet, const TalkLine &line)
+{
+    const QString &id = line.senderId;
+    const QString &ip = line.ip;
+    const QString &alias = line.alias;
+    const int picture = line.picture;
     TfrConnectUser *talk = frame(sheet);
     if (!talk || !m_style)
         return;
@@ -369,7 +375,7 @@ void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip,
         AppendNewParagraph(cursor, *m_style, 1);
         DecodeContext context;
         context.cursor = cursor;
-        context.textStyle = SenderTextStyle(id, color);
+        context.textStyle = SenderTextStyle(id, line.color);
         context.style = m_style;
         context.pictures = &ProfileImages32();
         context.collectedFiles = &files;
@@ -381,7 +387,7 @@ void TalkManager::AppendMessage(int sheet, const QString &id, const QString &ip,
                    (fromMe && m_sendingFiles.contains(path));
         };
         context.animations = m_animations;
-        DecodeMessageText(context, body);
+        RenderMessageBody(context, line.body);
         if (local() && id != local()->ID && !files.isEmpty())
             Q_EMIT filesReceived(files, picture, ip, name);
     } catch (...) {
@@ -456,17 +462,20 @@ void TalkManager::applyIconSize()
 
 void TalkManager::setPrivateInputLocked(bool locked)
 {
-    for (int i = 1; i < count(); ++i) {
-        TfrConnectUser *talk = frame(i);
-        if (!talk || talk->data().kind != tkPrivate)
-            continue;
-        QTextEdit *editor = talk->reMessage();
-        editor->setReadOnly(locked);
-        // A style sheet, since the page control's own style sheet would put a palette back.
-        editor->setStyleSheet(locked ? QStringLiteral("QTextEdit { background-color: %1; }")
-                                           .arg(QApplication::palette().color(QPalette::Button).name())
-                                     : QString());
-    }
+    m_core->setPrivateInputsLocked(locked);
+}
+
+void TalkManager::showInputLock(int talkId, bool locked)
+{
+    TfrConnectUser *talk = frameOf(talkId);
+    if (!talk)
+        return;
+    QTextEdit *editor = talk->reMessage();
+    editor->setReadOnly(locked);
+    // A style sheet, since the page control's own style sheet would put a palette back.
+    editor->setStyleSheet(locked ? QStringLiteral("QTextEdit { background-color: %1; }")
+                                       .arg(QApplication::palette().color(QPalette::Button).name())
+                                 : QString());
 }
 
 void TalkManager::MailUser()

@@ -92,13 +92,16 @@ public:
     // Display.
     void AppendMessage(int sheet, const QString &id, const QString &ip, const QString &body, qint32 color,
                        int picture, const QString &alias);
+    // A message or notice as the talk rules decoded it.
+    void AppendLine(int sheet, const TalkLine &line);
     int SenderTextStyle(const QString &id, qint32 color);
 
     void SendMemberUpdate(int sheet);
 
     // Big or small pictures on the tabs and the talk toolbars.
     void applyIconSize();
-    // The input editors of private talks are read-only while the auto-reply answers.
+    // The input editors of private talks are read-only while the auto-reply answers (talk state of
+    // the core; the editors follow it).
     void setPrivateInputLocked(bool locked);
     // Saves the talk to the history and removes its page.
     void destroyTalk(int sheet);
@@ -119,6 +122,7 @@ private:
     void addMemberItem(int talkId, int peerIndex);
     void moveMemberItem(int talkId, int oldIndex, int newIndex);
     void activate(int talkId);
+    void showInputLock(int talkId, bool locked);
     TfrConnectUser *frameOf(int talkId) const;
     const RUserID *local() const;
     const RUserID *peer(int peerIndex) const;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "talks/MessageBody.h"
 #include "talks/MessageMarkers.h"
 
 #include <QImage>
@@ -59,6 +60,8 @@ QString EncodeMessageText(QTextDocument *editorDocument, const QString &myId, co
 // Appends the items of a message string at the context's cursor. Malformed elements are consumed
 // and show nothing; never throws.
 void DecodeMessageText(DecodeContext &context, const QString &message);
+// Appends the items of a decoded message at the context's cursor, in one edit block.
+void RenderMessageBody(DecodeContext &context, const MessageBody &body);
 
 // The icon of a received file reference: the shell's icon when the file is mine and exists here,
 // else the stock file icon.
