@@ -7,6 +7,7 @@
 #include "peers/PresenceProbe.h"
 #include "protocol/SendMessageUn.h"
 #include "talks/MessageText.h"
+#include "transfer/FileExchange.h"
 
 ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestions *questions, QObject *parent)
     : QObject(parent)
@@ -17,6 +18,13 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_talks(new TalkCore(&transport, questions, this))
     , m_registry(new PeerRegistry(context.store, &transport, this))
     , m_probe(nullptr)
+    , m_files(new FileExchange(
+          &transport,
+          [this] {
+              const RUserID *me = m_registry->local();
+              return me ? LocalIdentity{me->ID, me->IP} : LocalIdentity{};
+          },
+          context.transport.loopback, context.transport.transferPort, this))
 {
     m_clock.start();
     m_talks->setPeers(&m_registry->peers());
@@ -41,6 +49,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
             m_registry->FlushNotices();
     });
     m_talks->attachDispatcher(m_dispatcher);
+    m_files->attach(*m_talks, m_dispatcher);
     connectRegistry();
     connectTalks();
     connectProbe();

@@ -10,6 +10,7 @@
 #include <QObject>
 
 struct AppContext;
+class FileExchange;
 class PacketQueue;
 class PacketTransport;
 class PeerRegistry;
@@ -33,6 +34,7 @@ public:
     PeerRegistry *registry() const { return m_registry; }
     TalkCore *talks() const { return m_talks; }
     PresenceProbe *probe() const { return m_probe; }
+    FileExchange *files() const { return m_files; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -76,5 +78,6 @@ private:
     PeerRegistry *m_registry;
     QElapsedTimer m_clock;
     PresenceProbe *m_probe;
+    FileExchange *m_files;
     bool m_running = false;
 };

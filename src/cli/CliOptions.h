@@ -22,6 +22,11 @@ struct CliOptions {
     bool json = false;
     // A peer closes our private talk with it: keep ours open (otherwise it closes as well).
     bool keepTalks = false;
+    // send: a file or folder offered with the message (absolute), and how long it is served at most
+    // (0: until SIGINT or SIGTERM). listen: the folder that offered files are fetched into.
+    QString file;
+    int serveMs = 600000;
+    QString acceptDir;
     bool showHelp = false;
     bool showVersion = false;
     // Not empty when the command line could not be understood.

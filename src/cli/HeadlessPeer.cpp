@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/ChatCore.h"
+#include "cli/CliFileTransfers.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -56,6 +57,8 @@ HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QText
     , m_transport(std::make_unique<UdpTransport>(context.transport))
     , m_core(std::make_unique<ChatCore>(context, *m_transport, this))
 {
+    m_files = std::make_unique<CliFileTransfers>(
+        *m_core, m_options, [this](const QJsonObject &event, const QString &text) { print(event, text); });
     connect(&SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
             [this](const QString &location) {
                 m_err << "perixchat-cli: the settings could not be saved to " << location
@@ -81,11 +84,13 @@ int HeadlessPeer::run()
         return ExitNetwork;
     }
     m_core->start();
+    if (!m_options.file.isEmpty() || m_options.command == QStringLiteral("listen"))
+        m_files->watch();
     int code = ExitUsage;
     if (m_options.command == QStringLiteral("list"))
         code = list();
     else if (m_options.command == QStringLiteral("send"))
-        code = send();
+        code = serveFile(send());
     else if (m_options.command == QStringLiteral("listen"))
         code = listen();
     m_core->stop();
@@ -177,8 +182,9 @@ int HeadlessPeer::result(int sendResult)
 
 int HeadlessPeer::send()
 {
+    const QString text = m_files->messageText();
     if (m_options.all)
-        return result(int(m_core->sendToAll(m_options.text)));
+        return result(int(m_core->sendToAll(text)));
     if (!m_options.to.isEmpty()) {
         waitFor([this] { return !m_core->findPeers(m_options.to).isEmpty(); }, m_options.timeoutMs);
         const QList<int> found = m_core->findPeers(m_options.to);
@@ -191,7 +197,7 @@ int HeadlessPeer::send()
                   << "; name one by its ID\n";
             return ExitNotFound;
         }
-        return result(int(m_core->sendToUser(found.first(), m_options.text)));
+        return result(int(m_core->sendToUser(found.first(), text)));
     }
     waitForAnswers();
     const int group = m_core->findGroup(m_options.group);
@@ -203,7 +209,16 @@ int HeadlessPeer::send()
         m_err << "perixchat-cli: nobody of the group " << printable(m_options.group) << " is online\n";
         return ExitNotFound;
     }
-    return result(int(m_core->sendToGroup(group, m_options.text)));
+    return result(int(m_core->sendToGroup(group, text)));
+}
+
+int HeadlessPeer::serveFile(int sendCode)
+{
+    if (m_options.file.isEmpty() || sendCode != ExitSent)
+        return sendCode;
+    const bool oneUser = !m_options.to.isEmpty();
+    waitFor([this, oneUser] { return oneUser && m_files->servedToOne(); }, m_options.serveMs);
+    return sendCode;
 }
 
 void HeadlessPeer::watchEvents()

@@ -15,7 +15,6 @@ class QTimer;
 class QToolBar;
 class EventSounds;
 class FileOfferCommands;
-class FileRecordList;
 class MainAutoReply;
 class MainHistory;
 class MainNetwork;
@@ -128,7 +127,6 @@ private:
     MainActionList *m_actions;
     QTabWidget *m_pcMain;
     RVStyle *m_rvStyle;
-    std::unique_ptr<FileRecordList> m_files;
     TalkManager *m_talks;
     MainMenus *m_menus = nullptr;
     StatusPanels *m_statusBar = nullptr;

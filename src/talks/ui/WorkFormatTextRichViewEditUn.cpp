@@ -111,9 +111,8 @@ public:
                 appendAnimation(number);
             } else if (rest.startsWith(marker(ControlFileOpen))) {
                 appendText(pending, at);
-                const QStringView info =
-                    element(at, marker(ControlFileOpen), marker(ControlFileClose), m_fileClose);
-                appendFile(info);
+                element(at, marker(ControlFileOpen), marker(ControlFileClose), m_fileClose);
+                appendFile();
             } else {
                 ++at;
                 continue;
@@ -157,22 +156,15 @@ private:
             animations->animationInserted(m_context.cursor.document(), position, value);
     }
 
-    void appendFile(QStringView info)
+    // The record was made from the reference when the message arrived.
+    void appendFile()
     {
-        if (!m_context.fileRecords)
+        if (!m_context.fileRecords || m_nextFile >= m_context.fileRecordIndexes.size())
             return;
-        const QStringList fields = SplitFileInfo(info.toString());
-        RLFile record;
-        record.OwnerID = fields.value(0);
-        record.OwnerIP = fields.value(1);
-        record.SizeKB = ParseIntegerRule(fields.value(2));
-        record.Path = fields.value(3);
-        record.IsOwn = !m_context.myId.isEmpty() && record.OwnerID == m_context.myId && m_context.ownFiles &&
-                       m_context.ownFiles(record.Path);
-        const int index = m_context.fileRecords->append(record);
-        AppendFilePicture(m_context.cursor, record.Path, FileReferenceIcon(record.Path, record.IsOwn), index);
-        if (m_context.collectedFiles)
-            m_context.collectedFiles->append(QString::number(index));
+        const int index = m_context.fileRecordIndexes.at(m_nextFile++);
+        if (const std::optional<RLFile> record = m_context.fileRecords->at(index))
+            AppendFilePicture(m_context.cursor, record->Path, FileReferenceIcon(record->Path, record->IsOwn),
+                              index);
     }
 
     DecodeContext &m_context;
@@ -180,6 +172,7 @@ private:
     NextMarker m_bulletClose{marker(BulletClose)};
     NextMarker m_controlClose{marker(ControlClose)};
     NextMarker m_fileClose{marker(ControlFileClose)};
+    qsizetype m_nextFile = 0;
 };
 
 } // namespace
