@@ -59,6 +59,7 @@ bench: build
 	$(BENCH) 120 ./$(BUILD)/bench/bench_stream
 	$(BENCH) 30 ./$(BUILD)/bench/bench_probe
 	$(BENCH) 30 ./$(BUILD)/bench/bench_seal
+	$(BENCH) 60 ./$(BUILD)/bench/bench_cli_start
 
 format:
 	cmake --build $(BUILD) --target format

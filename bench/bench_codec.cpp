@@ -6,6 +6,7 @@
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 #include "transfer/FileRecords.h"
+#include "transfer/FileReferences.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,7 +100,8 @@ int main(int argc, char *argv[])
         context.style = &style;
         context.pictures = &ProfileImages32();
         context.fileRecords = &records;
-        context.myId = MyId;
+        for (const RLFile &record : ScanFileReferences(message))
+            context.fileRecordIndexes.append(records.append(record));
         DecodeMessageText(context, message);
     };
     const double decode = microsecondsPer(5000, [&] {

@@ -5,8 +5,10 @@
 #include "features/MoodRules.h"
 #include "features/ui/ImageList.h"
 #include "talks/ui/RVStyle.h"
+#include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 #include "transfer/FileRecords.h"
+#include "transfer/FileReferences.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>
@@ -67,21 +69,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     application();
     static RVStyle style;
-    static FileRecordList records;
     static PlayedAnimations animations;
     const QString message = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
 
     QTextDocument doc;
     doc.setTextWidth(300);
-    QStringList files;
+    FileRecordList records;
     DecodeContext context;
     context.cursor = QTextCursor(&doc);
     context.style = &style;
     context.pictures = &ProfileImages32();
     context.fileRecords = &records;
-    context.collectedFiles = &files;
-    context.myId = QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
     context.animations = &animations;
+    // As the peer does before a window shows the message: a record per reference.
+    for (const RLFile &record : ScanFileReferences(message))
+        context.fileRecordIndexes.append(records.append(record));
     DecodeMessageText(context, message);
 
     // However many a string names, a transcript keeps four animations and the one just added.
@@ -90,7 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Paragraphs come only from line breaks of the string, never from characters inside a text.
     if (doc.blockCount() > 1 + message.count(QLatin1StringView(MessageMarker::LineBreak)))
         std::abort();
-    volatile qsizetype sink = EncodeMessageText(&doc, context.myId, QStringLiteral("10.0.0.1")).size();
+    // The peer's scan and the transcript agree on every reference.
+    qsizetype icons = 0;
+    for (const RichItem &item : RichItems(&doc))
+        icons += item.kind == RichItemKind::File;
+    if (icons != context.fileRecordIndexes.size())
+        std::abort();
+    volatile qsizetype sink =
+        EncodeMessageText(&doc, QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
+                          QStringLiteral("10.0.0.1"))
+            .size();
     sink = sink + TrimLineBreaks(message).size() + SplitFileInfo(message).size();
     return 0;
 }

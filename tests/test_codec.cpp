@@ -5,6 +5,7 @@
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
 #include "transfer/FileRecords.h"
+#include "transfer/FileReferences.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -209,12 +210,22 @@ private:
         context.style = m_style.get();
         context.pictures = &ProfileImages32();
         context.fileRecords = &m_records;
-        context.collectedFiles = &m_collected;
-        context.myId = MyId;
-        context.ownFiles = [this](const QString &path) {
-            return m_offered.contains(path);
-        };
         return context;
+    }
+
+    // As the peer reads a message before a window shows it: a record of each file reference (my own
+    // only when I offered its path), then the transcript with those records.
+    void decode(DecodeContext &context, const QString &message)
+    {
+        if (context.fileRecords == &m_records) {
+            for (RLFile record : ScanFileReferences(message)) {
+                record.IsOwn = record.OwnerID == MyId && m_offered.contains(record.Path);
+                const int index = m_records.append(record);
+                context.fileRecordIndexes.append(index);
+                m_collected.append(QString::number(index));
+            }
+        }
+        DecodeMessageText(context, message);
     }
 
     std::unique_ptr<RVStyle> m_style;
@@ -641,7 +652,7 @@ void TestCodec::decode()
     QFETCH(QString, expected);
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
-    DecodeMessageText(context, message);
+    decode(context, message);
     QCOMPARE(signature(doc), expected);
     QCOMPARE(context.cursor.position(), doc.characterCount() - 1);
 }
@@ -653,7 +664,7 @@ void TestCodec::decodeTextStyleAndParagraphs()
     start.setBlockFormat(m_style->paragraphFormat(1));
     const int style = m_style->SenderTextStyle(PeerId, 0x0000FF);
     DecodeContext context = contextFor(doc, style);
-    DecodeMessageText(context, QStringLiteral("x\n\ry") + bullet(2) + QStringLiteral("z"));
+    decode(context, QStringLiteral("x\n\ry") + bullet(2) + QStringLiteral("z"));
     QCOMPARE(doc.blockCount(), 2);
     const QTextBlock second = doc.lastBlock();
     QCOMPARE(second.blockFormat().intProperty(RichProperty::ParagraphStyle), 0);
@@ -711,7 +722,7 @@ void TestCodec::decodeMalformed()
     QFETCH(int, images);
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
-    DecodeMessageText(context, message);
+    decode(context, message);
     int imageCount = 0;
     for (const RichItem &item : RichItems(&doc))
         imageCount += item.kind != RichItemKind::Text ? 1 : 0;
@@ -727,13 +738,12 @@ void TestCodec::decodeIncompleteContext()
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
     context.style = nullptr;
-    DecodeMessageText(context, QStringLiteral("text") + bullet(1));
+    decode(context, QStringLiteral("text") + bullet(1));
     QCOMPARE(doc.characterCount(), 1);
 
     context = contextFor(doc);
     context.pictures = nullptr;
-    context.collectedFiles = nullptr;
-    DecodeMessageText(context,
+    decode(context,
                       QStringLiteral("text") + bullet(1) + fileRef(fileInfo(PeerId, "ip", "0", "/p")));
     QCOMPARE(signature(doc), QStringLiteral("T:text|F:/p"));
     QCOMPARE(m_records.count(), 1);
@@ -741,7 +751,7 @@ void TestCodec::decodeIncompleteContext()
     // No cursor: nothing to write to, and nothing may break.
     DecodeContext detached;
     detached.style = m_style.get();
-    DecodeMessageText(detached, QStringLiteral("text"));
+    decode(detached, QStringLiteral("text"));
 }
 
 void TestCodec::roundTripFromString_data()
@@ -767,7 +777,7 @@ void TestCodec::roundTripFromString()
     DecodeContext context = contextFor(doc);
     FakeCatalogue catalogue({8});
     context.animations = &catalogue;
-    DecodeMessageText(context, message);
+    decode(context, message);
     QCOMPARE(EncodeMessageText(&doc, MyId, MyIp), message);
 }
 
@@ -792,7 +802,7 @@ void TestCodec::roundTripFromEditor()
     buildEditor(editor, *m_style, script);
     QTextDocument transcript;
     DecodeContext context = contextFor(transcript);
-    DecodeMessageText(context, EncodeMessageText(&editor, MyId, MyIp));
+    decode(context, EncodeMessageText(&editor, MyId, MyIp));
     QCOMPARE(signature(transcript), decoded);
 }
 
@@ -828,7 +838,7 @@ void TestCodec::fileRecordsFromMessage()
     m_offered = {QStringLiteral("/home/me/a.txt"), QStringLiteral("C:\\b.doc")};
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
-    DecodeMessageText(
+    decode(
         context, fileRef(fileInfo(MyId, MyIp, QStringLiteral("345"), QStringLiteral("/home/me/a.txt"))) +
                      QStringLiteral(" and ") + fileRef(fileInfo(PeerId, "10.0.0.9", "12x", "C:\\b.doc")) +
                      fileRef(fileInfo("", "10.0.0.5", "0", "/c")));
@@ -884,7 +894,7 @@ void TestCodec::fileIconChoice()
 
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
-    DecodeMessageText(context, fileRef(fileInfo(MyId, MyIp, "0", path)) +
+    decode(context, fileRef(fileInfo(MyId, MyIp, "0", path)) +
                                    fileRef(fileInfo(PeerId, "ip", "0", path)) +
                                    fileRef(fileInfo(MyId, MyIp, "0", missing)) +
                                    fileRef(fileInfo(MyId, MyIp, "0", dir.path())) +
@@ -916,7 +926,7 @@ void TestCodec::fileReferencesWithoutRecordList()
     QTextDocument doc;
     DecodeContext context = contextFor(doc);
     context.fileRecords = nullptr;
-    DecodeMessageText(context,
+    decode(context,
                       QStringLiteral("a") + fileRef(fileInfo(MyId, MyIp, "0", "/p")) + QStringLiteral("b"));
     QCOMPARE(signature(doc), QStringLiteral("T:ab"));
     QVERIFY(m_collected.isEmpty());
@@ -928,7 +938,7 @@ void TestCodec::animations()
     DecodeContext context = contextFor(doc);
     FakeCatalogue catalogue({2, 9});
     context.animations = &catalogue;
-    DecodeMessageText(context, QStringLiteral("x") + animation(2) + animation(7) +
+    decode(context, QStringLiteral("x") + animation(2) + animation(7) +
                                    QStringLiteral("{[!CONTROL!]}z{[/!CONTROL!]}") + QStringLiteral("y") +
                                    animation(9));
     QCOMPARE(signature(doc), QStringLiteral("T:x|A:2|T:y|A:9"));
@@ -994,7 +1004,7 @@ void TestCodec::senderColourRecoloursEarlierText()
     for (QTextDocument *doc : {&first, &second}) {
         for (int i = 0; i < 3; ++i) {
             DecodeContext context = contextFor(*doc, i == 1 ? b : a);
-            DecodeMessageText(context,
+            decode(context,
                               QStringLiteral("message %1").arg(i) + bullet(i) + QStringLiteral("\n\rmore"));
             QTextCursor end(doc);
             end.movePosition(QTextCursor::End);
@@ -1039,7 +1049,7 @@ void TestCodec::senderColourRecoloursEarlierText()
     // Applying a style directly works on an untracked document too.
     QTextDocument untracked;
     DecodeContext context = contextFor(untracked, a);
-    DecodeMessageText(context, QStringLiteral("one\n\rtwo"));
+    decode(context, QStringLiteral("one\n\rtwo"));
     ApplyTextStyle(&untracked, a, m_style->charFormat(b));
     QTextCursor at(&untracked);
     at.movePosition(QTextCursor::End);

@@ -740,7 +740,7 @@ void TestFileOffers::manyReferencesFetchedFewAtATime()
     });
     // Anna's offer as the wire carries it, without the names the editor adds, so that 43 fit one
     // datagram.
-    files(*anna)->FilesOffered(paths);
+    files(*anna)->share().Offer(paths);
     QString body;
     for (const QString &path : std::as_const(paths))
         body += QStringLiteral("{[!CONTROLFILE!]}<[FILEINFOSEPARATOR]>%1<[FILEINFOSEPARATOR]>127.0.0.1"

@@ -13,6 +13,7 @@
 #include "protocol/SendMessageUn.h"
 #include "talks/AutoAnswer.h"
 #include "talks/MessageText.h"
+#include "transfer/FileExchange.h"
 
 ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestions *questions, QObject *parent)
     : QObject(parent)
@@ -27,6 +28,13 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_history(new TalkHistory(context.store, context.paths.historyDir(), m_talks, m_registry, this))
     , m_autoReply(new AutoReply(context.store, this))
     , m_autoAnswer(new AutoAnswer(m_talks, m_autoReply, this))
+    , m_files(new FileExchange(
+          &transport,
+          [this] {
+              const RUserID *me = m_registry->local();
+              return me ? LocalIdentity{me->ID, me->IP} : LocalIdentity{};
+          },
+          context.transport.loopback, context.transport.transferPort, this))
 {
     m_clock.start();
     m_talks->setPeers(&m_registry->peers());
@@ -61,6 +69,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     m_secure->setOnlineCheck([this](const QString &id) { return m_registry->peers().findOnline(id) > 0; });
     connect(m_talks, &TalkCore::messageForTalk, m_secure,
             [this](int id, const QString &senderId) { m_secure->noteDelivered(id, senderId); });
+    m_files->attach(*m_talks, m_dispatcher);
     connectRegistry();
     connectTalks();
     connectProbe();

@@ -13,6 +13,7 @@ struct AppContext;
 class Delivery;
 class AutoAnswer;
 class AutoReply;
+class FileExchange;
 class PacketQueue;
 class PacketTransport;
 class PeerRegistry;
@@ -46,6 +47,7 @@ public:
     // The auto-reply: its state (on, the chosen variant) and the rule that answers.
     AutoReply *autoReply() const { return m_autoReply; }
     AutoAnswer *autoAnswer() const { return m_autoAnswer; }
+    FileExchange *files() const { return m_files; }
     // The window program answers with dialogs once its windows exist.
     void setQuestions(ChatQuestions *questions);
     // The talk with everybody: the first talk (start() makes it unless the program made its own).
@@ -94,5 +96,6 @@ private:
     TalkHistory *m_history;
     AutoReply *m_autoReply;
     AutoAnswer *m_autoAnswer;
+    FileExchange *m_files;
     bool m_running = false;
 };

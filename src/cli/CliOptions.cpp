@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "cli/CliFileOptions.h"
+
 #include <QCommandLineParser>
 
 #include <cmath>
@@ -25,8 +27,10 @@ CliOptions ParseCliOptions(const QStringList &arguments)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption fingerprint(QStringLiteral("fingerprint"));
+    const CliFileOptions files;
     parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, autoReply,
                        autoReplyVariant, help, version, fingerprint});
+    files.add(parser);
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -78,10 +82,10 @@ CliOptions ParseCliOptions(const QStringList &arguments)
             options.error = QStringLiteral("send needs exactly one of --to, --group and --all");
         else if (options.queue && options.to.isEmpty())
             options.error = QStringLiteral("--queue is for send --to");
-        else if (words.size() != 2)
+        else if (words.size() != 2 && !(words.size() == 1 && parser.isSet(files.file)))
             options.error = QStringLiteral("send needs the text as one argument");
         else
-            options.text = words.at(1);
+            options.text = words.value(1);
     } else if (options.command == QStringLiteral("list") || options.command == QStringLiteral("listen") ||
                options.command == QStringLiteral("paths")) {
         if (words.size() != 1)
@@ -91,6 +95,8 @@ CliOptions ParseCliOptions(const QStringList &arguments)
                             ? QStringLiteral("a command is needed: list, send, listen or paths")
                             : QStringLiteral("unknown command: %1").arg(options.command);
     }
+    if (options.error.isEmpty())
+        options.error = files.take(parser, &options);
     return options;
 }
 
@@ -99,7 +105,8 @@ QString CliHelp()
     return QStringLiteral(
         "Usage: perixchat-cli [options] list\n"
         "       perixchat-cli [options] send (--to USER | --group GROUP | --all) TEXT\n"
-        "       perixchat-cli [options] listen\n"
+        "       perixchat-cli [options] send (--to USER | --group GROUP | --all) --file PATH [TEXT]\n"
+        "       perixchat-cli [options] listen [--accept-files DIR]\n"
         "       perixchat-cli [options] paths\n"
         "\n"
         "A Perix Chat peer without windows: it announces the user of its settings, does one thing\n"
@@ -111,7 +118,14 @@ QString CliHelp()
         "                    is seen, at most --timeout, and then for the receipt\n"
         "  send --group G    a message to the online members of one of your contact groups\n"
         "  send --all        a message to everybody\n"
+        "  send ... --file PATH  offers the file or folder with the message, as the window program\n"
+        "                    does, and serves it until --serve SECONDS have passed (default 600;\n"
+        "                    0: until SIGINT or SIGTERM); a message to one user (--to) ends as soon\n"
+        "                    as that user has fetched it whole and nothing else is being sent\n"
         "  listen            print every event until SIGINT or SIGTERM (or --timeout)\n"
+        "  listen --accept-files DIR  fetch every file or folder offered to you into DIR (never\n"
+        "                    over what is there: a second copy gets a new name) and print the\n"
+        "                    transfers; without it offers are only printed\n"
         "  paths             print where the settings, history, languages, sounds and help are\n"
         "                    (without touching the network)\n"
         "\n"

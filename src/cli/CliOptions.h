@@ -35,6 +35,11 @@ struct CliOptions {
     // caption or number); at most one of them.
     QString autoReply;
     QString autoReplyVariant;
+    // send: a file or folder offered with the message (absolute), and how long it is served at most
+    // (0: until SIGINT or SIGTERM). listen: the folder that offered files are fetched into.
+    QString file;
+    int serveMs = 600000;
+    QString acceptDir;
     bool showHelp = false;
     bool showVersion = false;
     // Print the own key fingerprint and the key file, then end.

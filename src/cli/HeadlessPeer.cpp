@@ -9,6 +9,7 @@
 #include "cli/KeyReport.h"
 #include "crypto/Fingerprint.h"
 #include "cli/CliAutoReply.h"
+#include "cli/CliFileTransfers.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -66,6 +67,8 @@ HeadlessPeer::HeadlessPeer(AppContext &context, const CliOptions &options, QText
     , m_store(context.store)
 {
     m_core->delivery()->setKeepUndelivered(options.queue);
+    m_files = std::make_unique<CliFileTransfers>(
+        *m_core, m_options, [this](const QJsonObject &event, const QString &text) { print(event, text); });
     connect(&SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
             [this](const QString &location) {
                 m_err << "perixchat-cli: the settings could not be saved to " << location
@@ -96,11 +99,13 @@ int HeadlessPeer::run()
         return ExitNetwork;
     }
     m_core->start();
+    if (!m_options.file.isEmpty() || m_options.command == QStringLiteral("listen"))
+        m_files->watch();
     int code = ExitUsage;
     if (m_options.command == QStringLiteral("list"))
         code = list();
     else if (m_options.command == QStringLiteral("send"))
-        code = send();
+        code = serveFile(send());
     else if (m_options.command == QStringLiteral("listen"))
         code = listen();
     m_core->stop();
@@ -233,8 +238,9 @@ int HeadlessPeer::queue()
 int HeadlessPeer::send()
 {
     const SendVerdict sent(*m_core->delivery());
+    const QString text = m_files->messageText();
     if (m_options.all) {
-        const int code = result(int(m_core->sendToAll(m_options.text)));
+        const int code = result(int(m_core->sendToAll(text)));
         return code == ExitSent ? verdict(sent) : code;
     }
     if (!m_options.to.isEmpty()) {
@@ -255,7 +261,7 @@ int HeadlessPeer::send()
         const QString id = m_core->registry()->GetPeer(found.first())->ID;
         if (m_core->secure()->hasKeys())
             waitFor([this, id] { return m_core->secure()->canSeal(id); }, AnswersSettleMs);
-        const int code = result(int(m_core->sendToUser(found.first(), m_options.text)));
+        const int code = result(int(m_core->sendToUser(found.first(), text)));
         return code == ExitSent ? verdict(sent) : code;
     }
     waitForAnswers();
@@ -268,8 +274,17 @@ int HeadlessPeer::send()
         m_err << "perixchat-cli: nobody of the group " << printable(m_options.group) << " is online\n";
         return ExitNotFound;
     }
-    const int code = result(int(m_core->sendToGroup(group, m_options.text)));
+    const int code = result(int(m_core->sendToGroup(group, text)));
     return code == ExitSent ? verdict(sent) : code;
+}
+
+int HeadlessPeer::serveFile(int sendCode)
+{
+    if (m_options.file.isEmpty() || sendCode != ExitSent)
+        return sendCode;
+    const bool oneUser = !m_options.to.isEmpty();
+    waitFor([this, oneUser] { return oneUser && m_files->servedToOne(); }, m_options.serveMs);
+    return sendCode;
 }
 
 void HeadlessPeer::watchEvents()

@@ -14,6 +14,7 @@ struct AppContext;
 class QTextStream;
 class ChatCore;
 class SendVerdict;
+class CliFileTransfers;
 class UdpTransport;
 
 // Runs one command of the command line on a chat core over UDP: joins the network, waits for the peers
@@ -37,6 +38,8 @@ private:
     int list();
     int send();
     int listen();
+    // send --file: serves the file as long as the options say once the message went; the send's code.
+    int serveFile(int sendCode);
     // Runs the event loop until `done` holds, the time is up or a termination is asked.
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
     // Until the answers to the NEW have stopped coming for a moment, at most the timeout.
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<UdpTransport> m_transport;
     std::unique_ptr<ChatCore> m_core;
     const SettingsStore m_store;
+    std::unique_ptr<CliFileTransfers> m_files;
     qint64 m_lastArrival = 0;
     bool m_terminated = false;
 };

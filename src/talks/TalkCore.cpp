@@ -202,6 +202,14 @@ bool TalkCore::send(const Packet &packet)
 
 SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply, bool showPrivate)
 {
+    Q_EMIT messageSending(id, body);
+    const SendResult result = sendBodyNow(id, body, fromAutoReply);
+    Q_EMIT messageSent(id, result);
+    return result;
+}
+
+SendResult TalkCore::sendBodyNow(int id, const QString &body, bool fromAutoReply)
+{
     const Talk *t = find(id);
     const RUserID *me = local();
     if (!t || !me)

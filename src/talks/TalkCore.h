@@ -173,6 +173,9 @@ Q_SIGNALS:
     // A message for the talk's transcript.
     void messageForTalk(int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
                         int picture, const QString &alias);
+    // A body of the user's is about to go out in the talk (a private one is shown first), and how it went.
+    void messageSending(int id, const QString &body);
+    void messageSent(int id, SendResult result);
     // A connect or disconnect line for the talk's transcript: shown like a message, but nobody wrote it.
     void noticeForTalk(int id, const QString &senderId, const QString &ip, const QString &body, qint32 color,
                        int picture, const QString &alias);
@@ -189,6 +192,7 @@ Q_SIGNALS:
     void inputLockChanged(int id, bool locked);
 
 private:
+    SendResult sendBodyNow(int id, const QString &body, bool fromAutoReply);
     Talk *find(int id);
     // messageForTalk or noticeForTalk, then lineForTalk with the decoded body.
     void showLine(int id, bool notice, const QString &senderId, const QString &ip, const QString &body,

@@ -15,6 +15,8 @@ AppContext prepare(const TempFolder &folder, const QString &alias, int probePeri
     context.transport.loopback = true;
     context.transport.probePeriodMs = probePeriodMs;
     context.paths.dataDir = folder.path();
+    // A file offered on the hub is served on a free port: port 54812 belongs to the UDP tests.
+    context.transport.transferPort = 0;
     return context;
 }
 

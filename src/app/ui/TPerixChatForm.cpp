@@ -64,8 +64,7 @@ TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport
     , m_actions(new MainActionList(this))
     , m_pcMain(new QTabWidget(this))
     , m_rvStyle(new RVStyle(this))
-    , m_files(std::make_unique<FileRecordList>())
-    , m_talks(new TalkManager(m_pcMain, chat.talks(), context.store, m_rvStyle, m_files.get(), this))
+    , m_talks(new TalkManager(m_pcMain, chat.talks(), context.store, m_rvStyle, chat.files(), this))
     , m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TPerixChatForm"));
@@ -312,20 +311,11 @@ void TPerixChatForm::FormCreate()
                                 action("actSelectGifMood"), nullptr,  action("actInsertFile"),
                                 action("actInsertFolder"),  transfers};
     m_fileCommands = new FileOfferCommands(
-        {this, m_pcMain, m_talks, m_rvStyle, m_files.get(), m_statusBar, &m_transport,
-         [this] {
-             const RUserID *me = m_chat.registry()->local();
-             return me ? LocalIdentity{me->ID, me->IP} : LocalIdentity{};
-         },
-         m_context.transport.loopback, m_context.transport.transferPort, action("actInsertFile"),
+        {this, m_pcMain, m_talks, m_rvStyle, m_statusBar, m_chat.files(), action("actInsertFile"),
          action("actInsertFolder"), action("actOpenFileOrFolder"), action("actSaveAsFileOrFolder"),
          action("actGetFileOrFolder"), transfers},
         this);
-    m_fileCommands->attachDispatcher(dispatcher());
-    m_talks->setOfferedFiles(&m_fileCommands->share().offers());
-    m_chat.history()->setOfferedFiles(&m_fileCommands->share().offers());
-    connect(m_talks, &TalkManager::filesReceived, m_fileCommands, &FileOfferCommands::OfferFiles);
-    connect(m_talks, &TalkManager::filesSent, m_fileCommands, &FileOfferCommands::FilesOffered);
+    m_chat.history()->setOfferedFiles(&m_chat.files()->share().offers());
     m_talks->setActions(talkActions);
     m_history->followOptions(talkActions);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),

@@ -15,7 +15,6 @@ class QTimer;
 class QToolBar;
 class EventSounds;
 class FileOfferCommands;
-class FileRecordList;
 class MainAutoReply;
 class MainHistory;
 class MessageAlerts;
@@ -131,7 +130,6 @@ private:
     MainActionList *m_actions;
     QTabWidget *m_pcMain;
     RVStyle *m_rvStyle;
-    std::unique_ptr<FileRecordList> m_files;
     TalkManager *m_talks;
     TalkKeysView *m_keysView = nullptr;
     MainMenus *m_menus = nullptr;

@@ -88,24 +88,17 @@ void renderAnimation(DecodeContext &context, int number)
         animations->animationInserted(context.cursor.document(), position, number);
 }
 
-void renderFile(DecodeContext &context, const FileReference &file)
+// The record was made from the reference when the message arrived, in the order of the references.
+void renderFile(DecodeContext &context, qsizetype &nextFile)
 {
-    if (!context.fileRecords)
+    if (!context.fileRecords || nextFile >= context.fileRecordIndexes.size())
         return;
-    RLFile record;
-    record.OwnerID = file.ownerId;
-    record.OwnerIP = file.ownerIp;
-    record.SizeKB = file.sizeKB;
-    record.Path = file.path;
-    record.IsOwn = !context.myId.isEmpty() && record.OwnerID == context.myId && context.ownFiles &&
-                   context.ownFiles(record.Path);
-    const int index = context.fileRecords->append(record);
-    AppendFilePicture(context.cursor, record.Path, FileReferenceIcon(record.Path, record.IsOwn), index);
-    if (context.collectedFiles)
-        context.collectedFiles->append(QString::number(index));
+    const int index = context.fileRecordIndexes.at(nextFile++);
+    if (const std::optional<RLFile> record = context.fileRecords->at(index))
+        AppendFilePicture(context.cursor, record->Path, FileReferenceIcon(record->Path, record->IsOwn), index);
 }
 
-void renderItem(DecodeContext &context, const BodyItem &item)
+void renderItem(DecodeContext &context, const BodyItem &item, qsizetype &nextFile)
 {
     switch (item.kind) {
     case BodyItemKind::Text:
@@ -122,7 +115,7 @@ void renderItem(DecodeContext &context, const BodyItem &item)
         renderAnimation(context, item.number);
         break;
     case BodyItemKind::File:
-        renderFile(context, item.file);
+        renderFile(context, nextFile);
         break;
     }
 }
@@ -154,8 +147,9 @@ void Render(DecodeContext &context, const MessageBody &body)
 {
     if (context.cursor.isNull() || !context.cursor.document() || !context.style)
         return;
+    qsizetype nextFile = 0;
     for (const BodyItem &item : body.items)
-        renderItem(context, item);
+        renderItem(context, item, nextFile);
 }
 
 } // namespace EditorBody

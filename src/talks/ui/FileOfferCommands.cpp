@@ -6,7 +6,6 @@
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
-#include "net/PacketDispatcher.h"
 #include "protocol/ConstUnit.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
@@ -81,7 +80,6 @@ QString defaultFolder()
 FileOfferCommands::FileOfferCommands(const Context &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
-    , m_share(new FileShare(context.transport, context.identity, context.loopback, context.port, this))
     , m_menu(new QMenu(context.window))
 {
     m_menu->setObjectName(QStringLiteral("pmFileOrFolder"));
@@ -107,19 +105,22 @@ FileOfferCommands::FileOfferCommands(const Context &context, QObject *parent)
             transferWindow()->show();
             transferWindow()->raise();
         });
-    connect(m_share, &FileShare::notice, this, [this](const QString &text) {
+    connect(&share(), &FileShare::notice, this, [this](const QString &text) {
         if (m_context.status)
             m_context.status->ShowNotice(ShortForNotice(text, 300), QPixmap(), QString(), -1);
     });
     // Only a fetch of this user's brings the window up; a peer fetching from us does not.
-    connect(&m_share->engine(), &FileTransferEngine::transferAdded, this, [this](int id) {
-        const std::optional<TransferInfo> info = m_share->engine().info(id);
+    connect(&share().engine(), &FileTransferEngine::transferAdded, this, [this](int id) {
+        const std::optional<TransferInfo> info = share().engine().info(id);
         if (!info || info->direction != TransferDirection::Receive)
             return;
         TfmFileTransfers *window = transferWindow();
         if (!window->isVisible())
             window->show();
     });
+    connect(context.files, &FileExchange::filesReceived, this,
+            [this](int, const QString &, const QList<int> &records, const QString &ip, const QString &name,
+                   int picture) { OfferFiles(records, picture, ip, name); });
     if (context.window)
         context.window->setAcceptDrops(true);
     qApp->installEventFilter(this);
@@ -128,27 +129,17 @@ FileOfferCommands::FileOfferCommands(const Context &context, QObject *parent)
 FileOfferCommands::~FileOfferCommands()
 {
     qApp->removeEventFilter(this);
-    m_share->engine().StopAll();
+    share().engine().StopAll();
 }
 
 TfmFileTransfers *FileOfferCommands::transferWindow()
 {
     if (!m_transfers)
-        m_transfers = new TfmFileTransfers(m_share, m_context.window);
+        m_transfers = new TfmFileTransfers(&share(), m_context.window);
     return m_transfers;
 }
 
-void FileOfferCommands::attachDispatcher(PacketDispatcher &dispatcher)
-{
-    dispatcher.setHandler(pkFileTo, [this](const Packet &p) { m_share->ProcessFileTo(p); });
-}
-
-void FileOfferCommands::FilesOffered(const QStringList &paths)
-{
-    m_share->Offer(paths);
-}
-
-void FileOfferCommands::OfferFiles(const QStringList &records, int picture, const QString &ip,
+void FileOfferCommands::OfferFiles(const QList<int> &records, int picture, const QString &ip,
                                    const QString &name)
 {
     if (records.isEmpty() || int(m_pending.size()) >= MaxQueuedConfirmations)
@@ -178,12 +169,8 @@ void FileOfferCommands::showNextConfirmation()
 void FileOfferCommands::confirm(const PendingOffer &offer)
 {
     QList<FileOfferRow> rows;
-    for (const QString &text : offer.records) {
-        bool ok = false;
-        const int index = text.toInt(&ok);
-        const std::optional<RLFile> record =
-            ok && m_context.records ? m_context.records->at(index) : std::nullopt;
-        if (record)
+    for (const int index : offer.records) {
+        if (const std::optional<RLFile> record = m_context.files->records().at(index))
             rows.append(FileOfferRow{index, record->Path, record->SizeKB});
     }
     if (rows.isEmpty())
@@ -199,8 +186,8 @@ int FileOfferCommands::Fetch(const QList<int> &records, const QString &folder, c
 {
     int started = 0;
     for (const int index : records) {
-        const std::optional<RLFile> record = m_context.records ? m_context.records->at(index) : std::nullopt;
-        if (!record || isOwnFile(*record))
+        const std::optional<RLFile> record = m_context.files->records().at(index);
+        if (!record || isOwnFile(index))
             continue;
         std::optional<ExistingChoice> choice;
         if (FileShare::TargetExists(folder, record->Path)) {
@@ -224,18 +211,14 @@ int FileOfferCommands::Fetch(const QList<int> &records, const QString &folder, c
             else
                 continue;
         }
-        const QString peer = ownerName.isEmpty() || ownerName == record->OwnerIP
-                                 ? record->OwnerIP
-                                 : QStringLiteral("%1 (%2)").arg(ownerName, record->OwnerIP);
-        started += m_share->Request(OfferedFile{index, record->Path, record->OwnerID, record->OwnerIP, peer},
-                                    folder, choice) > 0;
+        started += m_context.files->Request(index, folder, choice, ownerName) > 0;
     }
     return started;
 }
 
 bool FileOfferCommands::ConfirmClose(QWidget *parent)
 {
-    const int running = m_share->engine().runningCount();
+    const int running = share().engine().runningCount();
     if (running == 0)
         return true;
     return MessageBox::choose(
@@ -250,7 +233,7 @@ bool FileOfferCommands::ConfirmClose(QWidget *parent)
 
 void FileOfferCommands::StopAll()
 {
-    m_share->engine().StopAll();
+    share().engine().StopAll();
 }
 
 void FileOfferCommands::InsertReferences(const QStringList &paths)
@@ -287,17 +270,17 @@ void FileOfferCommands::insertFolder()
         InsertReferences({QDir::toNativeSeparators(folder)});
 }
 
-bool FileOfferCommands::isOwnFile(const RLFile &record) const
+bool FileOfferCommands::isOwnFile(int record) const
 {
-    return record.IsOwn && m_share->offers().Find(record.Path).has_value();
+    return m_context.files->isOwnFile(record);
 }
 
 void FileOfferCommands::menuAboutToShow()
 {
-    const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (!record || m_context.records->count() == 0)
+    const std::optional<RLFile> record = m_context.files->records().at(m_current);
+    if (!record)
         return;
-    const bool own = isOwnFile(*record);
+    const bool own = isOwnFile(m_current);
     if (m_context.open)
         m_context.open->setEnabled(own);
     if (m_context.saveAs)
@@ -308,15 +291,15 @@ void FileOfferCommands::menuAboutToShow()
 
 void FileOfferCommands::openCurrent()
 {
-    const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (record && isOwnFile(*record) && QFileInfo::exists(record->Path))
+    const std::optional<RLFile> record = m_context.files->records().at(m_current);
+    if (record && isOwnFile(m_current) && QFileInfo::exists(record->Path))
         ShellOpen::open(record->Path);
 }
 
 void FileOfferCommands::saveCurrentAs()
 {
-    const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (!record || !isOwnFile(*record))
+    const std::optional<RLFile> record = m_context.files->records().at(m_current);
+    if (!record || !isOwnFile(m_current))
         return;
     const QString target = FileDialogs::SaveFileName(m_context.window, QString(), record->Path,
                                                      QStringLiteral("All file (*.*)"));
@@ -329,11 +312,11 @@ void FileOfferCommands::saveCurrentAs()
 
 void FileOfferCommands::getCurrent()
 {
-    const std::optional<RLFile> record = m_context.records ? m_context.records->at(m_current) : std::nullopt;
-    if (!record || isOwnFile(*record))
+    const std::optional<RLFile> record = m_context.files->records().at(m_current);
+    if (!record || isOwnFile(m_current))
         return;
     // Asked like an offer, for this one file or folder.
-    confirm(PendingOffer{{QString::number(m_current)}, -1, record->OwnerIP, record->OwnerIP});
+    confirm(PendingOffer{{m_current}, -1, record->OwnerIP, record->OwnerIP});
 }
 
 bool FileOfferCommands::transcriptClick(QTextEdit *edit, const QPoint &pos, const QPoint &globalPos)

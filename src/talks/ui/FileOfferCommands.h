@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/FileShare.h"
+#include "transfer/FileExchange.h"
 
 #include <QList>
 #include <QObject>
@@ -10,13 +10,11 @@
 #include <deque>
 #include <functional>
 
-class PacketDispatcher;
 class QAction;
 class QMenu;
 class QTabWidget;
 class QTextDocument;
 class QTextEdit;
-class FileRecordList;
 class RVStyle;
 class StatusPanels;
 class TalkManager;
@@ -28,7 +26,7 @@ QStringList EditorFilePaths(const QTextDocument *doc);
 
 // The window side of file offers: placing references (the insert commands and drops), the
 // confirmation of offered files, the commands on a received file icon (pmFileOrFolder), the
-// transfer window and the question at closing. The rules live in FileShare.
+// transfer window and the question at closing. The rules live in the peer's FileExchange.
 class FileOfferCommands : public QObject {
     Q_OBJECT
 public:
@@ -37,12 +35,8 @@ public:
         QTabWidget *pages = nullptr;
         TalkManager *talks = nullptr;
         RVStyle *style = nullptr;
-        FileRecordList *records = nullptr;
         StatusPanels *status = nullptr;
-        PacketTransport *transport = nullptr;
-        std::function<LocalIdentity()> identity;
-        bool loopback = false;
-        quint16 port = FileShare::DefaultPort;
+        FileExchange *files = nullptr;
         QAction *insertFile = nullptr;
         QAction *insertFolder = nullptr;
         QAction *open = nullptr;
@@ -56,17 +50,14 @@ public:
     explicit FileOfferCommands(const Context &context, QObject *parent = nullptr);
     ~FileOfferCommands() override;
 
-    FileShare &share() { return *m_share; }
+    FileShare &share() { return m_context.files->share(); }
     TfmFileTransfers *transferWindow();
     QMenu *pmFileOrFolder() const { return m_menu; }
     int currentRecord() const { return m_current; }
     void setCurrentRecord(int record) { m_current = record; }
 
-    void attachDispatcher(PacketDispatcher &dispatcher);
     // A message of another user offered these records: the confirmation follows from a queued call.
-    void OfferFiles(const QStringList &records, int picture, const QString &ip, const QString &name);
-    // The user sent a message with these references.
-    void FilesOffered(const QStringList &paths);
+    void OfferFiles(const QList<int> &records, int picture, const QString &ip, const QString &name);
     // Places one reference per path in the input editor of the active talk.
     void InsertReferences(const QStringList &paths);
     // Requests the records into the folder, asking about what is there already. Transfers started.
@@ -80,7 +71,7 @@ protected:
 
 private:
     struct PendingOffer {
-        QStringList records;
+        QList<int> records;
         int picture = -1;
         QString ip;
         QString name;
@@ -89,7 +80,7 @@ private:
     void confirm(const PendingOffer &offer);
     bool transcriptClick(QTextEdit *edit, const QPoint &pos, const QPoint &globalPos);
     // Mine by the record and offered in this run: "Open" and "Save as..." act on nothing else.
-    bool isOwnFile(const RLFile &record) const;
+    bool isOwnFile(int record) const;
     void menuAboutToShow();
     void openCurrent();
     void saveCurrentAs();
@@ -98,7 +89,6 @@ private:
     void insertFolder();
 
     Context m_context;
-    FileShare *m_share;
     QPointer<TfmFileTransfers> m_transfers;
     QMenu *m_menu;
     int m_current = -1;

@@ -13,11 +13,10 @@
 #include "settings/iniFileUn.h"
 #include "talks/MessageCodec.h"
 #include "talks/ui/EditorBody.h"
-#include "talks/ui/FileOfferCommands.h"
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/RichTextItems.h"
 #include "talks/ui/WorkFormatTextRichViewEditUn.h"
-#include "transfer/FileOffers.h"
+#include "transfer/FileExchange.h"
 #include "transfer/FileRecords.h"
 
 #include <QAction>
@@ -36,7 +35,7 @@ constexpr int DesignFrameWidth = 443;
 } // namespace
 
 TalkManager::TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore &store, RVStyle *style,
-                         FileRecordList *files, QWidget *dialogParent)
+                         const FileExchange *files, QWidget *dialogParent)
     : QObject(pcMain)
     , m_pcMain(pcMain)
     , m_store(store)
@@ -287,17 +286,12 @@ bool TalkManager::SendMessage(int sheet, bool fromAutoReply)
     if (m_core->isInputLocked(talk->talkId()) && !fromAutoReply)
         return false;
     const MessageBody body = EditorBody::FromEditor(editor->document(), me->ID, me->IP);
-    const QStringList offered = EditorFilePaths(editor->document());
     // A failed send shows a box whose event loop may see the talk closed.
     const QPointer<QTextEdit> input = editor;
-    m_sendingFiles = offered;
     const SendResult result = m_core->sendMessage(talk->talkId(), body, fromAutoReply);
-    m_sendingFiles.clear();
     if (result == SendResult::Failed)
         MessageBox::error(m_dialogParent, ConstUnit::text(ConstUnit::Text::ErrorWhenSend));
     const bool sent = result == SendResult::Sent || result == SendResult::Nothing;
-    if (result == SendResult::Sent && !offered.isEmpty())
-        Q_EMIT filesSent(offered);
     if (!input)
         return sent;
     input->clear();
@@ -357,7 +351,6 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
     const QString name = alias.isEmpty() ? ip : alias;
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
-    QStringList files;
     // One edit block for the whole message: the document is laid out once, not after every item.
     cursor.beginEditBlock();
     try {
@@ -378,18 +371,12 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
         context.textStyle = SenderTextStyle(id, line.color);
         context.style = m_style;
         context.pictures = &ProfileImages32();
-        context.collectedFiles = &files;
-        context.fileRecords = m_files;
-        context.myId = local() ? local()->ID : QString();
-        const bool fromMe = local() && id == local()->ID;
-        context.ownFiles = [this, fromMe](const QString &path) {
-            return (m_offers && m_offers->Find(path).has_value()) ||
-                   (fromMe && m_sendingFiles.contains(path));
-        };
+        if (m_files) {
+            context.fileRecords = &m_files->records();
+            context.fileRecordIndexes = m_files->recordsShown(talk->talkId());
+        }
         context.animations = m_animations;
         RenderMessageBody(context, line.body);
-        if (local() && id != local()->ID && !files.isEmpty())
-            Q_EMIT filesReceived(files, picture, ip, name);
     } catch (...) {
     }
     cursor.endEditBlock();

@@ -14,12 +14,11 @@ class QAction;
 class QMenu;
 class QTabWidget;
 class SettingsStore;
-class FileRecordList;
+class FileExchange;
 class PeerList;
 class RVStyle;
 class TfmUserList;
 class UserGroupBox;
-class FileOfferList;
 struct RUserID;
 struct WireIdentity;
 
@@ -43,7 +42,7 @@ class TalkManager : public QObject {
     Q_OBJECT
 public:
     TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore &store, RVStyle *style,
-                FileRecordList *files, QWidget *dialogParent);
+                const FileExchange *files, QWidget *dialogParent);
 
     TalkCore *core() const { return m_core; }
     // Where the commands find the selected user and group, and the menu of a member item.
@@ -60,8 +59,6 @@ public:
     // unbounded memory nor a minute-long save at closing.
     static constexpr int MaxTranscriptBlocks = 40000;
     void setTranscriptLimit(int blocks) { m_transcriptLimit = blocks; }
-    // The files this run offered: only these count as the user's own in a transcript.
-    void setOfferedFiles(const FileOfferList *offers) { m_offers = offers; }
 
     int count() const;
     // The talk's caption as built from the peers' texts (the tab shows it isolated).
@@ -109,10 +106,6 @@ public:
 Q_SIGNALS:
     // The transcript of the talk on that sheet is about to be cleared: keep it in the history.
     void transcriptClearing(int sheet);
-    // A message from another user carried file references (record indexes as text).
-    void filesReceived(const QStringList &records, int picture, const QString &ip, const QString &name);
-    // The user sent a message holding references to these files and folders.
-    void filesSent(const QStringList &paths);
 
 private:
     void connectCore();
@@ -133,7 +126,7 @@ private:
     QTabWidget *m_pcMain;
     const SettingsStore &m_store;
     RVStyle *m_style;
-    FileRecordList *m_files;
+    const FileExchange *m_files;
     QWidget *m_dialogParent;
     TalkCore *m_core;
     QHash<int, TfrConnectUser *> m_pages;
@@ -142,8 +135,4 @@ private:
     AnimationCatalogue *m_animations = nullptr;
     int m_transcriptLimit = MaxTranscriptBlocks;
     MinuteClock m_clock;
-    // The references of the message being sent: its own copy in a private talk is shown before they
-    // are offered.
-    QStringList m_sendingFiles;
-    const FileOfferList *m_offers = nullptr;
 };

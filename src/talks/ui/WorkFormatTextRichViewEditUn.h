@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QTextCursor>
 
-#include <functional>
+#include <QList>
 
 class QTextDocument;
 class FileRecordList;
@@ -41,13 +41,11 @@ struct DecodeContext {
     int textStyle = 0;  // the one style of all text of the message
     const RVStyle *style = nullptr;
     const ImageList *pictures = nullptr;      // the 32x32 picture list; null shows no pictures
-    QStringList *collectedFiles = nullptr;    // receives the index of each file record created
-    FileRecordList *fileRecords = nullptr;    // null: file references produce nothing
-    QString myId;                             // decides IsOwn and the icon of a file reference
+    const FileRecordList *fileRecords = nullptr; // null: file references produce nothing
+    // The records the peer made of the message's file references when it arrived, in their order;
+    // a reference without one shows nothing.
+    QList<int> fileRecordIndexes;
     AnimationCatalogue *animations = nullptr; // null: animation references produce nothing
-    // True for a path the local user offered in this run. A reference is own only when it names my ID
-    // and its path is such an offer: a peer can name any ID. Null: nothing is own.
-    std::function<bool(const QString &path)> ownFiles;
 };
 
 // Removes one leading line break, then a trailing one when it is the only one left.
