@@ -10,7 +10,7 @@ FUZZ_CORPUS ?= packet
 # windows follow the desktop's light or dark theme.
 PACKAGES := cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev \
             libgl-dev libxkbcommon-dev unrtf libssl-dev pkgconf libsodium-dev libxxhash-dev \
-            dpkg-dev file desktop-file-utils appstream groff-base gzip qt6-gtk-platformtheme
+            dpkg-dev file desktop-file-utils appstream groff-base gzip qt6-gtk-platformtheme nftables
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 TEST_ENV := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD)/xdg-runtime
 
@@ -56,6 +56,7 @@ bench: build
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_stream
 	./$(BUILD)/bench/bench_probe
 	./$(BUILD)/bench/bench_seal
+	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_delivery
 
 format:
 	cmake --build $(BUILD) --target format

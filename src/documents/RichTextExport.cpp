@@ -130,6 +130,8 @@ private:
             if (!fragment.isValid())
                 continue;
             const QTextCharFormat format = fragment.charFormat();
+            if (format.hasProperty(TranscriptOnly))
+                continue;
             if (format.isImageFormat()) {
                 for (int i = 0; i < fragment.length(); ++i)
                     writeImage(format.toImageFormat());
@@ -238,6 +240,8 @@ QString ToPlainText(const QTextDocument &doc, int lineWidth)
             if (!fragment.isValid())
                 continue;
             const QTextCharFormat format = fragment.charFormat();
+            if (format.hasProperty(TranscriptOnly))
+                continue;
             if (format.isImageFormat()) {
                 const QString text = format.toolTip();
                 for (int i = 0; !text.isEmpty() && i < fragment.length(); ++i)

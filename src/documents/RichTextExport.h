@@ -3,11 +3,16 @@
 #include <QByteArray>
 #include <QColor>
 #include <QString>
+#include <QTextFormat>
 
 class QTextDocument;
 
 // The two forms in which a transcript is kept: RTF (Qt has no RTF writer of its own) and plain text.
 namespace RichTextExport {
+
+// Text and pictures carrying this property belong to the transcript on the screen alone (the state of
+// an own message, say): neither form of the history gets them.
+inline constexpr int TranscriptOnly = QTextFormat::UserProperty + 30;
 
 // The whole document as RTF: paragraphs with their alignment, fonts, sizes, bold, italic,
 // underline, text and background colours, and every inline picture (animations as their current

@@ -1,6 +1,7 @@
 #include "app/ui/TPerixChatForm.h"
 
 #include "app/ChatCore.h"
+#include "app/ui/DeliveryMarks.h"
 #include "app/ui/LngApply.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainAutoReply.h"
@@ -124,6 +125,7 @@ void TPerixChatForm::connectTalks()
     });
     connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
     connect(m_talks, &TalkManager::transcriptClearing, this, &TPerixChatForm::SaveTalkHistory);
+    new DeliveryMarks(m_chat.delivery(), m_chat.registry(), m_talks, this);
 }
 
 void TPerixChatForm::styleOf(int peerIndex)

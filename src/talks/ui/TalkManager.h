@@ -110,6 +110,8 @@ Q_SIGNALS:
     void filesReceived(const QStringList &records, int picture, const QString &ip, const QString &name);
     // The user sent a message holding references to these files and folders.
     void filesSent(const QStringList &paths);
+    // A message was added to the transcript on that sheet; its header line ends at headerEnd.
+    void messageShown(int sheet, const QString &senderId, int headerEnd);
 
 private:
     void connectCore();
