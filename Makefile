@@ -60,6 +60,7 @@ bench: build
 	$(BENCH) 30 ./$(BUILD)/bench/bench_probe
 	$(BENCH) 30 ./$(BUILD)/bench/bench_seal
 	$(BENCH) 60 ./$(BUILD)/bench/bench_cli_start
+	$(BENCH) 120 ./$(BUILD)/bench/bench_delivery
 
 format:
 	cmake --build $(BUILD) --target format

@@ -51,6 +51,7 @@ Delivery::Delivery(PacketTransport &transport, PeerRegistry *registry, TalkCore 
     , m_tracker(trackerHooks(transport, m_clock), this)
     , m_listed(probePeriodMs)
     , m_outbox(outboxPath)
+    , m_transportAlive(&transport)
 {
     m_clock.start();
     m_housekeeping.setInterval(HousekeepingMs);
@@ -78,7 +79,8 @@ Delivery::Delivery(PacketTransport &transport, PeerRegistry *registry, TalkCore 
 
 Delivery::~Delivery()
 {
-    m_transport.setReceiveFilter({});
+    if (m_transportAlive)
+        m_transportAlive->setReceiveFilter({});
 }
 
 void Delivery::start()
@@ -245,6 +247,10 @@ bool Delivery::describe(const QByteArray &bytes, Sent &sent) const
 
 void Delivery::broadcastSent(const QByteArray &bytes)
 {
+    if (!m_receipts) {
+        m_label.reset();
+        return;
+    }
     Sent sent;
     const std::optional<Label> label = std::exchange(m_label, std::nullopt);
     if (!describe(bytes, sent)) {
@@ -268,9 +274,10 @@ void Delivery::track(Sent sent)
     if (sent.isMessage) {
         sent.messageId = m_resending ? m_resending : m_nextMessage++;
         sent.waitingId = m_sendingWaiting;
-        Q_EMIT messageSending(sent.talkId, sent.messageId, sent.addressees);
+        // The waiting message's new number first: whoever shows it moves its state there.
         if (m_sendingWaiting)
             Q_EMIT waitingSent(m_sendingWaiting, sent.messageId);
+        Q_EMIT messageSending(sent.talkId, sent.messageId, sent.addressees);
     }
     const quint64 packet = m_tracker.track(sent.bytes, targets);
     if (packet == 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/DuplicateFilter.h"
+#include "net/PacketTransport.h"
 #include "net/ReceiptTracker.h"
 #include "peers/ListedCheck.h"
 #include "peers/NewRepeat.h"
@@ -10,13 +11,13 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
 #include <deque>
 #include <optional>
 
-class PacketTransport;
 class PeerRegistry;
 class PresenceProbe;
 class TalkCore;
@@ -52,6 +53,8 @@ public:
     // A private message that is not delivered after the retries goes to the outbox (the window's way);
     // otherwise its verdict is only told (a headless send that reports it).
     void setKeepUndelivered(bool keep) { m_keepUndelivered = keep; }
+    // Without receipts packets go once, as the original protocol sends them (for comparisons).
+    void setReceipts(bool on) { m_receipts = on; }
     // The next broadcast of a kind read nowhere here is a packet of that talk for these users.
     void labelNext(int talkId, const QStringList &addresseeIds, const QString &body = QString());
 
@@ -126,6 +129,7 @@ private:
     ListedCheck m_listed;
     Outbox m_outbox;
     QTimer m_housekeeping;
+    QPointer<PacketTransport> m_transportAlive;
     qint64 m_sweptMs = 0;
     qint64 m_listedMs = 0;
     QByteArray m_newBytes;
@@ -138,5 +142,6 @@ private:
     qint64 m_sendingWaiting = 0;
     quint64 m_resending = 0;
     bool m_keepUndelivered = true;
+    bool m_receipts = true;
     bool m_running = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/ChatCore.h"
 #include "app/TalkHistory.h"
+#include "app/ui/DeliveryMarks.h"
 #include "app/ui/LngApply.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainAutoReply.h"
@@ -129,6 +130,7 @@ void TPerixChatForm::connectTalks()
             [this] { MessageBox::error(this, ConstUnit::text(ConstUnit::Text::ErrorWhenSend)); });
     connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
     connect(m_talks, &TalkManager::transcriptClearing, this, [this](int sheet) { m_history->ClearTalk(sheet); });
+    new DeliveryMarks(m_chat.delivery(), m_chat.registry(), m_talks, this);
 }
 
 void TPerixChatForm::styleOf(int peerIndex)

@@ -351,6 +351,7 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
     const QString name = alias.isEmpty() ? ip : alias;
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
+    int headerEnd = -1;
     // One edit block for the whole message: the document is laid out once, not after every item.
     cursor.beginEditBlock();
     try {
@@ -365,6 +366,7 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
         if (!m_actions.showTime || m_actions.showTime->isChecked())
             header += u' ' + m_clock.text();
         AppendTextItem(cursor, header, *m_style, 1);
+        headerEnd = cursor.position();
         AppendNewParagraph(cursor, *m_style, 1);
         DecodeContext context;
         context.cursor = cursor;
@@ -383,6 +385,8 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
     // Straight to the end: one step per item would grow with the transcript.
     EnsureLayout(doc);
     transcript->verticalScrollBar()->setValue(transcript->verticalScrollBar()->maximum());
+    if (headerEnd >= 0)
+        Q_EMIT messageShown(sheet, id, headerEnd);
 }
 
 void TalkManager::addMemberItem(int talkId, int peerIndex)

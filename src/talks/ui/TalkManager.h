@@ -106,6 +106,8 @@ public:
 Q_SIGNALS:
     // The transcript of the talk on that sheet is about to be cleared: keep it in the history.
     void transcriptClearing(int sheet);
+    // A message was added to the transcript on that sheet; its header line ends at headerEnd.
+    void messageShown(int sheet, const QString &senderId, int headerEnd);
 
 private:
     void connectCore();
