@@ -56,6 +56,7 @@ bench: build
 	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_stream
 	./$(BUILD)/bench/bench_probe
 	./$(BUILD)/bench/bench_seal
+	flock /tmp/perix-udp-54812.lock ./$(BUILD)/bench/bench_keys_discovery
 
 format:
 	cmake --build $(BUILD) --target format
