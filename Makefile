@@ -49,18 +49,19 @@ fuzz: deps
 # behind, and with a temporary folder that is removed whatever happens.
 BENCH := bench/run-bench.sh
 bench: build
-	$(BENCH) 30 ./$(BUILD)/bench/bench_packets
-	$(BENCH) 45 ./$(BUILD)/bench/bench_codec
-	$(BENCH) 45 ./$(BUILD)/bench/bench_transcript
-	$(BENCH) 120 ./$(BUILD)/bench/bench_discovery
-	$(BENCH) 45 ./$(BUILD)/bench/bench_animations
-	$(BENCH) 60 ./$(BUILD)/bench/bench_transfer
-	$(BENCH) 60 ./$(BUILD)/bench/bench_storm
-	$(BENCH) 120 ./$(BUILD)/bench/bench_stream
-	$(BENCH) 30 ./$(BUILD)/bench/bench_probe
-	$(BENCH) 30 ./$(BUILD)/bench/bench_seal
-	$(BENCH) 60 ./$(BUILD)/bench/bench_cli_start
-	$(BENCH) 120 ./$(BUILD)/bench/bench_delivery
+	$(BENCH) 20 ./$(BUILD)/bench/bench_packets
+	$(BENCH) 30 ./$(BUILD)/bench/bench_codec
+	$(BENCH) 30 ./$(BUILD)/bench/bench_transcript
+	$(BENCH) 90 ./$(BUILD)/bench/bench_discovery
+	$(BENCH) 30 ./$(BUILD)/bench/bench_animations
+	$(BENCH) 45 ./$(BUILD)/bench/bench_transfer
+	$(BENCH) 45 ./$(BUILD)/bench/bench_storm
+	$(BENCH) 90 ./$(BUILD)/bench/bench_stream
+	$(BENCH) 20 ./$(BUILD)/bench/bench_probe
+	$(BENCH) 20 ./$(BUILD)/bench/bench_seal
+	$(BENCH) 40 ./$(BUILD)/bench/bench_cli_start
+	$(BENCH) 90 ./$(BUILD)/bench/bench_delivery
+	$(BENCH) 45 ./$(BUILD)/bench/bench_keys_discovery
 
 format:
 	cmake --build $(BUILD) --target format
