@@ -1,9 +1,11 @@
 #include "PeerHarness.h"
+
 #include "app/ChatCore.h"
 #include "features/ui/PeerText.h"
 
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainMenus.h"
+#include "app/ui/MessageAlerts.h"
 #include "features/LngUn.h"
 #include "features/RemoteText.h"
 #include "features/ui/ImageList.h"
@@ -1285,7 +1287,10 @@ void TestProfile::memberItemOpensProfileAndFollowsRename()
     edit(&borisWindow, "edAlias")->setText(QStringLiteral("Bobby"));
     borisWindow.setPicture(20);
     borisWindow.ApplyProfile();
-    QVERIFY(waitUntil([&] { return anna.nodeTexts() == QStringList{QStringLiteral("Bobby")}; }));
+    // The node keeps its count of Boris's unread messages after the new name.
+    const int unread = anna.mainWindow()->alerts()->unreadFrom(boris.id());
+    const QString bobby = unread > 0 ? QStringLiteral("Bobby (%1)").arg(unread) : QStringLiteral("Bobby");
+    QVERIFY(waitUntil([&] { return anna.nodeTexts() == QStringList{bobby}; }));
     QCOMPARE(list->registry()->GetPeer(k)->PictureIndex, 20);
     QCOMPARE(anna.mainWindow()->talks()->caption(privateSheet), QStringLiteral("Bobby"));
     QCOMPARE(item->text(), PeerText::menuText(QStringLiteral("Bobby")));

@@ -1,4 +1,5 @@
 // Starts two complete copies on loopback, lets them talk, and saves pictures of their windows.
+#include "app/ChatCore.h"
 #include "app/CommandLine.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainHistory.h"
@@ -12,6 +13,7 @@
 #include "features/ui/fmAnsweringmachineUn.h"
 #include "features/ui/fmStoryUn.h"
 #include "net/ui/fmNetworkUn.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/TfmUserProfileUn.h"
 #include "peers/ui/UserGroupBox.h"
 #include "peers/ui/fmSelectPictureUn.h"
@@ -174,7 +176,7 @@ void saveProfilePages(PerixChatProgram *peer, int peerIndex, const QString &pref
 {
     TfmUserProfile window(peer->mainWindow());
     window.SetMode(peerIndex == 0);
-    window.LoadEntry(*peer->registry()->GetPeer(peerIndex));
+    window.LoadEntry(*peer->chat()->registry()->GetPeer(peerIndex));
     window.show();
     wait(300);
     for (int page = 0; page < UserProfile::PageCount; ++page) {
@@ -307,14 +309,14 @@ int main(int argc, char *argv[])
     save(anna->userList(), out + "/userlist.png");
 
     anna->userList()->selectPeer(
-        anna->registry()->peers().findOnline(TMyUserData(SettingsStore(b.path() + "/settings.ini")).GetID()));
+        anna->chat()->registry()->peers().findOnline(TMyUserData(SettingsStore(b.path() + "/settings.ini")).GetID()));
     anna->mainWindow()->actions()->action("actMessageToUser")->trigger();
     const int sheet =
         annaTalks->FindPrivateTalk(TMyUserData(SettingsStore(b.path() + "/settings.ini")).GetID());
     annaTalks->frame(sheet)->reMessage()->setPlainText("Boris, could you bring the projector?");
     anna->mainWindow()->actions()->action("actSendMessage")->trigger();
     wait(400);
-    const int borisSheet = boris->mainWindow()->talks()->FindPrivateTalk(anna->registry()->GetPeer(0)->ID);
+    const int borisSheet = boris->mainWindow()->talks()->FindPrivateTalk(anna->chat()->registry()->GetPeer(0)->ID);
     if (borisSheet > 0) {
         boris->mainWindow()->talks()->frame(borisSheet)->reMessage()->setPlainText("Sure, I will.");
         boris->mainWindow()->actions()->action("actSendMessage")->trigger();
@@ -338,7 +340,7 @@ int main(int argc, char *argv[])
         screen->grabWindow(0).save(out + "/desktop.png");
     anna->mainWindow()->actions()->action("actBtnBigIcon")->trigger();
     saveProfilePages(anna.get(), 0, out + "/profile-edit");
-    saveProfilePages(anna.get(), anna->registry()->peers().findOnline(boris->registry()->GetPeer(0)->ID),
+    saveProfilePages(anna.get(), anna->chat()->registry()->peers().findOnline(boris->chat()->registry()->GetPeer(0)->ID),
                      out + "/profile-peer");
 
     // Anna talks with her main group; Boris is a member of that talk.
