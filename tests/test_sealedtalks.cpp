@@ -2,6 +2,7 @@
 // keys, Clara is a peer without keys (a design peer) and also plays the forger on the wire.
 #include "app/AppContext.h"
 #include "app/ChatCore.h"
+#include "app/Delivery.h"
 #include "app/SecureChannel.h"
 #include "crypto/IdentityKeys.h"
 #include "crypto/PacketSealer.h"
@@ -95,6 +96,7 @@ private Q_SLOTS:
     void changedKeyIsMarkedUntilAccepted();
     void memberTakenOutOfASealedGroupLearnsIt();
     void keysOfUsersNotOnlineAreNotPinned();
+    void sealedPrivateMessageHasReceiptAndRetries();
 
 private:
     PeerHub *m_hub = nullptr;
@@ -368,6 +370,30 @@ void TestSealedTalks::keysOfUsersNotOnlineAreNotPinned()
     m_hub->transportOf(*clara).SendPacket(bad);
     QVERIFY(waitUntil([&] { return a.dropped() == dropped + 1; }));
     QVERIFY(!a.announcedKeys(QStringLiteral("{57A4A6E0-0000-0000-0000-000000000002}")));
+}
+
+// The first two sealed copies to Boris are lost: the retries carry the same sealed bytes, Boris shows the
+// message once, and Anna learns that it was delivered.
+void TestSealedTalks::sealedPrivateMessageHasReceiptAndRetries()
+{
+    int lost = 0;
+    m_hub->setDropRule([&lost](const QHostAddress &, const QHostAddress &, const QByteArray &datagram, bool echo) {
+        if (echo || ClassifySecurePacket(datagram) != SecureKind::Sealed || lost >= 2)
+            return false;
+        ++lost;
+        return true;
+    });
+    QSignalSpy settled(anna->core().delivery(), &Delivery::messageSettled);
+    const int k = anna->core().findPeers(boris->id()).value(0, -1);
+    QVERIFY(k > 0);
+    QCOMPARE(anna->core().sendToUser(k, QStringLiteral("through the loss")), SendResult::Sent);
+    QVERIFY(waitUntil([&] { return settled.size() == 1; }, 8000));
+    QCOMPARE(lost, 2);
+    QCOMPARE(settled.first().at(2).toStringList(), QStringList{boris->id()});
+    QVERIFY(settled.first().at(3).toStringList().isEmpty());
+    QCOMPARE(seenByBoris->count(QStringLiteral("through the loss")), 1);
+    QCOMPARE(seenByBoris->markOf(QStringLiteral("through the loss")), std::optional(PacketMark::Sealed));
+    QVERIFY(!seenByClara->heardInPlain("through the loss"));
 }
 
 QTEST_GUILESS_MAIN(TestSealedTalks)

@@ -77,6 +77,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     m_delivery = new Delivery(transport, m_registry, m_talks, m_probe,
                               dataDir.isEmpty() ? QString() : dataDir + QStringLiteral("/Outbox.json"),
                               context.transport.probePeriodMs, this);
+    connect(m_secure, &SecureChannel::sealedSent, m_delivery, &Delivery::sealedSent);
 }
 
 ChatCore::~ChatCore() = default;

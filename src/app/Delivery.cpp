@@ -268,6 +268,18 @@ void Delivery::broadcastSent(const QByteArray &bytes)
     track(std::move(sent));
 }
 
+void Delivery::sealedSent(const QByteArray &packet, const QByteArray &datagram, const QString &recipientId)
+{
+    Sent sent;
+    if (!m_receipts || recipientId.isEmpty() || !describe(packet, sent))
+        return;
+    // A group's members each get a datagram of their own: they are retried, not told as the message.
+    sent.isMessage = sent.isMessage && sent.isPrivate;
+    sent.addressees = QStringList{recipientId};
+    sent.bytes = datagram;
+    track(std::move(sent));
+}
+
 void Delivery::track(Sent sent)
 {
     const QList<ReceiptTarget> targets = targetsFor(sent.addressees, &sent.offline);

@@ -57,6 +57,10 @@ public:
     void setReceipts(bool on) { m_receipts = on; }
     // The next broadcast of a kind read nowhere here is a packet of that talk for these users.
     void labelNext(int talkId, const QStringList &addresseeIds, const QString &body = QString());
+    // A sealed datagram of that plain packet went to the user's computer (or to everybody). Its receipt
+    // and retries are the user's; the state of the message is told in a private talk, where the one
+    // datagram is the whole message.
+    void sealedSent(const QByteArray &packet, const QByteArray &datagram, const QString &recipientId);
 
     // Sends the bytes of an undelivered message again to everybody, to be received by those who lack
     // it; false when they are no longer kept. Its state starts anew under the same number.

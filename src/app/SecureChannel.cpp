@@ -178,7 +178,7 @@ QList<WireDatagram> SecureChannel::sealFor(const QStringList &recipients, const 
         // Too great for a datagram: the design's error, never a plain copy instead.
         if (sealed.isEmpty())
             return {};
-        out.append({sealed, addressOf(recipient)});
+        out.append({sealed, addressOf(recipient), recipient});
     }
     return out;
 }
@@ -258,6 +258,8 @@ bool SecureChannel::SendPacket(const Packet &packet)
     for (const WireDatagram &datagram : datagrams) {
         const bool sent = datagram.to.isNull() ? m_inner.SendPacket(datagram.bytes)
                                                : m_inner.SendTo(datagram.to, datagram.bytes);
+        if (sent && !datagram.recipient.isEmpty())
+            Q_EMIT sealedSent(packet, datagram.bytes, datagram.recipient);
         // A lost companion only leaves the message marked; the packet itself decides.
         if (ClassifySecurePacket(datagram.bytes) != SecureKind::Signature &&
             ClassifySecurePacket(datagram.bytes) != SecureKind::Key)

@@ -40,6 +40,8 @@ struct WireDatagram {
     QByteArray bytes;
     // Null: to every destination of the transport (broadcast); else to that host alone.
     QHostAddress to;
+    // A sealed datagram: the one user who can open it.
+    QString recipient;
 };
 
 // Our peers' keys on the wire: announces the local user's key after each NEW and UPDATEINFO, seals
@@ -125,6 +127,8 @@ Q_SIGNALS:
     void keyStateChanged(const QString &userId);
     // A message reached that talk with that mark (after the talks showed it).
     void messageMarked(int talkId, const QString &senderId, PacketMark mark);
+    // A sealed datagram of that packet went to the network for that user: what its receipt is an echo of.
+    void sealedSent(const QByteArray &packet, const QByteArray &datagram, const QString &recipientId);
 
 private:
     struct KeyChoice {

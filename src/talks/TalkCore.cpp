@@ -203,12 +203,12 @@ bool TalkCore::send(const Packet &packet)
 SendResult TalkCore::sendBody(int id, const QString &body, bool fromAutoReply, bool showPrivate)
 {
     Q_EMIT messageSending(id, body);
-    const SendResult result = sendBodyNow(id, body, fromAutoReply);
+    const SendResult result = sendBodyNow(id, body, fromAutoReply, showPrivate);
     Q_EMIT messageSent(id, result);
     return result;
 }
 
-SendResult TalkCore::sendBodyNow(int id, const QString &body, bool fromAutoReply)
+SendResult TalkCore::sendBodyNow(int id, const QString &body, bool fromAutoReply, bool showPrivate)
 {
     const Talk *t = find(id);
     const RUserID *me = local();

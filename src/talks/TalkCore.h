@@ -192,7 +192,7 @@ Q_SIGNALS:
     void inputLockChanged(int id, bool locked);
 
 private:
-    SendResult sendBodyNow(int id, const QString &body, bool fromAutoReply);
+    SendResult sendBodyNow(int id, const QString &body, bool fromAutoReply, bool showPrivate);
     Talk *find(int id);
     // messageForTalk or noticeForTalk, then lineForTalk with the decoded body.
     void showLine(int id, bool notice, const QString &senderId, const QString &ip, const QString &body,
