@@ -1,6 +1,6 @@
 #include "app/TalkHistory.h"
 
-#include "app/TranscriptBody.h"
+#include "talks/TranscriptBody.h"
 #include "peers/PeerRegistry.h"
 #include "settings/iniFileUn.h"
 #include "talks/TalkCore.h"

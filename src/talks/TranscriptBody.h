@@ -13,7 +13,7 @@ struct TranscriptBodyContext {
     std::function<bool(int number)> hasAnimation;
 };
 
-// The pieces of a message string as a transcript places them: text (with line feeds and returns
-// kept inside the paragraph as line breaks), paragraph breaks, pictures, animations and file
-// references. Malformed elements are consumed and give nothing.
+// The pieces of a received message string (decoded by the message codec) as a transcript places them: text
+// (with line feeds and returns kept inside the paragraph as line breaks), paragraph breaks, pictures,
+// animations and file references. Malformed elements are consumed and give nothing.
 QList<TranscriptMessage::Piece> TranscriptBody(const QString &message, const TranscriptBodyContext &context);
