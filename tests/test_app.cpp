@@ -307,6 +307,8 @@ void TestApp::copiesStartedTogetherLeaveOne()
     for (int round = 0; round < Rounds; ++round) {
         QTemporaryDir dir;
         const QString settings = dir.filePath("settings.ini");
+        // Named: a first start would ask for the name before announcing.
+        TSetUserData(SettingsStore(settings)).SetAlias(QStringLiteral("Twin"));
         hearer.clear();
         QProcess copies[2];
         for (QProcess &copy : copies) {
