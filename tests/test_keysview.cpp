@@ -20,6 +20,7 @@
 #include "talks/ui/RVStyle.h"
 #include "talks/ui/TalkManager.h"
 #include "talks/ui/frConnectUserUn.h"
+#include "transfer/FileExchange.h"
 #include "transfer/FileRecords.h"
 
 #include <QCheckBox>
@@ -57,7 +58,6 @@ private:
     QWidget *m_window = nullptr;
     QTabWidget *m_tabs = nullptr;
     RVStyle *m_style = nullptr;
-    FileRecordList m_files;
     TalkManager *m_manager = nullptr;
     TalkKeysView *m_view = nullptr;
     std::unique_ptr<TfmUserList> m_userList;
@@ -74,7 +74,7 @@ void TestKeysView::init()
     m_window = new QWidget;
     m_tabs = new QTabWidget(m_window);
     m_style = new RVStyle(m_window);
-    m_manager = new TalkManager(m_tabs, anna->talks(), anna->context().store, m_style, &m_files, m_window);
+    m_manager = new TalkManager(m_tabs, anna->talks(), anna->context().store, m_style, anna->core().files(), m_window);
     m_view = new TalkKeysView(anna->core(), m_manager, m_tabs, m_window);
     m_userList = std::make_unique<TfmUserList>(anna->context().store, anna->registry(), nullptr, false);
     m_userList->Create(false);

@@ -112,16 +112,24 @@ public:
         ::sendto(m_fd, packet.constData(), size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&address),
                  sizeof address);
     }
-    // The packets that reached it, bounded per call; a NEW is answered as the design answers it.
+    // The packets that reached it, bounded per call; each is echoed to its source and a NEW is answered,
+    // as the design does.
     void drain()
     {
         char buffer[9000];
         for (int i = 0; i < 10000; ++i) {
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            sockaddr_in source{};
+            socklen_t sourceSize = sizeof source;
+            const ssize_t n =
+                ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&source), &sourceSize);
             if (n <= 0)
                 return;
             const QByteArray packet(buffer, int(n));
             m_heard.append(packet);
+            char from[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &source.sin_addr, from, sizeof from);
+            if (m_self.IP != QLatin1StringView(from))
+                ::sendto(m_fd, buffer, size_t(n), 0, reinterpret_cast<sockaddr *>(&source), sourceSize);
             if (ClassifyPacket(packet) == pkNew && TDataNewMessage(packet).GetID() != m_self.ID)
                 broadcast(BuildPresencePacket(m_self, false), "10.71.0.255");
         }

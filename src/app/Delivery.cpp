@@ -268,16 +268,48 @@ void Delivery::broadcastSent(const QByteArray &bytes)
     track(std::move(sent));
 }
 
-void Delivery::sealedSent(const QByteArray &packet, const QByteArray &datagram, const QString &recipientId)
+void Delivery::sealedSent(const QByteArray &packet, const QList<QPair<QByteArray, QString>> &datagrams)
 {
-    Sent sent;
-    if (!m_receipts || recipientId.isEmpty() || !describe(packet, sent))
+    Sent base;
+    if (!m_receipts || datagrams.isEmpty() || !describe(packet, base))
         return;
-    // A group's members each get a datagram of their own: they are retried, not told as the message.
-    sent.isMessage = sent.isMessage && sent.isPrivate;
-    sent.addressees = QStringList{recipientId};
-    sent.bytes = datagram;
-    track(std::move(sent));
+    if (datagrams.size() == 1 && base.isPrivate) {
+        base.addressees = QStringList{datagrams.first().second};
+        base.bytes = datagrams.first().first;
+        track(std::move(base));
+        return;
+    }
+    quint64 messageId = 0;
+    if (base.isMessage) {
+        QStringList users;
+        for (const auto &datagram : datagrams)
+            users.append(datagram.second);
+        messageId = m_nextMessage++;
+        m_sealedMessages.insert(messageId, SealedMessage{base.talkId, int(datagrams.size()), {}, {}});
+        Q_EMIT messageSending(base.talkId, messageId, users);
+    }
+    for (const auto &datagram : datagrams) {
+        Sent part = base;
+        part.isMessage = false;
+        part.partOf = messageId;
+        part.addressees = QStringList{datagram.second};
+        part.bytes = datagram.first;
+        track(std::move(part));
+    }
+}
+
+void Delivery::partSettled(const Sent &part, const QStringList &delivered, const QStringList &missing)
+{
+    const auto it = m_sealedMessages.find(part.partOf);
+    if (it == m_sealedMessages.end())
+        return;
+    it->delivered += delivered;
+    it->missing += missing;
+    if (--it->pending > 0)
+        return;
+    const SealedMessage done = *it;
+    m_sealedMessages.erase(it);
+    Q_EMIT messageSettled(done.talkId, part.partOf, done.delivered, done.missing);
 }
 
 void Delivery::track(Sent sent)
@@ -311,6 +343,8 @@ void Delivery::settled(quint64 packet, const QStringList &delivered, const QStri
     m_open.erase(it);
     QStringList missing = notDelivered + sent.offline;
     missing.removeDuplicates();
+    if (sent.partOf != 0)
+        partSettled(sent, delivered, missing);
     if (!sent.isMessage)
         return;
     Q_EMIT messageSettled(sent.talkId, sent.messageId, delivered, missing);

@@ -57,10 +57,9 @@ public:
     void setReceipts(bool on) { m_receipts = on; }
     // The next broadcast of a kind read nowhere here is a packet of that talk for these users.
     void labelNext(int talkId, const QStringList &addresseeIds, const QString &body = QString());
-    // A sealed datagram of that plain packet went to the user's computer (or to everybody). Its receipt
-    // and retries are the user's; the state of the message is told in a private talk, where the one
-    // datagram is the whole message.
-    void sealedSent(const QByteArray &packet, const QByteArray &datagram, const QString &recipientId);
+    // The sealed datagrams of that plain packet went out, one for each user (datagram, user). Each has
+    // its user's receipt and retries; a message is told once, when all of them are settled.
+    void sealedSent(const QByteArray &packet, const QList<QPair<QByteArray, QString>> &datagrams);
 
     // Sends the bytes of an undelivered message again to everybody, to be received by those who lack
     // it; false when they are no longer kept. Its state starts anew under the same number.
@@ -101,6 +100,14 @@ private:
         QByteArray bytes;
         qint64 waitingId = 0;
         QStringList offline;
+        // One of the sealed datagrams of that message (its number).
+        quint64 partOf = 0;
+    };
+    struct SealedMessage {
+        int talkId = -1;
+        int pending = 0;
+        QStringList delivered;
+        QStringList missing;
     };
     struct Label {
         int talkId = -1;
@@ -109,6 +116,7 @@ private:
     };
 
     void broadcastSent(const QByteArray &bytes);
+    void partSettled(const Sent &part, const QStringList &delivered, const QStringList &missing);
     bool describe(const QByteArray &bytes, Sent &sent) const;
     QList<ReceiptTarget> targetsFor(const QStringList &userIds, QStringList *offline) const;
     QHostAddress addressOf(const QString &userId) const;
@@ -141,6 +149,7 @@ private:
     std::deque<Sent> m_resendable;
     std::optional<Label> m_label;
     quint64 m_nextMessage = 1;
+    QHash<quint64, SealedMessage> m_sealedMessages;
     // Keys of verdicts known at once, counted down from the top so that no packet number meets them.
     quint64 m_immediate = 0;
     qint64 m_sendingWaiting = 0;

@@ -255,16 +255,19 @@ bool SecureChannel::SendPacket(const Packet &packet)
     if (datagrams.isEmpty())
         return false;
     bool ok = true;
+    QList<QPair<QByteArray, QString>> sealed;
     for (const WireDatagram &datagram : datagrams) {
         const bool sent = datagram.to.isNull() ? m_inner.SendPacket(datagram.bytes)
                                                : m_inner.SendTo(datagram.to, datagram.bytes);
         if (sent && !datagram.recipient.isEmpty())
-            Q_EMIT sealedSent(packet, datagram.bytes, datagram.recipient);
+            sealed.append({datagram.bytes, datagram.recipient});
         // A lost companion only leaves the message marked; the packet itself decides.
         if (ClassifySecurePacket(datagram.bytes) != SecureKind::Signature &&
             ClassifySecurePacket(datagram.bytes) != SecureKind::Key)
             ok = ok && sent;
     }
+    if (!sealed.isEmpty())
+        Q_EMIT sealedSent(packet, sealed);
     return ok;
 }
 

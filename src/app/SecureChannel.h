@@ -127,8 +127,9 @@ Q_SIGNALS:
     void keyStateChanged(const QString &userId);
     // A message reached that talk with that mark (after the talks showed it).
     void messageMarked(int talkId, const QString &senderId, PacketMark mark);
-    // A sealed datagram of that packet went to the network for that user: what its receipt is an echo of.
-    void sealedSent(const QByteArray &packet, const QByteArray &datagram, const QString &recipientId);
+    // The sealed datagrams of that packet went to the network, one for each user (datagram, user):
+    // what their receipts are echoes of.
+    void sealedSent(const QByteArray &packet, const QList<QPair<QByteArray, QString>> &datagrams);
 
 private:
     struct KeyChoice {
