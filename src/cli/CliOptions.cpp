@@ -6,95 +6,127 @@
 
 #include <cmath>
 
+namespace {
+
+struct CliOptionSet {
+    const QCommandLineOption loopback{QStringLiteral("loopback")};
+    const QCommandLineOption settings{QStringLiteral("settings"), QString(), QStringLiteral("file")};
+    const QCommandLineOption dataDir{QStringLiteral("data-dir"), QString(), QStringLiteral("dir")};
+    const QCommandLineOption to{QStringLiteral("to"), QString(), QStringLiteral("user")};
+    const QCommandLineOption group{QStringLiteral("group"), QString(), QStringLiteral("group")};
+    const QCommandLineOption all{QStringLiteral("all")};
+    const QCommandLineOption timeout{QStringLiteral("timeout"), QString(), QStringLiteral("seconds")};
+    const QCommandLineOption format{QStringLiteral("format"), QString(), QStringLiteral("text|json")};
+    const QCommandLineOption keepTalks{QStringLiteral("keep-talks")};
+    const QCommandLineOption queue{QStringLiteral("queue")};
+    const QCommandLineOption autoReply{QStringLiteral("auto-reply"), QString(), QStringLiteral("text")};
+    const QCommandLineOption autoReplyVariant{QStringLiteral("auto-reply-variant"), QString(),
+                                              QStringLiteral("name")};
+    const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    const QCommandLineOption version{QStringLiteral("version")};
+    const QCommandLineOption fingerprint{QStringLiteral("fingerprint")};
+
+    void add(QCommandLineParser &parser) const
+    {
+        parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue,
+                           autoReply, autoReplyVariant, help, version, fingerprint});
+    }
+};
+
+void ReadPlainOptions(const QCommandLineParser &parser, const CliOptionSet &set, CliOptions *options)
+{
+    options->showHelp = parser.isSet(set.help);
+    options->showVersion = parser.isSet(set.version);
+    options->showFingerprint = parser.isSet(set.fingerprint);
+    options->start.loopback = parser.isSet(set.loopback);
+    options->start.settingsFile = parser.value(set.settings);
+    options->start.dataDir = parser.value(set.dataDir);
+    options->to = parser.value(set.to);
+    options->group = parser.value(set.group);
+    options->all = parser.isSet(set.all);
+    options->keepTalks = parser.isSet(set.keepTalks);
+    options->queue = parser.isSet(set.queue);
+    options->autoReply = parser.value(set.autoReply);
+    options->autoReplyVariant = parser.value(set.autoReplyVariant);
+}
+
+// Checks the values that need more than being present; false when options->error was set.
+bool ReadCheckedValues(const QCommandLineParser &parser, const CliOptionSet &set, CliOptions *options)
+{
+    if ((parser.isSet(set.autoReply) && options->autoReply.trimmed().isEmpty()) ||
+        (parser.isSet(set.autoReplyVariant) && options->autoReplyVariant.trimmed().isEmpty()) ||
+        (parser.isSet(set.autoReply) && parser.isSet(set.autoReplyVariant))) {
+        options->error =
+            QStringLiteral("--auto-reply takes a text, --auto-reply-variant a name; one of them");
+        return false;
+    }
+    if (parser.isSet(set.timeout)) {
+        bool ok = false;
+        const double seconds = parser.value(set.timeout).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 86400) {
+            options->error = QStringLiteral("--timeout takes seconds from 0 to 86400");
+            return false;
+        }
+        options->timeoutMs = int(std::lround(seconds * 1000));
+        options->timeoutGiven = true;
+    }
+    const QString formatName = parser.value(set.format);
+    if (!formatName.isEmpty() && formatName != QStringLiteral("text") &&
+        formatName != QStringLiteral("json")) {
+        options->error = QStringLiteral("--format is text or json");
+        return false;
+    }
+    options->json = formatName == QStringLiteral("json");
+    return true;
+}
+
+void ReadCommand(const QCommandLineParser &parser, const CliFileOptions &files, CliOptions *options)
+{
+    const QStringList words = parser.positionalArguments();
+    options->command = words.value(0);
+    if (options->command == QStringLiteral("send")) {
+        const int targets = int(!options->to.isEmpty()) + int(!options->group.isEmpty()) + int(options->all);
+        if (targets != 1)
+            options->error = QStringLiteral("send needs exactly one of --to, --group and --all");
+        else if (options->queue && options->to.isEmpty())
+            options->error = QStringLiteral("--queue is for send --to");
+        else if (words.size() != 2 && !(words.size() == 1 && parser.isSet(files.file)))
+            options->error = QStringLiteral("send needs the text as one argument");
+        else
+            options->text = words.value(1);
+    } else if (options->command == QStringLiteral("list") || options->command == QStringLiteral("listen") ||
+               options->command == QStringLiteral("paths")) {
+        if (words.size() != 1)
+            options->error = QStringLiteral("%1 takes no further arguments").arg(options->command);
+    } else {
+        options->error = options->command.isEmpty()
+                             ? QStringLiteral("a command is needed: list, send, listen or paths")
+                             : QStringLiteral("unknown command: %1").arg(options->command);
+    }
+}
+
+} // namespace
+
 CliOptions ParseCliOptions(const QStringList &arguments)
 {
     CliOptions options;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption loopback(QStringLiteral("loopback"));
-    const QCommandLineOption settings(QStringLiteral("settings"), QString(), QStringLiteral("file"));
-    const QCommandLineOption dataDir(QStringLiteral("data-dir"), QString(), QStringLiteral("dir"));
-    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("user"));
-    const QCommandLineOption group(QStringLiteral("group"), QString(), QStringLiteral("group"));
-    const QCommandLineOption all(QStringLiteral("all"));
-    const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("seconds"));
-    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("text|json"));
-    const QCommandLineOption keepTalks(QStringLiteral("keep-talks"));
-    const QCommandLineOption queue(QStringLiteral("queue"));
-    const QCommandLineOption autoReply(QStringLiteral("auto-reply"), QString(), QStringLiteral("text"));
-    const QCommandLineOption autoReplyVariant(QStringLiteral("auto-reply-variant"), QString(),
-                                              QStringLiteral("name"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption fingerprint(QStringLiteral("fingerprint"));
+    const CliOptionSet set;
     const CliFileOptions files;
-    parser.addOptions({loopback, settings, dataDir, to, group, all, timeout, format, keepTalks, queue, autoReply,
-                       autoReplyVariant, help, version, fingerprint});
+    set.add(parser);
     files.add(parser);
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
     }
-    options.showHelp = parser.isSet(help);
-    options.showVersion = parser.isSet(version);
-    options.showFingerprint = parser.isSet(fingerprint);
-    options.start.loopback = parser.isSet(loopback);
-    options.start.settingsFile = parser.value(settings);
-    options.start.dataDir = parser.value(dataDir);
-    options.to = parser.value(to);
-    options.group = parser.value(group);
-    options.all = parser.isSet(all);
-    options.keepTalks = parser.isSet(keepTalks);
-    options.queue = parser.isSet(queue);
-    options.autoReply = parser.value(autoReply);
-    options.autoReplyVariant = parser.value(autoReplyVariant);
-    if ((parser.isSet(autoReply) && options.autoReply.trimmed().isEmpty()) ||
-        (parser.isSet(autoReplyVariant) && options.autoReplyVariant.trimmed().isEmpty()) ||
-        (parser.isSet(autoReply) && parser.isSet(autoReplyVariant))) {
-        options.error = QStringLiteral("--auto-reply takes a text, --auto-reply-variant a name; one of them");
+    ReadPlainOptions(parser, set, &options);
+    if (!ReadCheckedValues(parser, set, &options))
         return options;
-    }
-    if (parser.isSet(timeout)) {
-        bool ok = false;
-        const double seconds = parser.value(timeout).toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 86400) {
-            options.error = QStringLiteral("--timeout takes seconds from 0 to 86400");
-            return options;
-        }
-        options.timeoutMs = int(std::lround(seconds * 1000));
-        options.timeoutGiven = true;
-    }
-    const QString formatName = parser.value(format);
-    if (!formatName.isEmpty() && formatName != QStringLiteral("text") &&
-        formatName != QStringLiteral("json")) {
-        options.error = QStringLiteral("--format is text or json");
-        return options;
-    }
-    options.json = formatName == QStringLiteral("json");
     if (options.showHelp || options.showVersion || options.showFingerprint)
         return options;
 
-    const QStringList words = parser.positionalArguments();
-    options.command = words.value(0);
-    if (options.command == QStringLiteral("send")) {
-        const int targets = int(!options.to.isEmpty()) + int(!options.group.isEmpty()) + int(options.all);
-        if (targets != 1)
-            options.error = QStringLiteral("send needs exactly one of --to, --group and --all");
-        else if (options.queue && options.to.isEmpty())
-            options.error = QStringLiteral("--queue is for send --to");
-        else if (words.size() != 2 && !(words.size() == 1 && parser.isSet(files.file)))
-            options.error = QStringLiteral("send needs the text as one argument");
-        else
-            options.text = words.value(1);
-    } else if (options.command == QStringLiteral("list") || options.command == QStringLiteral("listen") ||
-               options.command == QStringLiteral("paths")) {
-        if (words.size() != 1)
-            options.error = QStringLiteral("%1 takes no further arguments").arg(options.command);
-    } else {
-        options.error = options.command.isEmpty()
-                            ? QStringLiteral("a command is needed: list, send, listen or paths")
-                            : QStringLiteral("unknown command: %1").arg(options.command);
-    }
+    ReadCommand(parser, files, &options);
     if (options.error.isEmpty())
         options.error = files.take(parser, &options);
     return options;

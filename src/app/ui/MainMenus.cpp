@@ -17,9 +17,28 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
     , m_tbMainForm(new QToolBar(QStringLiteral("Main"), window))
     , m_tbAdditional(new QToolBar(QStringLiteral("Additional"), window))
 {
-    const auto act = [actions](const char *name) {
-        return actions->action(QLatin1StringView(name));
-    };
+    setUpToolbars();
+    buildMainItems(window);
+    buildOptionsMenu(window);
+    buildHelpMenu(window);
+    QMenu *autoReply = buildAdditionalItems(window);
+
+    for (const char *name : {"miMessage", "miMyProfile", "miMailVariant"}) {
+        QMenu *m = menu(QLatin1StringView(name));
+        connect(m, &QMenu::aboutToShow, this, &MainMenus::userMenuAboutToShow);
+        connect(m, &QMenu::aboutToHide, this, &MainMenus::userMenuHidden);
+    }
+
+    buildTrayMenu(window, autoReply);
+}
+
+QAction *MainMenus::act(const char *name) const
+{
+    return m_actions->action(QLatin1StringView(name));
+}
+
+void MainMenus::setUpToolbars()
+{
     for (QToolBar *bar : {m_tbMainForm, m_tbAdditional}) {
         bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
         bar->setFloatable(false);
@@ -35,7 +54,10 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
     MakeToolbarReachable(m_tbMainForm);
     MakeToolbarReachable(m_tbAdditional);
     m_tbAdditional->setObjectName(QStringLiteral("tbAdditional"));
+}
 
+void MainMenus::buildMainItems(QMainWindow *window)
+{
     // "Talk": a click starts a talk with the chosen user, the arrow offers both kinds.
     QMenu *talk = addMenu("miMessage", QStringLiteral("Talk"), window);
     talk->addAction(act("actMessageToUser"));
@@ -56,7 +78,10 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
                 profile, act("actUserMyProfile"))
         ->setToolTip(act("actUserMyProfile")->toolTip());
     m_tbMainForm->addSeparator();
+}
 
+void MainMenus::buildOptionsMenu(QMainWindow *window)
+{
     QMenu *options = addMenu("tbOptions", QStringLiteral("Options"), window);
     options->addAction(act("actHideProgramm"));
     options->addAction(act("actShowHistoryMessage"));
@@ -94,7 +119,10 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
     addMenuItem(m_tbMainForm, "tbOptions", QStringLiteral("Options"),
                 ToolbarIcon(QStringLiteral("options"), 32), options, nullptr)
         ->setToolTip(QStringLiteral("Please press for adjustment of the program"));
+}
 
+void MainMenus::buildHelpMenu(QMainWindow *window)
+{
     QMenu *help = addMenu("miHelpTB", act("actHelp")->text(), window);
     help->addAction(act("actHelp"));
     help->setDefaultAction(act("actHelp"));
@@ -105,7 +133,11 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
     addMenuItem(m_tbMainForm, "miHelpTB", act("actHelp")->text(), act("actHelp")->icon(), help,
                 act("actHelp"))
         ->setToolTip(act("actHelp")->toolTip());
+}
 
+// Returns the auto-reply menu, which the tray menu mirrors.
+QMenu *MainMenus::buildAdditionalItems(QMainWindow *window)
+{
     // The auto-reply menu: its variants are filled in by the auto-reply.
     QMenu *autoReply = addMenu("miAnsweringMachine", QStringLiteral("Auto-Reply"), window);
     QAction *disconnect = autoReply->addAction(ToolbarIcon(QStringLiteral("auto-reply-off"), 16),
@@ -134,13 +166,11 @@ MainMenus::MainMenus(QMainWindow *window, MainActionList *actions)
     m_tbAdditional->widgetForAction(act("actNotTalkPrivate"))
         ->setObjectName(QStringLiteral("tbiNotTalkPrivate"));
     m_tbAdditional->widgetForAction(act("actNotTalkGroup"))->setObjectName(QStringLiteral("tbiNotTalkGroup"));
+    return autoReply;
+}
 
-    for (const char *name : {"miMessage", "miMyProfile", "miMailVariant"}) {
-        QMenu *m = menu(QLatin1StringView(name));
-        connect(m, &QMenu::aboutToShow, this, &MainMenus::userMenuAboutToShow);
-        connect(m, &QMenu::aboutToHide, this, &MainMenus::userMenuHidden);
-    }
-
+void MainMenus::buildTrayMenu(QMainWindow *window, QMenu *autoReply)
+{
     m_pmTrey = addMenu("pmTrey", QString(), window);
     m_pmTrey->addAction(act("actOpen"));
     m_pmTrey->setDefaultAction(act("actOpen"));

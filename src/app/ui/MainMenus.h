@@ -34,6 +34,13 @@ Q_SIGNALS:
     void userMenuHidden();
 
 private:
+    QAction *act(const char *name) const;
+    void setUpToolbars();
+    void buildMainItems(QMainWindow *window);
+    void buildOptionsMenu(QMainWindow *window);
+    void buildHelpMenu(QMainWindow *window);
+    QMenu *buildAdditionalItems(QMainWindow *window);
+    void buildTrayMenu(QMainWindow *window, QMenu *autoReply);
     QMenu *addMenu(const QString &name, const QString &caption, QWidget *parent);
     QAction *addMenuItem(QToolBar *bar, const QString &name, const QString &caption, const QIcon &icon,
                          QMenu *menu, QAction *clickCommand);

@@ -269,7 +269,38 @@ void TPerixChatForm::FormCreate()
         return OpenHelp(topic);
     };
     m_history = new MainHistory(m_context.store, m_chat.history(), m_talks, openHelp, this);
-    // Both can fail inside a packet's handling: the notice follows from the event loop.
+    connectWriteFailures();
+    setUpTalks();
+
+    const auto action = [this](const char *name) {
+        return m_actions->action(QLatin1StringView(name));
+    };
+    connectCommands();
+    m_alerts = new MessageAlerts(
+        {this, m_pcMain, m_talks, &m_chat, m_tray, action("actSoundNewMessage"), action("actOpen")},
+        new DesktopNotifier(this), this);
+    m_notices->setBalloonWanted([this] { return m_alerts->balloonWanted(); });
+    m_autoReply = new MainAutoReply(m_context.store, m_chat.autoReply(), m_menus, m_actions, m_talks,
+                                    m_statusBar, openHelp, this);
+    for (const auto &[kind, option] : {std::pair{EventSounds::UserConnect, "actSoundUserConnect"},
+                                       {EventSounds::UserDisconnect, "actSoundUserDisconnect"},
+                                       {EventSounds::Start, "actSoundPerixChat"},
+                                       {EventSounds::NewMessage, "actSoundNewMessage"}})
+        m_sounds->setOption(kind, action(option));
+    if (const QString language = m_lngMenu->RestoreChoice(m_context.store); !language.isEmpty())
+        ApplyLanguage(language);
+
+    connect(m_actions->action(QStringLiteral("actShowUserList")), &QAction::triggered, this,
+            [this](bool checked) { setUserListShown(checked); });
+    connect(m_actions->action(QStringLiteral("actStayOnTop")), &QAction::triggered, this,
+            [this](bool checked) { applyStayOnTop(this, checked); });
+    connect(m_actions->action(QStringLiteral("actStayOnTopUserList")), &QAction::triggered, this,
+            [this](bool checked) { applyStayOnTop(m_userList, checked); });
+}
+
+// Both can fail inside a packet's handling: the notice follows from the event loop.
+void TPerixChatForm::connectWriteFailures()
+{
     connect(
         m_history, &MainHistory::writeFailed, this,
         [this](const QString &talkName, const QString &folder) {
@@ -293,7 +324,10 @@ void TPerixChatForm::FormCreate()
             std::fprintf(stderr, "perixchat: %s\n", qPrintable(text));
         },
         Qt::QueuedConnection);
+}
 
+void TPerixChatForm::setUpTalks()
+{
     const auto action = [this](const char *name) {
         return m_actions->action(QLatin1StringView(name));
     };
@@ -312,38 +346,17 @@ void TPerixChatForm::FormCreate()
     talkActions.sendCommands = {action("actSendMessage"),   nullptr,  action("actSelectImageMood"),
                                 action("actSelectGifMood"), nullptr,  action("actInsertFile"),
                                 action("actInsertFolder"),  transfers};
-    m_fileCommands = new FileOfferCommands(
-        {this, m_pcMain, m_talks, m_rvStyle, m_statusBar, m_chat.files(), action("actInsertFile"),
-         action("actInsertFolder"), action("actOpenFileOrFolder"), action("actSaveAsFileOrFolder"),
-         action("actGetFileOrFolder"), transfers},
-        this);
+    m_fileCommands = new FileOfferCommands({this, m_pcMain, m_talks, m_rvStyle, m_statusBar, m_chat.files(),
+                                            action("actInsertFile"), action("actInsertFolder"),
+                                            action("actOpenFileOrFolder"), action("actSaveAsFileOrFolder"),
+                                            action("actGetFileOrFolder"), transfers},
+                                           this);
     m_chat.history()->setOfferedFiles(&m_chat.files()->share().offers());
     m_talks->setActions(talkActions);
     m_history->followOptions(talkActions);
     m_talks->CreateTalk(QStringLiteral("All users"), 1, tkAllUsers, -1, QString(), QString(), QString(),
                         QString(), QString(), QString());
     m_pcMain->widget(0)->setObjectName(QStringLiteral("tsAllUsers"));
-    connectCommands();
-    m_alerts = new MessageAlerts(
-        {this, m_pcMain, m_talks, &m_chat, m_tray, action("actSoundNewMessage"), action("actOpen")},
-        new DesktopNotifier(this), this);
-    m_notices->setBalloonWanted([this] { return m_alerts->balloonWanted(); });
-    m_autoReply = new MainAutoReply(m_context.store, m_chat.autoReply(), m_menus, m_actions, m_talks,
-                                    m_statusBar, openHelp, this);
-    for (const auto &[kind, option] : {std::pair{EventSounds::UserConnect, "actSoundUserConnect"},
-                                       {EventSounds::UserDisconnect, "actSoundUserDisconnect"},
-                                       {EventSounds::Start, "actSoundPerixChat"},
-                                       {EventSounds::NewMessage, "actSoundNewMessage"}})
-        m_sounds->setOption(kind, action(option));
-    if (const QString language = m_lngMenu->RestoreChoice(m_context.store); !language.isEmpty())
-        ApplyLanguage(language);
-
-    connect(m_actions->action(QStringLiteral("actShowUserList")), &QAction::triggered, this,
-            [this](bool checked) { setUserListShown(checked); });
-    connect(m_actions->action(QStringLiteral("actStayOnTop")), &QAction::triggered, this,
-            [this](bool checked) { applyStayOnTop(this, checked); });
-    connect(m_actions->action(QStringLiteral("actStayOnTopUserList")), &QAction::triggered, this,
-            [this](bool checked) { applyStayOnTop(m_userList, checked); });
 }
 
 void TPerixChatForm::connectCommands()

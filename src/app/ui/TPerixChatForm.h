@@ -106,6 +106,8 @@ protected:
 
 private:
     void FormCreate();
+    void connectWriteFailures();
+    void setUpTalks();
     void connectChat();
     void connectTalks();
     // The sender's text style follows the user's colour.

@@ -53,6 +53,25 @@ TfmAnsweringmachine::TfmAnsweringmachine(const SettingsStore &store, std::functi
 void TfmAnsweringmachine::buildForm()
 {
     resize(440, 330);
+    buildVariantsPane();
+    buildDetailsPane();
+    QHBoxLayout *buttons = buildButtons();
+
+    auto *panes = new QHBoxLayout;
+    panes->addWidget(m_gbAM1, 1);
+    panes->addWidget(m_gbAM2, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(panes, 1);
+    layout->addLayout(buttons);
+
+    // The window sees every key first, whichever control has the focus.
+    for (QWidget *child : findChildren<QWidget *>())
+        child->installEventFilter(this);
+    installEventFilter(this);
+}
+
+void TfmAnsweringmachine::buildVariantsPane()
+{
     m_gbAM1 = new QGroupBox(this);
     m_gbAM1->setObjectName(QStringLiteral("gbAM1"));
     m_actAddNewTextAnswer = new QAction(ToolbarIcon(QStringLiteral("auto-reply"), 16), QString(), this);
@@ -84,7 +103,10 @@ void TfmAnsweringmachine::buildForm()
     auto *left = new QVBoxLayout(m_gbAM1);
     left->addWidget(m_toolbar);
     left->addWidget(m_tvVariants);
+}
 
+void TfmAnsweringmachine::buildDetailsPane()
+{
     m_gbAM2 = new QGroupBox(this);
     m_gbAM2->setObjectName(QStringLiteral("gbAM2"));
     m_lbAnswerCaption = new QLabel(m_gbAM2);
@@ -104,7 +126,10 @@ void TfmAnsweringmachine::buildForm()
     right->addWidget(m_edCaption);
     right->addWidget(m_lbTextAnswer);
     right->addWidget(m_reText, 1);
+}
 
+QHBoxLayout *TfmAnsweringmachine::buildButtons()
+{
     m_btnOk = new QPushButton(this);
     m_btnOk->setObjectName(QStringLiteral("btnOk"));
     m_btnCancel = new QPushButton(this);
@@ -122,18 +147,7 @@ void TfmAnsweringmachine::buildForm()
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
-
-    auto *panes = new QHBoxLayout;
-    panes->addWidget(m_gbAM1, 1);
-    panes->addWidget(m_gbAM2, 1);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(panes, 1);
-    layout->addLayout(buttons);
-
-    // The window sees every key first, whichever control has the focus.
-    for (QWidget *child : findChildren<QWidget *>())
-        child->installEventFilter(this);
-    installEventFilter(this);
+    return buttons;
 }
 
 void TfmAnsweringmachine::applyTexts()

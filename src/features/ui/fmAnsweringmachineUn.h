@@ -8,6 +8,7 @@
 
 class QAction;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -50,6 +51,9 @@ protected:
 
 private:
     void buildForm();
+    void buildVariantsPane();
+    void buildDetailsPane();
+    QHBoxLayout *buildButtons();
     void applyTexts();
     void loadVariants();
     QTreeWidgetItem *addNode(int position, const QString &caption);

@@ -53,6 +53,20 @@ TfmStory::TfmStory(const SettingsStore &store, const QString &historyDir, std::f
 void TfmStory::buildForm()
 {
     resize(470, 360);
+    buildFilesPane();
+    buildOptionsPane();
+    QHBoxLayout *buttons = buildButtons();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_gbHistoryFile, 1);
+    layout->addWidget(m_gpOptions);
+    layout->addLayout(buttons);
+    for (QWidget *child : findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+void TfmStory::buildFilesPane()
+{
     m_gbHistoryFile = new QGroupBox(this);
     m_gbHistoryFile->setObjectName(QStringLiteral("gbHistoryFile"));
     const auto action = [this](const char *name, const char *icon) {
@@ -86,8 +100,15 @@ void TfmStory::buildForm()
     m_tvHitoryList->setContextMenuPolicy(Qt::CustomContextMenu);
     ApplySelectionColors(m_tvHitoryList);
     connect(m_tvHitoryList, &QTreeWidget::itemDoubleClicked, this, &TfmStory::OpenFile);
+    buildFilePopup();
+    auto *files = new QVBoxLayout(m_gbHistoryFile);
+    files->addWidget(m_toolbar);
+    files->addWidget(m_tvHitoryList);
+}
 
-    // The popup's items follow the selection; the toolbar's stay enabled.
+// The popup's items follow the selection; the toolbar's stay enabled.
+void TfmStory::buildFilePopup()
+{
     m_pmStoryFile = new QMenu(this);
     m_pmStoryFile->setObjectName(QStringLiteral("pmStoryFile"));
     for (QAction *a : {m_actOpenFile, m_actSaveAs, m_actMoveFile, m_actDeleteFile}) {
@@ -106,10 +127,10 @@ void TfmStory::buildForm()
     connect(m_tvHitoryList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         m_pmStoryFile->popup(m_tvHitoryList->viewport()->mapToGlobal(pos));
     });
-    auto *files = new QVBoxLayout(m_gbHistoryFile);
-    files->addWidget(m_toolbar);
-    files->addWidget(m_tvHitoryList);
+}
 
+void TfmStory::buildOptionsPane()
+{
     m_gpOptions = new QGroupBox(this);
     m_gpOptions->setObjectName(QStringLiteral("gpOptions"));
     m_cbSaveHistory = new QCheckBox(m_gpOptions);
@@ -151,7 +172,10 @@ void TfmStory::buildForm()
     options->addLayout(period);
     options->addWidget(m_rbSaveAsRTF);
     options->addWidget(m_rbSaveAsTXT);
+}
 
+QHBoxLayout *TfmStory::buildButtons()
+{
     m_btnOk = new QPushButton(this);
     m_btnOk->setObjectName(QStringLiteral("btnOk"));
     m_btnCancel = new QPushButton(this);
@@ -168,13 +192,7 @@ void TfmStory::buildForm()
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_gbHistoryFile, 1);
-    layout->addWidget(m_gpOptions);
-    layout->addLayout(buttons);
-    for (QWidget *child : findChildren<QWidget *>())
-        child->installEventFilter(this);
+    return buttons;
 }
 
 QLineEdit *TfmStory::edDays() const

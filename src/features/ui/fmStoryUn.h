@@ -9,6 +9,7 @@
 class QAction;
 class QCheckBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -57,6 +58,10 @@ protected:
 
 private:
     void buildForm();
+    void buildFilesPane();
+    void buildFilePopup();
+    void buildOptionsPane();
+    QHBoxLayout *buildButtons();
     void applyTexts();
     void listFiles();
     void loadOptions();
