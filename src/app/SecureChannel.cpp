@@ -163,8 +163,8 @@ QList<WireDatagram> SecureChannel::signedPlain(const Packet &packet)
     QList<WireDatagram> out;
     const Packet companion = m_sealer->signCompanion(packet, now());
     if (!companion.isEmpty())
-        out.append({companion, {}});
-    out.append({packet, {}});
+        out.append({companion, {}, {}});
+    out.append({packet, {}, {}});
     return out;
 }
 
@@ -187,11 +187,11 @@ QList<WireDatagram> SecureChannel::wrap(const Packet &packet)
 {
     const quint8 kind = ClassifyPacket(packet);
     if (!m_sealer || kind == pkUnknown)
-        return {{packet, {}}};
+        return {{packet, {}, {}}};
     switch (kind) {
     case pkNew:
     case pkUpdateInfo:
-        return {{packet, {}}, {m_sealer->announceKey(now()), {}}};
+        return {{packet, {}, {}}, {m_sealer->announceKey(now()), {}, {}}};
     case pkMessageToUser:
     case pkMessageToPrivateDelete: {
         const QString addressee = TDataNewMessage(packet).GetFromUserID();

@@ -5,7 +5,7 @@
 #include <QList>
 #include <utility>
 
-// A transport without a network: it keeps what is sent and delivers what the test hands it.
+// A transport without a network (its addresses are made up and never reach a socket): it keeps what is sent and delivers what the test hands it.
 class RecordingTransport : public PacketTransport {
     Q_OBJECT
 public:

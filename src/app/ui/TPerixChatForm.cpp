@@ -299,33 +299,6 @@ void TPerixChatForm::FormCreate()
 }
 
 // Both can fail inside a packet's handling: the notice follows from the event loop.
-void TPerixChatForm::connectWriteFailures()
-{
-    connect(
-        m_history, &MainHistory::writeFailed, this,
-        [this](const QString &talkName, const QString &folder) {
-            m_notices->ShowLasting(ConstUnit::Format(
-                Lng::Caption(QStringLiteral("HistoryWriteFailedText"),
-                             QStringLiteral("The history of \"%s\" could not be written to \"%s\"; no file "
-                                            "was left.")),
-                {PeerText::name(talkName), QDir::toNativeSeparators(folder)}));
-        },
-        Qt::QueuedConnection);
-    connect(
-        &SettingsWriteReport::instance(), &SettingsWriteReport::writeFailed, this,
-        [this](const QString &location) {
-            const QString text = ConstUnit::Format(
-                Lng::Caption(QStringLiteral("SettingsWriteFailedText"),
-                             QStringLiteral("The settings could not be saved to \"%s\"; the stored ones are "
-                                            "kept.")),
-                {QDir::toNativeSeparators(location)});
-            m_notices->ShowLasting(text);
-            // The writes at closing fail when no window is left to show it.
-            std::fprintf(stderr, "perixchat: %s\n", qPrintable(text));
-        },
-        Qt::QueuedConnection);
-}
-
 void TPerixChatForm::setUpTalks()
 {
     const auto action = [this](const char *name) {
