@@ -6,6 +6,7 @@
 #include "app/ui/MainMenus.h"
 #include "app/ui/MainNetwork.h"
 #include "app/ui/PerixApplication.h"
+#include "app/Identity.h"
 #include "app/ui/PerixChatProgram.h"
 #include "app/ui/TPerixChatForm.h"
 #include "features/AnsweringmachineTextUn.h"
@@ -64,7 +65,10 @@ std::unique_ptr<PerixChatProgram> startPeer(const QString &dir, const QString &a
     profile.SetAlias(alias);
     profile.SetImageIndex(QString::number(picture));
     profile.SetColor(QString::number(color));
-    auto program = std::make_unique<PerixChatProgram>(AppContext::fromOptions(options));
+    // With keys, as every real start has them, so that talks show their lock.
+    AppContext context = AppContext::fromOptions(options);
+    LoadIdentity(context);
+    auto program = std::make_unique<PerixChatProgram>(std::move(context));
     program->start();
     return program;
 }

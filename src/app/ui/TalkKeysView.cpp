@@ -2,13 +2,16 @@
 
 #include "app/ChatCore.h"
 #include "app/SecureChannel.h"
+#include "app/ui/LockPicture.h"
 #include "crypto/Fingerprint.h"
 #include "peers/PeerRegistry.h"
 #include "peers/ui/fmUserListUn.h"
 #include "talks/ui/TalkManager.h"
 #include "talks/ui/frConnectUserUn.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -16,7 +19,8 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString LockSign = QStringLiteral("\U0001F512");
+constexpr int LockSidePx = 16;
+const QString LockName = QStringLiteral("lbTalkLock");
 const QString WarningSign = QStringLiteral("\u26A0");
 const QColor WarningColor(176, 0, 0);
 } // namespace
@@ -58,8 +62,8 @@ QString TalkKeysView::aliasOf(const QString &userId) const
 
 QString TalkKeysView::headerText(int talkId) const
 {
-    const QPointer<QLabel> label = m_headers.value(talkId);
-    return label && !label->isHidden() ? label->text() : QString();
+    const Header header = m_headers.value(talkId);
+    return header.box && !header.box->isHidden() ? header.text->text() : QString();
 }
 
 void TalkKeysView::refreshTalk(int talkId)
@@ -70,15 +74,10 @@ void TalkKeysView::refreshTalk(int talkId)
     TfrConnectUser *frame = m_talks->frame(sheet);
     if (!talk || !frame || !keys.hasKeys())
         return;
-    QPointer<QLabel> &label = m_headers[talkId];
-    if (!label) {
-        label = new QLabel(frame);
-        label->setObjectName(QStringLiteral("lbTalkKeys"));
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-        if (auto *layout = qobject_cast<QVBoxLayout *>(frame->layout()))
-            layout->insertWidget(0, label);
-    }
+    Header &header = m_headers[talkId];
+    if (!header.text)
+        header = makeHeader(frame);
+    QLabel *label = header.text;
     const TalkSeal seal = keys.talkSeal(*talk);
     QStringList changed;
     if (talk->data.kind == tkPrivate && keys.trust(talk->data.PeerID) == KeyTrust::Changed)
@@ -92,7 +91,7 @@ void TalkKeysView::refreshTalk(int talkId)
     case TalkSeal::Broadcast:
         break;
     case TalkSeal::Sealed:
-        text = LockSign + QStringLiteral(" Encrypted: only the users of this talk can read it.");
+        text = QStringLiteral("Encrypted: only the users of this talk can read it.");
         break;
     case TalkSeal::NotEncrypted:
         text = QStringLiteral("Not encrypted: a user of this talk has no key, so anyone on the network can "
@@ -105,24 +104,60 @@ void TalkKeysView::refreshTalk(int talkId)
                                "profile window before you accept it.")
                     .arg(changed.join(QStringLiteral(", ")));
     label->setText(text.trimmed());
-    label->setVisible(!text.isEmpty());
+    header.lock->setVisible(seal == TalkSeal::Sealed && changed.isEmpty());
+    header.box->setVisible(!text.isEmpty());
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, changed.isEmpty() && seal != TalkSeal::NotEncrypted
                                                ? frame->palette().color(QPalette::WindowText)
                                                : WarningColor);
     label->setPalette(palette);
+    showOnTab(sheet, seal == TalkSeal::Sealed, !changed.isEmpty());
+}
+
+TalkKeysView::Header TalkKeysView::makeHeader(QWidget *frame) const
+{
+    Header header;
+    header.box = new QWidget(frame);
+    auto *row = new QHBoxLayout(header.box);
+    row->setContentsMargins(0, 0, 0, 0);
+    header.lock = new QLabel(header.box);
+    header.lock->setPixmap(LockPicture(LockSidePx, frame->devicePixelRatioF()));
+    row->addWidget(header.lock, 0, Qt::AlignTop);
+    header.text = new QLabel(header.box);
+    header.text->setObjectName(QStringLiteral("lbTalkKeys"));
+    header.text->setTextFormat(Qt::PlainText);
+    header.text->setWordWrap(true);
+    row->addWidget(header.text, 1);
+    if (auto *layout = qobject_cast<QVBoxLayout *>(frame->layout()))
+        layout->insertWidget(0, header.box);
+    return header;
+}
+
+void TalkKeysView::showOnTab(int sheet, bool sealed, bool keyChanged)
+{
     QTabWidget *tabs = m_tabs;
-    if (tabs && sheet >= 0 && sheet < tabs->count()) {
-        QString tab = tabs->tabText(sheet);
-        for (const QString &sign : {LockSign + u' ', WarningSign + u' '}) {
-            if (tab.startsWith(sign))
-                tab.remove(0, sign.size());
-        }
-        if (!changed.isEmpty())
-            tab.prepend(WarningSign + u' ');
-        else if (seal == TalkSeal::Sealed)
-            tab.prepend(LockSign + u' ');
-        tabs->setTabText(sheet, tab);
+    if (!tabs || sheet < 0 || sheet >= tabs->count())
+        return;
+    QString tab = tabs->tabText(sheet);
+    if (tab.startsWith(WarningSign + u' '))
+        tab.remove(0, WarningSign.size() + 1);
+    if (keyChanged)
+        tab.prepend(WarningSign + u' ');
+    tabs->setTabText(sheet, tab);
+
+    QTabBar *bar = tabs->tabBar();
+    QWidget *current = bar->tabButton(sheet, QTabBar::RightSide);
+    const bool hasLock = current && current->objectName() == LockName;
+    const bool wantLock = sealed && !keyChanged;
+    if (wantLock && !hasLock) {
+        auto *lock = new QLabel(bar);
+        lock->setObjectName(LockName);
+        lock->setPixmap(LockPicture(LockSidePx, bar->devicePixelRatioF()));
+        lock->setToolTip(QStringLiteral("Encrypted"));
+        bar->setTabButton(sheet, QTabBar::RightSide, lock);
+    } else if (!wantLock && hasLock) {
+        bar->setTabButton(sheet, QTabBar::RightSide, nullptr);
+        current->deleteLater();
     }
 }
 
