@@ -285,11 +285,15 @@ void TestCliFiles::listenWithoutAcceptFetchesNothing()
     const QString path = source.filePath(QStringLiteral("secret.txt"));
     QVERIFY(writeFile(path, "not for everybody"));
     CliProcess cli(QStringLiteral("Listener"));
-    cli.start({QStringLiteral("listen"), QStringLiteral("--timeout"), QStringLiteral("4")});
+    cli.start({QStringLiteral("listen"), QStringLiteral("--timeout"), QStringLiteral("20")});
     QVERIFY(waitUntil([&] { return boris.sees(cli.id()); }, 15000));
     const RUserID *me = boris.core.registry()->local();
     QSignalSpy added(&boris.engine(), &FileTransferEngine::transferAdded);
     boris.core.talks()->sendBody(boris.core.allUsersTalk(), FileReferenceText(me->ID, me->IP, path));
+    QVERIFY(waitUntil([&] { return !cli.events(QStringLiteral("files-offered")).isEmpty(); }, 15000));
+    // A fetch would start at once, on the offer; it is given half a second.
+    settle(500);
+    cli.process().terminate();
     QCOMPARE(cli.finish(15000), 0);
     QCOMPARE(cli.events(QStringLiteral("files-offered")).size(), 1);
     QVERIFY(cli.events(QStringLiteral("transfer-started")).isEmpty());

@@ -88,6 +88,7 @@ private Q_SLOTS:
 
     void retries_data();
     void retries();
+    void injectedSchedule();
     void sharedComputer_data();
     void sharedComputer();
     void noComputerGetsMoreThanFourCopies();
@@ -288,6 +289,24 @@ void TestReceipts::retries()
     QCOMPARE(net.tracker->inFlight(), 0);
 }
 
+void TestReceipts::injectedSchedule()
+{
+    Net net;
+    // The program's schedule unless a test sets another.
+    QCOMPARE(net.tracker->timings().retryPausesMs, ReceiptTracker::RetryPausesMs);
+    QCOMPARE(net.tracker->timings().finalWaitMs, ReceiptTracker::FinalWaitMs);
+    net.tracker->setTimings({{10, 20, 40}, 80});
+    QSignalSpy settled(net.tracker.get(), &ReceiptTracker::settled);
+    QVERIFY(net.tracker->track(Hello, {{Boris, {"{B}"}, 1}}) != 0);
+    net.runUntil(149);
+    QVERIFY(settled.isEmpty());
+    net.runUntil(150);
+    QCOMPARE(settled.size(), 1);
+    QCOMPARE(settled.first().at(2).toStringList(), QStringList{"{B}"});
+    QCOMPARE(net.sendTimes(Hello), (QList<qint64>{10, 30, 70}));
+    QCOMPARE(net.copiesTo(Boris, Hello) + 1, ReceiptTracker::MaxCopies);
+}
+
 void TestReceipts::sharedComputer_data()
 {
     // Two copies at one address: echoes per round (after copy 1, 2, 3, 4).
@@ -353,7 +372,8 @@ void TestReceipts::noComputerGetsMoreThanFourCopies()
         QSignalSpy settled(net.tracker.get(), &ReceiptTracker::settled);
         // Each copy that leaves is echoed by each copy there with a chance of one in three.
         qsizetype seen = 0;
-        for (int ms = 0; ms < 7000; ++ms) {
+        // From one due time to the next: between them nothing is sent, so nothing is echoed.
+        for (qint64 ms = 0; ms < 7000; ms += net.tracker->step()) {
             net.now = ms;
             net.tracker->step();
             for (; seen < net.sent.size(); ++seen) {

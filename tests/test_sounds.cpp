@@ -59,6 +59,9 @@ QByteArray wav(int ms)
     return b;
 }
 
+// Both waits a fifth as long; burstPlaysOnce keeps the program's own.
+const EventSounds::Timings Quick{200, 200};
+
 void writeSounds(const QString &dir, int ms)
 {
     QDir().mkpath(dir);
@@ -157,6 +160,7 @@ void TestSounds::missingFolderOrFileIsSilent()
     writeSounds(dir.filePath(QStringLiteral("Sound")), 50);
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("Sound/NewMessage.wav"))));
     EventSounds sounds(dir.filePath(QStringLiteral("Sound")));
+    sounds.setTimings(Quick);
     sounds.setOption(EventSounds::NewMessage, &on);
     sounds.setOption(EventSounds::UserConnect, &on);
     QVERIFY(!sounds.Play(EventSounds::NewMessage));
@@ -166,7 +170,7 @@ void TestSounds::missingFolderOrFileIsSilent()
     // A file put back is heard once the folder is looked at again, not on every event of a flood.
     writeSounds(dir.filePath(QStringLiteral("Sound")), 50);
     QVERIFY(!sounds.Play(EventSounds::NewMessage));
-    QTest::qWait(int(EventSounds::FileRecheckMs) + 50);
+    QTest::qWait(int(Quick.fileRecheckMs) + 50);
     QVERIFY(sounds.Play(EventSounds::NewMessage));
     QCOMPARE(recorder.count(EventSounds::NewMessage), 1);
 }
@@ -217,14 +221,15 @@ void TestSounds::longSoundHoldsItsKind()
 {
     PlayRecorder recorder;
     QTemporaryDir dir;
-    writeSounds(dir.path(), 1800);
+    writeSounds(dir.path(), 1000);
     EventSounds sounds(dir.path());
+    sounds.setTimings(Quick);
     QAction on;
     on.setCheckable(true);
     on.setChecked(true);
     sounds.setOption(EventSounds::UserDisconnect, &on);
     QVERIFY(sounds.Play(EventSounds::UserDisconnect));
-    QTest::qWait(int(EventSounds::MinimumGapMs) + 200);
+    QTest::qWait(int(Quick.minimumGapMs) + 200);
     // Still within the file's own length.
     QVERIFY(!sounds.Play(EventSounds::UserDisconnect));
     QTRY_VERIFY_WITH_TIMEOUT(!sounds.isPlaying(EventSounds::UserDisconnect), 3000);

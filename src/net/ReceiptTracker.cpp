@@ -30,9 +30,10 @@ ReceiptTracker::ReceiptTracker(Hooks hooks, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, [this] { schedule(step()); });
 }
 
-qint64 ReceiptTracker::pauseAfter(int copies)
+qint64 ReceiptTracker::pauseAfter(int copies) const
 {
-    return copies >= 1 && copies < MaxCopies ? RetryPausesMs[size_t(copies - 1)] : FinalWaitMs;
+    return copies >= 1 && copies < MaxCopies ? m_timings.retryPausesMs[size_t(copies - 1)]
+                                             : m_timings.finalWaitMs;
 }
 
 void ReceiptTracker::start()

@@ -60,6 +60,12 @@ public:
     static constexpr int MaxTargets = 4096;
     static constexpr int MaxSleepMs = 1000;
 
+    // The schedule; tests run it shorter, the program always with the defaults.
+    struct Timings {
+        std::array<int, MaxCopies - 1> retryPausesMs = RetryPausesMs;
+        int finalWaitMs = FinalWaitMs;
+    };
+
     struct Hooks {
         // Milliseconds of a clock that never goes back.
         std::function<qint64()> now;
@@ -87,6 +93,9 @@ public:
     void stop();
     // Sends what is due and settles what is over; returns the milliseconds until something is due.
     int step();
+
+    void setTimings(const Timings &timings) { m_timings = timings; }
+    const Timings &timings() const { return m_timings; }
 
     int inFlight() const { return int(m_packets.size()); }
     // Copies of that packet sent to that address so far (the first included); 0 when not tracked.
@@ -120,9 +129,10 @@ private:
     void retry(Tracked &packet, qint64 now);
     void settle(std::deque<Tracked>::iterator it);
     void schedule(int delayMs);
-    static qint64 pauseAfter(int copies);
+    qint64 pauseAfter(int copies) const;
 
     Hooks m_hooks;
+    Timings m_timings;
     std::deque<Tracked> m_packets;
     quint64 m_next = 1;
     QTimer m_timer;

@@ -121,7 +121,8 @@ std::optional<FileOffer> SendSession::authorize(const RequestMessage &request, c
         *reason = QStringLiteral("it was not offered");
         return std::nullopt;
     }
-    // The FILETO goes by UDP and may come a moment after the connection.
+    // The FILETO goes by UDP and may come a moment after the connection; it is looked for again
+    // every 20 ms, so that a fetch does not wait for nothing.
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -132,7 +133,7 @@ std::optional<FileOffer> SendSession::authorize(const RequestMessage &request, c
             *reason = QStringLiteral("the connection does not come from the address of the request");
             return std::nullopt;
         }
-        if (waited.elapsed() > m_limits.grantWaitMs || !sleepUnlessCancelled(50, m_shared->cancel)) {
+        if (waited.elapsed() > m_limits.grantWaitMs || !sleepUnlessCancelled(20, m_shared->cancel)) {
             *reason = QStringLiteral("no request (FILETO) from that user and address");
             return std::nullopt;
         }

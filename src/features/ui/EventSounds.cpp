@@ -125,7 +125,7 @@ bool EventSounds::fileExists(int kind, const QString &path)
     // A flood of arrivals asks for the same sound many times a second: the folder is looked at
     // again only after a while, which is still soon enough for a file the user has just put there.
     const qint64 now = m_clock.elapsed();
-    if (m_fileCheckedAt[kind] < 0 || now - m_fileCheckedAt[kind] >= FileRecheckMs) {
+    if (m_fileCheckedAt[kind] < 0 || now - m_fileCheckedAt[kind] >= m_timings.fileRecheckMs) {
         m_fileFound[kind] = QFileInfo(path).isFile();
         m_fileCheckedAt[kind] = now;
     }
@@ -151,7 +151,7 @@ bool EventSounds::Play(int kind)
         length = WavDurationMs(file.read(4096));
     stopPlayback();
     m_current = kind;
-    m_busyUntil[kind] = m_clock.elapsed() + qMax(length, MinimumGapMs);
+    m_busyUntil[kind] = m_clock.elapsed() + qMax(length, m_timings.minimumGapMs);
     ++m_playCount;
     if (playHook())
         playHook()(kind, path);

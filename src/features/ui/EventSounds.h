@@ -47,6 +47,13 @@ public:
     // How long a sound file's presence, or absence, is taken as known.
     static constexpr qint64 FileRecheckMs = 1000;
 
+    // Tests run both waits shorter; the program keeps these.
+    struct Timings {
+        qint64 minimumGapMs = MinimumGapMs;
+        qint64 fileRecheckMs = FileRecheckMs;
+    };
+    void setTimings(const Timings &timings) { m_timings = timings; }
+
 private:
     bool audioAvailable();
     bool fileExists(int kind, const QString &path);
@@ -64,4 +71,5 @@ private:
     // -1 not asked yet, 0 no output device, 1 a device.
     int m_audio = -1;
     QElapsedTimer m_clock;
+    Timings m_timings;
 };
