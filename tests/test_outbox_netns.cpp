@@ -93,12 +93,13 @@ void TestOutboxNetns::queuedMessageSurvivesAKillWhileItIsSent()
     std::map<QString, int> shown;
     connect(boris.talks(), &TalkCore::messageForTalk, this,
             [&](int, const QString &, const QString &, const QString &body) {
-                         ++shown[MessageText::PlainText(body)];
-                     });
+                ++shown[MessageText::PlainText(body)];
+            });
     // Boris is known to Anna by his ID from one of her contact groups.
     TempFolder anna;
     anna.setAlias(QStringLiteral("Anna"));
-    GroupStorage::WriteStoredGroup(anna.store(), {3, false, QStringLiteral("Friends"), QStringLiteral("{F1-E2}")});
+    GroupStorage::WriteStoredGroup(anna.store(),
+                                   {3, false, QStringLiteral("Friends"), QStringLiteral("{F1-E2}")});
     GroupStorage::StoreUserGroup(anna.store(), boris.id(), 3);
     const QString words = QStringLiteral("kept across a crash");
 
