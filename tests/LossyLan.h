@@ -41,16 +41,18 @@ public:
     static QString address(int i) { return QString::fromLatin1(Subnet) + QString::number(i); }
 
     // Replaces the host's firewall: `percent` of the UDP datagrams that match `match` (nft words, such
-    // as "udp dport 54812") are lost on arrival. 0 removes the rule.
+    // as "udp dport 54812") are lost on arrival. 0 removes the rule, 100 loses them all.
     bool setLoss(int host, int percent, const QString &match = QStringLiteral("udp dport 54812"))
     {
         QString rules = QStringLiteral("table inet perixloss\ndelete table inet perixloss\n");
+        // nft refuses "mod 100 < 100": all of them is a rule without the lottery.
+        const QString lottery =
+            percent >= 100 ? QString() : QStringLiteral(" numgen random mod 100 < %1").arg(percent);
         if (percent > 0)
             rules += QStringLiteral(
                          "table inet perixloss {\n chain input {\n  type filter hook input priority 0;\n"
-                         "  %1 numgen random mod 100 < %2 drop\n }\n}\n")
-                         .arg(match)
-                         .arg(percent);
+                         "  %1%2 drop\n }\n}\n")
+                         .arg(match, lottery);
         QProcess nft;
         nft.start(QStringLiteral("ip"), {"netns", "exec", m_lab.ns(hostName(host)), "nft", "-f", "-"});
         if (!nft.waitForStarted(5000))

@@ -35,6 +35,7 @@ private Q_SLOTS:
 
     void survivesARestart();
     void cancelAndTakeByAddressee();
+    void aMessageBeingSentStaysOnDisk();
     void boundedByCount();
     void boundedByAge_data();
     void boundedByAge();
@@ -116,6 +117,46 @@ void TestOutbox::cancelAndTakeByAddressee()
     QCOMPARE(anna.first().body, QStringLiteral("two"));
     QCOMPARE(anna.last().body, QStringLiteral("four"));
     QVERIFY(outbox.entries().isEmpty());
+}
+
+void TestOutbox::aMessageBeingSentStaysOnDisk()
+{
+    Outbox outbox(path());
+    outbox.load(Start);
+    const qint64 one = outbox.add(Boris, "Boris", "one", Start).id;
+    const qint64 two = outbox.add(Boris, "Boris", "two", Start.addSecs(1)).id;
+    const qint64 other = outbox.add(Anna, "Anna", "other", Start.addSecs(2)).id;
+    const QList<OutboxEntry> sending = outbox.startSending(Boris);
+    QCOMPARE(sending.size(), 2);
+    QCOMPARE(sending.first().id, one);
+    QVERIFY(outbox.isSending(one) && outbox.isSending(two) && !outbox.isSending(other));
+    // A second arrival of the user while they go sends nothing twice.
+    QVERIFY(outbox.startSending(Boris).isEmpty());
+    // A process killed now finds both in its file.
+    {
+        Outbox crashed(path());
+        crashed.load(Start);
+        QCOMPARE(crashed.entries().size(), 3);
+        QVERIFY(!crashed.isSending(one));
+        QCOMPARE(crashed.startSending(Boris).size(), 2);
+    }
+    // Delivered: gone from the file; not delivered: waits again, to be sent at the next arrival.
+    QVERIFY(outbox.finishSending(one, true));
+    QVERIFY(outbox.finishSending(two, false));
+    QVERIFY(!outbox.isSending(two));
+    Outbox reread(path());
+    reread.load(Start);
+    QCOMPARE(reread.entries().size(), 2);
+    QCOMPARE(reread.entries().first().id, two);
+    const QList<OutboxEntry> again = outbox.startSending(Boris);
+    QCOMPARE(again.size(), 1);
+    QCOMPARE(again.first().id, two);
+    // Cancelled while it went: its verdict brings nothing back.
+    QVERIFY(outbox.cancel(two));
+    QVERIFY(!outbox.finishSending(two, false));
+    QVERIFY(!outbox.entry(two));
+    QVERIFY(!outbox.finishSending(4711, true));
+    QCOMPARE(outbox.entries().size(), 1);
 }
 
 void TestOutbox::boundedByCount()

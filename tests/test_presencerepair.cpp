@@ -70,6 +70,8 @@ void TestPresenceRepair::newRepeat_data()
     QTest::newRow("alone: three broadcasts") << QStringList{} << QStringList{"b@1000", "b@3000", "b@7000"};
     QTest::newRow("our own echo says nothing")
         << QStringList{"echo:1@1"} << QStringList{"b@1000", "b@3000", "b@7000"};
+    QTest::newRow("our own NEW read back is no answer")
+        << QStringList{"heard:1@1", "echo:1@1"} << QStringList{"b@1000", "b@3000", "b@7000"};
     QTest::newRow("answered at once") << QStringList{"echo:2@1", "heard:2@5"} << QStringList{};
     QTest::newRow("answered late") << QStringList{"heard:2@2000"} << QStringList{"b@1000"};
     QTest::newRow("echoed, answer lost")

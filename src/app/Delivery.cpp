@@ -104,11 +104,10 @@ void Delivery::stop()
 {
     if (!m_running)
         return;
-    // Messages from the outbox still without a verdict wait again.
+    // Messages from the outbox still without a verdict wait again (their file kept them all along).
     for (const Sent &sent : std::as_const(m_open)) {
-        if (sent.waitingId != 0 && !sent.addressees.isEmpty())
-            m_outbox.add(sent.addressees.first(), nameOf(sent, sent.addressees.first()), sent.body,
-                         QDateTime::currentDateTimeUtc());
+        if (sent.waitingId != 0)
+            m_outbox.finishSending(sent.waitingId, false);
     }
     m_running = false;
     m_housekeeping.stop();
@@ -317,10 +316,10 @@ void Delivery::track(Sent sent)
     const QList<ReceiptTarget> targets = targetsFor(sent.addressees, &sent.offline);
     if (sent.isMessage) {
         sent.messageId = m_resending ? m_resending : m_nextMessage++;
-        sent.waitingId = m_sendingWaiting;
+        sent.waitingId = std::exchange(m_sendingWaiting, 0);
         // The waiting message's new number first: whoever shows it moves its state there.
-        if (m_sendingWaiting)
-            Q_EMIT waitingSent(m_sendingWaiting, sent.messageId);
+        if (sent.waitingId)
+            Q_EMIT waitingSent(sent.waitingId, sent.messageId);
         Q_EMIT messageSending(sent.talkId, sent.messageId, sent.addressees);
     }
     const quint64 packet = m_tracker.track(sent.bytes, targets);
@@ -348,10 +347,16 @@ void Delivery::settled(quint64 packet, const QStringList &delivered, const QStri
     if (!sent.isMessage)
         return;
     Q_EMIT messageSettled(sent.talkId, sent.messageId, delivered, missing);
+    // A message that waited goes back whoever sends it: the user was told it would wait.
+    if (sent.waitingId != 0) {
+        if (m_outbox.finishSending(sent.waitingId, missing.isEmpty()) && !missing.isEmpty())
+            Q_EMIT messageWaiting(sent.talkId, sent.messageId, sent.waitingId, missing.first(),
+                                  nameOf(sent, missing.first()));
+        return;
+    }
     if (missing.isEmpty())
         return;
-    // A message that waited goes back whoever sends it: the user was told it would wait.
-    if (sent.isPrivate && (m_keepUndelivered || sent.waitingId != 0) && !sent.body.isEmpty()) {
+    if (sent.isPrivate && m_keepUndelivered && !sent.body.isEmpty()) {
         wait(sent, missing.first());
         return;
     }
@@ -445,7 +450,7 @@ void Delivery::sendWaiting(const QString &userId)
     const int k = m_registry->peers().findOnline(userId);
     if (k <= 0 || !m_running)
         return;
-    const QList<OutboxEntry> due = m_outbox.takeDueFor(userId);
+    const QList<OutboxEntry> due = m_outbox.startSending(userId);
     for (const OutboxEntry &entry : due) {
         const int talk = m_talks->openPrivateTalk(k);
         // The user may have it already (only the receipts were lost): announced, a copy is dropped there.
@@ -457,9 +462,14 @@ void Delivery::sendWaiting(const QString &userId)
         m_sendingWaiting = entry.id;
         const SendResult result =
             talk == TalkCore::NoTalk ? SendResult::Unsent : m_talks->sendBody(talk, entry.body, false, false);
-        m_sendingWaiting = 0;
-        if (result != SendResult::Sent)
-            queue(talk, entry.addresseeId, entry.addresseeName, entry.body);
+        const bool untracked = std::exchange(m_sendingWaiting, 0) != 0;
+        if (result != SendResult::Sent) {
+            if (m_outbox.finishSending(entry.id, false))
+                Q_EMIT messageWaiting(talk, 0, entry.id, entry.addresseeId, entry.addresseeName);
+        } else if (untracked) {
+            // Without receipts it went once, as every message does then.
+            m_outbox.finishSending(entry.id, true);
+        }
     }
 }
 

@@ -44,7 +44,8 @@ void NewRepeat::EchoReceived(const QHostAddress &from, const QByteArray &payload
 void NewRepeat::HeardFrom(const QHostAddress &from)
 {
     const std::optional<quint32> ip = ipv4(from);
-    if (!ip || m_startMs < 0)
+    // The broadcast NEW comes back to our own receiving socket too: that is no answer.
+    if (!ip || *ip == m_self || m_startMs < 0)
         return;
     m_answered = true;
     auto it = m_computers.find(*ip);

@@ -35,7 +35,7 @@ public:
 
     // Everything the sending socket reads.
     void EchoReceived(const QHostAddress &from, const QByteArray &payload, qint64 nowMs);
-    // A NEW or UPDATEINFO of another user came from that address.
+    // A NEW or UPDATEINFO came from that address (our own, looped back, says nothing).
     void HeardFrom(const QHostAddress &from);
 
     // What to send now.

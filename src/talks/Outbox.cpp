@@ -110,6 +110,7 @@ Outbox::LoadReport Outbox::load(const QDateTime &now)
 {
     LoadReport report;
     m_entries.clear();
+    m_sending.clear();
     m_nextId = 1;
     m_unreadable = false;
     const QFileInfo info(m_path);
@@ -185,8 +186,29 @@ bool Outbox::cancel(qint64 id)
     const qsizetype removed = m_entries.removeIf([id](const OutboxEntry &entry) { return entry.id == id; });
     if (removed == 0)
         return false;
+    m_sending.remove(id);
     save();
     return true;
+}
+
+QList<OutboxEntry> Outbox::startSending(const QString &addresseeId)
+{
+    QList<OutboxEntry> due;
+    for (const OutboxEntry &entry : std::as_const(m_entries)) {
+        if (entry.addresseeId == addresseeId && !m_sending.contains(entry.id)) {
+            due.append(entry);
+            m_sending.insert(entry.id);
+        }
+    }
+    return due;
+}
+
+bool Outbox::finishSending(qint64 id, bool delivered)
+{
+    m_sending.remove(id);
+    if (delivered)
+        return cancel(id);
+    return entry(id).has_value();
 }
 
 QList<OutboxEntry> Outbox::takeDueFor(const QString &addresseeId)
@@ -208,6 +230,8 @@ QList<OutboxEntry> Outbox::dropExpired(const QDateTime &now)
     QList<OutboxEntry> rest;
     for (const OutboxEntry &entry : std::as_const(m_entries))
         (expired(entry, now) ? dropped : rest).append(entry);
+    for (const OutboxEntry &entry : std::as_const(dropped))
+        m_sending.remove(entry.id);
     if (!dropped.isEmpty()) {
         m_entries = rest;
         save();

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -58,6 +59,13 @@ public:
     bool cancel(qint64 id);
     // The messages waiting for that user, oldest first; they leave the outbox.
     QList<OutboxEntry> takeDueFor(const QString &addresseeId);
+    // The messages waiting for that user that are not being sent already, oldest first. They stay in
+    // the outbox and its file while they are sent, so that a crash before their verdict loses none.
+    QList<OutboxEntry> startSending(const QString &addresseeId);
+    // The sending ended: a delivered message leaves the outbox, any other waits again. False when the
+    // entry is gone (cancelled or expired meanwhile).
+    bool finishSending(qint64 id, bool delivered);
+    bool isSending(qint64 id) const { return m_sending.contains(id); }
     // Drops the entries older than MaxAgeDays and returns them.
     QList<OutboxEntry> dropExpired(const QDateTime &now);
 
@@ -75,6 +83,7 @@ private:
 
     QString m_path;
     QList<OutboxEntry> m_entries;
+    QSet<qint64> m_sending;
     qint64 m_nextId = 1;
     bool m_stored = true;
     bool m_unreadable = false;
