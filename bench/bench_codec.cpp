@@ -1,5 +1,7 @@
 // Message codec cost: encode and decode a 4,000-character message with 10 pictures, laid out in an
-// editor 400 px wide. Run by hand; prints the time per message.
+// editor 400 px wide. Run by hand; prints the time per message, each figure and its floor measured one
+// after the other in every round, with min/median/max over the rounds.
+#include "BenchFigures.h"
 #include "BenchFolder.h"
 #include "features/ui/ImageList.h"
 #include "talks/ui/RVStyle.h"
@@ -14,6 +16,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -22,14 +25,18 @@ const QString MyIp = QStringLiteral("192.168.100.117");
 
 volatile qsizetype g_sink = 0;
 
-// Repeats the work until about a second has passed (at most the given count); microseconds per run.
+constexpr int Rounds = 5;
+// Each figure takes about this long per round.
+constexpr int MeasureMs = 200;
+
+// Repeats the work until MeasureMs have passed (at most the given count); microseconds per run.
 double microsecondsPer(int maxRuns, const std::function<void()> &work)
 {
     work(); // warm up caches and fonts
     QElapsedTimer timer;
     timer.start();
     int runs = 0;
-    while (runs < maxRuns && timer.elapsed() < 1000) {
+    while (runs < maxRuns && timer.elapsed() < MeasureMs) {
         work();
         ++runs;
     }
@@ -63,29 +70,15 @@ void buildMessage(QTextDocument &doc, const RVStyle &style)
     }
 }
 
-} // namespace
+struct Figures {
+    double encode, encodeFloor, encodeRelayout, encodeRelayoutFloor, decode, decodeFloor, decodeLayout,
+        decodeLayoutFloor, decodeHostile;
+};
 
-int main(int argc, char *argv[])
+// One round of every figure and its floor, one after the other.
+Figures measureRound(QTextDocument &editor, const RVStyle &style, const QString &message,
+                     const QString &hostile)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const BenchFolder folder;
-    QApplication app(argc, argv);
-    RVStyle style;
-
-    QTextDocument editor;
-    editor.setTextWidth(400);
-    buildMessage(editor, style);
-    const QString message = EncodeMessageText(&editor, MyId, MyIp);
-    int pictures = 0;
-    for (const RichItem &item : RichItems(&editor))
-        pictures += item.kind == RichItemKind::Bullet ? 1 : 0;
-    std::printf("message: %lld characters in the editor, %d pictures, %d paragraphs, %d laid-out lines, "
-                "%lld characters encoded\n",
-                static_cast<long long>(editor.characterCount() - 1), pictures, editor.blockCount(),
-                lineOfPosition(&editor, editor.characterCount() - 1) + 1,
-                static_cast<long long>(message.size()));
-
     const double encode =
         microsecondsPer(20000, [&] { g_sink = g_sink + EncodeMessageText(&editor, MyId, MyIp).size(); });
     const double encodeRelayout = microsecondsPer(2000, [&] {
@@ -117,9 +110,6 @@ int main(int argc, char *argv[])
         g_sink = g_sink + transcript.characterCount();
     });
 
-    // Unclosed markers must not make the decoder search the rest of the string again and again.
-    const QString hostile =
-        (QStringLiteral("{[!BULLET!]}") + QStringLiteral("{[!CONTROL!]}x")).repeated(20000);
     const double decodeHostile = microsecondsPer(20, [&] {
         QTextDocument transcript;
         DecodeContext context;
@@ -150,15 +140,65 @@ int main(int argc, char *argv[])
         EnsureLayout(&transcript);
         g_sink = g_sink + transcript.characterCount();
     });
-    const auto line = [](const char *what, double value, double floor, const char *floorName) {
-        std::printf("%-34s %8.1f us/message; floor (%s) %8.1f us, ratio %.2f\n", what, value, floorName,
-                    floor, floor > 0 ? value / floor : 0.0);
+
+    return {encode,      encodeFloor,  encodeRelayout,    encodeRelayoutFloor, decode,
+            decodeFloor, decodeLayout, decodeLayoutFloor, decodeHostile};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const BenchFolder folder;
+    QApplication app(argc, argv);
+    RVStyle style;
+
+    QTextDocument editor;
+    editor.setTextWidth(400);
+    buildMessage(editor, style);
+    const QString message = EncodeMessageText(&editor, MyId, MyIp);
+    int pictures = 0;
+    for (const RichItem &item : RichItems(&editor))
+        pictures += item.kind == RichItemKind::Bullet ? 1 : 0;
+    std::printf("message: %lld characters in the editor, %d pictures, %d paragraphs, %d laid-out lines, "
+                "%lld characters encoded\n",
+                static_cast<long long>(editor.characterCount() - 1), pictures, editor.blockCount(),
+                lineOfPosition(&editor, editor.characterCount() - 1) + 1,
+                static_cast<long long>(message.size()));
+
+    struct Pair {
+        std::vector<double> value, floor;
     };
-    line("encode, editor already laid out:", encode, encodeFloor, "toPlainText");
-    line("encode, layout redone at 400 px:", encodeRelayout, encodeRelayoutFloor, "layout, toPlainText");
-    line("decode into a new transcript:", decode, decodeFloor, "plain insertText");
-    line("decode and lay out at 400 px:", decodeLayout, decodeLayoutFloor, "plain insertText, laid out");
-    std::printf("decode %lld characters of unclosed markers: %8.1f us\n",
-                static_cast<long long>(hostile.size()), decodeHostile);
+    Pair encodePair, relayoutPair, decodePair, decodeLayoutPair;
+    std::vector<double> hostileRuns;
+    // Unclosed markers must not make the decoder search the rest of the string again and again.
+    const QString hostile =
+        (QStringLiteral("{[!BULLET!]}") + QStringLiteral("{[!CONTROL!]}x")).repeated(20000);
+    for (int round = 0; round < Rounds; ++round) {
+        const Figures f = measureRound(editor, style, message, hostile);
+        encodePair.value.push_back(f.encode);
+        encodePair.floor.push_back(f.encodeFloor);
+        relayoutPair.value.push_back(f.encodeRelayout);
+        relayoutPair.floor.push_back(f.encodeRelayoutFloor);
+        decodePair.value.push_back(f.decode);
+        decodePair.floor.push_back(f.decodeFloor);
+        decodeLayoutPair.value.push_back(f.decodeLayout);
+        decodeLayoutPair.floor.push_back(f.decodeLayoutFloor);
+        hostileRuns.push_back(f.decodeHostile);
+    }
+    const auto line = [](const char *what, const Pair &pair, const char *floorName) {
+        std::printf("%s (floor: %s)\n", what, floorName);
+        printSpread("  us/message", spreadOf(pair.value), "us");
+        printSpread("  floor", spreadOf(pair.floor), "us");
+        printSpread("  ratio", spreadOf(ratiosOf(pair.value, pair.floor)), "x");
+    };
+    line("encode, editor already laid out:", encodePair, "toPlainText");
+    line("encode, layout redone at 400 px:", relayoutPair, "layout, toPlainText");
+    line("decode into a new transcript:", decodePair, "plain insertText");
+    line("decode and lay out at 400 px:", decodeLayoutPair, "plain insertText, laid out");
+    std::printf("decode %lld characters of unclosed markers:\n", static_cast<long long>(hostile.size()));
+    printSpread("  us", spreadOf(hostileRuns), "us");
     return 0;
 }

@@ -1,11 +1,15 @@
 // Discovery with many peers: one complete copy starts, simulated peers (raw sockets on loopback)
 // answer its NEW, and the time until every node is shown is measured for 125, 250 and 1,000 peers.
 // The floor is a raw socket peer doing the same wire work in the same run: it reads each answer,
-// finds its ID, echoes it to its source and broadcasts one answer of its own.
+// finds its ID, echoes it to its source and broadcasts one answer of its own. The memory a peer costs is
+// the growth of the resident set (and of the heap in use) from before the answers until all are shown.
+#include "BenchFigures.h"
 #include "BenchFolder.h"
+#include "app/ChatCore.h"
 #include "app/CommandLine.h"
 #include "app/ui/PerixChatProgram.h"
 #include "net/UdpTransport.h"
+#include "peers/PeerRegistry.h"
 #include "peers/ui/fmUserListUn.h"
 #include "protocol/ProtocolClassUn.h"
 #include "protocol/SendMessageUn.h"
@@ -31,7 +35,8 @@
 namespace {
 
 constexpr int TimeoutMs = 30000;
-constexpr int Rounds = 3;
+constexpr int DefaultRounds = 3;
+constexpr int MaxRounds = 50;
 // Answers leave the simulated peers in bursts, as they would from hosts that heard the NEW at
 // slightly different moments; the copy's receive buffer need not hold a thousand at once.
 constexpr int Burst = 100;
@@ -71,8 +76,37 @@ std::vector<QByteArray> answers(int peers)
 struct Run {
     qint64 startMs = 0;
     qint64 discoveryUs = 0;
+    qint64 cpuUs = 0;
     int shown = 0;
+    long residentGrowthKb = 0;
+    long heapGrowth = 0;
+    int batches = 0;
 };
+
+// The answers go out and the copy shows them; apart from the start, so that a profiler can pick it out.
+struct Took {
+    qint64 wallUs = 0;
+    qint64 cpuUs = 0;
+};
+
+[[gnu::noinline]] Took answerAll(const PerixChatProgram &program,
+                                 const std::vector<std::unique_ptr<QUdpSocket>> &sockets,
+                                 const std::vector<QByteArray> &packets)
+{
+    const qint64 cpuBefore = cpuMicroseconds();
+    const int peers = int(packets.size());
+    const QHostAddress broadcast(QStringLiteral("127.255.255.255"));
+    QElapsedTimer discovery;
+    discovery.start();
+    for (int i = 0; i < peers; ++i) {
+        sockets[size_t(i) % sockets.size()]->writeDatagram(packets[size_t(i)], broadcast, PeerPort);
+        if ((i + 1) % Burst == 0)
+            QCoreApplication::processEvents();
+    }
+    while (shownNodes(program.userList()) < peers && discovery.elapsed() < TimeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return {discovery.nsecsElapsed() / 1000, cpuMicroseconds() - cpuBefore};
+}
 
 Run discover(const QString &folder, int peers, QUdpSocket &listener)
 {
@@ -97,19 +131,17 @@ Run discover(const QString &folder, int peers, QUdpSocket &listener)
     QCoreApplication::processEvents();
     while (listener.hasPendingDatagrams())
         listener.receiveDatagram();
+    const long residentBefore = residentKb();
+    const long heapBefore = heapBytes();
 
-    const QHostAddress broadcast(QStringLiteral("127.255.255.255"));
-    QElapsedTimer discovery;
-    discovery.start();
-    for (int i = 0; i < peers; ++i) {
-        sockets[size_t(i) % sockets.size()]->writeDatagram(packets[size_t(i)], broadcast, PeerPort);
-        if ((i + 1) % Burst == 0)
-            QCoreApplication::processEvents();
-    }
-    while (shownNodes(program->userList()) < peers && discovery.elapsed() < TimeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    run.discoveryUs = discovery.nsecsElapsed() / 1000;
+    QObject::connect(program->chat()->registry(), &PeerRegistry::arrivalsFlushed, program.get(),
+                     [&run] { ++run.batches; });
+    const Took took = answerAll(*program, sockets, packets);
+    run.discoveryUs = took.wallUs;
+    run.cpuUs = took.cpuUs;
     run.shown = shownNodes(program->userList());
+    run.residentGrowthKb = residentKb() - residentBefore;
+    run.heapGrowth = heapBytes() - heapBefore;
     program->close();
     program.reset();
     QCoreApplication::processEvents();
@@ -119,7 +151,7 @@ Run discover(const QString &folder, int peers, QUdpSocket &listener)
 }
 
 // The same wire work with plain sockets and nothing else: read, find the ID, echo, answer.
-qint64 floorUs(int peers)
+Took floorRun(int peers)
 {
     const std::vector<QByteArray> packets = answers(peers);
     const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
@@ -143,6 +175,7 @@ qint64 floorUs(int peers)
 
     QElapsedTimer timer;
     timer.start();
+    const qint64 cpuBefore = cpuMicroseconds();
     char buffer[65536];
     int handled = 0;
     const auto drain = [&] {
@@ -170,17 +203,11 @@ qint64 floorUs(int peers)
     }
     while (handled < peers && timer.elapsed() < TimeoutMs)
         drain();
-    const qint64 us = timer.nsecsElapsed() / 1000;
+    const Took took{timer.nsecsElapsed() / 1000, cpuMicroseconds() - cpuBefore};
     close(receiver);
     close(sender);
     close(sink);
-    return us;
-}
-
-qint64 median(std::vector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return took;
 }
 
 } // namespace
@@ -195,36 +222,68 @@ int main(int argc, char *argv[])
     listener.bind(QHostAddress::AnyIPv4, PeerPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
     const long rssBefore = peakResidentKb();
 
+    // bench_discovery [ROUNDS [PEERS]]: more rounds, or one size alone (to profile it).
+    const QStringList arguments = QCoreApplication::arguments();
+    const int Rounds = arguments.size() > 1 ? std::clamp(arguments[1].toInt(), 1, MaxRounds) : DefaultRounds;
+    const int only = arguments.size() > 2 ? std::clamp(arguments[2].toInt(), 1, 1000) : 0;
     const int sizes[] = {125, 250, 1000};
-    std::vector<qint64> times[3];
-    std::vector<qint64> floors;
+    std::vector<double> times[3];
+    std::vector<double> cpu[3];
+    std::vector<double> floors;
+    std::vector<double> cpuFloors;
+    std::vector<double> residentPerPeer;
+    std::vector<double> heapPerPeer;
+    std::vector<double> batches[3];
     qint64 startMs = 0;
     bool complete = true;
     int runNumber = 0;
     for (int round = 0; round < Rounds; ++round) {
         for (int s = 0; s < 3; ++s) {
+            if (only > 0 && only != sizes[s])
+                continue;
             const QString dir = folder.filePath(QStringLiteral("run%1").arg(++runNumber));
             QDir().mkpath(dir);
             const Run run = discover(dir, sizes[s], listener);
             complete = complete && run.shown == sizes[s];
-            times[s].push_back(run.discoveryUs);
+            times[s].push_back(run.discoveryUs / 1000.0);
+            cpu[s].push_back(run.cpuUs / 1000.0);
+            batches[s].push_back(run.batches);
             startMs = std::max(startMs, run.startMs);
             if (run.shown != sizes[s])
                 std::printf("round %d: only %d of %d nodes shown\n", round + 1, run.shown, sizes[s]);
+            if (sizes[s] == 1000) {
+                residentPerPeer.push_back(run.residentGrowthKb * 1024.0 / sizes[s]);
+                heapPerPeer.push_back(double(run.heapGrowth) / sizes[s]);
+            }
         }
-        floors.push_back(floorUs(250));
+        const Took floor = floorRun(250);
+        floors.push_back(floor.wallUs / 1000.0);
+        cpuFloors.push_back(floor.cpuUs / 1000.0);
     }
-    const double t125 = median(times[0]) / 1000.0;
-    const double t250 = median(times[1]) / 1000.0;
-    const double t1000 = median(times[2]) / 1000.0;
-    const double floor250 = median(floors) / 1000.0;
     std::printf("start of the copy (windows, endpoints, NEW): at most %lld ms\n",
                 static_cast<long long>(startMs));
-    std::printf("discovery, medians of %d rounds: 125 peers %.1f ms, 250 peers %.1f ms, 1000 peers %.1f ms\n",
-                Rounds, t125, t250, t1000);
-    std::printf("1000 peers against 125: %.2fx (linear 8x, target <= 9x)\n", t1000 / t125);
-    std::printf("250 peers against the raw socket floor %.2f ms: %.1fx (target <= 10x)\n", floor250,
-                t250 / floor250);
+    std::printf("discovery, %d rounds, each round's sizes and floor run one after the other:\n", Rounds);
+    const auto line = [](const char *what, const std::vector<double> &values, const char *unit) {
+        if (!values.empty())
+            printSpread(what, spreadOf(values), unit);
+    };
+    line("  125 peers", times[0], "ms");
+    line("  250 peers", times[1], "ms");
+    line("  1000 peers", times[2], "ms");
+    line("  floor: raw sockets, 250 peers", floors, "ms");
+    line("  250 peers / floor (target <= 6)", ratiosOf(times[1], floors), "x");
+    line("  1000 peers / 125 (linear 8)", ratiosOf(times[2], times[0]), "x");
+    std::printf("the same in CPU time of the process (less hurt by a loaded machine):\n");
+    line("  125 peers, CPU", cpu[0], "ms");
+    line("  250 peers, CPU", cpu[1], "ms");
+    line("  1000 peers, CPU", cpu[2], "ms");
+    line("  floor, CPU", cpuFloors, "ms");
+    line("  250 peers / floor, CPU", ratiosOf(cpu[1], cpuFloors), "x");
+    line("  1000 peers / 125, CPU", ratiosOf(cpu[2], cpu[0]), "x");
+    line("  batches of arrivals shown, 250 peers", batches[1], "");
+    line("  batches of arrivals shown, 1000 peers", batches[2], "");
+    line("  resident growth per peer (1000 peers)", residentPerPeer, "B");
+    line("  heap growth per peer (target < 8192)", heapPerPeer, "B");
     std::printf("peak resident memory: %.1f MB (%.1f MB before the first copy started)\n",
                 peakResidentKb() / 1024.0, rssBefore / 1024.0);
     return complete ? 0 : 1;

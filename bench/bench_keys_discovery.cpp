@@ -2,6 +2,7 @@
 // peers answer its NEW with UPDATEINFO; with keys the copy has keys of its own and each answer is
 // followed by the peer's signed KEY. Measured: the time until every node is shown, and with keys until
 // every key is checked and pinned as well.
+#include "BenchFigures.h"
 #include "BenchFolder.h"
 #include "app/AppContext.h"
 #include "app/ChatCore.h"
@@ -70,6 +71,7 @@ std::vector<Answer> answers(int peers, bool withKeys)
 struct Run {
     qint64 shownUs = 0;
     qint64 keysUs = 0;
+    qint64 cpuUs = 0;
     int shown = 0;
     int keys = 0;
 };
@@ -102,6 +104,7 @@ Run discover(const QString &folder, bool withKeys)
     Run run;
     QElapsedTimer clock;
     clock.start();
+    const qint64 cpuBefore = cpuMicroseconds();
     for (int i = 0; i < Peers; ++i) {
         sender.writeDatagram(packets[size_t(i)].presence, broadcast, PeerPort);
         if (withKeys)
@@ -118,18 +121,13 @@ Run discover(const QString &folder, bool withKeys)
     if (!run.shownUs)
         run.shownUs = clock.nsecsElapsed() / 1000;
     run.keysUs = clock.nsecsElapsed() / 1000;
+    run.cpuUs = cpuMicroseconds() - cpuBefore;
     run.shown = shownNodes(program->userList());
     run.keys = pinned();
     program->close();
     program.reset();
     QCoreApplication::processEvents();
     return run;
-}
-
-double median(std::vector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2] / 1000.0;
 }
 
 } // namespace
@@ -142,7 +140,7 @@ int main(int argc, char *argv[])
     // Stands for the other peers' receiving sockets: the copy's answers land here and are dropped.
     QUdpSocket listener;
     listener.bind(QHostAddress::AnyIPv4, PeerPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
-    std::vector<qint64> plain, keyedShown, keyedPinned;
+    std::vector<double> plain, keyedShown, keyedPinned, plainCpu, keyedCpu;
     bool complete = true;
     int runNumber = 0;
     for (int round = 0; round < Rounds; ++round) {
@@ -154,16 +152,23 @@ int main(int argc, char *argv[])
                 listener.receiveDatagram();
             complete = complete && run.shown == Peers && (!withKeys || run.keys == Peers);
             if (withKeys) {
-                keyedShown.push_back(run.shownUs);
-                keyedPinned.push_back(run.keysUs);
+                keyedShown.push_back(run.shownUs / 1000.0);
+                keyedPinned.push_back(run.keysUs / 1000.0);
+                keyedCpu.push_back(run.cpuUs / 1000.0);
             } else {
-                plain.push_back(run.shownUs);
+                plain.push_back(run.shownUs / 1000.0);
+                plainCpu.push_back(run.cpuUs / 1000.0);
             }
         }
     }
-    std::printf("discovery of %d peers, medians of %d rounds:\n", Peers, Rounds);
-    std::printf("  without keys (today): all shown after %.1f ms\n", median(plain));
-    std::printf("  with keys:            all shown after %.1f ms, all keys pinned after %.1f ms (%.2fx)\n",
-                median(keyedShown), median(keyedPinned), median(keyedPinned) / median(plain));
+    std::printf("discovery of %d peers, %d rounds, with and without keys one after the other:\n", Peers,
+                Rounds);
+    printSpread("  without keys (floor): all shown", spreadOf(plain), "ms");
+    printSpread("  with keys: all shown", spreadOf(keyedShown), "ms");
+    printSpread("  with keys: all keys pinned", spreadOf(keyedPinned), "ms");
+    printSpread("  pinned / floor", spreadOf(ratiosOf(keyedPinned, plain)), "x");
+    printSpread("  without keys, CPU", spreadOf(plainCpu), "ms");
+    printSpread("  with keys, CPU", spreadOf(keyedCpu), "ms");
+    printSpread("  with keys / without, CPU", spreadOf(ratiosOf(keyedCpu, plainCpu)), "x");
     return complete ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include "talks/TalkCore.h"
 
 #include <QDateTime>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -364,10 +365,21 @@ void SecureChannel::takeKey(const Packet &packet)
         if (m_observed.size() >= MaxAnnouncedKeys)
             m_observed.clear();
         m_observed.insert(id, {announcement->keys, changedMs});
+        gatherPinWrites();
         m_pins->observe(id, announcement->keys, time / 1000);
     }
     if (m_pins->state(id) != before || previous != announcement->keys)
         Q_EMIT keyStateChanged(id);
+}
+
+void SecureChannel::gatherPinWrites()
+{
+    // A crowd of newcomers announces its keys at once; a write of the whole file for each would cost
+    // far more than the checks of the keys.
+    if (m_pinWrites)
+        return;
+    m_pinWrites.emplace(m_store);
+    QTimer::singleShot(0, this, [this] { m_pinWrites.reset(); });
 }
 
 void SecureChannel::takeSealed(const Packet &packet)

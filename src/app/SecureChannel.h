@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class PacketDispatcher;
 class PacketSealer;
@@ -139,6 +140,7 @@ private:
     // The keys a packet from the user may be checked with, the trusted first.
     QList<KeyChoice> checkingKeys(const QString &userId) const;
     void takeKey(const Packet &packet);
+    void gatherPinWrites();
     void takeSealed(const Packet &packet);
     void takeCompanion(const Packet &packet);
     void takePlain(const Packet &packet);
@@ -156,6 +158,8 @@ private:
     std::optional<IdentityKeys> m_identity;
     std::unique_ptr<PacketSealer> m_sealer;
     std::unique_ptr<KeyPins> m_pins;
+    // Pins noted in this turn of the event loop reach the settings file in one write at its end.
+    std::optional<SettingsStore::Batch> m_pinWrites;
     QString m_ownId;
     std::function<qint64()> m_now;
     std::function<void(const Packet &)> m_localDelivery;

@@ -14,6 +14,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <unordered_map>
+
 namespace {
 constexpr int MinRowsExtent = 50;
 constexpr int MaxRowsExtent = 550;
@@ -228,20 +230,52 @@ void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const ImageLis
     SetNodePictures(node, pictures);
 }
 
+namespace {
+// The node picture for each list, index and state: nodes of the same picture share one icon, so that a
+// crowd of users costs neither a pixmap conversion nor a copy of the pixels per node.
+QIcon nodeIcon(const ImageList &pictures, int picture, bool cut)
+{
+    struct Key {
+        const ImageList *list;
+        int picture;
+        bool cut;
+        bool dense;
+        bool operator==(const Key &) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key &k) const
+        {
+            return qHashMulti(0, quintptr(k.list), k.picture, k.cut, k.dense);
+        }
+    };
+    static std::unordered_map<Key, QIcon, KeyHash> icons;
+    if (picture < 0 || picture >= pictures.count())
+        return QIcon();
+    const Key key{&pictures, picture, cut, HighDensityScreens()};
+    if (const auto found = icons.find(key); found != icons.end())
+        return found->second;
+    const QPixmap pixmap = pictures.pixmap(picture);
+    if (pixmap.isNull())
+        return QIcon();
+    // A blocked user's picture is drawn dimmed.
+    QIcon icon;
+    if (cut) {
+        icon = QIcon(QIcon(pixmap).pixmap(pixmap.size(), QIcon::Disabled));
+    } else {
+        icon.addPixmap(pixmap, QIcon::Normal);
+        icon.addPixmap(pixmap, QIcon::Selected);
+    }
+    // Bounded by the lists' pictures: two states and two densities of each.
+    icons.emplace(key, icon);
+    return icon;
+}
+} // namespace
+
 void SetNodePictures(QTreeWidgetItem *node, const ImageList &pictures)
 {
     const int picture = node->data(0, PictureRole).toInt();
     const bool cut = node->data(0, CutStateRole).toBool();
-    const QPixmap pixmap = pictures.pixmap(picture);
-    if (pixmap.isNull()) {
-        node->setIcon(0, QIcon());
-        return;
-    }
-    // A blocked user's picture is drawn dimmed.
-    QIcon icon;
-    icon.addPixmap(pixmap, QIcon::Normal);
-    icon.addPixmap(pixmap, QIcon::Selected);
-    node->setIcon(0, cut ? QIcon(QIcon(pixmap).pixmap(pixmap.size(), QIcon::Disabled)) : icon);
+    node->setIcon(0, nodeIcon(pictures, picture, cut));
 }
 
 void SetNodeUnread(QTreeWidgetItem *node, int count)

@@ -80,6 +80,7 @@ private:
 };
 
 // A node for the peer: text = display name in the peer's colour, picture from the list, data = index.
+// The list is one of the program's own (ProfileImages16/32): nodes share its icons.
 QTreeWidgetItem *MakeUserNode(const RUserID &entry, int peerIndex, const ImageList &pictures);
 void RefreshUserNode(QTreeWidgetItem *node, const RUserID &entry, const ImageList &pictures);
 void SetNodePictures(QTreeWidgetItem *node, const ImageList &pictures);
