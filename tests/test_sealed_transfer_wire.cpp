@@ -156,13 +156,14 @@ void TestSealedTransferWire::fileCrossesTheWireSealed()
         20000);
     const QByteArray annaOut = anna->readAllStandardOutput() + anna->readAllStandardError();
     QVERIFY2(sent && anna->exitCode() == 0, annaOut.constData());
-    QVERIFY(waitUntil(
-        [&] {
-            borisOut += boris->readAllStandardOutput();
-            wire.drain();
-            return hasEvent(borisOut, QStringLiteral("transfer-done"));
-        },
-        5000));
+    QVERIFY2(waitUntil(
+                 [&] {
+                     borisOut += boris->readAllStandardOutput();
+                     wire.drain();
+                     return hasEvent(borisOut, QStringLiteral("transfer-done"));
+                 },
+                 5000),
+             (annaOut + borisOut + boris->readAllStandardError()).constData());
     boris->terminate();
     QVERIFY(boris->waitForFinished(10000));
     wire.drain();
