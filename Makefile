@@ -52,15 +52,16 @@ bench: build
 	$(BENCH) 20 ./$(BUILD)/bench/bench_packets
 	$(BENCH) 30 ./$(BUILD)/bench/bench_codec
 	$(BENCH) 30 ./$(BUILD)/bench/bench_transcript
-	$(BENCH) 90 ./$(BUILD)/bench/bench_discovery
+	$(BENCH) 80 ./$(BUILD)/bench/bench_discovery
 	$(BENCH) 30 ./$(BUILD)/bench/bench_animations
 	$(BENCH) 45 ./$(BUILD)/bench/bench_transfer
+	$(BENCH) 30 ./$(BUILD)/bench/bench_transfer_sealed
 	$(BENCH) 45 ./$(BUILD)/bench/bench_storm
-	$(BENCH) 90 ./$(BUILD)/bench/bench_stream
+	$(BENCH) 80 ./$(BUILD)/bench/bench_stream
 	$(BENCH) 20 ./$(BUILD)/bench/bench_probe
 	$(BENCH) 20 ./$(BUILD)/bench/bench_seal
 	$(BENCH) 40 ./$(BUILD)/bench/bench_cli_start
-	$(BENCH) 90 ./$(BUILD)/bench/bench_delivery
+	$(BENCH) 80 ./$(BUILD)/bench/bench_delivery
 	$(BENCH) 45 ./$(BUILD)/bench/bench_keys_discovery
 
 format:

@@ -434,7 +434,9 @@ void TestTransfer::frames_data()
     QTest::newRow("request above limit") << QByteArray("\x01\x00\x01\x00\x01", 5) << false << 0 << 0u;
     QTest::newRow("done with payload") << QByteArray("\x08\x00\x00\x00\x01", 5) << false << 0 << 0u;
     QTest::newRow("type 0") << QByteArray("\x00\x00\x00\x00\x00", 5) << false << 0 << 0u;
-    QTest::newRow("type 9") << QByteArray("\x09\x00\x00\x00\x00", 5) << false << 0 << 0u;
+    QTest::newRow("hello") << QByteArray("\x09\x00\x00\x04\x00", 5) << true << 9 << 1024u;
+    QTest::newRow("hello above limit") << QByteArray("\x09\x00\x00\x04\x01", 5) << false << 0 << 0u;
+    QTest::newRow("type 10") << QByteArray("\x0a\x00\x00\x00\x00", 5) << false << 0 << 0u;
     QTest::newRow("short") << QByteArray("\x05\x00\x00", 3) << false << 0 << 0u;
 }
 
@@ -478,7 +480,7 @@ void TestTransfer::messagesRoundTrip()
     QVERIFY(!DecodeManifest(EncodeManifest(manifest)));
     QVERIFY(!DecodeManifest("not cbor"));
     QVERIFY(!DecodeGet(EncodeGet({-1, 0})));
-    const std::optional<FileEndMessage> end = DecodeFileEnd(EncodeFileEnd({5, Sha256::hash("hello")}));
+    const std::optional<FileEndMessage> end = DecodeFileEnd(EncodeFileEnd({5, Sha256::hash("hello"), {}}));
     QVERIFY(end);
     QCOMPARE(end->size, 5);
     QCOMPARE(end->sha256, Sha256::hash("hello"));

@@ -4,6 +4,7 @@
 #include "app/Delivery.h"
 #include "app/SecureChannel.h"
 #include "app/TalkHistory.h"
+#include "app/TransferKeysOf.h"
 #include "features/AutoReplyUn.h"
 #include "net/PacketQueue.h"
 #include "net/PacketTransport.h"
@@ -29,7 +30,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     , m_autoReply(new AutoReply(context.store, this))
     , m_autoAnswer(new AutoAnswer(m_talks, m_autoReply, this))
     , m_files(new FileExchange(
-          &transport,
+          m_secure,
           [this] {
               const RUserID *me = m_registry->local();
               return me ? LocalIdentity{me->ID, me->IP} : LocalIdentity{};
@@ -70,6 +71,7 @@ ChatCore::ChatCore(AppContext &context, PacketTransport &transport, ChatQuestion
     connect(m_talks, &TalkCore::messageForTalk, m_secure,
             [this](int id, const QString &senderId) { m_secure->noteDelivered(id, senderId); });
     m_files->attach(*m_talks, m_dispatcher);
+    m_files->share().setKeys(TransferKeysOf(*m_secure, context.identity));
     connectRegistry();
     connectTalks();
     connectProbe();

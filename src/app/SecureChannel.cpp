@@ -14,10 +14,11 @@
 
 namespace {
 
+// The FILETO too: sealed, it names its requester by key, and its transfer is sealed by that key.
 bool isSealedTalkKind(quint8 kind)
 {
     return kind == pkMessageToGroup || kind == pkMessageToUser || kind == pkUpdateInfoToGroup ||
-           kind == pkMessageToGroupDelete || kind == pkMessageToPrivateDelete;
+           kind == pkMessageToGroupDelete || kind == pkMessageToPrivateDelete || kind == pkFileTo;
 }
 
 // The messages a plain packet may still bring when it cannot be verified: shown, marked.
@@ -236,6 +237,12 @@ QList<WireDatagram> SecureChannel::wrap(const Packet &packet)
         }
         return out;
     }
+    case pkFileTo: {
+        const QString owner = TDataFileMessage(packet).GetServerID();
+        if (canSeal(owner))
+            return sealFor({owner}, packet);
+        return signedPlain(packet);
+    }
     case pkMessageToGroupDelete: {
         const QStringList ids = m_rosters.value(TDataNewMessage(packet).GetGroupID());
         if (!ids.isEmpty() &&
@@ -402,7 +409,11 @@ void SecureChannel::takeSealed(const Packet &packet)
         if ((kind == pkMessageToUser || kind == pkMessageToPrivateDelete) &&
             TDataNewMessage(opened.packet).GetFromUserID() != m_ownId)
             break;
+        if (kind == pkFileTo && TDataFileMessage(opened.packet).GetServerID() != m_ownId)
+            break;
+        m_currentKeys = choice.keys;
         dispatch(opened.packet, choice.mark);
+        m_currentKeys.reset();
         return;
     }
     drop();

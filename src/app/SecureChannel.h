@@ -107,6 +107,8 @@ public:
     void receive(const Packet &packet);
     // The mark of the packet being dispatched now (Plain outside a dispatch).
     PacketMark currentMark() const { return m_current; }
+    // The keys that opened the sealed packet being dispatched now; nothing outside such a dispatch.
+    std::optional<PeerPublicKeys> currentKeys() const { return m_currentKeys; }
     // A packet the peer made itself and handles as received (a vanished peer's DISCONNECT).
     void vouch(const Packet &packet);
     // Where own group messages go when nothing comes back from the network: the peer's queue.
@@ -187,6 +189,7 @@ private:
     std::deque<Companion> m_companions;
     QList<QByteArray> m_vouched;
     PacketMark m_current = PacketMark::Plain;
+    std::optional<PeerPublicKeys> m_currentKeys;
     bool m_dispatching = false;
     QList<QPair<int, QString>> m_delivered;
     int m_dropped = 0;

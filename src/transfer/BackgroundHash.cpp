@@ -2,8 +2,9 @@
 
 #include "transfer/FileTransferWire.h"
 
-BackgroundHash::BackgroundHash()
-    : m_thread([this] { work(); })
+BackgroundHash::BackgroundHash(ContentHash::Kind kind)
+    : m_hash(kind)
+    , m_thread([this] { work(); })
 {
     for (int i = 0; i < BufferCount; ++i) {
         m_buffers[i] = QByteArray(TransferWire::MaxDataPayload, Qt::Uninitialized);
@@ -48,7 +49,7 @@ QByteArray BackgroundHash::result()
 {
     std::unique_lock lock(m_mutex);
     m_room.wait(lock, [this] { return m_queue.empty() && !m_busy; });
-    return m_sha.result();
+    return m_hash.result();
 }
 
 void BackgroundHash::work()
@@ -62,7 +63,7 @@ void BackgroundHash::work()
         m_queue.pop_front();
         m_busy = true;
         lock.unlock();
-        m_sha.addData(QByteArrayView(buffer, size));
+        m_hash.addData(QByteArrayView(buffer, size));
         lock.lock();
         m_busy = false;
         m_free.push_back(buffer);

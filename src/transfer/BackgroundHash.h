@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/Sha256.h"
+#include "transfer/ContentHash.h"
 
 #include <QByteArray>
 
@@ -17,13 +17,13 @@ class BackgroundHash {
 public:
     static constexpr int BufferCount = 6;
 
-    BackgroundHash();
+    explicit BackgroundHash(ContentHash::Kind kind = ContentHash::Kind::Sha256);
     ~BackgroundHash();
     BackgroundHash(const BackgroundHash &) = delete;
     BackgroundHash &operator=(const BackgroundHash &) = delete;
 
     // Only while nothing is queued.
-    Sha256 &direct() { return m_sha; }
+    ContentHash &direct() { return m_hash; }
     // A free buffer of MaxDataPayload bytes; waits while all are queued.
     char *acquire();
     void release(char *buffer);
@@ -35,7 +35,7 @@ public:
 private:
     void work();
 
-    Sha256 m_sha;
+    ContentHash m_hash;
     QByteArray m_buffers[BufferCount];
     std::vector<char *> m_free;
     std::deque<std::pair<char *, qsizetype>> m_queue;

@@ -53,7 +53,7 @@ void FileHashCache::Store(const QString &path, qint64 size, qint64 modifiedMs, c
 }
 
 FileToVerdict FileToGate::Accept(const TDataFileMessage &message, const QString &myId,
-                                 const FileOfferList &offers, qint64 nowMs)
+                                 const FileOfferList &offers, qint64 nowMs, const QByteArray &boxKey)
 {
     if (myId.isEmpty() || message.GetServerID() != myId)
         return FileToVerdict::NotForMe;
@@ -64,29 +64,48 @@ FileToVerdict FileToGate::Accept(const TDataFileMessage &message, const QString 
     expire(nowMs);
     while (m_grants.size() >= MaxGrants)
         m_grants.removeFirst();
-    m_grants.append(
-        FileToGrant{message.GetClientID(), message.GetClientIP(), path, message.GetNomberFile(), nowMs});
+    m_grants.append(FileToGrant{message.GetClientID(), message.GetClientIP(), path, message.GetNomberFile(),
+                                nowMs, boxKey});
     return FileToVerdict::Accepted;
 }
 
 GrantLookup FileToGate::Take(const QString &clientId, const QString &path, const QHostAddress &peer,
-                             qint64 nowMs)
+                             qint64 nowMs, const QByteArray &boxKey)
 {
     QMutexLocker lock(&m_mutex);
     expire(nowMs);
     bool otherAddress = false;
+    bool otherKey = false;
     // The newest grant first: a retry's FILETO replaces what an earlier one said.
     for (qsizetype i = m_grants.size() - 1; i >= 0; --i) {
         const FileToGrant &grant = m_grants.at(i);
         if (grant.clientId != clientId || grant.path != path)
             continue;
-        if (SameHostAddress(QHostAddress(grant.clientIp), peer)) {
+        // A sealed grant is never taken by address alone, and a key never takes a plain grant.
+        if (grant.boxKey != boxKey) {
+            otherKey = true;
+            continue;
+        }
+        if (!boxKey.isEmpty() || SameHostAddress(QHostAddress(grant.clientIp), peer)) {
             m_grants.removeAt(i);
             return GrantLookup::Granted;
         }
         otherAddress = true;
     }
+    if (otherKey)
+        return GrantLookup::WrongKey;
     return otherAddress ? GrantLookup::WrongAddress : GrantLookup::None;
+}
+
+QByteArray FileToGate::KeyOf(const QString &clientId, qint64 nowMs)
+{
+    QMutexLocker lock(&m_mutex);
+    expire(nowMs);
+    for (qsizetype i = m_grants.size() - 1; i >= 0; --i) {
+        if (m_grants.at(i).clientId == clientId && !m_grants.at(i).boxKey.isEmpty())
+            return m_grants.at(i).boxKey;
+    }
+    return {};
 }
 
 int FileToGate::count() const

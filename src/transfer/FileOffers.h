@@ -63,6 +63,9 @@ struct FileToGrant {
     QString path;
     QString number;
     qint64 receivedMs = 0;
+    // The box key of the user whose sealed FILETO this was: only a connection proven by this key
+    // takes the grant, from any address; empty for a plain FILETO, taken by address.
+    QByteArray boxKey;
 };
 
 enum class FileToVerdict {
@@ -71,7 +74,7 @@ enum class FileToVerdict {
     Refused, // for me, but naming something that was not offered
 };
 
-enum class GrantLookup { Granted, WrongAddress, None };
+enum class GrantLookup { Granted, WrongAddress, WrongKey, None };
 
 // FILETO acceptance and the grants it leaves for the transfer connections. Bounded: the oldest
 // grants go first, and each lives a few minutes at most.
@@ -81,9 +84,13 @@ public:
     static constexpr qint64 GrantLifetimeMs = 120000;
 
     FileToVerdict Accept(const TDataFileMessage &message, const QString &myId, const FileOfferList &offers,
-                         qint64 nowMs);
-    // Takes the grant for this requester and path when its address is the one the FILETO named.
-    GrantLookup Take(const QString &clientId, const QString &path, const QHostAddress &peer, qint64 nowMs);
+                         qint64 nowMs, const QByteArray &boxKey = QByteArray());
+    // Takes the grant for this requester and path: a plain one when the address is the one the
+    // FILETO named and the connection has no key, a sealed one when the connection proved its key.
+    GrantLookup Take(const QString &clientId, const QString &path, const QHostAddress &peer, qint64 nowMs,
+                     const QByteArray &boxKey = QByteArray());
+    // The key of the newest sealed grant of the requester; empty when there is none.
+    QByteArray KeyOf(const QString &clientId, qint64 nowMs);
     int count() const;
 
 private:

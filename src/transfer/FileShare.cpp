@@ -86,12 +86,26 @@ int FileShare::Offer(const QStringList &paths)
     return taken;
 }
 
+void FileShare::setKeys(TransferKeyring keys)
+{
+    m_keys = std::move(keys);
+    m_engine->setIdentity(m_keys.own);
+}
+
 void FileShare::ProcessFileTo(const Packet &packet)
 {
     const TDataFileMessage message(packet);
     const LocalIdentity me = m_identity ? m_identity() : LocalIdentity{};
+    const QByteArray key = m_keys.own && m_keys.requesterKey ? m_keys.requesterKey() : QByteArray();
+    if (key.isEmpty() && m_keys.own && m_keys.hasKeys && message.GetServerID() == me.id &&
+        m_keys.hasKeys(message.GetClientID())) {
+        Q_EMIT notice(
+            QStringLiteral("Refused a request for \"%1\" in plain text that claims a user with keys")
+                .arg(ShortForNotice(message.GetFileName())));
+        return;
+    }
     const FileToVerdict verdict =
-        m_gate.Accept(message, me.id, m_offers, QDateTime::currentMSecsSinceEpoch());
+        m_gate.Accept(message, me.id, m_offers, QDateTime::currentMSecsSinceEpoch(), key);
     if (verdict == FileToVerdict::Refused)
         Q_EMIT notice(
             QStringLiteral("Refused the request of %1 for \"%2\": it was not offered")
@@ -143,6 +157,8 @@ int FileShare::Request(const OfferedFile &file, const QString &saveDir, std::opt
     request.number = QString::number(file.number);
     request.saveDir = folder;
     request.peerName = file.ownerName;
+    if (m_keys.own && m_keys.ownerKey)
+        request.ownerBoxKey = m_keys.ownerKey(file.ownerId);
     return m_engine->Receive(request);
 }
 

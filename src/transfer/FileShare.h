@@ -3,6 +3,7 @@
 #include "protocol/ProtocolUn.h"
 #include "transfer/FileOffers.h"
 #include "transfer/FileTransferEngine.h"
+#include "transfer/TransferKeyring.h"
 
 #include <QObject>
 #include <QString>
@@ -51,13 +52,17 @@ public:
     FileToGate &gate() { return m_gate; }
     FileTransferEngine &engine() { return *m_engine; }
     quint16 port() const { return m_port; }
+    // Fetches from owners with keys go sealed from now on, and sealed FILETOs are taken.
+    void setKeys(TransferKeyring keys);
 
     // The user sent a message with these references; from now on they are served to whoever asks
     // with a FILETO. Starts serving on the TCP port on the first offer, and hashes offered files in
     // the background. The number of paths taken.
     int Offer(const QStringList &paths);
 
-    // A received FILETO: accepted only when SERVERID is my ID and it names one of my offers.
+    // A received FILETO: accepted only when SERVERID is my ID and it names one of my offers. A
+    // sealed one (see setKeys) grants the transfer to the requester's key; a plain one that claims a
+    // user with keys is refused.
     void ProcessFileTo(const Packet &packet);
 
     // True when fetching the path into the folder would meet a file or folder of that name.
@@ -87,6 +92,7 @@ private:
     FileOfferList m_offers;
     FileToGate m_gate;
     FileTransferEngine *m_engine;
+    TransferKeyring m_keys;
     // Offered files are hashed one after the other while the peers decide whether to fetch them.
     QThreadPool m_hashing;
     std::shared_ptr<std::atomic<bool>> m_stopHashing = std::make_shared<std::atomic<bool>>(false);

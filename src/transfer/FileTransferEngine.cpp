@@ -180,10 +180,12 @@ void FileTransferEngine::incoming(qintptr descriptor)
     reports.notice = [post, this](const QString &text) {
         post([=, this] { Q_EMIT refused(text); });
     };
-    session->thread.reset(QThread::create(
-        [reports = std::move(reports), offers = m_offers, gate = m_gate, places = &m_slots,
-         shared = session->shared, &rateLimit = m_rateLimit, limits = m_limits, descriptor]() mutable {
-            SendSession(std::move(reports), offers, gate, places, shared, rateLimit, limits).run(descriptor);
+    session->thread.reset(
+        QThread::create([reports = std::move(reports), offers = m_offers, gate = m_gate, places = &m_slots,
+                         shared = session->shared, &rateLimit = m_rateLimit, limits = m_limits,
+                         identity = m_identity, descriptor]() mutable {
+            SendSession(std::move(reports), offers, gate, places, shared, rateLimit, limits, identity)
+                .run(descriptor);
         }));
     connect(session->thread.get(), &QThread::finished, this, [this, id] { threadFinished(id); });
     QThread *thread = session->thread.get();
@@ -271,9 +273,9 @@ void FileTransferEngine::startReceiveThread(Session &session)
     const int id = session.info.id;
     session.thread.reset(QThread::create([id, this, request = session.request, shared = session.shared,
                                           completed = session.completed, partials = session.partials,
-                                          limits = m_limits, freeSpace = m_freeSpace] {
+                                          limits = m_limits, freeSpace = m_freeSpace, identity = m_identity] {
         const TransferOutcome outcome =
-            ReceiveSession(request, shared, completed, partials, limits, freeSpace).run();
+            ReceiveSession(request, shared, completed, partials, limits, freeSpace, identity).run();
         shared->partials = outcome.partials;
         QMetaObject::invokeMethod(
             this,

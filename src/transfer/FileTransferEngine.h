@@ -21,6 +21,7 @@ class QThread;
 class QTimer;
 class FileOfferList;
 class FileToGate;
+class IdentityKeys;
 
 enum class TransferState { Waiting, Connecting, Running, Done, Failed, Cancelled };
 enum class TransferDirection { Receive, Send };
@@ -56,6 +57,8 @@ struct ReceiveRequest {
     bool replace = false; // the user agreed to replace what is there
     QString peerName;
     QString partialTag; // names the partial files of this fetch; made by Receive when empty
+    // The owner's box key: the fetch goes sealed, proven by both users' keys. Empty: the plain wire.
+    QByteArray ownerBoxKey;
 };
 
 // Moves files and folders over TCP. The owner side serves only offered paths, and only to the
@@ -103,6 +106,8 @@ public:
     void setLimits(const TransferLimits &limits) { m_limits = limits; }
     const TransferLimits &limits() const { return m_limits; }
     void setFreeSpaceSource(FreeSpaceSource source) { m_freeSpace = std::move(source); }
+    // The local user's keys, for connections between users with keys; taken by those that start later.
+    void setIdentity(std::shared_ptr<const IdentityKeys> keys) { m_identity = std::move(keys); }
     const ServeSlots &serveSlots() const { return m_slots; }
 
     struct Shared;
@@ -145,6 +150,7 @@ private:
     std::atomic<qint64> m_rateLimit{0};
     TransferLimits m_limits;
     FreeSpaceSource m_freeSpace = FreeBytes;
+    std::shared_ptr<const IdentityKeys> m_identity;
     ServeSlots m_slots;
     qint64 m_lastRefusalMs = -1;
 };

@@ -54,6 +54,8 @@ quint32 PayloadLimit(FrameType type)
         return MaxDataPayload;
     case Done:
         return 0;
+    case Hello:
+        return 1024;
     case Refused:
     case Manifest:
     case Get:
@@ -69,7 +71,7 @@ bool ParseHeader(QByteArrayView header, FrameType *type, quint32 *length)
     if (header.size() < HeaderSize)
         return false;
     const quint8 raw = quint8(header.at(0));
-    if (raw < Request || raw > Done)
+    if (raw < Request || raw > Hello)
         return false;
     const auto t = FrameType(raw);
     const quint32 l = qFromBigEndian<quint32>(header.data() + 1);
@@ -183,16 +185,23 @@ QByteArray EncodeFileEnd(const FileEndMessage &m)
 {
     QCborMap map;
     map.insert(key("size"), m.size);
-    map.insert(key("sha256"), m.sha256);
+    if (m.xxh3.isEmpty())
+        map.insert(key("sha256"), m.sha256);
+    else
+        map.insert(key("xxh3"), m.xxh3);
     return writeMap(map);
 }
 
 std::optional<FileEndMessage> DecodeFileEnd(QByteArrayView payload)
 {
     const std::optional<QCborMap> map = readMap(payload);
-    if (!map || !map->value(key("size")).isInteger() || !map->value(key("sha256")).isByteArray())
+    if (!map || !map->value(key("size")).isInteger())
         return std::nullopt;
-    return FileEndMessage{map->value(key("size")).toInteger(), map->value(key("sha256")).toByteArray()};
+    const QCborValue sha = map->value(key("sha256"));
+    const QCborValue xxh3 = map->value(key("xxh3"));
+    if (!sha.isByteArray() && !xxh3.isByteArray())
+        return std::nullopt;
+    return FileEndMessage{map->value(key("size")).toInteger(), sha.toByteArray(), xxh3.toByteArray()};
 }
 
 QByteArray EncodeSkip(const SkipMessage &m)
@@ -209,6 +218,31 @@ std::optional<SkipMessage> DecodeSkip(QByteArrayView payload)
     if (!map || !map->value(key("i")).isInteger())
         return std::nullopt;
     return SkipMessage{map->value(key("i")).toInteger(), map->value(key("reason")).toString()};
+}
+
+QByteArray EncodeHello(const HelloMessage &m)
+{
+    QCborMap map;
+    if (!m.clientId.isEmpty()) {
+        map.insert(key("v"), m.version);
+        map.insert(key("client"), m.clientId);
+    }
+    map.insert(key("nonce"), m.nonce);
+    return writeMap(map);
+}
+
+std::optional<HelloMessage> DecodeHello(QByteArrayView payload)
+{
+    const std::optional<QCborMap> map = readMap(payload);
+    if (!map || !map->value(key("nonce")).isByteArray())
+        return std::nullopt;
+    HelloMessage m;
+    m.version = int(map->value(key("v")).toInteger());
+    m.clientId = map->value(key("client")).toString();
+    m.nonce = map->value(key("nonce")).toByteArray();
+    if (m.nonce.size() != HelloNonceBytes)
+        return std::nullopt;
+    return m;
 }
 
 } // namespace TransferWire

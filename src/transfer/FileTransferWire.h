@@ -29,6 +29,7 @@ enum FrameType : quint8 {
     FileEnd = 6,  // owner: {size, sha256} of the whole entry, the bytes before o included
     Skip = 7,     // owner: {i, reason}: the entry cannot be served
     Done = 8,     // requester: nothing more; either side closes
+    Hello = 9,    // between users with keys, before anything else: {v, client, nonce} / {nonce}
 };
 
 QByteArray FrameHeader(FrameType type, quint32 length);
@@ -64,6 +65,7 @@ std::optional<GetMessage> DecodeGet(QByteArrayView payload);
 struct FileEndMessage {
     qint64 size = 0;
     QByteArray sha256;
+    QByteArray xxh3; // instead of sha256, inside the stream between users with keys
 };
 QByteArray EncodeFileEnd(const FileEndMessage &m);
 std::optional<FileEndMessage> DecodeFileEnd(QByteArrayView payload);
@@ -74,5 +76,17 @@ struct SkipMessage {
 };
 QByteArray EncodeSkip(const SkipMessage &m);
 std::optional<SkipMessage> DecodeSkip(QByteArrayView payload);
+
+// The clear greeting of a connection between users with keys; the owner's has no client.
+inline constexpr int SealedVersion = 2;
+inline constexpr qsizetype HelloNonceBytes = 32;
+struct HelloMessage {
+    int version = SealedVersion;
+    QString clientId;
+    QByteArray nonce;
+};
+QByteArray EncodeHello(const HelloMessage &m);
+// Nothing for malformed CBOR or a nonce of another size.
+std::optional<HelloMessage> DecodeHello(QByteArrayView payload);
 
 } // namespace TransferWire

@@ -1,6 +1,7 @@
 #include "transfer/ReceiveSession.h"
 
 #include "transfer/BackgroundHash.h"
+#include "transfer/SealedHandshake.h"
 #include "transfer/TransferChannel.h"
 #include "transfer/TransferFileOps.h"
 #include "transfer/TransferPaths.h"
@@ -30,13 +31,14 @@ qint64 saturatedSum(qint64 a, qint64 b)
 ReceiveSession::ReceiveSession(const ReceiveRequest &request,
                                std::shared_ptr<FileTransferEngine::Shared> shared, QSet<QString> completed,
                                QSet<QString> partials, const TransferLimits &limits,
-                               FreeSpaceSource freeSpace)
+                               FreeSpaceSource freeSpace, std::shared_ptr<const IdentityKeys> identity)
     : m_request(request)
     , m_shared(std::move(shared))
     , m_completed(std::move(completed))
     , m_partials(std::move(partials))
     , m_limits(limits)
     , m_freeSpace(std::move(freeSpace))
+    , m_identity(std::move(identity))
 {}
 
 TransferOutcome ReceiveSession::run()
@@ -67,6 +69,15 @@ TransferOutcome ReceiveSession::run()
                 QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
     }
     TransferChannel channel(socket.socketDescriptor(), m_shared->cancel, m_limits);
+    // An owner with keys is only ever asked through the stream: never by the plain wire instead.
+    if (!m_request.ownerBoxKey.isEmpty()) {
+        QString refused;
+        if (!m_identity)
+            return end(TransferState::Failed, QStringLiteral("This program has no keys to fetch with"));
+        if (!SealedHandshake::Request(channel, *m_identity, m_request.ownerBoxKey, m_request.clientId,
+                                      &refused))
+            return refused.isEmpty() ? channelEnd(channel) : end(TransferState::Failed, refused);
+    }
     if (!channel.write(
             Frame(Request, EncodeRequest({Version, m_request.path, m_request.clientId, m_request.number}))))
         return channelEnd(channel);
@@ -248,8 +259,8 @@ ReceiveSession::FileResult ReceiveSession::receiveFile(TransferChannel &channel,
     qint64 offset = 0;
     if (!openPart(entry, target, file, &offset, error))
         return FileResult::Failed;
-    BackgroundHash hash;
-    Sha256 &sha = hash.direct();
+    BackgroundHash hash(channel.isSealed() ? ContentHash::Kind::Xxh3 : ContentHash::Kind::Sha256);
+    ContentHash &sha = hash.direct();
     if (offset > 0 && !TransferOps::hashPrefix(file, offset, sha, buffer, m_shared->cancel)) {
         if (m_shared->cancel.load()) {
             channel.fail(TransferChannel::Status::Cancelled);
@@ -279,8 +290,12 @@ ReceiveSession::FileResult ReceiveSession::receiveFrames(TransferChannel &channe
     for (;;) {
         FrameType type = Data;
         quint32 length = 0;
-        if (!channel.readHeader(&type, &length))
+        if (!channel.readHeader(&type, &length)) {
+            // Bytes that did not come from the owner's key: nothing of this file can be trusted.
+            if (channel.status() == TransferChannel::Status::Forged)
+                discard(file);
             return FileResult::ChannelFailed;
+        }
         if (type != Data)
             return endOfFile(channel, index, entry, target, file, hash, type, length, received, error);
         const FileResult result = receiveData(channel, entry, target, file, hash, length, &received, error);
@@ -355,11 +370,13 @@ ReceiveSession::FileResult ReceiveSession::endOfFile(TransferChannel &channel, q
         return FileResult::Failed;
     }
     file.close();
-    if (fileEnd->size != entry.size || received != entry.size || fileEnd->sha256 != hash.result()) {
+    const bool sealed = channel.isSealed();
+    if (fileEnd->size != entry.size || received != entry.size ||
+        (sealed ? fileEnd->xxh3 : fileEnd->sha256) != hash.result()) {
         // The bytes here are not the owner's: none of them can be trusted for a resume.
         discard(file);
-        *error =
-            QStringLiteral("The content check (SHA-256) of %1 failed; the data was discarded").arg(target);
+        *error = QStringLiteral("The content check (%1) of %2 failed; the data was discarded")
+                     .arg(sealed ? QStringLiteral("XXH3-128") : QStringLiteral("SHA-256"), target);
         return FileResult::Failed;
     }
     // Over what is there only when the user said so; otherwise never over anything, even a

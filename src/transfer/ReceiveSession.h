@@ -12,6 +12,7 @@
 #include <memory>
 
 class BackgroundHash;
+class IdentityKeys;
 class QFile;
 class TransferChannel;
 struct ManifestEntry;
@@ -20,12 +21,13 @@ struct TransferOutcome;
 
 // The requester's side of one fetch, run in its own thread: connects to the owner, asks for what
 // was offered, and writes each file into a partial file of its own that is renamed once the
-// SHA-256 of the whole content matches. Resumes from the partial files an earlier run made.
+// check of the whole content matches (SHA-256; XXH3-128 inside the stream between users with keys).
+// Resumes from the partial files an earlier run made.
 class ReceiveSession {
 public:
     ReceiveSession(const ReceiveRequest &request, std::shared_ptr<FileTransferEngine::Shared> shared,
                    QSet<QString> completed, QSet<QString> partials, const TransferLimits &limits,
-                   FreeSpaceSource freeSpace);
+                   FreeSpaceSource freeSpace, std::shared_ptr<const IdentityKeys> identity = {});
 
     TransferOutcome run();
 
@@ -75,5 +77,6 @@ private:
     QSet<QString> m_partials;
     const TransferLimits m_limits;
     const FreeSpaceSource m_freeSpace;
+    const std::shared_ptr<const IdentityKeys> m_identity;
     qint64 m_left = 0; // bytes still to be written by this run
 };

@@ -1,7 +1,8 @@
 #include "transfer/SendSession.h"
 
+#include "transfer/ContentHash.h"
 #include "transfer/FileTransferWire.h"
-#include "transfer/Sha256.h"
+#include "transfer/SealedHandshake.h"
 #include "transfer/TransferChannel.h"
 #include "transfer/TransferFileOps.h"
 #include "transfer/TransferPaths.h"
@@ -24,7 +25,8 @@ using TransferOps::sleepUnlessCancelled;
 
 SendSession::SendSession(SendReports reports, FileOfferList *offers, FileToGate *gate, ServeSlots *places,
                          std::shared_ptr<FileTransferEngine::Shared> shared,
-                         const std::atomic<qint64> &rateLimit, const TransferLimits &limits)
+                         const std::atomic<qint64> &rateLimit, const TransferLimits &limits,
+                         std::shared_ptr<const IdentityKeys> identity)
     : m_reports(std::move(reports))
     , m_offers(offers)
     , m_gate(gate)
@@ -32,11 +34,12 @@ SendSession::SendSession(SendReports reports, FileOfferList *offers, FileToGate 
     , m_shared(std::move(shared))
     , m_rateLimit(rateLimit)
     , m_limits(limits)
+    , m_identity(std::move(identity))
+    , m_requestBy(limits.requestDeadlineMs)
 {}
 
 void SendSession::run(qintptr descriptor)
 {
-    const QDeadlineTimer requestBy(m_limits.requestDeadlineMs);
     // sendfile knows no MSG_NOSIGNAL: a requester that goes away in the middle of a file would
     // end the whole program. Blocked here, the signal stays with this thread and ends with it.
     sigset_t brokenPipe;
@@ -52,17 +55,20 @@ void SendSession::run(qintptr descriptor)
     const QString peer = socket.peerAddress().toString();
     FrameType type = Request;
     QByteArray payload;
-    if (!channel.readControl({Request}, &type, &payload, requestBy)) {
+    if (!channel.readControl({Request, Hello}, &type, &payload, m_requestBy)) {
         finish(TransferState::Failed, channel.statusText());
         return;
     }
+    QByteArray key;
+    if (type == Hello && !greet(channel, QByteArray(payload), peer, &payload, &key))
+        return;
     const std::optional<RequestMessage> request = DecodeRequest(payload);
     if (!request) {
         finish(TransferState::Failed, QStringLiteral("malformed request"));
         return;
     }
     QString reason;
-    const std::optional<FileOffer> offer = authorize(*request, socket.peerAddress(), &reason);
+    const std::optional<FileOffer> offer = authorize(*request, socket.peerAddress(), key, &reason);
     if (!offer) {
         if (!m_shared->cancel.load())
             notice(
@@ -71,6 +77,47 @@ void SendSession::run(qintptr descriptor)
         return;
     }
     answer(channel, *request, *offer, peer);
+}
+
+bool SendSession::greet(TransferChannel &channel, const QByteArray &hello, const QString &peer,
+                        QByteArray *payload, QByteArray *key)
+{
+    const std::optional<HelloMessage> greeting = DecodeHello(hello);
+    if (!greeting || greeting->version != SealedVersion || greeting->clientId.isEmpty()) {
+        finish(TransferState::Failed, QStringLiteral("malformed request"));
+        return false;
+    }
+    // The sealed FILETO goes by UDP and may come a moment after the connection.
+    QElapsedTimer waited;
+    waited.start();
+    while (m_identity && (*key = m_gate->KeyOf(greeting->clientId, nowMs())).isEmpty()) {
+        if (waited.elapsed() > m_limits.grantWaitMs || !sleepUnlessCancelled(50, m_shared->cancel))
+            break;
+    }
+    if (key->isEmpty()) {
+        const QString reason = QStringLiteral("no sealed request (FILETO) from that user");
+        if (!m_shared->cancel.load())
+            notice(QStringLiteral("Refused the connection of %1: %2").arg(peer, reason));
+        refuse(channel, reason);
+        return false;
+    }
+    FrameType type = Request;
+    if (!SealedHandshake::Answer(channel, *m_identity, *key, *greeting) ||
+        !channel.readControl({Request}, &type, payload, m_requestBy)) {
+        // The first frame opens only with the key of the user the FILETO came from.
+        if (channel.status() == TransferChannel::Status::Forged)
+            notice(QStringLiteral("Refused the connection of %1: it does not hold the key of the user it "
+                                  "names")
+                       .arg(peer));
+        finishFromChannel(channel);
+        return false;
+    }
+    const std::optional<RequestMessage> request = DecodeRequest(*payload);
+    if (request && request->clientId != greeting->clientId) {
+        finish(TransferState::Failed, QStringLiteral("malformed request"));
+        return false;
+    }
+    return true;
 }
 
 void SendSession::refuse(TransferChannel &channel, const QString &reason)
@@ -114,7 +161,7 @@ void SendSession::answer(TransferChannel &channel, const RequestMessage &request
 }
 
 std::optional<FileOffer> SendSession::authorize(const RequestMessage &request, const QHostAddress &peer,
-                                                QString *reason)
+                                                const QByteArray &key, QString *reason)
 {
     const std::optional<FileOffer> offer = m_offers->Find(request.path);
     if (!offer) {
@@ -126,9 +173,15 @@ std::optional<FileOffer> SendSession::authorize(const RequestMessage &request, c
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        const GrantLookup lookup = m_gate->Take(request.clientId, request.path, peer, nowMs());
+        const GrantLookup lookup = m_gate->Take(request.clientId, request.path, peer, nowMs(), key);
         if (lookup == GrantLookup::Granted)
             break;
+        if (lookup == GrantLookup::WrongKey) {
+            *reason = key.isEmpty() ? QStringLiteral("the request came sealed; it is served only through the "
+                                                     "stream")
+                                    : QStringLiteral("the request came under another key");
+            return std::nullopt;
+        }
         if (lookup == GrantLookup::WrongAddress) {
             *reason = QStringLiteral("the connection does not come from the address of the request");
             return std::nullopt;
@@ -159,7 +212,12 @@ void SendSession::serve(TransferChannel &channel, const FileOffer &offer, const 
             return;
         }
         if (type == Done) {
-            finish(TransferState::Done, QString());
+            // Between users with keys the requester's stream must end with its final tag.
+            if (channel.isSealed() && !channel.peerFinished())
+                finish(TransferState::Failed,
+                       QStringLiteral("The requester's stream ended without its end mark"));
+            else
+                finish(TransferState::Done, QString());
             return;
         }
         const std::optional<GetMessage> get = DecodeGet(payload);
@@ -194,10 +252,12 @@ bool SendSession::sendFile(TransferChannel &channel, QFile &file, const Manifest
 {
     const QFileInfo info(file.fileName());
     const qint64 modified = info.lastModified().toMSecsSinceEpoch();
+    // The cache holds SHA-256 digests, which only the plain wire sends.
+    const bool sealed = channel.isSealed();
     const std::optional<QByteArray> known =
-        info.size() == entry.size ? m_offers->hashes().Find(info.filePath(), entry.size, modified)
-                                  : std::nullopt;
-    Sha256 sha;
+        !sealed && info.size() == entry.size ? m_offers->hashes().Find(info.filePath(), entry.size, modified)
+                                             : std::nullopt;
+    ContentHash sha(sealed ? ContentHash::Kind::Xxh3 : ContentHash::Kind::Sha256);
     if (!known && offset > 0 && !TransferOps::hashPrefix(file, offset, sha, buffer, m_shared->cancel))
         return false;
     if (!file.seek(offset))
@@ -239,7 +299,8 @@ bool SendSession::sendFile(TransferChannel &channel, QFile &file, const Manifest
         }
     }
     const QByteArray digest = known ? *known : sha.result();
-    if (!known && left == 0)
+    if (!known && !sealed && left == 0)
         m_offers->hashes().Store(info.filePath(), entry.size, modified, digest);
-    return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, digest})));
+    return channel.write(Frame(FileEnd, EncodeFileEnd({entry.size - left, sealed ? QByteArray() : digest,
+                                                       sealed ? digest : QByteArray()})));
 }

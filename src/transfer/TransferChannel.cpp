@@ -1,9 +1,14 @@
 #include "transfer/TransferChannel.h"
 
+#include "crypto/TransferKeys.h"
+
+#include <QtEndian>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #ifdef Q_OS_LINUX
 #include <sys/sendfile.h>
 #endif
@@ -40,6 +45,28 @@ TransferChannel::TransferChannel(qintptr descriptor, const std::atomic<bool> &ca
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
 }
 
+TransferChannel::~TransferChannel() = default;
+
+void TransferChannel::seal(std::unique_ptr<SecretStreamWriter> writer,
+                           std::unique_ptr<SecretStreamReader> reader)
+{
+    m_writer = std::move(writer);
+    m_reader = std::move(reader);
+}
+
+bool TransferChannel::peerFinished() const
+{
+    return m_reader && m_reader->finished();
+}
+
+bool TransferChannel::readRaw(char *data, qint64 size)
+{
+    if (!waitFor(POLLIN, QDeadlineTimer(m_stallMs)))
+        return false;
+    m_frame = QDeadlineTimer(m_frameMs);
+    return readExact(data, size);
+}
+
 QString TransferChannel::statusText() const
 {
     switch (m_status) {
@@ -53,6 +80,8 @@ QString TransferChannel::statusText() const
         return QStringLiteral("The other side stopped answering or is too slow");
     case Status::Protocol:
         return QStringLiteral("The other side sent something this program does not understand");
+    case Status::Forged:
+        return QStringLiteral("The data did not come from the user's key or was changed on the way");
     }
     return {};
 }
@@ -66,6 +95,13 @@ bool TransferChannel::fail(Status status)
 
 bool TransferChannel::readExact(char *data, qint64 size)
 {
+    if (m_reader && !m_frameIn.isEmpty()) {
+        if (size > m_frameIn.size() - m_frameAt)
+            return fail(Status::Protocol);
+        std::copy_n(m_frameIn.constData() + m_frameAt, size, data);
+        m_frameAt += size;
+        return true;
+    }
     qint64 got = 0;
     while (got < size) {
         if (m_cancel.load())
@@ -88,11 +124,38 @@ bool TransferChannel::readHeader(FrameType *type, quint32 *length, QDeadlineTime
     if (!waitFor(POLLIN, earlier(QDeadlineTimer(m_stallMs), endBy)))
         return false;
     m_frame = earlier(QDeadlineTimer(m_frameMs), endBy);
+    if (m_reader)
+        return readChunk(type, length);
     char header[HeaderSize];
     if (!readExact(header, HeaderSize))
         return false;
     if (!ParseHeader(QByteArrayView(header, HeaderSize), type, length))
         return fail(Status::Protocol);
+    return true;
+}
+
+// One chunk of the stream, opened into the frame it carries; the payload is read from it after.
+bool TransferChannel::readChunk(FrameType *type, quint32 *length)
+{
+    m_frameIn.resize(0);
+    m_frameAt = 0;
+    char prefix[ChunkLengthSize];
+    if (!readExact(prefix, ChunkLengthSize))
+        return false;
+    const quint32 size = qFromBigEndian<quint32>(prefix);
+    if (size < quint32(HeaderSize + SecretStreamWriter::ChunkOverhead) ||
+        size > HeaderSize + MaxControlPayload + SecretStreamWriter::ChunkOverhead)
+        return fail(Status::Protocol);
+    m_sealedIn.resize(size);
+    if (!readExact(m_sealedIn.data(), size))
+        return false;
+    if (!m_reader->pull(m_sealedIn, &m_frameIn))
+        return fail(Status::Forged);
+    if (!ParseHeader(m_frameIn, type, length) || *length != quint32(m_frameIn.size() - HeaderSize)) {
+        m_frameIn.resize(0);
+        return fail(Status::Protocol);
+    }
+    m_frameAt = HeaderSize;
     return true;
 }
 
@@ -126,12 +189,37 @@ bool TransferChannel::readControl(std::initializer_list<FrameType> expected, Fra
 
 bool TransferChannel::write(QByteArrayView data)
 {
+    if (!m_writer)
+        return send(data, {});
+    // A whole frame per chunk; the requester's Done ends its stream.
+    const bool final = !data.isEmpty() && quint8(data.front()) == Done;
+    if (!m_writer->push(data, &m_sealedOut, final))
+        return fail(Status::Protocol);
+    char prefix[ChunkLengthSize];
+    qToBigEndian(quint32(m_sealedOut.size()), prefix);
+    return send(QByteArrayView(prefix, ChunkLengthSize), m_sealedOut);
+}
+
+bool TransferChannel::send(QByteArrayView first, QByteArrayView second)
+{
     const QDeadlineTimer deadline(m_frameMs);
+    const qint64 total = first.size() + second.size();
     qint64 sent = 0;
-    while (sent < data.size()) {
+    while (sent < total) {
         if (m_cancel.load())
             return fail(Status::Cancelled);
-        const ssize_t n = ::send(m_fd, data.data() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
+        iovec pieces[2];
+        int count = 0;
+        if (sent < first.size())
+            pieces[count++] = {const_cast<char *>(first.data() + sent), size_t(first.size() - sent)};
+        const qint64 intoSecond = std::max<qint64>(0, sent - first.size());
+        if (intoSecond < second.size())
+            pieces[count++] = {const_cast<char *>(second.data() + intoSecond),
+                               size_t(second.size() - intoSecond)};
+        msghdr message{};
+        message.msg_iov = pieces;
+        message.msg_iovlen = size_t(count);
+        const ssize_t n = ::sendmsg(m_fd, &message, MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
             continue;

@@ -1,6 +1,6 @@
 #include "transfer/TransferFileOps.h"
 
-#include "transfer/Sha256.h"
+#include "transfer/ContentHash.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -46,7 +46,8 @@ bool sleepUnlessCancelled(int ms, const std::atomic<bool> &cancel)
     return !cancel.load();
 }
 
-bool hashPrefix(QFile &file, qint64 length, Sha256 &sha, QByteArray &buffer, const std::atomic<bool> &cancel)
+bool hashPrefix(QFile &file, qint64 length, ContentHash &sha, QByteArray &buffer,
+                const std::atomic<bool> &cancel)
 {
     if (!file.seek(0))
         return false;

@@ -7,7 +7,7 @@
 #include <atomic>
 
 class QFile;
-class Sha256;
+class ContentHash;
 
 // Small file and timing steps the transfer threads and the engine share.
 namespace TransferOps {
@@ -18,7 +18,8 @@ void removePartialFiles(const QSet<QString> &partials);
 // False when the flag was raised meanwhile.
 bool sleepUnlessCancelled(int ms, const std::atomic<bool> &cancel);
 // Hashes the first bytes of an open file, as the start of a resumed transfer.
-bool hashPrefix(QFile &file, qint64 length, Sha256 &sha, QByteArray &buffer, const std::atomic<bool> &cancel);
+bool hashPrefix(QFile &file, qint64 length, ContentHash &sha, QByteArray &buffer,
+                const std::atomic<bool> &cancel);
 // Replaces an existing file in one step where the system allows it.
 bool renameOver(const QString &from, const QString &to);
 
