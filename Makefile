@@ -62,6 +62,7 @@ bench: build
 	$(BENCH) 40 ./$(BUILD)/bench/bench_cli_start
 	$(BENCH) 90 ./$(BUILD)/bench/bench_delivery
 	$(BENCH) 45 ./$(BUILD)/bench/bench_keys_discovery
+	$(BENCH) 60 ./$(BUILD)/bench/bench_start 3
 
 format:
 	cmake --build $(BUILD) --target format

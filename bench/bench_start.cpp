@@ -32,10 +32,10 @@
 
 namespace {
 
-constexpr int DefaultRounds = 7;
+constexpr int DefaultRounds = 5;
 constexpr int MaxRounds = 30;
 // The whole run ends within this, whatever the children do.
-constexpr int BudgetMs = 150000;
+constexpr int BudgetMs = 50000;
 constexpr int ChildMs = StartMark::LifetimeMs + 5000;
 
 // The program's own start, as its main() does it, with the first paint marked.
