@@ -54,15 +54,16 @@ bench: build
 	$(BENCH) 30 ./$(BUILD)/bench/bench_transcript
 	$(BENCH) 80 ./$(BUILD)/bench/bench_discovery
 	$(BENCH) 30 ./$(BUILD)/bench/bench_animations
-	$(BENCH) 45 ./$(BUILD)/bench/bench_transfer
+	$(BENCH) 40 ./$(BUILD)/bench/bench_transfer
 	$(BENCH) 30 ./$(BUILD)/bench/bench_transfer_sealed
-	$(BENCH) 45 ./$(BUILD)/bench/bench_storm
+	$(BENCH) 35 ./$(BUILD)/bench/bench_storm
 	$(BENCH) 80 ./$(BUILD)/bench/bench_stream
 	$(BENCH) 20 ./$(BUILD)/bench/bench_probe
 	$(BENCH) 20 ./$(BUILD)/bench/bench_seal
 	$(BENCH) 40 ./$(BUILD)/bench/bench_cli_start
-	$(BENCH) 80 ./$(BUILD)/bench/bench_delivery
-	$(BENCH) 45 ./$(BUILD)/bench/bench_keys_discovery
+	$(BENCH) 50 ./$(BUILD)/bench/bench_delivery
+	$(BENCH) 35 ./$(BUILD)/bench/bench_keys_discovery
+	$(BENCH) 55 ./$(BUILD)/bench/bench_start 3
 
 format:
 	cmake --build $(BUILD) --target format

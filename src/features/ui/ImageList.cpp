@@ -1,5 +1,6 @@
 #include "features/ui/ImageList.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
 
@@ -82,23 +83,33 @@ ImageList ImageList::load(const QString &resourcePrefix, int count, QSize size, 
     list.m_size = size;
     if (count <= 0 || size.isEmpty())
         return list;
-    QString prefix = resourcePrefix;
-    if (!prefix.endsWith(u'/'))
-        prefix += u'/';
-    list.m_images.reserve(count);
-    list.m_doubles.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QString path = prefix + QStringLiteral("%1.png").arg(i, digits, 10, QChar(u'0'));
-        list.m_images.append(readPicture(path, size));
-        list.m_doubles.append(readDouble(path, size));
-    }
+    list.m_prefix = resourcePrefix;
+    if (!list.m_prefix.endsWith(u'/'))
+        list.m_prefix += u'/';
+    list.m_digits = digits;
+    list.m_images.resize(count);
+    list.m_doubles.resize(count);
+    list.m_decoded.assign(size_t(count), false);
     return list;
+}
+
+// A list holds up to fifty pictures and their twins, and a start shows one or two: each is decoded the
+// first time it is asked for.
+void ImageList::decode(int index) const
+{
+    if (m_decoded[size_t(index)])
+        return;
+    m_decoded[size_t(index)] = true;
+    const QString path = m_prefix + QStringLiteral("%1.png").arg(index, m_digits, 10, QChar(u'0'));
+    m_images[index] = readPicture(path, m_size);
+    m_doubles[index] = readDouble(path, m_size);
 }
 
 QImage ImageList::image(int index) const
 {
     if (index < 0 || index >= m_images.size())
         return {};
+    decode(index);
     return m_images.at(index);
 }
 
@@ -106,6 +117,7 @@ QImage ImageList::doubleImage(int index) const
 {
     if (index < 0 || index >= m_doubles.size())
         return {};
+    decode(index);
     return m_doubles.at(index);
 }
 
@@ -113,6 +125,7 @@ QPixmap ImageList::pixmap(int index) const
 {
     if (!qGuiApp || index < 0 || index >= m_images.size())
         return {};
+    decode(index);
     const QImage &twin = m_doubles.at(index);
     return QPixmap::fromImage(HighDensityScreens() && !twin.isNull() ? twin : m_images.at(index));
 }
@@ -121,6 +134,7 @@ QIcon ImageList::icon(int index) const
 {
     if (index < 0 || index >= m_images.size())
         return {};
+    decode(index);
     return iconOf({m_images.at(index), m_doubles.at(index)});
 }
 
@@ -201,6 +215,13 @@ QIcon ToolbarIconSet(const QString &name)
 
 QIcon ProgramIcon()
 {
+    // Decoded once per application: the largest pictures are the costliest part of a start. The
+    // pixmaps go with the application.
+    static QIcon *made = nullptr;
+    if (made)
+        return *made;
+    if (!qGuiApp)
+        return {};
     InitPictureResources();
     QList<QImage> images;
     for (int size : {16, 32, 64, 256}) {
@@ -208,5 +229,10 @@ QIcon ProgramIcon()
         images.append(readPicture(path, QSize(size, size)));
         images.append(readDouble(path, QSize(size, size)));
     }
-    return iconOf(images);
+    made = new QIcon(iconOf(images));
+    qAddPostRoutine([] {
+        delete made;
+        made = nullptr;
+    });
+    return *made;
 }

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <vector>
+
 // A list of pictures of one size, addressed by index like the program's image lists. Each picture
 // may have a twin drawn at twice the size for high-density screens ("NN@2x.png").
 class ImageList {
@@ -31,9 +33,14 @@ public:
     QIcon icon(int index) const;
 
 private:
+    void decode(int index) const;
+
     QSize m_size;
-    QList<QImage> m_images;
-    QList<QImage> m_doubles;
+    QString m_prefix;
+    int m_digits = 2;
+    mutable QList<QImage> m_images;
+    mutable QList<QImage> m_doubles;
+    mutable std::vector<bool> m_decoded;
 };
 
 // "dir/name.png" -> "dir/name@2x.png": where the picture drawn for high-density screens lies.
