@@ -6,6 +6,7 @@
 #include "BenchFolder.h"
 #include "RawUdp.h"
 #include "protocol/SendMessageUn.h"
+#include "settings/TMyUserData.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -127,6 +128,8 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // Named: a first start would ask for the name before announcing.
+    TSetUserData(SettingsStore(folder.filePath("settings.ini"))).SetAlias(QStringLiteral("Storm"));
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

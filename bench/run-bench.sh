@@ -1,7 +1,8 @@
 #!/bin/sh
 # run-bench.sh SECONDS PROGRAM [ARGUMENTS...]
 # Runs one benchmark within its time limit (killed when it is reached), whatever its children do: in a PID namespace of its own (when
-# the benchmark ends or is stopped, every process it started ends with it), in a network namespace that
+# the benchmark ends or is stopped, every process it started ends with it; its own /proc, so that it can
+# read its children's memory), in a network namespace that
 # holds only a loopback (it never hears another run's peers), and with a temporary folder of its own that
 # is removed afterwards, also when the run was stopped. Where no namespace can be made, the benchmark
 # runs under the port's lock and its time limit only.
@@ -12,8 +13,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/perix-bench-XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 # The benchmark runs in the background so that a signal to this script is handled at once: the shell
 # would otherwise wait for the benchmark to end before it ran the trap.
-if unshare -n -p -f true 2>/dev/null; then
-    TMPDIR=$work timeout -s KILL "$limit" unshare -n -p -f --kill-child \
+if unshare -n -p -f --mount-proc true 2>/dev/null; then
+    TMPDIR=$work timeout -s KILL "$limit" unshare -n -p -f --mount-proc --kill-child \
         sh -c 'ip link set lo up && exec "$@"' "$name" "$@" &
 else
     TMPDIR=$work timeout -s KILL "$limit" flock "${TMPDIR:-/tmp}/perix-udp-54812.lock" "$@" &
