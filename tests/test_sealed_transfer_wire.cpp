@@ -3,6 +3,7 @@
 // that captures every frame. Neither the file's content nor its name crosses in clear, and the file
 // arrives whole.
 #include "NetnsLab.h"
+#include "WireCapture.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 
@@ -15,56 +16,10 @@
 #include <QTest>
 
 #include <arpa/inet.h>
-#include <linux/if_ether.h>
-#include <linux/if_packet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-// Every frame that crosses the namespace it was opened in, joined into one recording.
-class Capture {
-public:
-    explicit Capture(const QString &ns)
-    {
-        ScopedNetns inside(ns);
-        if (!inside.ok())
-            return;
-        m_fd = ::socket(AF_PACKET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ALL));
-        const int size = 32 << 20;
-        if (m_fd >= 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
-    ~Capture()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool ok() const { return m_fd >= 0; }
-    // Reads what waits; bounded by the frames the buffer can hold.
-    void drain()
-    {
-        char buffer[65536];
-        for (int i = 0; i < 100000; ++i) {
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                return;
-            m_frames.append(QByteArray(buffer, int(n)));
-            m_bytes += n;
-        }
-    }
-    bool contains(const QByteArray &words) const
-    {
-        return std::any_of(m_frames.cbegin(), m_frames.cend(),
-                           [&](const QByteArray &frame) { return frame.contains(words); });
-    }
-    qint64 bytes() const { return m_bytes; }
-
-private:
-    int m_fd = -1;
-    QList<QByteArray> m_frames;
-    qint64 m_bytes = 0;
-};
 
 QStringList arguments(const TempFolder &folder, const QStringList &rest)
 {
@@ -109,7 +64,7 @@ void TestSealedTransferWire::fileCrossesTheWireSealed()
                      lab.address(name, "eth0", cidr),
                  qPrintable(lab.error()));
     }
-    Capture wire(lab.ns("sw"));
+    WireCapture wire(lab.ns("sw"), 32 << 20);
     QVERIFY(wire.ok());
 
     TempFolder annaFolder;

@@ -3,6 +3,7 @@
 // that captures every frame. A private and a group talk between the peers with keys leave none of
 // their words in it; the raw peer still talks in plain text, and the peer shows it as not encrypted.
 #include "NetnsLab.h"
+#include "WireCapture.h"
 #include "peers/GroupBoxStorageUn.h"
 #include "protocol/ProtocolClassUn.h"
 #include "protocol/SendMessageUn.h"
@@ -18,59 +19,11 @@
 #include <QTest>
 
 #include <arpa/inet.h>
-#include <linux/if_ether.h>
-#include <linux/if_packet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-// Every frame that crosses the namespace it was opened in.
-class Capture {
-public:
-    explicit Capture(const QString &ns)
-    {
-        ScopedNetns inside(ns);
-        if (!inside.ok())
-            return;
-        m_fd = ::socket(AF_PACKET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ALL));
-        const int size = 8 << 20;
-        if (m_fd >= 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
-    ~Capture()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool ok() const { return m_fd >= 0; }
-    // Reads what waits; bounded by the frames the buffer can hold.
-    void drain()
-    {
-        char buffer[65536];
-        for (int i = 0; i < 100000; ++i) {
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                return;
-            m_frames.append(QByteArray(buffer, int(n)));
-        }
-    }
-    bool contains(const QByteArray &words) const
-    {
-        return std::any_of(m_frames.cbegin(), m_frames.cend(),
-                           [&](const QByteArray &frame) { return frame.contains(words); });
-    }
-    int count(const QByteArray &words) const
-    {
-        return int(std::count_if(m_frames.cbegin(), m_frames.cend(),
-                                 [&](const QByteArray &frame) { return frame.contains(words); }));
-    }
-
-private:
-    int m_fd = -1;
-    QList<QByteArray> m_frames;
-};
 
 // A design peer: a UDP socket on the peer port inside its namespace, speaking only design packets.
 class RawDesignPeer {
@@ -120,8 +73,8 @@ public:
         for (int i = 0; i < 10000; ++i) {
             sockaddr_in source{};
             socklen_t sourceSize = sizeof source;
-            const ssize_t n =
-                ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&source), &sourceSize);
+            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0,
+                                         reinterpret_cast<sockaddr *>(&source), &sourceSize);
             if (n <= 0)
                 return;
             const QByteArray packet(buffer, int(n));
@@ -188,7 +141,7 @@ void TestSealedWire::sealedTalksLeaveNoWordsOnTheWire()
                      lab.address(name, "eth0", cidr),
                  qPrintable(lab.error()));
     }
-    Capture wire(lab.ns("sw"));
+    WireCapture wire(lab.ns("sw"), 8 << 20);
     QVERIFY(wire.ok());
     RawDesignPeer raw(lab.ns("c"), "10.71.0.3");
     QVERIFY(raw.ok());
@@ -199,7 +152,8 @@ void TestSealedWire::sealedTalksLeaveNoWordsOnTheWire()
     borisFolder.setAlias(QStringLiteral("Boris"));
     // Boris is in Anna's contact group "Keys".
     const SettingsStore annaStore = annaFolder.store();
-    GroupStorage::WriteStoredGroup(annaStore, {3, false, QStringLiteral("Keys"), QStringLiteral("{7E57-6B0C}")});
+    GroupStorage::WriteStoredGroup(annaStore,
+                                   {3, false, QStringLiteral("Keys"), QStringLiteral("{7E57-6B0C}")});
     GroupStorage::StoreUserGroup(annaStore, borisFolder.userId(), 3);
 
     const auto inNamespace = [&](const QString &ns, const QStringList &args) {
