@@ -12,7 +12,6 @@
 #include "app/ui/PerixChatProgram.h"
 #include "app/ui/TELInstanceChecker.h"
 #include "app/ui/TPerixChatForm.h"
-#include "features/ui/ImageList.h"
 #include "settings/SettingsStore.h"
 #include "settings/TMyUserData.h"
 
@@ -43,7 +42,6 @@ int runProgram(int argc, char *argv[], const QString &folder)
 {
     PerixApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Perix Chat"));
-    QApplication::setWindowIcon(ProgramIcon());
     StartOptions options;
     options.loopback = true;
     options.settingsFile = folder + QStringLiteral("/settings.ini");
@@ -213,43 +211,47 @@ int main(int argc, char *argv[])
     struct Platform {
         QString name;
         QProcessEnvironment env;
-        Series floor, linked, program;
+        Series floor, text, linked, program;
     };
-    std::vector<Platform> platforms{{QStringLiteral("offscreen"), env, {}, {}, {}}};
+    std::vector<Platform> platforms{{QStringLiteral("offscreen"), env, {}, {}, {}, {}}};
     if (!display.name().isEmpty()) {
         QProcessEnvironment x = env;
         x.insert(QStringLiteral("DISPLAY"), display.name());
         x.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        platforms.push_back({QStringLiteral("xcb"), x, {}, {}, {}});
+        platforms.push_back({QStringLiteral("xcb"), x, {}, {}, {}, {}});
     }
     int done = 0;
     for (int round = 0; round < rounds && !budget.hasExpired(); ++round) {
         for (Platform &p : platforms) {
             // Alternating which goes first keeps a warm cache from favouring one side.
-            Sample a, b, c;
+            Sample a, b, c, t;
             if (round % 2) {
                 b = runChild(self, programArgs, p.env, p.name, budget);
                 c = runChild(self, {QStringLiteral("--linked-floor")}, p.env, p.name, budget);
+                t = runChild(floorBinary, {QStringLiteral("--text")}, p.env, p.name, budget);
                 a = runChild(floorBinary, {}, p.env, p.name, budget);
             } else {
                 a = runChild(floorBinary, {}, p.env, p.name, budget);
+                t = runChild(floorBinary, {QStringLiteral("--text")}, p.env, p.name, budget);
                 c = runChild(self, {QStringLiteral("--linked-floor")}, p.env, p.name, budget);
                 b = runChild(self, programArgs, p.env, p.name, budget);
             }
-            if (a.ms < 0 || b.ms < 0 || c.ms < 0) {
+            if (a.ms < 0 || b.ms < 0 || c.ms < 0 || t.ms < 0) {
                 std::fprintf(stderr, "bench_start: round %d on %s had no first paint in time\n", round + 1,
                              qPrintable(p.name));
                 continue;
             }
             p.floor.add(a);
             p.linked.add(c);
+            p.text.add(t);
             p.program.add(b);
         }
         ++done;
     }
     std::printf("start to first paint: the program against a bare QMainWindow (floor), %d rounds; the\n"
                 "floor is a binary of its own that links Qt Widgets only, the linked floor the same window\n"
-                "from a binary that links the whole program (what the program itself adds)\n",
+                "from a binary that links the whole program (what the program itself adds), the text floor\n"
+                "the bare window showing one line of text (what the font system costs any window with words)\n",
                 done);
     if (display.name().isEmpty())
         std::printf("  (no Xvfb: offscreen only)\n");
@@ -264,6 +266,8 @@ int main(int argc, char *argv[])
         printRow("memory 1 s later", p.floor.kbSettled, p.program.kbSettled, 1024.0, "MB", 1.2);
         printRow("linked: first paint", p.linked.ms, p.program.ms, 1.0, "ms", 1.25);
         printRow("linked: memory", p.linked.kbPaint, p.program.kbPaint, 1024.0, "MB", 1.2);
+        printRow("text: first paint", p.text.ms, p.program.ms, 1.0, "ms", 1.25);
+        printRow("text: memory", p.text.kbPaint, p.program.kbPaint, 1024.0, "MB", 1.2);
     }
     return any ? 0 : 1;
 }

@@ -16,15 +16,26 @@ AnimationLibrary AnimationLibrary::load(const QString &resourcePrefix, int count
 AnimationLibrary AnimationLibrary::load(const QString &resourcePrefix, int count, qreal devicePixelRatio)
 {
     AnimationLibrary library;
-    for (int n = 0; n < count; ++n) {
-        AnimationFrames frames;
-        if (devicePixelRatio > 1.0)
-            frames = decode(doubleFileName(resourcePrefix, n), 2);
-        if (frames.frames.isEmpty())
-            frames = decode(fileName(resourcePrefix, n));
-        library.m_animations.push_back(frames);
-    }
+    library.m_prefix = resourcePrefix;
+    library.m_devicePixelRatio = devicePixelRatio;
+    const auto places = std::size_t(qMax(count, 0));
+    library.m_animations.resize(places);
+    library.m_decoded.assign(places, false);
     return library;
+}
+
+void AnimationLibrary::decodeOnce(int number) const
+{
+    const auto slot = std::size_t(number);
+    if (m_decoded[slot])
+        return;
+    m_decoded[slot] = true;
+    AnimationFrames frames;
+    if (m_devicePixelRatio > 1.0)
+        frames = decode(doubleFileName(m_prefix, number), 2);
+    if (frames.frames.isEmpty())
+        frames = decode(fileName(m_prefix, number));
+    m_animations[slot] = std::move(frames);
 }
 
 QString AnimationLibrary::fileName(const QString &resourcePrefix, int number)
@@ -76,6 +87,7 @@ const AnimationFrames *AnimationLibrary::frames(int number) const
 {
     if (number < 0 || number >= count())
         return nullptr;
+    decodeOnce(number);
     const AnimationFrames &frames = m_animations[std::size_t(number)];
     return frames.frames.isEmpty() ? nullptr : &frames;
 }

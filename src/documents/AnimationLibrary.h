@@ -19,7 +19,8 @@ struct AnimationFrames {
 
 // The program's 23 animations, numbered as they travel in messages. Reads "<prefix>/NN.gif", or on
 // high-density screens "<prefix>/NN@2x.gif", drawn at twice the size (NN.gif when that is missing);
-// an animation that cannot be read is missing, and a message naming it shows nothing.
+// an animation that cannot be read is missing, and a message naming it shows nothing. Each is decoded
+// the first time it is asked for: a start shows none of them.
 class AnimationLibrary {
 public:
     // Frames shorter than this are stretched: a peer's file must not make us repaint without pause.
@@ -41,5 +42,10 @@ public:
     QImage firstFrame(int number) const;
 
 private:
-    std::vector<AnimationFrames> m_animations;
+    void decodeOnce(int number) const;
+
+    QString m_prefix;
+    qreal m_devicePixelRatio = 1.0;
+    mutable std::vector<AnimationFrames> m_animations;
+    mutable std::vector<bool> m_decoded;
 };

@@ -1,11 +1,13 @@
 #include "app/ui/PerixChatProgram.h"
 
 #include "app/ChatCore.h"
+#include "app/ui/AfterFirstPaint.h"
 #include "app/ui/FirstStartName.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/StorageCheck.h"
 #include "app/ui/MainHistory.h"
 #include "app/ui/TPerixChatForm.h"
+#include "features/ui/ImageList.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerRegistry.h"
 #include "peers/ui/fmUserListUn.h"
@@ -13,7 +15,7 @@
 #include "talks/ui/fmSelectPictureGIFMoodUn.h"
 
 #include <QAction>
-#include <QGuiApplication>
+#include <QApplication>
 
 PerixChatProgram::PerixChatProgram(AppContext context, QObject *parent)
     : QObject(parent)
@@ -45,8 +47,12 @@ void PerixChatProgram::start()
     const StorageCheck::Findings storage = StorageCheck::Check(m_context.store, m_context.paths.historyDir());
     StorageCheck::Report(m_mainWindow.get(), m_context.store, storage);
     // The others learn the name from the first announcement: it is asked for before.
-    if (!storage.settingsUnusable)
+    if (!storage.settingsUnusable) {
+        // That question is the first window shown: it carries the icon.
+        if (FirstStartName::IsFirstStart(m_context.store))
+            QApplication::setWindowIcon(ProgramIcon());
         FirstStartName::AskIfFirstStart(m_context.store);
+    }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     m_chat->start();
     QGuiApplication::restoreOverrideCursor();
@@ -68,6 +74,8 @@ void PerixChatProgram::start()
         Q_EMIT finished();
     });
     m_mainWindow->show();
+    // Window managers read every size of the icon when it is set; the first look does not need it.
+    AfterFirstPaint::run(m_mainWindow.get(), [] { QApplication::setWindowIcon(ProgramIcon()); });
 }
 
 void PerixChatProgram::close()

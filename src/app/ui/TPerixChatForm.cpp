@@ -142,7 +142,6 @@ void TPerixChatForm::styleOf(int peerIndex)
 void TPerixChatForm::buildFrame()
 {
     InitPictureResources();
-    setWindowIcon(ProgramIcon());
     resize(475, 309);
     setMinimumSize(380, 270);
     auto *central = new QWidget(this);

@@ -50,7 +50,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Perix Chat"));
     // Ties the windows to the installed desktop entry (Wayland shells take the icon from it).
     QGuiApplication::setDesktopFileName(QStringLiteral(PERIX_DESKTOP_ID));
-    QApplication::setWindowIcon(ProgramIcon());
 
     TELInstanceChecker guard(QString::fromLatin1(TELInstanceChecker::InstanceIdentifier),
                              guardScope(options));
@@ -68,8 +67,10 @@ int main(int argc, char *argv[])
     const KeyFileResult keys = LoadIdentity(context);
     if (keys.mustRefuseStart()) {
         std::fprintf(stderr, "perixchat: %s\n", qPrintable(keys.message));
-        if (QGuiApplication::platformName() != QStringLiteral("offscreen"))
+        if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+            QApplication::setWindowIcon(ProgramIcon());
             QMessageBox::critical(nullptr, QStringLiteral("Perix Chat"), keys.message);
+        }
         return 3;
     }
     if (!keys.hasKeys() && !keys.message.isEmpty())

@@ -1,7 +1,10 @@
 #include "features/ui/ImageList.h"
 
+#include "features/ui/PictureIconEngine.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QFileInfo>
 #include <QHash>
 
 // Resources of a static library are registered only when asked for, and the macro must stand
@@ -199,37 +202,59 @@ QImage ToolbarImage(const QString &name, int size)
     return toolbarPicture(name, size, false);
 }
 
+namespace {
+
+QString toolbarPath(const QString &name, int size)
+{
+    return QStringLiteral(":/icons/%1/%2.png").arg(size).arg(name);
+}
+
+// The picture drawn for `size` and its twin drawn at twice the size, read when first shown.
+QList<PictureIconEngine::Picture> drawnSizes(const QString &path, int size)
+{
+    return {{path, QSize(size, size), 1.0}, {DoubleSizePath(path), QSize(size, size) * 2, 2.0}};
+}
+
+} // namespace
+
 QIcon ToolbarIcon(const QString &name, int size)
 {
-    const QImage image = toolbarPicture(name, size, false);
-    if (image.isNull())
+    if ((size != 16 && size != 32) || name.isEmpty() || !qGuiApp)
         return {};
-    return iconOf({image, toolbarPicture(name, size, true)});
+    InitPictureResources();
+    const QString path = toolbarPath(name, size);
+    if (!QFileInfo::exists(path))
+        return {};
+    return PictureIconEngine::icon(drawnSizes(path, size));
 }
 
 QIcon ToolbarIconSet(const QString &name)
 {
-    return iconOf({toolbarPicture(name, 16, false), toolbarPicture(name, 32, false),
-                   toolbarPicture(name, 16, true), toolbarPicture(name, 32, true)});
+    if (name.isEmpty() || !qGuiApp)
+        return {};
+    InitPictureResources();
+    const QString small = toolbarPath(name, 16);
+    const QString large = toolbarPath(name, 32);
+    // The order of the old sets: both plain sizes before the twins.
+    return PictureIconEngine::icon({{small, QSize(16, 16), 1.0},
+                                    {large, QSize(32, 32), 1.0},
+                                    {DoubleSizePath(small), QSize(32, 32), 2.0},
+                                    {DoubleSizePath(large), QSize(64, 64), 2.0}});
 }
 
 QIcon ProgramIcon()
 {
-    // Decoded once per application: the largest pictures are the costliest part of a start. The
-    // pixmaps go with the application.
+    // Made once per application; its pictures, the largest 512 px, are read only when a size is shown.
     static QIcon *made = nullptr;
     if (made)
         return *made;
     if (!qGuiApp)
         return {};
     InitPictureResources();
-    QList<QImage> images;
-    for (int size : {16, 32, 64, 256}) {
-        const QString path = QStringLiteral(":/app/perixchat-%1.png").arg(size);
-        images.append(readPicture(path, QSize(size, size)));
-        images.append(readDouble(path, QSize(size, size)));
-    }
-    made = new QIcon(iconOf(images));
+    QList<PictureIconEngine::Picture> pictures;
+    for (int size : {16, 32, 64, 256})
+        pictures += drawnSizes(QStringLiteral(":/app/perixchat-%1.png").arg(size), size);
+    made = new QIcon(PictureIconEngine::icon(pictures));
     qAddPostRoutine([] {
         delete made;
         made = nullptr;

@@ -45,7 +45,6 @@ GIFAnimator::GIFAnimator(int tag, const QString &fileName, QWidget *parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_movie->setCacheMode(QMovie::CacheAll);
     setMovie(m_movie);
-    m_movie->jumpToFrame(0);
 }
 
 void GIFAnimator::start()
@@ -57,7 +56,16 @@ void GIFAnimator::start()
 void GIFAnimator::stop()
 {
     m_movie->stop();
-    m_movie->jumpToFrame(0);
+    // A movie not read yet stays so: the chooser reads first frames when it shows.
+    if (m_movie->currentFrameNumber() > 0)
+        m_movie->jumpToFrame(0);
+}
+
+void GIFAnimator::showFirstFrame()
+{
+    stop();
+    if (m_movie->currentFrameNumber() < 0)
+        m_movie->jumpToFrame(0);
 }
 
 bool GIFAnimator::isRunning() const
@@ -137,7 +145,6 @@ TfmSelectPictureGIFMood::TfmSelectPictureGIFMood(QWidget *parent)
         }
         rows->addLayout(row);
     }
-    stopAll();
 }
 
 TfmSelectPictureGIFMood::~TfmSelectPictureGIFMood()
@@ -220,7 +227,8 @@ bool TfmSelectPictureGIFMood::ChooseAnimation(int number)
 
 void TfmSelectPictureGIFMood::showEvent(QShowEvent *event)
 {
-    stopAll();
+    for (GIFPanel *panel : std::as_const(m_panels))
+        panel->animator()->showFirstFrame();
     QWidget::showEvent(event);
 }
 

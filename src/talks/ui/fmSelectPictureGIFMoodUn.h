@@ -21,6 +21,8 @@ public:
     void start();
     // Stops and goes back to the first frame.
     void stop();
+    // Stopped on the first frame, read now if it never was.
+    void showFirstFrame();
     bool isRunning() const;
     QMovie *movie() const { return m_movie; }
 
