@@ -248,11 +248,12 @@ int main(int argc, char *argv[])
         }
         ++done;
     }
-    std::printf("start to first paint: the program against a bare QMainWindow (floor), %d rounds; the\n"
-                "floor is a binary of its own that links Qt Widgets only, the linked floor the same window\n"
-                "from a binary that links the whole program (what the program itself adds), the text floor\n"
-                "the bare window showing one line of text (what the font system costs any window with words)\n",
-                done);
+    std::printf(
+        "start to first paint: the program against a bare QMainWindow (floor), %d rounds; the\n"
+        "floor is a binary of its own that links Qt Widgets only, the linked floor the same window\n"
+        "from a binary that links the whole program (what the program itself adds), the text floor\n"
+        "the bare window showing one line of text (what the font system costs any window with words)\n",
+        done);
     if (display.name().isEmpty())
         std::printf("  (no Xvfb: offscreen only)\n");
     bool any = false;

@@ -101,10 +101,11 @@ void TestStartPictures::iconPicturesAreReadWhenFirstShown()
     writeSquare(small, 16, Qt::red);
     writeSquare(large, 32, Qt::blue);
     writeSquare(twin, 32, Qt::yellow);
-    const QIcon icon = PictureIconEngine::icon({{small, QSize(16, 16), 1.0},
-                                                {large, QSize(32, 32), 1.0},
-                                                {twin, QSize(32, 32), 2.0},
-                                                {folder.filePath(QStringLiteral("none.png")), QSize(64, 64), 2.0}});
+    const QIcon icon =
+        PictureIconEngine::icon({{small, QSize(16, 16), 1.0},
+                                 {large, QSize(32, 32), 1.0},
+                                 {twin, QSize(32, 32), 2.0},
+                                 {folder.filePath(QStringLiteral("none.png")), QSize(64, 64), 2.0}});
     QVERIFY(!icon.isNull());
     // Only the files that exist count; nothing has been read yet, so a file changed now is what shows.
     QCOMPARE(icon.availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
@@ -127,7 +128,8 @@ void TestStartPictures::iconPicturesAreReadWhenFirstShown()
     QCOMPARE(disabled.size(), QSize(32, 32));
     QVERIFY(middle(disabled) != QColor(Qt::green));
 
-    QVERIFY(PictureIconEngine::icon({{folder.filePath(QStringLiteral("none.png")), QSize(16, 16), 1.0}}).isNull());
+    QVERIFY(PictureIconEngine::icon({{folder.filePath(QStringLiteral("none.png")), QSize(16, 16), 1.0}})
+                .isNull());
     QVERIFY(PictureIconEngine::icon({}).isNull());
 }
 

@@ -13,7 +13,7 @@ class PictureIconEngine : public QIconEngine {
 public:
     struct Picture {
         QString path;
-        QSize pixels;     // the size it is shown at, in device pixels; a file of another size is scaled
+        QSize pixels;      // the size it is shown at, in device pixels; a file of another size is scaled
         qreal scale = 1.0; // the device pixel ratio it was drawn for ("@2x" files: 2)
     };
 
