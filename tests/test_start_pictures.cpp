@@ -8,6 +8,7 @@
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "talks/ui/fmSelectPictureGIFMoodUn.h"
+#include "transfer/Sha256.h"
 
 #include <QApplication>
 #include <QFile>
@@ -21,11 +22,16 @@
 class TestStartPictures : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
+    void libcryptoLoadsWithTheFirstHash();
     void picturesDecodedWhenAskedForAreTheFiles();
     void theProgramIconIsMadeOnce();
     void iconPicturesAreReadWhenFirstShown();
     void animationsAreDecodedWhenFirstAskedFor();
     void workWaitsForTheFirstPaint();
+
+private:
+    bool m_libcryptoAtStart = true;
 };
 
 namespace {
@@ -49,6 +55,12 @@ protected:
     }
 };
 
+bool libcryptoMapped()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcrypto.so");
+}
+
 QColor middle(const QPixmap &pixmap)
 {
     const QImage image = pixmap.toImage();
@@ -56,6 +68,22 @@ QColor middle(const QPixmap &pixmap)
 }
 
 } // namespace
+
+void TestStartPictures::initTestCase()
+{
+    m_libcryptoAtStart = libcryptoMapped();
+}
+
+void TestStartPictures::libcryptoLoadsWithTheFirstHash()
+{
+    // This binary holds the whole window program: nothing of it maps libcrypto before a hash.
+    QVERIFY(!m_libcryptoAtStart);
+    QVERIFY(!libcryptoMapped());
+    const QByteArray empty =
+        QByteArray::fromHex("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    QCOMPARE(Sha256::hash(""), empty);
+    QCOMPARE(libcryptoMapped(), Sha256::usesCpuInstructions());
+}
 
 void TestStartPictures::picturesDecodedWhenAskedForAreTheFiles()
 {
