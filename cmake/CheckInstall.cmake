@@ -12,7 +12,7 @@
 # that make and read the package (dpkg-deb, dpkg-shlibdeps, file) are always needed for MODE=deb.
 cmake_minimum_required(VERSION 3.22)
 
-foreach(var MODE BUILD_DIR SOURCE_DIR WORK_DIR APP_ID VERSION BINDIR DATADIR MANDIR)
+foreach(var MODE BUILD_DIR SOURCE_DIR WORK_DIR APP_ID VERSION BINDIR DATADIR MANDIR SOUND_MODULE_DIR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "CheckInstall.cmake needs -D${var}=...")
     endif()
@@ -76,6 +76,7 @@ set(ICON_SIZES 16 32 64 128 256 512)
 set(expected
     ${BINDIR}/perixchat
     ${BINDIR}/perixchat-cli
+    ${SOUND_MODULE_DIR}/perixchat-sound.so
     ${DATADIR}/applications/${APP_ID}.desktop
     ${DATADIR}/metainfo/${APP_ID}.metainfo.xml
     ${DATADIR}/icons/hicolor/scalable/apps/perixchat.svg

@@ -3,13 +3,16 @@
 #include "app/ui/AfterFirstPaint.h"
 #include "documents/AnimationLibrary.h"
 #include "features/MoodRules.h"
+#include "features/ui/EventSounds.h"
 #include "features/ui/ImageList.h"
 #include "features/ui/PictureIconEngine.h"
+#include "features/ui/SoundOutput.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "talks/ui/fmSelectPictureGIFMoodUn.h"
 #include "transfer/Sha256.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
@@ -24,6 +27,7 @@ class TestStartPictures : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void libcryptoLoadsWithTheFirstHash();
+    void soundModuleLoadsWithTheFirstSound();
     void picturesDecodedWhenAskedForAreTheFiles();
     void theProgramIconIsMadeOnce();
     void iconPicturesAreReadWhenFirstShown();
@@ -32,6 +36,7 @@ private Q_SLOTS:
 
 private:
     bool m_libcryptoAtStart = true;
+    bool m_multimediaAtStart = true;
 };
 
 namespace {
@@ -55,10 +60,15 @@ protected:
     }
 };
 
-bool libcryptoMapped()
+bool mapped(const char *library)
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcrypto.so");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+}
+
+bool libcryptoMapped()
+{
+    return mapped("/libcrypto.so");
 }
 
 QColor middle(const QPixmap &pixmap)
@@ -72,6 +82,7 @@ QColor middle(const QPixmap &pixmap)
 void TestStartPictures::initTestCase()
 {
     m_libcryptoAtStart = libcryptoMapped();
+    m_multimediaAtStart = mapped("/libQt6Multimedia.so");
 }
 
 void TestStartPictures::libcryptoLoadsWithTheFirstHash()
@@ -83,6 +94,31 @@ void TestStartPictures::libcryptoLoadsWithTheFirstHash()
         QByteArray::fromHex("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     QCOMPARE(Sha256::hash(""), empty);
     QCOMPARE(libcryptoMapped(), Sha256::usesCpuInstructions());
+}
+
+void TestStartPictures::soundModuleLoadsWithTheFirstSound()
+{
+    QVERIFY(!m_multimediaAtStart);
+    const QStringList places = SoundModulePlaces();
+    // Installed beside the programs; this test runs from the build tree, which is looked at second.
+    QCOMPARE(places.size(), 2);
+    QVERIFY(places.first().endsWith(QStringLiteral("/lib/perixchat/perixchat-sound.so")));
+    QVERIFY(QFileInfo(places.last()).isFile());
+
+    const TempFolder folder;
+    QVERIFY(QFile::copy(QStringLiteral(PERIX_SOURCE_DIR "/assets/Sound/") +
+                            EventSounds::FileName(EventSounds::Start),
+                        folder.filePath(EventSounds::FileName(EventSounds::Start))));
+    EventSounds sounds(folder.path());
+    QAction option;
+    option.setCheckable(true);
+    option.setChecked(true);
+    sounds.setOption(EventSounds::Start, &option);
+    QVERIFY(!mapped("/libQt6Multimedia.so"));
+    // Heard where there is a device, silent here; either way the module came with this sound.
+    QVERIFY(sounds.Play(EventSounds::Start));
+    QVERIFY(mapped("/libQt6Multimedia.so"));
+    QVERIFY(mapped("/perixchat-sound.so"));
 }
 
 void TestStartPictures::picturesDecodedWhenAskedForAreTheFiles()

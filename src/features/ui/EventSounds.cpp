@@ -1,12 +1,10 @@
 #include "features/ui/EventSounds.h"
 
+#include "features/ui/SoundOutput.h"
+
 #include <QAction>
-#include <QAudioDevice>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
-#include <QSoundEffect>
-#include <QUrl>
 #include <QtEndian>
 
 namespace {
@@ -15,22 +13,6 @@ EventSounds::PlayHook &playHook()
 {
     static EventSounds::PlayHook hook;
     return hook;
-}
-
-QtMessageHandler &previousHandler()
-{
-    static QtMessageHandler handler = nullptr;
-    return handler;
-}
-
-// Asking for the output devices where no sound server runs makes the audio backend complain once;
-// a missing device is an ordinary state here, not worth a message.
-void dropAudioServerWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtWarningMsg && message.startsWith(QLatin1StringView("PulseAudioService:")))
-        return;
-    if (QtMessageHandler previous = previousHandler())
-        previous(type, context, message);
 }
 
 quint32 le32(QByteArrayView bytes, qsizetype at)
@@ -112,12 +94,11 @@ qint64 EventSounds::WavDurationMs(QByteArrayView head)
 
 bool EventSounds::audioAvailable()
 {
-    if (m_audio < 0) {
-        previousHandler() = qInstallMessageHandler(dropAudioServerWarnings);
-        m_audio = QMediaDevices::audioOutputs().isEmpty() ? 0 : 1;
-        qInstallMessageHandler(previousHandler());
+    if (!m_outputLoaded) {
+        m_outputLoaded = true;
+        m_output = LoadSoundOutput();
     }
-    return m_audio == 1;
+    return m_output && m_output->available();
 }
 
 bool EventSounds::fileExists(int kind, const QString &path)
@@ -162,23 +143,13 @@ bool EventSounds::Play(int kind)
 
 void EventSounds::startPlayback(int kind, const QString &path)
 {
-    if (!audioAvailable())
-        return;
-    QSoundEffect *&effect = m_effects[kind];
-    if (!effect) {
-        effect = new QSoundEffect(this);
-        effect->setLoopCount(1);
-    }
-    const QUrl source = QUrl::fromLocalFile(path);
-    if (effect->source() != source)
-        effect->setSource(source);
-    // Plays as soon as the file is loaded; a file it cannot decode stays silent.
-    effect->play();
+    if (audioAvailable())
+        m_output->play(kind, path);
 }
 
 void EventSounds::stopPlayback()
 {
-    if (m_current >= 0 && m_effects[m_current])
-        m_effects[m_current]->stop();
+    if (m_current >= 0 && m_output)
+        m_output->stop(m_current);
     m_current = -1;
 }

@@ -8,9 +8,10 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
-class QSoundEffect;
+class SoundOutput;
 
 // The event sounds: a WAV file of the sound folder per event, played asynchronously once when the
 // event's option is checked. A sound started while another plays replaces it; a sound of a kind
@@ -62,14 +63,14 @@ private:
 
     QString m_dir;
     std::array<QPointer<QAction>, KindCount> m_options;
-    std::array<QSoundEffect *, KindCount> m_effects{};
+    // Loaded with the first sound that is to be heard.
+    std::unique_ptr<SoundOutput> m_output;
+    bool m_outputLoaded = false;
     std::array<qint64, KindCount> m_busyUntil{};
     std::array<qint64, KindCount> m_fileCheckedAt{}; // -1: not looked for yet
     std::array<bool, KindCount> m_fileFound{};
     int m_current = -1;
     int m_playCount = 0;
-    // -1 not asked yet, 0 no output device, 1 a device.
-    int m_audio = -1;
     QElapsedTimer m_clock;
     Timings m_timings;
 };
