@@ -137,14 +137,29 @@ struct SoundRecorder {
         : dir(onlyUnder)
     {
         EventSounds::setPlayHook([this](int kind, const QString &path) {
-            if (path.startsWith(dir))
+            if (path.startsWith(dir)) {
                 plays.append(kind);
+                paintsBefore.append(paints.count);
+            }
         });
+        qApp->installEventFilter(&paints);
     }
     ~SoundRecorder() { EventSounds::setPlayHook({}); }
     int count(int kind) const { return int(plays.count(kind)); }
+
+    // Every widget's paint events, to tell what a sound came after.
+    struct PaintCount : QObject {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    };
     QString dir;
     QList<int> plays;
+    QList<int> paintsBefore;
+    PaintCount paints;
 };
 
 } // namespace
@@ -470,6 +485,8 @@ void TestLanguages::startSoundOnFirstShowOnly()
     writeSetting(anna.store(), Setting::SoundPerixChat, true);
     anna.start();
     QVERIFY(waitUntil([&] { return sounds.count(EventSounds::Start) == 1; }));
+    // The audio libraries load with it: after the window is on the screen.
+    QVERIFY(sounds.paintsBefore.first() > 0);
     anna.mainWindow()->hide();
     QTest::qWait(int(EventSounds::MinimumGapMs) + 100);
     anna.mainWindow()->show();

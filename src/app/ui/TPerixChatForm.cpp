@@ -2,6 +2,7 @@
 
 #include "app/ChatCore.h"
 #include "app/TalkHistory.h"
+#include "app/ui/AfterFirstPaint.h"
 #include "app/ui/DeliveryMarks.h"
 #include "app/ui/LngApply.h"
 #include "app/ui/MainActionList.h"
@@ -431,7 +432,8 @@ void TPerixChatForm::FormShow()
     if (!m_firstShow)
         return;
     m_firstShow = false;
-    PlayEventSound(SoundStart);
+    // The audio libraries load with the first sound: after the window is on the screen.
+    AfterFirstPaint::run(this, [this] { PlayEventSound(SoundStart); });
     m_timer->start();
 }
 
