@@ -28,6 +28,7 @@ private Q_SLOTS:
     void anEventForTheTranscriptLaysItOutFirst();
     void clearsAndClosingTalksInsideASlice();
     void theQueueMarksItsSlices();
+    void looksAsLinesLaidOutOneByOne();
 
 private:
     QTextEdit *allUsers() const { return m_manager->frame(0)->reAllMessage(); }
@@ -48,6 +49,9 @@ private:
     CorePeer *boris = nullptr;
     QWidget *m_window = nullptr;
     TalkManager *m_manager = nullptr;
+    // Boris's window, of the same size.
+    QWidget *m_other = nullptr;
+    TalkManager *m_oneByOne = nullptr;
 };
 
 void TestTranscriptTail::init()
@@ -59,6 +63,12 @@ void TestTranscriptTail::init()
     auto *tabs = new QTabWidget(m_window);
     m_manager = new TalkManager(tabs, anna->talks(), anna->context().store, new RVStyle(m_window),
                                 anna->core().files(), m_window);
+    m_other = new QWidget;
+    auto *otherTabs = new QTabWidget(m_other);
+    m_oneByOne = new TalkManager(otherTabs, boris->talks(), boris->context().store, new RVStyle(m_other),
+                                 boris->core().files(), m_other);
+    otherTabs->resize(400, 300);
+    m_other->resize(400, 300);
     QVERIFY(m_hub->startAll());
     QVERIFY(m_manager->frame(0));
     tabs->resize(400, 300);
@@ -71,6 +81,8 @@ void TestTranscriptTail::cleanup()
 {
     delete m_window;
     m_window = nullptr;
+    delete m_other;
+    m_other = nullptr;
     delete m_hub;
     m_hub = nullptr;
 }
@@ -252,6 +264,39 @@ void TestTranscriptTail::theQueueMarksItsSlices()
     QCOMPARE(events.filter(QStringLiteral("in ")).size(), PacketQueue::SlicePackets + 2);
     // The slice has ended when the queue says it is empty.
     QCOMPARE(events.mid(events.size() - 2), QStringList({QStringLiteral("end"), QStringLiteral("emptied")}));
+}
+
+void TestTranscriptTail::looksAsLinesLaidOutOneByOne()
+{
+    // The same lines in a second window of the same size, each laid out as it comes.
+    TalkManager *oneByOne = m_oneByOne;
+    m_other->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_other));
+    QTextEdit *single = oneByOne->frame(0)->reAllMessage();
+    QTextEdit *held = allUsers();
+    single->clear();
+    held->clear();
+    // Both windows read the clock: a minute that turns between them is tried again.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        m_manager->beginReceivedLines();
+        for (int i = 1; i <= 30; ++i) {
+            const QString body = QStringLiteral("line %1 ").arg(i) + QString(i * 7, u'w');
+            m_manager->AppendMessage(0, boris->id(), QStringLiteral("127.0.0.2"), body, 0x00336699, 3,
+                                     QStringLiteral("Boris"));
+            oneByOne->AppendMessage(0, boris->id(), QStringLiteral("127.0.0.2"), body, 0x00336699, 3,
+                                    QStringLiteral("Boris"));
+        }
+        m_manager->endReceivedLines();
+        if (held->toPlainText() == single->toPlainText())
+            break;
+        single->clear();
+        held->clear();
+    }
+    QCOMPARE(held->toHtml(), single->toHtml());
+    QCOMPARE(held->verticalScrollBar()->isVisibleTo(held), single->verticalScrollBar()->isVisibleTo(single));
+    QCOMPARE(held->verticalScrollBar()->maximum(), single->verticalScrollBar()->maximum());
+    QCOMPARE(held->verticalScrollBar()->value(), single->verticalScrollBar()->value());
+    QCOMPARE(held->viewport()->grab().toImage(), single->viewport()->grab().toImage());
 }
 
 QTEST_MAIN(TestTranscriptTail)
