@@ -323,8 +323,8 @@ void TestTalkHistory::messagesShareTheirSendersCopies()
     const int all = anna.core().allUsersTalk();
     const auto receive = [&](const QString &id, const QString &alias, const QString &body) {
         // Each packet brings its own copy of the ID.
-        Q_EMIT anna.talks()->messageForTalk(all, QString(id.constData(), id.size()), QStringLiteral("127.0.0.2"),
-                                            body, 0, 3, alias);
+        Q_EMIT anna.talks()->messageForTalk(all, QString(id.constData(), id.size()),
+                                            QStringLiteral("127.0.0.2"), body, 0, 3, alias);
     };
     receive(HistoryScenarios::BorisId, QStringLiteral("Boris"), QStringLiteral("one"));
     receive(QStringLiteral("{C}"), QStringLiteral("Clara"), QStringLiteral("two"));

@@ -192,7 +192,9 @@ void TestTranscriptTail::anEventForTheTranscriptLaysItOutFirst()
             return false;
         }
     } watch;
-    watch.seen = [&] { laidOutWhenSeen = laidOut(doc); };
+    watch.seen = [&] {
+        laidOutWhenSeen = laidOut(doc);
+    };
     view->viewport()->installEventFilter(&watch);
     QTest::mouseMove(view->viewport(), QPoint(20, 20));
     QVERIFY(laidOutWhenSeen);

@@ -29,8 +29,9 @@ bool TranscriptTail::hold(QTextEdit *transcript)
 {
     if (m_turns == 0 || !transcript)
         return false;
-    const auto held = std::find_if(m_batches.begin(), m_batches.end(),
-                                   [transcript](const auto &batch) { return batch->transcript() == transcript; });
+    const auto held = std::find_if(m_batches.begin(), m_batches.end(), [transcript](const auto &batch) {
+        return batch->transcript() == transcript;
+    });
     if (held != m_batches.end())
         return true;
     auto batch = std::make_unique<TranscriptBatch>();
@@ -54,8 +55,9 @@ void TranscriptTail::added(QTextEdit *transcript)
 
 void TranscriptTail::releaseOne(QTextEdit *transcript)
 {
-    const auto held = std::find_if(m_batches.begin(), m_batches.end(),
-                                   [transcript](const auto &batch) { return batch->transcript() == transcript; });
+    const auto held = std::find_if(m_batches.begin(), m_batches.end(), [transcript](const auto &batch) {
+        return batch->transcript() == transcript;
+    });
     if (held == m_batches.end())
         return;
     std::unique_ptr<TranscriptBatch> batch = std::move(*held);
