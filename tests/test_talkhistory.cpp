@@ -107,6 +107,7 @@ private Q_SLOTS:
     void transcriptLaysOutAsTheScreen();
     void writtenWhenClosedClearedAndStopped();
     void boundKeepsAndClears();
+    void messagesShareTheirSendersCopies();
     void optionsAndBudget();
 };
 
@@ -311,6 +312,46 @@ void TestTalkHistory::boundKeepsAndClears()
     QVERIFY(!saved.contains("line number 6"));
     QCOMPARE(history->transcript(all)->paragraphCount(), 2);
     QVERIFY(history->content(all, false).contains("line number 6"));
+}
+
+void TestTalkHistory::messagesShareTheirSendersCopies()
+{
+    CorePeer anna(QStringLiteral("Anna"), std::make_unique<RecordingTransport>(QStringLiteral("127.0.0.1")));
+    anna.start();
+    TalkHistory *history = anna.core().history();
+    history->setShowTime(false);
+    const int all = anna.core().allUsersTalk();
+    const auto receive = [&](const QString &id, const QString &alias, const QString &body) {
+        // Each packet brings its own copy of the ID.
+        Q_EMIT anna.talks()->messageForTalk(all, QString(id.constData(), id.size()),
+                                            QStringLiteral("127.0.0.2"), body, 0, 3, alias);
+    };
+    receive(HistoryScenarios::BorisId, QStringLiteral("Boris"), QStringLiteral("one"));
+    receive(QStringLiteral("{C}"), QStringLiteral("Clara"), QStringLiteral("two"));
+    receive(HistoryScenarios::BorisId, QStringLiteral("Boris"), QStringLiteral("three"));
+    receive(HistoryScenarios::BorisId, QStringLiteral("Boris B."), QStringLiteral("four"));
+    const QList<TranscriptParagraph> &paragraphs = history->transcript(all)->paragraphs();
+    QCOMPARE(paragraphs.size(), 8);
+    // The header paragraphs: picture and header text.
+    const TranscriptItem &first = paragraphs[0].last();
+    const TranscriptItem &clara = paragraphs[2].last();
+    const TranscriptItem &third = paragraphs[4].last();
+    const TranscriptItem &renamed = paragraphs[6].last();
+    QCOMPARE(first.text, QStringLiteral("[Boris]"));
+    QCOMPARE(third.text, QStringLiteral("[Boris]"));
+    QCOMPARE(renamed.text, QStringLiteral("[Boris B.]"));
+    QCOMPARE(third.senderId, HistoryScenarios::BorisId);
+    QVERIFY(third.senderId.isSharedWith(first.senderId));
+    QVERIFY(paragraphs[5].first().senderId.isSharedWith(first.senderId));
+    QVERIFY(third.text.isSharedWith(first.text));
+    QVERIFY(!clara.senderId.isSharedWith(first.senderId));
+    QVERIFY(!renamed.text.isSharedWith(first.text));
+    // Finished paragraphs keep no room for items that will never come.
+    for (const TranscriptParagraph &paragraph : paragraphs)
+        QCOMPARE(paragraph.capacity(), paragraph.size());
+    // What is written is the same.
+    QCOMPARE(history->content(all, false),
+             QByteArray("[Boris]\none\n[Clara]\ntwo\n[Boris]\nthree\n[Boris B.]\nfour\n"));
 }
 
 void TestTalkHistory::optionsAndBudget()

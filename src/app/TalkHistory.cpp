@@ -107,13 +107,24 @@ void TalkHistory::append(int talkId, const QString &senderId, const QString &ip,
     if (m_transcripts.value(talkId).paragraphCount() >= m_limit)
         clearTranscript(talkId);
     TranscriptMessage message;
-    message.senderId = senderId;
+    // The messages of a sender share one copy of its ID, and one of its header while that stays the
+    // same: a long talk holds thousands of them.
+    message.senderId = m_senderColours.constFind(senderId).key();
     message.picture = m_showPicture ? qMax(picture, 0) : -1;
     message.header = u'[' + withoutIsolates(alias.isEmpty() ? ip : alias) + u']';
     if (m_showIP)
         message.header += QStringLiteral(" IP:") + ip;
     if (m_showTime)
         message.header += u' ' + m_clock.text();
+    if (m_lastHeaders.size() >= MaxSharedHeaders)
+        m_lastHeaders.clear();
+    QString &lastHeader = m_lastHeaders[message.senderId];
+    if (lastHeader == message.header) {
+        message.header = lastHeader;
+    } else {
+        message.header.squeeze();
+        lastHeader = message.header;
+    }
     TranscriptBodyContext context;
     context.myId = m_registry->local() ? m_registry->local()->ID : QString();
     context.hasAnimation = [this](int number) {

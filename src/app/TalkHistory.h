@@ -73,6 +73,9 @@ private:
     QHash<int, Transcript> m_transcripts;
     // Each sender's latest colour: earlier text of a sender takes it too, as on screen.
     QHash<QString, qint32> m_senderColours;
+    // Each sender's latest header, shared by the messages that repeat it.
+    static constexpr int MaxSharedHeaders = 4096;
+    QHash<QString, QString> m_lastHeaders;
     std::unique_ptr<TranscriptLook> m_look;
     const FileOfferList *m_offers = nullptr;
     StoryFile::WriteBudget m_budget;

@@ -40,6 +40,7 @@ void PacketQueue::drain()
         return;
     }
     m_draining = true;
+    Q_EMIT sliceStarted();
     QElapsedTimer slice;
     slice.start();
     for (int handled = 0; size() > 0 && handled < SlicePackets && slice.elapsed() < SliceMs; ++handled) {
@@ -55,6 +56,7 @@ void PacketQueue::drain()
         }
     }
     m_draining = false;
+    Q_EMIT sliceEnded();
     if (size() > 0)
         schedule(m_gate && !m_gate() ? BlockedRetryMs : 0);
     else

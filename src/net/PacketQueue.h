@@ -41,6 +41,10 @@ public:
     void drain();
 
 Q_SIGNALS:
+    // A slice of handling begins and ends (nothing of the event loop runs in between but what a
+    // handler's dialog runs).
+    void sliceStarted();
+    void sliceEnded();
     // A drain handled the last waiting packet.
     void emptied();
 

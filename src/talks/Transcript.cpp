@@ -76,6 +76,7 @@ void Transcript::append(const TranscriptMessage &message, const std::function<vo
 {
     if (!isEmpty())
         newParagraph();
+    const qsizetype first = m_paragraphs.size() - 1;
     if (message.picture >= 0) {
         TranscriptItem picture;
         picture.kind = TranscriptItem::Kind::Picture;
@@ -95,4 +96,8 @@ void Transcript::append(const TranscriptMessage &message, const std::function<vo
             appendItem(piece.item);
         }
     }
+    // The message's paragraphs are complete (the next message starts a paragraph of its own): room
+    // kept for more items would only cost memory for as long as the history is held.
+    for (qsizetype i = first; i < m_paragraphs.size(); ++i)
+        m_paragraphs[i].squeeze();
 }

@@ -8,15 +8,16 @@
 #include <functional>
 
 // One item of a transcript paragraph.
+// The small fields come first: a history keeps one per item of every message it holds.
 struct TranscriptItem {
     enum class Kind : quint8 { Text, Picture, Animation, File };
     Kind kind = Kind::Text;
-    QString text;        // Text: the text; File: the path
-    int number = -1;     // Picture: its index in the picture list; Animation: its number
     bool header = false; // Text: the bold header style; else the style of the sender
-    QString senderId;    // Text: whose colour the text takes
     bool own = false;    // File: the reference names the local user as owner (and, for the look, the
                          // file is one the user offers)
+    int number = -1;     // Picture: its index in the picture list; Animation: its number
+    QString text;        // Text: the text; File: the path
+    QString senderId;    // Text: whose colour the text takes
 };
 
 using TranscriptParagraph = QList<TranscriptItem>;

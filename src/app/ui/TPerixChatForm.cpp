@@ -27,6 +27,7 @@
 #include "features/ui/StatusPanels.h"
 #include "features/ui/TrayIcon.h"
 #include "net/NetworkOptions.h"
+#include "net/PacketQueue.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerList.h"
 #include "peers/PeerRegistry.h"
@@ -131,6 +132,8 @@ void TPerixChatForm::connectTalks()
             [this] { MessageBox::error(this, ConstUnit::text(ConstUnit::Text::ErrorWhenSend)); });
     connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
     connect(m_talks, &TalkManager::transcriptClearing, this, [this](int sheet) { m_history->ClearTalk(sheet); });
+    connect(m_queue, &PacketQueue::sliceStarted, m_talks, &TalkManager::beginReceivedLines);
+    connect(m_queue, &PacketQueue::sliceEnded, m_talks, &TalkManager::endReceivedLines);
     new DeliveryMarks(m_chat.delivery(), m_chat.registry(), m_talks, this);
 }
 

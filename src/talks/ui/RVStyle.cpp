@@ -29,8 +29,13 @@ RVStyle::RVStyle(QObject *parent)
                     {QStringLiteral("Header message"), styleFont(true), text, {}}};
     for (int styleNo = 0; styleNo < m_textStyles.size(); ++styleNo)
         m_textStyles[styleNo].format = makeCharFormat(m_textStyles.at(styleNo), styleNo);
-    m_paragraphStyles = {{QStringLiteral("Paragraph Style"), Qt::AlignLeft},
-                         {QStringLiteral("Centered"), Qt::AlignHCenter}};
+    m_paragraphStyles = {{QStringLiteral("Paragraph Style"), Qt::AlignLeft, {}},
+                         {QStringLiteral("Centered"), Qt::AlignHCenter, {}}};
+    for (int styleNo = 0; styleNo < m_paragraphStyles.size(); ++styleNo) {
+        QTextBlockFormat &format = m_paragraphStyles[styleNo].format;
+        format.setAlignment(m_paragraphStyles.at(styleNo).alignment);
+        format.setProperty(RichProperty::ParagraphStyle, styleNo);
+    }
     m_lastUse = {0, 0};
     m_recolourTimer.setSingleShot(true);
     connect(&m_recolourTimer, &QTimer::timeout, this, [this] {
@@ -82,17 +87,22 @@ QTextBlockFormat RVStyle::paragraphFormat(int styleNo) const
 {
     if (styleNo < 0 || styleNo >= m_paragraphStyles.size())
         styleNo = 0;
-    QTextBlockFormat format;
-    format.setAlignment(m_paragraphStyles.at(styleNo).alignment);
-    format.setProperty(RichProperty::ParagraphStyle, styleNo);
-    return format;
+    return m_paragraphStyles.at(styleNo).format;
 }
 
 int RVStyle::addTextStyle(const QString &name, const QFont &font, const QColor &color)
 {
     const int styleNo = int(m_textStyles.size());
     TextStyle style{name, font, color, {}};
-    style.format = makeCharFormat(style, styleNo);
+    // Most styles are a sender's, in the normal font: its format differs from the normal one only in
+    // colour and number, and copying it saves setting every font property again.
+    if (!m_textStyles.isEmpty() && font == m_textStyles.first().font) {
+        style.format = m_textStyles.first().format;
+        style.format.setForeground(color);
+        style.format.setProperty(RichProperty::TextStyle, styleNo);
+    } else {
+        style.format = makeCharFormat(style, styleNo);
+    }
     m_textStyles.append(style);
     m_lastUse.append(++m_useClock);
     return styleNo;

@@ -71,6 +71,7 @@ private:
     struct ParagraphStyle {
         QString name;
         Qt::Alignment alignment;
+        QTextBlockFormat format; // made once, as the text styles' formats
     };
 
     // One document still to recolour in one style, from a block on.

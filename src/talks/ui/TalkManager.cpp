@@ -49,6 +49,8 @@ TalkManager::TalkManager(QTabWidget *pcMain, TalkCore *core, const SettingsStore
 
 void TalkManager::connectCore()
 {
+    // A closing talk has its history written and its page removed: its lines are laid out first.
+    connect(m_core, &TalkCore::talkClosing, this, [this] { m_tail.release(); });
     connect(m_core, &TalkCore::talkCreated, this, &TalkManager::addPage);
     connect(m_core, &TalkCore::talkClosed, this, &TalkManager::removePage);
     connect(m_core, &TalkCore::captionChanged, this, &TalkManager::showCaption);
@@ -200,6 +202,7 @@ void TalkManager::addPage(int talkId)
 
 void TalkManager::removePage(int talkId)
 {
+    m_tail.release();
     TfrConnectUser *talk = m_pages.take(talkId);
     if (!talk)
         return;
@@ -314,6 +317,7 @@ void TalkManager::ClearTextMessage(int sheet)
     TfrConnectUser *talk = frame(sheet);
     if (!talk)
         return;
+    m_tail.release();
     Q_EMIT transcriptClearing(sheet);
     talk->reAllMessage()->clear();
 }
@@ -344,16 +348,20 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
     if (!talk || !m_style)
         return;
     // At the bound the peer keeps the transcript in the history and clears its own copy.
-    if (talk->reAllMessage()->document()->blockCount() >= m_transcriptLimit)
+    if (talk->reAllMessage()->document()->blockCount() >= m_transcriptLimit) {
+        m_tail.release();
         talk->reAllMessage()->clear();
+    }
     QTextEdit *transcript = talk->reAllMessage();
+    const bool held = m_tail.hold(transcript);
     QTextDocument *doc = transcript->document();
     const QString name = alias.isEmpty() ? ip : alias;
     QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
     int headerEnd = -1;
-    // One edit block for the whole message: the document is laid out once, not after every item.
+    // One edit block for the whole message: the document is laid out once, not after every item. The
+    // cursor goes to the end inside it, where it does not measure the last line.
     cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
     try {
         if (!doc->isEmpty())
             AppendNewParagraph(cursor, *m_style, 1);
@@ -382,11 +390,12 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
     } catch (...) {
     }
     cursor.endEditBlock();
-    // Straight to the end: one step per item would grow with the transcript.
-    EnsureLayout(doc);
-    transcript->verticalScrollBar()->setValue(transcript->verticalScrollBar()->maximum());
+    if (!held)
+        ShowTranscriptEnd(transcript);
     if (headerEnd >= 0)
         Q_EMIT messageShown(sheet, id, headerEnd);
+    if (held)
+        m_tail.added(transcript);
 }
 
 void TalkManager::addMemberItem(int talkId, int peerIndex)

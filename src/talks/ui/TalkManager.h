@@ -3,6 +3,7 @@
 #include "protocol/ProtocolUn.h"
 #include "talks/MinuteClock.h"
 #include "talks/TalkCore.h"
+#include "talks/ui/TranscriptTail.h"
 #include "talks/ui/frConnectUserUn.h"
 
 #include <QHash>
@@ -95,6 +96,11 @@ public:
 
     void SendMemberUpdate(int sheet);
 
+    // A slice of received packets is handled: its lines go into each transcript under one edit, laid
+    // out when the slice ends (or before anything looks at the transcript).
+    void beginReceivedLines() { m_tail.beginTurn(); }
+    void endReceivedLines() { m_tail.endTurn(); }
+
     // Big or small pictures on the tabs and the talk toolbars.
     void applyIconSize();
     // The input editors of private talks are read-only while the auto-reply answers (talk state of
@@ -137,4 +143,5 @@ private:
     AnimationCatalogue *m_animations = nullptr;
     int m_transcriptLimit = MaxTranscriptBlocks;
     MinuteClock m_clock;
+    TranscriptTail m_tail;
 };
