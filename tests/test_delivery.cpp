@@ -73,7 +73,7 @@ struct Shown : QObject {
 };
 
 // The retry schedule at about a quarter of its length, so that a verdict takes a second rather than
-// five; the schedule itself is proven on a made-up clock, and at full length on a real network.
+// five; the schedule itself is proven on a made-up clock, and the pauses on a real network.
 const ReceiptTracker::Timings Quick{{100, 250, 500}, 400};
 
 void quickReceipts(const PeerHub &hub)
