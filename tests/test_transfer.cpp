@@ -1267,7 +1267,7 @@ void TestTransfer::ownerSurvivesARequesterThatLeaves()
             .Find(info.canonicalFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch())
             .has_value();
     }));
-    pair.owner->engine().setSendRateLimit(8 * 1024 * 1024);
+    pair.owner->engine().setSendRateLimit(16 * 1024 * 1024);
     for (int round = 0; round < 3; ++round) {
         const int id = pair.request(source, save);
         QVERIFY(waitFor([&] { return pair.info(id).done >= 2 * 1024 * 1024; }));
@@ -1518,7 +1518,7 @@ void TestTransfer::freeSpaceWatchedWhileRunning()
     Pair pair;
     pair.offer({source});
     pair.asker->engine().setFreeSpaceSource([free](const QString &) { return free->load(); });
-    pair.owner->engine().setSendRateLimit(2 * 1024 * 1024);
+    pair.owner->engine().setSendRateLimit(4 * 1024 * 1024);
     const int id = pair.request(source, save);
     QVERIFY(waitFor([&] { return pair.info(id).done >= 1024 * 1024; }));
     free->store(64 * 1024);
