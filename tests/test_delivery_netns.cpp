@@ -13,6 +13,7 @@
 #include "talks/MessageText.h"
 #include "talks/TalkCore.h"
 
+#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
@@ -25,6 +26,10 @@
 namespace {
 
 constexpr int Private = 100;
+
+// The retry schedule at about a quarter of its length; the schedule of the program is proven on a
+// made-up clock, and here the copies on the wire are timed against this one.
+const ReceiptTracker::Timings Quick{{100, 250, 500}, 400};
 
 // What every peer showed: how often each receiver showed each sender's words.
 struct Screens : QObject {
@@ -126,6 +131,14 @@ private:
     QHash<quint64, quint64> m_origin;
     QHash<qint64, quint64> m_waiting;
 };
+
+QString timesText(const QList<qint64> &times)
+{
+    QStringList texts;
+    for (const qint64 t : times)
+        texts.append(QString::number(t));
+    return texts.join(u' ');
+}
 
 QStringList sorted(QStringList list)
 {
@@ -247,7 +260,9 @@ std::unique_ptr<CorePeer> TestDeliveryNetns::peer(int host, const QString &alias
     std::unique_ptr<UdpTransport> transport = m_lan->openTransport(host);
     if (!transport)
         return nullptr;
-    return std::make_unique<CorePeer>(alias, std::move(transport));
+    auto peer = std::make_unique<CorePeer>(alias, std::move(transport));
+    peer->core().delivery()->tracker().setTimings(Quick);
+    return peer;
 }
 
 void TestDeliveryNetns::privateGroupAndEverybodyAtTwentyPercent()
@@ -289,7 +304,7 @@ void TestDeliveryNetns::privateGroupAndEverybodyAtTwentyPercent()
                                [](const Ledger::Message &m) { return m.known; });
         });
     };
-    // The last copy goes 4.25 s after the first and waits a second for its echo.
+    // The last copy goes 850 ms after the first and waits 400 ms for its echo.
     QVERIFY(waitUntil(settledAll, 10000));
     QCOMPARE(fromAnna.messages.size(), qsizetype(Private + Private / 5 + Private / 10));
     // A private message that was not delivered waits in the outbox for its addressee's next
@@ -339,6 +354,27 @@ void TestDeliveryNetns::lostEchoesAndAProgramThatNeverEchoes()
     Screens screens;
     screens.watch(*boris);
     Ledger fromAnna(*anna, screens);
+    QList<QByteArray> copies;
+    QList<qint64> copyTimes;
+    QElapsedTimer clock;
+    clock.start();
+    int notices = 0;
+    const auto readRaw = [&] {
+        while (raw.hasPendingDatagrams()) {
+            const QByteArray data = raw.receiveDatagram().data();
+            // The private messages to Boris go by broadcast first; the field names the addressee.
+            if (ClassifyPacket(data) == pkMessageToUser &&
+                TDataNewMessage(data).GetFromUserID() == silent.ID) {
+                copies.append(data);
+                copyTimes.append(clock.elapsed());
+            } else if (data.startsWith("PERIXRETRY")) {
+                ++notices;
+            }
+        }
+    };
+    // Read the moment they come, so that the copies' times are the wire's.
+    QObject reading;
+    connect(&raw, &QUdpSocket::readyRead, &reading, readRaw);
     QVERIFY(fromAnna.send(QStringLiteral("anyone?"), {silent.ID}, true, [&] {
         return anna->core().sendToUser(anna->indexOf(silent.ID), QStringLiteral("anyone?"));
     }));
@@ -351,18 +387,6 @@ void TestDeliveryNetns::lostEchoesAndAProgramThatNeverEchoes()
             fromAnna.send(text, {boris->id()}, true, [&] { return anna->core().sendToUser(toBoris, text); }));
         QTest::qWait(10);
     }
-    QList<QByteArray> copies;
-    int notices = 0;
-    const auto readRaw = [&] {
-        while (raw.hasPendingDatagrams()) {
-            const QByteArray data = raw.receiveDatagram().data();
-            // The private messages to Boris go by broadcast first; the field names the addressee.
-            if (ClassifyPacket(data) == pkMessageToUser && TDataNewMessage(data).GetFromUserID() == silent.ID)
-                copies.append(data);
-            else if (data.startsWith("PERIXRETRY"))
-                ++notices;
-        }
-    };
     QVERIFY(waitUntil(
         [&] {
             readRaw();
@@ -370,11 +394,22 @@ void TestDeliveryNetns::lostEchoesAndAProgramThatNeverEchoes()
                                [](const Ledger::Message &m) { return m.known; });
         },
         10000));
-    // A fifth copy would have come within a second.
-    settle(1000);
+    // A fifth copy would have come within the last pause and the final wait.
+    settle(Quick.retryPausesMs.back() + Quick.finalWaitMs);
     readRaw();
     QCOMPARE(copies.size(), 4);
     QCOMPARE(notices, 3);
+    // The copies went on the schedule the peer was given, not on the program's own.
+    for (int i = 1; i < int(copyTimes.size()); ++i) {
+        const qint64 pause = copyTimes.at(i) - copyTimes.at(i - 1);
+        const int planned = Quick.retryPausesMs.at(size_t(i - 1));
+        QVERIFY2(pause >= planned - 5 && pause < planned + 150,
+                 qPrintable(QStringLiteral("pause %1: %2 ms, planned %3; copies at %4")
+                                .arg(i)
+                                .arg(pause)
+                                .arg(planned)
+                                .arg(timesText(copyTimes))));
+    }
     for (const QByteArray &copy : std::as_const(copies))
         QCOMPARE(copy, copies.first());
     QCOMPARE(fromAnna.messages.value(fromAnna.order.first()).firstMissing, QStringList{silent.ID});

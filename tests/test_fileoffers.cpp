@@ -39,6 +39,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <memory>
+
 namespace {
 
 QAction *action(const TestPeer &p, const char *name)
@@ -331,7 +333,7 @@ void TestFileOffers::resumeAfterOwnerKilled()
     startTwo();
     offer(*anna, {source});
     QVERIFY(waitUntil([&] { return anna->mainWindow() && files(*anna)->share().offers().count() == 1; }));
-    engine(*anna).setSendRateLimit(20 * 1024 * 1024);
+    engine(*anna).setSendRateLimit(40 * 1024 * 1024);
     // The partial file has a hidden name of the program's own.
     const auto partial = [&] {
         const QStringList names =
@@ -354,10 +356,14 @@ void TestFileOffers::resumeAfterOwnerKilled()
     anna->start();
     QVERIFY(waitUntil([&] { return anna->onlineCount() == 1; }));
     // Boris declines the new offer's question: the resume is the Retry's, not a second fetch.
-    TfmInformation::setAutoAnswer([](TfmInformation &) { return false; });
+    const auto declined = std::make_shared<int>(0);
+    TfmInformation::setAutoAnswer([declined](TfmInformation &d) {
+        *declined += d.files() != nullptr;
+        return false;
+    });
     offer(*anna, {source});
     QVERIFY(waitUntil([&] { return files(*anna)->share().offers().count() == 1; }));
-    QTest::qWait(300);
+    QVERIFY(waitUntil([&] { return *declined == 1; }));
     TfmFileTransfers *window = files(*boris)->transferWindow();
     window->select(id);
     QVERIFY(window->retryButton()->isEnabled());

@@ -908,7 +908,7 @@ void TestTransfer::corruptedPartIsDetected()
     QVERIFY(QDir().mkpath(save));
     Pair pair;
     pair.offer({source});
-    pair.owner->engine().setSendRateLimit(1024 * 1024);
+    pair.owner->engine().setSendRateLimit(2 * 1024 * 1024);
     const int id = pair.request(source, save);
     QVERIFY(waitFor([&] { return partialSize(save) >= 1024 * 1024; }));
     QVERIFY(pair.asker->Cancel(id));
@@ -1275,14 +1275,15 @@ void TestTransfer::ownerSurvivesARequesterThatLeaves()
             .Find(info.canonicalFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch())
             .has_value();
     }));
-    pair.owner->engine().setSendRateLimit(8 * 1024 * 1024);
+    pair.owner->engine().setSendRateLimit(16 * 1024 * 1024);
     for (int round = 0; round < 3; ++round) {
         const int id = pair.request(source, save);
         QVERIFY(waitFor([&] { return pair.info(id).done >= 2 * 1024 * 1024; }));
         QVERIFY(pair.asker->Cancel(id));
         QVERIFY(waitFor([&] { return pair.ended(id); }));
-        // The owner wakes from its rate limit and sends the next chunk into the closed connection.
-        QTest::qWait(300);
+        // The owner wakes from its rate limit and sends the next chunk into the closed connection,
+        // which ends its side.
+        QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
     }
     pair.owner->engine().setSendRateLimit(0);
     QVERIFY(waitFor([&] { return pair.owner->engine().runningCount() == 0; }));
@@ -1525,7 +1526,7 @@ void TestTransfer::freeSpaceWatchedWhileRunning()
     Pair pair;
     pair.offer({source});
     pair.asker->engine().setFreeSpaceSource([free](const QString &) { return free->load(); });
-    pair.owner->engine().setSendRateLimit(2 * 1024 * 1024);
+    pair.owner->engine().setSendRateLimit(4 * 1024 * 1024);
     const int id = pair.request(source, save);
     QVERIFY(waitFor([&] { return pair.info(id).done >= 1024 * 1024; }));
     free->store(64 * 1024);
@@ -1609,7 +1610,7 @@ void TestTransfer::stallingOwnerHoldsFewConnections()
         },
         true, silent.port());
     TransferLimits limits = quickLimits();
-    limits.stallMs = 300;
+    limits.stallMs = 150;
     asker.engine().setLimits(limits);
     int runningMost = 0;
     const auto running = [&] {
