@@ -127,7 +127,7 @@ QPixmap PictureIconEngine::scaledPixmap(const QSize &size, QIcon::Mode mode, QIc
 void PictureIconEngine::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state)
 {
     const QPaintDevice *device = painter->device();
-    const qreal ratio = device ? device->devicePixelRatio() : qApp->devicePixelRatio();
+    const qreal ratio = device ? device->devicePixelRatio() : qGuiApp->devicePixelRatio();
     const QPixmap shown = scaledPixmap(rect.size() * ratio, mode, state, ratio);
     painter->drawPixmap(rect, shown);
 }
