@@ -841,7 +841,7 @@ void TestCodec::fileRecordsFromMessage()
     decode(
         context, fileRef(fileInfo(MyId, MyIp, QStringLiteral("345"), QStringLiteral("/home/me/a.txt"))) +
                      QStringLiteral(" and ") + fileRef(fileInfo(PeerId, "10.0.0.9", "12x", "C:\\b.doc")) +
-                     fileRef(fileInfo("", "10.0.0.5", "0", "/c")));
+                     fileRef(fileInfo("", "127.0.0.5", "0", "/c")));
 
     QCOMPARE(m_collected, (QStringList{"1", "2", "3"}));
     QCOMPARE(m_records.count(), 4);
@@ -859,7 +859,7 @@ void TestCodec::fileRecordsFromMessage()
     QCOMPARE(foreign.OwnerID, PeerId);
     // The empty ID field moves the IP into the owner ID and the size into the IP.
     const RLFile shifted = *m_records.at(3);
-    QCOMPARE(shifted.OwnerID, QStringLiteral("10.0.0.5"));
+    QCOMPARE(shifted.OwnerID, QStringLiteral("127.0.0.5"));
     QCOMPARE(shifted.OwnerIP, QStringLiteral("0"));
     QCOMPARE(shifted.SizeKB, 0); // the path stood in the size field
     QCOMPARE(shifted.Path, QString());

@@ -120,7 +120,7 @@ void TestCoreText::plainTextOfMessages_data()
                              << "hi [picture 12]!";
     QTest::newRow("animation") << "{[!CONTROL!]}3{[/!CONTROL!]}"
                                << "[animation 3]";
-    QTest::newRow("file") << "see {[!CONTROLFILE!]}<[FILEINFOSEPARATOR]>{ID}<[FILEINFOSEPARATOR]>10.0.0.1"
+    QTest::newRow("file") << "see {[!CONTROLFILE!]}<[FILEINFOSEPARATOR]>{ID}<[FILEINFOSEPARATOR]>127.0.0.2"
                              "<[FILEINFOSEPARATOR]>0<[FILEINFOSEPARATOR]>/home/a/x.txt{[!/CONTROLFILE!]}"
                           << "see [file /home/a/x.txt]";
     QTest::newRow("unclosed stays text") << "a {[!BULLET!]}5 b"

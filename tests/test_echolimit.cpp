@@ -14,7 +14,7 @@
 
 namespace {
 
-const QHostAddress Source(QStringLiteral("10.0.0.5"));
+const QHostAddress Source(QStringLiteral("127.0.0.5"));
 
 QByteArray numbered(int n)
 {

@@ -92,7 +92,7 @@ void TestFileReferences::scan_data()
                                   << QStringList{"A|1.1.1.1|0|/x", "B|2.2.2.2|7|C:\\y"};
     QTest::newRow("bad size") << ref("A", "ip", "12x", "/p") << QStringList{"A|ip|0|/p"};
     // An empty field takes no place: the later ones move forward.
-    QTest::newRow("empty id") << ref("", "10.0.0.5", "0", "/c") << QStringList{"10.0.0.5|0|0|"};
+    QTest::newRow("empty id") << ref("", "127.0.0.5", "0", "/c") << QStringList{"127.0.0.5|0|0|"};
     // Without its closing marker a reference still shows, with nothing in it.
     QTest::newRow("unclosed") << QStringLiteral("x{[!CONTROLFILE!]}") + Sep + "A" << QStringList{"||0|"};
     // Inside a picture element the reference is part of the element, not a reference.
@@ -247,7 +247,7 @@ void TestFileReferences::receivedReferencesSignalled()
     // A peer naming Anna's ID for a path Anna never offered does not make it hers.
     const int before = records.count();
     boris.talks()->sendBody(boris.core().allUsersTalk(),
-                            FileReferenceText(anna.id(), "10.77.0.1", "/etc/passwd"));
+                            FileReferenceText(anna.id(), "127.77.0.1", "/etc/passwd"));
     QVERIFY(waitUntil([&] { return received.size() == 2; }));
     QCOMPARE(records.count(), before + 1);
     QVERIFY(!records.at(before)->IsOwn);

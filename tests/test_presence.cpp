@@ -30,7 +30,7 @@
 
 namespace {
 
-QByteArray newPacket(const QString &id, const QString &alias, const QString &ip = QStringLiteral("10.0.0.5"))
+QByteArray newPacket(const QString &id, const QString &alias, const QString &ip = QStringLiteral("127.0.0.5"))
 {
     RUserID u;
     u.ID = id;
@@ -46,7 +46,7 @@ QByteArray disconnectPacket(const QString &id, const QString &alias)
     RUserID u;
     u.ID = id;
     u.Alias = alias;
-    u.IP = QStringLiteral("10.0.0.5");
+    u.IP = QStringLiteral("127.0.0.5");
     return BuildDisconnectPacket(u);
 }
 
@@ -123,7 +123,7 @@ void TestPresence::ownEchoChangesNothing()
     QCOMPARE(m_transport->sent.size(), 1); // the NEW of the start
     QCOMPARE(ClassifyPacket(m_transport->sent.first()), quint8(pkNew));
     const RUserID local = *list->registry()->GetPeer(0);
-    QCOMPARE(local.IP, QStringLiteral("10.9.8.7"));
+    QCOMPARE(local.IP, QStringLiteral("127.9.8.7"));
     QCOMPARE(local.GroupNumber, -1);
     m_log->events.clear();
     list->registry()->ProcessNewPacket(BuildPresencePacket(local, true));

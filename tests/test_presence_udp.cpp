@@ -23,7 +23,7 @@
 
 namespace {
 
-QByteArray newPacket(const QString &id, const QString &alias, const QString &ip = QStringLiteral("10.0.0.5"))
+QByteArray newPacket(const QString &id, const QString &alias, const QString &ip = QStringLiteral("127.0.0.5"))
 {
     RUserID u;
     u.ID = id;

@@ -23,7 +23,7 @@ using namespace GroupStorage;
 
 namespace {
 
-Packet presence(const QString &id, const QString &alias, bool isNew, const QString &ip = "10.0.0.5",
+Packet presence(const QString &id, const QString &alias, bool isNew, const QString &ip = "127.0.0.5",
                 qint32 color = 255)
 {
     RUserID u;
@@ -42,7 +42,7 @@ Packet byePacket(const QString &id, const QString &alias)
     RUserID u;
     u.ID = id;
     u.Alias = alias;
-    u.IP = QStringLiteral("10.0.0.5");
+    u.IP = QStringLiteral("127.0.0.5");
     u.PictureIndex = 14;
     return BuildDisconnectPacket(u);
 }
@@ -146,7 +146,7 @@ void TestRegistry::localEntryAndItsPackets()
     const RUserID *me = registry.local();
     QVERIFY(me);
     QCOMPARE(me->Alias, QStringLiteral("Me"));
-    QCOMPARE(me->IP, QStringLiteral("10.9.8.7"));
+    QCOMPARE(me->IP, QStringLiteral("127.9.8.7"));
     QCOMPARE(me->GroupNumber, -1);
     QCOMPARE(me->ID.size(), 38);
 
@@ -191,7 +191,7 @@ void TestRegistry::newPeerIsAnsweredPlacedAndAnnounced()
     QVERIFY(x);
     QCOMPARE(x->ID, peerId(1));
     QCOMPARE(x->Alias, QStringLiteral("Xena"));
-    QCOMPARE(x->IP, QStringLiteral("10.0.0.5"));
+    QCOMPARE(x->IP, QStringLiteral("127.0.0.5"));
     QCOMPARE(x->PictureIndex, 14);
     QCOMPARE(x->Color, 255);
     QCOMPARE(x->Town, QStringLiteral("Springfield"));

@@ -6,7 +6,7 @@
 #include <QMetaObject>
 
 namespace {
-const QHostAddress HubBroadcast(QStringLiteral("10.77.0.255"));
+const QHostAddress HubBroadcast(QStringLiteral("127.77.0.255"));
 } // namespace
 
 HubTransport::HubTransport(PeerHub *hub, const QHostAddress &address)
@@ -109,7 +109,7 @@ PeerHub::~PeerHub()
 CorePeer &PeerHub::addPeer(const QString &alias, const CorePeer *sameHostAs)
 {
     const QHostAddress address = sameHostAs ? transportOf(*sameHostAs).address()
-                                            : QHostAddress(QStringLiteral("10.77.0.%1").arg(m_nextHost++));
+                                            : QHostAddress(QStringLiteral("127.77.0.%1").arg(m_nextHost++));
     auto transport = std::make_unique<HubTransport>(this, address);
     transport->m_port = m_nextPort++;
     m_peers.push_back(std::make_unique<CorePeer>(alias, std::move(transport), m_probePeriodMs));

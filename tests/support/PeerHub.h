@@ -59,7 +59,7 @@ private:
 };
 
 // An in-process network of complete peers: each has its own settings file and data folder and its
-// own made-up host address (10.77.0.N, never given to a socket) unless it shares another's, and they find each other, talk, leave and
+// own made-up loopback host address (127.77.0.N, never given to a socket) unless it shares another's, and they find each other, talk, leave and
 // vanish as over UDP, with a short probe period.
 class PeerHub : public QObject {
     Q_OBJECT

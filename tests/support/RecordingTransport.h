@@ -9,15 +9,15 @@
 class RecordingTransport : public PacketTransport {
     Q_OBJECT
 public:
-    explicit RecordingTransport(const QString &localIp = QStringLiteral("10.9.8.7"), QObject *parent = nullptr);
+    explicit RecordingTransport(const QString &localIp = QStringLiteral("127.9.8.7"), QObject *parent = nullptr);
 
     bool SendPacket(const Packet &packet) override;
     QString LocalIP() const override { return m_localIp; }
     bool SendTo(const QHostAddress &address, const QByteArray &datagram) override;
-    QList<QHostAddress> Destinations() const override { return {QHostAddress(QStringLiteral("10.9.8.255"))}; }
+    QList<QHostAddress> Destinations() const override { return {QHostAddress(QStringLiteral("127.9.8.255"))}; }
 
     // As if the packet arrived from that address.
-    void deliver(const Packet &packet, const QHostAddress &from = QHostAddress(QStringLiteral("10.0.0.5")),
+    void deliver(const Packet &packet, const QHostAddress &from = QHostAddress(QStringLiteral("127.0.0.5")),
                  quint16 port = 40000);
     void clear();
 
