@@ -3,7 +3,9 @@
 //   first paint while 250 peers answer the NEW, against a start with nobody around;
 // - 10,000 received MESSAGE packets shown in the talk with everybody, against a bare Qt window that
 //   reads the same datagrams and appends the same header and text to a QTextEdit.
-// Every scenario runs in a child process of its own, three rounds; medians are printed.
+// Every scenario runs in a child process of its own, three rounds; each figure is printed with its
+// spread and each round's ratio to the floor of the same round.
+#include "BenchFigures.h"
 #include "BenchFolder.h"
 #include "app/CommandLine.h"
 #include "app/ui/PerixChatProgram.h"
@@ -39,15 +41,6 @@ constexpr int Peers = 250;
 constexpr int Rounds = 3;
 constexpr int TimeoutMs = 60000;
 const QHostAddress Broadcast(QStringLiteral("127.255.255.255"));
-
-long residentKb()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLong() * 4 : 0;
-}
 
 WireIdentity sender(int i)
 {
@@ -248,20 +241,28 @@ std::vector<double> runChild(const QString &mode)
     return values;
 }
 
-// The median of field `field` of the rounds.
-double median(const std::vector<std::vector<double>> &rounds, size_t field)
+// Field `field` of each round that gave it.
+std::vector<double> fieldOf(const std::vector<std::vector<double>> &rounds, size_t field)
 {
-    std::vector<double> v;
-    for (const auto &r : rounds)
-        if (r.size() > field)
-            v.push_back(r[field]);
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    std::vector<double> values;
+    for (const auto &round : rounds)
+        values.push_back(round.size() > field ? round[field] : 0.0);
+    return values;
 }
 
-double ratio(double a, double b)
+void printAgainst(const char *what, const std::vector<double> &figures, const std::vector<double> &floors,
+                  const char *unit, double target)
 {
-    return b > 0 ? a / b : 0;
+    const Spread figure = spreadOf(figures);
+    const Spread floor = spreadOf(floors);
+    const std::vector<double> ratios = ratiosOf(figures, floors);
+    const Spread ratio = spreadOf(ratios);
+    std::printf("%s: %.0f %s, floor %.0f %s, ratio %.2f (target <= %.2f)\n", what, figure.median, unit,
+                floor.median, unit, ratio.median, target);
+    std::printf("  rounds:");
+    for (size_t i = 0; i < ratios.size(); ++i)
+        std::printf(" %.0f/%.0f=%.2f", figures[i], floors[i], ratios[i]);
+    std::printf(" (ratio min/median/max %.2f/%.2f/%.2f)\n", ratio.min, ratio.median, ratio.max);
 }
 
 } // namespace
@@ -291,22 +292,16 @@ int main(int argc, char *argv[])
         floor.push_back(runChild(QStringLiteral("receive-floor")));
         perix.push_back(runChild(QStringLiteral("receive-perix")));
     }
-    const double paint = median(quiet, 0), timer = median(quiet, 1);
-    std::printf("first paint: %.0f ms with nobody around (floor)\n", paint);
-    std::printf("first paint while 10,000 messages stream in: %.0f ms, ratio %.2f (target <= 1.5)\n",
-                median(stream, 0), ratio(median(stream, 0), paint));
-    std::printf("first paint while %d peers answer: %.0f ms, ratio %.2f (target <= 1.5)\n", Peers,
-                median(peers, 0), ratio(median(peers, 0), paint));
-    std::printf(
-        "start-up timer: %.0f ms quiet (floor), %.0f ms under the stream, ratio %.2f (target <= 1.25)\n",
-        timer, median(stream, 1), ratio(median(stream, 1), timer));
-    const double pm = median(perix, 0), fm = median(floor, 0);
-    std::printf(
-        "10,000 received messages: %.0f ms, floor (bare window) %.0f ms, ratio %.2f (target <= 1.5)\n", pm,
-        fm, ratio(pm, fm));
-    std::printf("memory per message: %.0f bytes, floor %.0f bytes, ratio %.2f (target <= 1.5)\n",
-                median(perix, 1), median(floor, 1), ratio(median(perix, 1), median(floor, 1)));
-    std::printf("last 1,000 / first 1,000: %.2f (target <= 1.2)\n",
-                ratio(median(perix, 3), median(perix, 2)));
+    const std::vector<double> paint = fieldOf(quiet, 0), timer = fieldOf(quiet, 1);
+    printAgainst("first paint while 10,000 messages stream in (floor: nobody around)", fieldOf(stream, 0),
+                 paint, "ms", 1.2);
+    printAgainst("first paint while 250 peers answer (floor: nobody around)", fieldOf(peers, 0), paint, "ms",
+                 1.2);
+    printAgainst("start-up timer under the stream (floor: quiet)", fieldOf(stream, 1), timer, "ms", 1.25);
+    printAgainst("10,000 received messages (floor: bare window)", fieldOf(perix, 0), fieldOf(floor, 0), "ms",
+                 1.2);
+    printAgainst("memory per message (floor: bare window)", fieldOf(perix, 1), fieldOf(floor, 1), "bytes",
+                 1.2);
+    printAgainst("last 1,000 messages (floor: first 1,000)", fieldOf(perix, 3), fieldOf(perix, 2), "ms", 1.2);
     return 0;
 }

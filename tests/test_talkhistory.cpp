@@ -9,6 +9,7 @@
 #include "support/RecordingTransport.h"
 #include "support/Wait.h"
 #include "talks/MinuteClock.h"
+#include "talks/PackedParagraphs.h"
 #include "talks/TranscriptBody.h"
 #include "talks/TranscriptFormats.h"
 
@@ -108,6 +109,7 @@ private Q_SLOTS:
     void writtenWhenClosedClearedAndStopped();
     void boundKeepsAndClears();
     void messagesShareTheirSendersCopies();
+    void packedParagraphsComeBackAsTheyWere();
     void optionsAndBudget();
 };
 
@@ -346,12 +348,86 @@ void TestTalkHistory::messagesShareTheirSendersCopies()
     QVERIFY(third.text.isSharedWith(first.text));
     QVERIFY(!clara.senderId.isSharedWith(first.senderId));
     QVERIFY(!renamed.text.isSharedWith(first.text));
-    // Finished paragraphs keep no room for items that will never come.
-    for (const TranscriptParagraph &paragraph : paragraphs)
-        QCOMPARE(paragraph.capacity(), paragraph.size());
     // What is written is the same.
     QCOMPARE(history->content(all, false),
              QByteArray("[Boris]\none\n[Clara]\ntwo\n[Boris]\nthree\n[Boris B.]\nfour\n"));
+}
+
+void TestTalkHistory::packedParagraphsComeBackAsTheyWere()
+{
+    // Made at run time: a literal has no count to share.
+    const QString header = QString::fromLatin1("[Boris] 12.30");
+    const QString sender = QStringLiteral("{B}");
+    const auto textItem = [&](const QString &text, bool isHeader) {
+        TranscriptItem item;
+        item.text = text;
+        item.header = isHeader;
+        item.senderId = sender;
+        return item;
+    };
+    const auto numbered = [](TranscriptItem::Kind kind, int number) {
+        TranscriptItem item;
+        item.kind = kind;
+        item.number = number;
+        return item;
+    };
+    TranscriptItem file;
+    file.kind = TranscriptItem::Kind::File;
+    file.text = QStringLiteral("C:\\Files\\\u0444\u0430\u0439\u043B.txt");
+    file.own = true;
+    // Latin-1 and wider text, a lone surrogate, a picture numbered -1, empty paragraphs, the header
+    // split by a line break and whole.
+    const QList<TranscriptParagraph> paragraphs{
+        {numbered(TranscriptItem::Kind::Picture, 7), textItem(header, true)},
+        {textItem(QStringLiteral("caf\u00E9 "), false),
+         textItem(QStringLiteral("\u043F\u0440\u0438\u0432\u0435\u0442"), false),
+         textItem(QString(QChar(0xD800)) + QStringLiteral("x"), false)},
+        {},
+        {numbered(TranscriptItem::Kind::Animation, 3), numbered(TranscriptItem::Kind::Picture, -1), file,
+         numbered(TranscriptItem::Kind::Animation, 300)},
+        {textItem(QStringLiteral("[Bo"), true)},
+        {}};
+    const QByteArray packed = PackedParagraphs::pack(paragraphs, header);
+    QList<TranscriptParagraph> back;
+    int skip = 0;
+    PackedParagraphs::unpack(packed, sender, header, back, skip);
+    QCOMPARE(back.size(), paragraphs.size());
+    for (qsizetype p = 0; p < paragraphs.size(); ++p) {
+        QCOMPARE(back[p].size(), paragraphs[p].size());
+        for (qsizetype i = 0; i < paragraphs[p].size(); ++i) {
+            const TranscriptItem &was = paragraphs[p][i];
+            const TranscriptItem &is = back[p][i];
+            QCOMPARE(int(is.kind), int(was.kind));
+            QCOMPARE(is.header, was.header);
+            QCOMPARE(is.own, was.own);
+            QCOMPARE(is.text, was.text);
+            QCOMPARE(is.senderId, was.senderId);
+            if (was.kind != TranscriptItem::Kind::Text && was.kind != TranscriptItem::Kind::File)
+                QCOMPARE(is.number, was.number);
+        }
+    }
+    // The whole header is the message's copy, not one of its own.
+    QVERIFY(back[0][1].text.isSharedWith(header));
+    // The oldest animations are left out and counted.
+    back.clear();
+    skip = 1;
+    PackedParagraphs::unpack(packed, sender, header, back, skip);
+    QCOMPARE(skip, 0);
+    QCOMPARE(back[3].size(), 3);
+    QCOMPARE(back[3][0].kind, TranscriptItem::Kind::Picture);
+    QCOMPARE(back[3].last().number, 300);
+
+    // A message of 200 Latin-1 characters keeps little more than its characters.
+    const QList<TranscriptParagraph> typical{
+        {numbered(TranscriptItem::Kind::Picture, 11), textItem(header, true)},
+        {textItem(QString(200, u'w'), false)}};
+    QVERIFY2(PackedParagraphs::pack(typical, header).size() <= 210,
+             QByteArray::number(PackedParagraphs::pack(typical, header).size()));
+    // A cut packing gives what it holds and no more.
+    const QByteArray cut = packed.left(packed.size() / 2);
+    back.clear();
+    PackedParagraphs::unpack(cut, sender, header, back, skip);
+    QVERIFY(back.size() <= paragraphs.size());
 }
 
 void TestTalkHistory::optionsAndBudget()

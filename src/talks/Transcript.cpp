@@ -1,5 +1,7 @@
 #include "talks/Transcript.h"
 
+#include "talks/PackedParagraphs.h"
+
 namespace {
 
 bool startsParagraph(QChar c)
@@ -8,29 +10,10 @@ bool startsParagraph(QChar c)
            c.unicode() == 0xFDD1;
 }
 
-} // namespace
-
-bool Transcript::isEmpty() const
-{
-    return m_paragraphs.size() == 1 && m_paragraphs.first().isEmpty();
-}
-
-void Transcript::clear()
-{
-    m_paragraphs = {TranscriptParagraph()};
-}
-
-void Transcript::newParagraph()
-{
-    m_paragraphs.append(TranscriptParagraph());
-}
-
-void Transcript::appendItem(const TranscriptItem &item)
-{
-    m_paragraphs.last().append(item);
-}
-
-void Transcript::appendText(const QString &text, bool header, const QString &senderId)
+// Text as a document's cursor inserts it: line feeds, returns and paragraph separators start
+// paragraphs of their own.
+void appendText(QList<TranscriptParagraph> &paragraphs, const QString &text, bool header,
+                const QString &senderId)
 {
     TranscriptItem item;
     item.header = header;
@@ -41,63 +24,75 @@ void Transcript::appendText(const QString &text, bool header, const QString &sen
             continue;
         if (i > from) {
             item.text = text.mid(from, i - from);
-            appendItem(item);
+            paragraphs.last().append(item);
         }
         if (i == text.size())
             break;
         // A return before a line feed makes one break with it.
         if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
             ++i;
-        newParagraph();
+        paragraphs.append(TranscriptParagraph());
         from = i + 1;
     }
 }
 
+} // namespace
+
+void Transcript::clear()
+{
+    m_messages.clear();
+    m_paragraphCount = 1;
+    m_animations = 0;
+    m_trimmedAnimations = 0;
+}
+
+QList<TranscriptParagraph> Transcript::paragraphs() const
+{
+    QList<TranscriptParagraph> paragraphs;
+    paragraphs.reserve(m_paragraphCount);
+    int skip = m_trimmedAnimations;
+    for (const KeptMessage &message : m_messages)
+        PackedParagraphs::unpack(message.paragraphs, message.senderId, message.header, paragraphs, skip);
+    if (paragraphs.isEmpty())
+        paragraphs.append(TranscriptParagraph());
+    return paragraphs;
+}
+
 void Transcript::trimAnimations(int keep)
 {
-    int count = 0;
-    for (const TranscriptParagraph &paragraph : std::as_const(m_paragraphs)) {
-        for (const TranscriptItem &item : paragraph)
-            count += item.kind == TranscriptItem::Kind::Animation;
-    }
-    for (TranscriptParagraph &paragraph : m_paragraphs) {
-        for (qsizetype i = 0; count > keep && i < paragraph.size();) {
-            if (paragraph.at(i).kind == TranscriptItem::Kind::Animation) {
-                paragraph.removeAt(i);
-                --count;
-            } else {
-                ++i;
-            }
-        }
+    // The oldest go first, so a count of those gone says which they were.
+    while (m_animations > qMax(keep, 0)) {
+        --m_animations;
+        ++m_trimmedAnimations;
     }
 }
 
 void Transcript::append(const TranscriptMessage &message, const std::function<void()> &beforeAnimation)
 {
-    if (!isEmpty())
-        newParagraph();
-    const qsizetype first = m_paragraphs.size() - 1;
+    // The message starts a paragraph of its own; in an empty transcript it fills the empty one.
+    QList<TranscriptParagraph> paragraphs{TranscriptParagraph()};
     if (message.picture >= 0) {
         TranscriptItem picture;
         picture.kind = TranscriptItem::Kind::Picture;
         picture.number = message.picture;
-        appendItem(picture);
+        paragraphs.last().append(picture);
     }
-    appendText(message.header, true, message.senderId);
-    newParagraph();
+    appendText(paragraphs, message.header, true, message.senderId);
+    paragraphs.append(TranscriptParagraph());
     for (const TranscriptMessage::Piece &piece : message.body) {
         if (piece.paragraphBreak) {
-            newParagraph();
+            paragraphs.append(TranscriptParagraph());
         } else if (piece.item.kind == TranscriptItem::Kind::Text) {
-            appendText(piece.item.text, false, message.senderId);
+            appendText(paragraphs, piece.item.text, false, message.senderId);
         } else {
-            if (piece.item.kind == TranscriptItem::Kind::Animation && beforeAnimation)
-                beforeAnimation();
-            appendItem(piece.item);
+            if (piece.item.kind == TranscriptItem::Kind::Animation) {
+                if (beforeAnimation)
+                    beforeAnimation();
+                ++m_animations;
+            }
+            paragraphs.last().append(piece.item);
         }
     }
-    // The message's paragraphs are complete (the next message starts a paragraph of its own): room
-    // kept for more items would only cost memory for as long as the history is held.
-    for (qsizetype i = first; i < m_paragraphs.size(); ++i)
-        m_paragraphs[i].squeeze();
+    m_paragraphCount = (isEmpty() ? 0 : m_paragraphCount) + int(paragraphs.size());
+    m_messages.append({message.senderId, message.header, PackedParagraphs::pack(paragraphs, message.header)});
 }

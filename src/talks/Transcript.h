@@ -2,6 +2,7 @@
 
 #include "features/MoodRules.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -36,13 +37,14 @@ struct TranscriptMessage {
 };
 
 // A talk's transcript as data: paragraphs of items, laid out as the window's transcript lays them
-// out, so that the history can be written from it without any window.
+// out, so that the history can be written from it without any window. Each message is kept packed
+// and its paragraphs are made again when they are asked for (the history is written).
 class Transcript {
 public:
-    bool isEmpty() const;
+    bool isEmpty() const { return m_messages.isEmpty(); }
     // Paragraphs, as the on-screen transcript counts its blocks.
-    int paragraphCount() const { return int(m_paragraphs.size()); }
-    const QList<TranscriptParagraph> &paragraphs() const { return m_paragraphs; }
+    int paragraphCount() const { return m_paragraphCount; }
+    QList<TranscriptParagraph> paragraphs() const;
     void clear();
 
     // beforeAnimation runs before each animation is placed: the place to trim every transcript.
@@ -51,11 +53,15 @@ public:
     void trimAnimations(int keep = MoodRules::KeptTranscriptAnimations);
 
 private:
-    void newParagraph();
-    // Text as a document's cursor inserts it: line feeds, returns and paragraph separators start
-    // paragraphs of their own.
-    void appendText(const QString &text, bool header, const QString &senderId);
-    void appendItem(const TranscriptItem &item);
+    struct KeptMessage {
+        QString senderId;
+        QString header;
+        QByteArray paragraphs;
+    };
 
-    QList<TranscriptParagraph> m_paragraphs{TranscriptParagraph()};
+    QList<KeptMessage> m_messages;
+    int m_paragraphCount = 1;
+    // Animations kept, and how many of the oldest were trimmed away.
+    int m_animations = 0;
+    int m_trimmedAnimations = 0;
 };
