@@ -10,6 +10,7 @@
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "talks/ui/fmSelectPictureGIFMoodUn.h"
+#include "transfer/ContentHash.h"
 #include "transfer/Sha256.h"
 
 #include <QAction>
@@ -89,6 +90,11 @@ void TestStartPictures::libcryptoLoadsWithTheFirstHash()
 {
     // This binary holds the whole window program: nothing of it maps libcrypto before a hash.
     QVERIFY(!m_libcryptoAtStart);
+    QVERIFY(!libcryptoMapped());
+    // The check of a sealed transfer is not SHA-256: it loads nothing.
+    ContentHash sealedCheck(ContentHash::Kind::Xxh3);
+    sealedCheck.addData("abc");
+    QCOMPARE(sealedCheck.result().toHex(), QByteArray("06b05ab6733a618578af5f94892f3950"));
     QVERIFY(!libcryptoMapped());
     const QByteArray empty =
         QByteArray::fromHex("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
