@@ -3,8 +3,8 @@
 #include "features/ui/PictureIconEngine.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 
 // Resources of a static library are registered only when asked for, and the macro must stand
@@ -23,29 +23,20 @@ namespace {
 
 QImage readPicture(const QString &path, QSize size)
 {
-    InitPictureResources();
-    QImage image(path);
+    QImage image = ReadPictureAt(path, size);
     if (image.isNull()) {
         image = QImage(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
-        return image;
     }
-    if (image.size() != size)
-        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
 }
 
 // The twin of the picture at `path`, drawn for twice the size; null when none was drawn.
 QImage readDouble(const QString &path, QSize size)
 {
-    InitPictureResources();
-    QImage image(DoubleSizePath(path));
-    if (image.isNull())
-        return image;
-    if (image.size() != size * 2)
-        image = image.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
+    QImage image = ReadPictureAt(DoubleSizePath(path), size * 2);
+    if (!image.isNull())
+        image.setDevicePixelRatio(2);
     return image;
 }
 
@@ -65,6 +56,17 @@ QIcon iconOf(const QList<QImage> &images)
 }
 
 } // namespace
+
+QImage ReadPictureAt(const QString &path, QSize pixels)
+{
+    InitPictureResources();
+    QImage image(path);
+    if (image.isNull())
+        return image;
+    if (image.size() != pixels)
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 QString DoubleSizePath(const QString &path)
 {

@@ -45,6 +45,8 @@ private:
 
 // "dir/name.png" -> "dir/name@2x.png": where the picture drawn for high-density screens lies.
 QString DoubleSizePath(const QString &path);
+// The picture at `path` at `pixels`, premultiplied as painting wants it; null when it cannot be read.
+QImage ReadPictureAt(const QString &path, QSize pixels);
 // True when the screens ask for more pixels than the pictures' own size.
 bool HighDensityScreens();
 

@@ -1,5 +1,7 @@
 #include "features/ui/PictureIconEngine.h"
 
+#include "features/ui/ImageList.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QImage>
@@ -75,13 +77,8 @@ QPixmap PictureIconEngine::decoded(int index)
     if (!m_read.at(index)) {
         m_read[index] = true;
         const Picture &picture = m_pictures.at(index);
-        QImage image(picture.path);
-        if (!image.isNull()) {
-            if (image.size() != picture.pixels)
-                image = image.scaled(picture.pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (const QImage image = ReadPictureAt(picture.path, picture.pixels); !image.isNull())
             m_decoded[index] = QPixmap::fromImage(image);
-        }
     }
     return m_decoded.at(index);
 }
