@@ -10,6 +10,7 @@
 #include "app/ui/StorageCheck.h"
 #include "features/ui/DesktopNotifier.h"
 #include "features/ui/MessageBox.h"
+#include "features/ui/TrayIcon.h"
 #include "protocol/Guid.h"
 #include "protocol/SendMessageUn.h"
 #include "settings/SettingsWriteReport.h"
@@ -29,10 +30,12 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -128,6 +131,8 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
 
+    // First: the process must not have joined the bus before it.
+    void busJoinedAfterTheFirstPaint();
     void notificationPerTalkReplacedAndClickOpens();
     void serviceComingAndGoingDecidesTheBalloon();
     void noBusCostsNothing();
@@ -161,6 +166,27 @@ bool TestDesktop::registerService(NotificationService *service)
     return bus.isConnected() &&
            bus.registerObject(DesktopNotifier::Path, service, QDBusConnection::ExportAllSlots) &&
            bus.registerService(DesktopNotifier::Service);
+}
+
+void TestDesktop::busJoinedAfterTheFirstPaint()
+{
+    QDBusConnection observer = QDBusConnection::connectToBus(g_busAddress, QStringLiteral("test-observer"));
+    QVERIFY(observer.isConnected());
+    const auto connections = [&] {
+        const QStringList names = observer.interface()->registeredServiceNames().value();
+        return std::count_if(names.cbegin(), names.cend(),
+                             [](const QString &n) { return n.startsWith(u':'); });
+    };
+    const auto before = connections();
+    TestPeer anna("Anna");
+    anna.start();
+    TPerixChatForm *window = anna.mainWindow();
+    // The window is made and shown, but nothing is drawn before the event loop runs: no bus yet.
+    QCOMPARE(connections(), before);
+    QVERIFY(!window->alerts()->notifier()->isAvailable());
+    QVERIFY(waitUntil([&] { return connections() == before + 1; }));
+    QVERIFY(window->trayIcon()->isAvailable() == QSystemTrayIcon::isSystemTrayAvailable());
+    QDBusConnection::disconnectFromBus(QStringLiteral("test-observer"));
 }
 
 void TestDesktop::notificationPerTalkReplacedAndClickOpens()

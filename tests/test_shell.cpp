@@ -363,6 +363,7 @@ void TestShell::trayWithoutSystemTray()
     TrayIcon tray;
     QSignalSpy activated(&tray, &TrayIcon::activated);
     QCOMPARE(tray.objectName(), QStringLiteral("CoolTrayIcon"));
+    tray.setUp();
     QVERIFY(!tray.isAvailable());
     QVERIFY(!tray.findChild<QSystemTrayIcon *>());
 

@@ -131,7 +131,8 @@ void TPerixChatForm::connectTalks()
     connect(m_chat.autoAnswer(), &AutoAnswer::answerFailed, this,
             [this] { MessageBox::error(this, ConstUnit::text(ConstUnit::Text::ErrorWhenSend)); });
     connect(core, &TalkCore::talkLimitReached, m_notices, &MainNotices::TalkLimitReached);
-    connect(m_talks, &TalkManager::transcriptClearing, this, [this](int sheet) { m_history->ClearTalk(sheet); });
+    connect(m_talks, &TalkManager::transcriptClearing, this,
+            [this](int sheet) { m_history->ClearTalk(sheet); });
     connect(m_queue, &PacketQueue::sliceStarted, m_talks, &TalkManager::beginReceivedLines);
     connect(m_queue, &PacketQueue::sliceEnded, m_talks, &TalkManager::endReceivedLines);
     new DeliveryMarks(m_chat.delivery(), m_chat.registry(), m_talks, this);
@@ -187,6 +188,8 @@ void TPerixChatForm::buildFrame()
     m_tray->setMenu(m_menus->pmTrey());
     m_notices = new MainNotices(m_statusBar, m_tray, this);
     connect(m_tray, &TrayIcon::activated, this, &TPerixChatForm::restoreFromTray);
+    // Asking for the tray is a round trip; nothing needs the tray before the window is on the screen.
+    AfterFirstPaint::run(this, [tray = m_tray] { tray->setUp(); });
     qApp->installEventFilter(this);
 }
 
@@ -279,9 +282,12 @@ void TPerixChatForm::FormCreate()
         return m_actions->action(QLatin1StringView(name));
     };
     connectCommands();
+    // Connecting to the session bus is a round trip too.
+    auto *notifier = new DesktopNotifier(this);
+    AfterFirstPaint::run(this, [notifier] { notifier->start(); });
     m_alerts = new MessageAlerts(
-        {this, m_pcMain, m_talks, &m_chat, m_tray, action("actSoundNewMessage"), action("actOpen")},
-        new DesktopNotifier(this), this);
+        {this, m_pcMain, m_talks, &m_chat, m_tray, action("actSoundNewMessage"), action("actOpen")}, notifier,
+        this);
     m_notices->setBalloonWanted([this] { return m_alerts->balloonWanted(); });
     m_autoReply = new MainAutoReply(m_context.store, m_chat.autoReply(), m_menus, m_actions, m_talks,
                                     m_statusBar, openHelp, this);
@@ -365,8 +371,9 @@ void TPerixChatForm::connectCommands()
     on("actOpen", [this] { restoreFromTray(); });
     on("actClose", [this] { close(); });
     const auto showProfile = [this](int peerIndex) {
-        TfmUserProfile::Execute(this, m_chat.registry(), peerIndex, [this](int topic) { OpenHelp(topic); },
-                                m_keysView->profileKeys(peerIndex));
+        TfmUserProfile::Execute(
+            this, m_chat.registry(), peerIndex, [this](int topic) { OpenHelp(topic); },
+            m_keysView->profileKeys(peerIndex));
     };
     on("actUserMyProfile", [showProfile] { showProfile(0); });
     on("actUserNetProfile", [this, showProfile] {

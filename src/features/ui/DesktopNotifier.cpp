@@ -37,13 +37,30 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, NotificationImage
 Q_DECLARE_METATYPE(NotificationImage)
 
 DesktopNotifier::DesktopNotifier(QObject *parent)
-    : DesktopNotifier(QDBusConnection::sessionBus(), parent)
+    : QObject(parent)
+    , m_bus(QString())
 {}
 
 DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
 {
+    listen();
+}
+
+void DesktopNotifier::start()
+{
+    if (m_listening)
+        return;
+    m_bus = QDBusConnection::sessionBus();
+    listen();
+}
+
+void DesktopNotifier::listen()
+{
+    if (m_listening)
+        return;
+    m_listening = true;
     qDBusRegisterMetaType<NotificationImage>();
     if (!m_bus.isConnected())
         return;

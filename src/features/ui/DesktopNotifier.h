@@ -19,9 +19,14 @@ public:
     static inline const QString Service = QStringLiteral("org.freedesktop.Notifications");
     static inline const QString Path = QStringLiteral("/org/freedesktop/Notifications");
 
-    // On the session bus.
+    // On the session bus, from start() on: connecting to the bus is a round trip, which a window
+    // makes after its first paint.
     explicit DesktopNotifier(QObject *parent = nullptr);
+    // On that bus, at once.
     DesktopNotifier(const QDBusConnection &bus, QObject *parent);
+
+    // Connects to the session bus and asks for the service; once only.
+    void start();
 
     bool isAvailable() const { return m_available; }
     // Shows the notice of that key, replacing the one shown before for it. Both texts are plain text.
@@ -45,6 +50,7 @@ private:
         QString body;
         QImage picture;
     };
+    void listen();
     void probe();
     void setAvailable(bool available);
     void send(int key, const Notice &notice);
@@ -53,6 +59,7 @@ private:
     bool m_available = false;
     bool m_bodyMarkup = false;
     bool m_probing = false;
+    bool m_listening = false;
     QHash<int, uint> m_ids;
     QHash<uint, int> m_keys;
     // A notice asked for while the one before of its key is still on its way waits for its number.

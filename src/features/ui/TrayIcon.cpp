@@ -8,17 +8,25 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <utility>
+
 TrayIcon::TrayIcon(QObject *parent)
     : QObject(parent)
 {
     setObjectName(QStringLiteral("CoolTrayIcon"));
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+}
+
+void TrayIcon::setUp()
+{
+    if (std::exchange(m_setUp, true) || !QSystemTrayIcon::isSystemTrayAvailable())
         return;
 
     for (int i = 0; i < FrameCount; ++i)
         m_frames.append(Frame(i));
     m_tray = new QSystemTrayIcon(m_frames.first(), this);
     m_tray->setToolTip(QStringLiteral("Perix Chat"));
+    if (m_menu)
+        m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             Q_EMIT activated();

@@ -11,7 +11,8 @@ class QSystemTrayIcon;
 class QTimer;
 
 // The tray icon with its blinking animation and balloon tips. Where the desktop has no tray, no
-// system icon is made and every call does nothing, so the main window minimises as usual.
+// system icon is made and every call does nothing, so the main window minimises as usual; so too
+// until setUp() has looked for the tray.
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +22,10 @@ public:
 
     explicit TrayIcon(QObject *parent = nullptr);
     ~TrayIcon() override;
+
+    // Looks for the desktop's tray and makes the icon, once. Asking for the tray is a round trip to the
+    // display or the session bus, which a window makes after its first paint.
+    void setUp();
 
     // Frame "index" of the animation; null outside the frames.
     static QIcon Frame(int index);
@@ -58,4 +63,5 @@ private:
     QPointer<QMenu> m_menu;
     int m_frame = 0;
     bool m_enabled = false;
+    bool m_setUp = false;
 };
