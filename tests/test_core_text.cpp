@@ -22,6 +22,7 @@ private Q_SLOTS:
     void safeNameIsBoundedAndWritable();
     void isInside();
     void isolateKeepsOverridesInside();
+    void isolateOnlyWhereOrderCanChange();
     void escapedNeverCarriesMarkup();
     void minuteClockFollowsTheMinute();
 };
@@ -98,6 +99,27 @@ void TestCoreText::isolateKeepsOverridesInside()
     // A pop inside the name cannot end the isolate early.
     QCOMPARE(RemoteText::isolate(QStringLiteral("a\u2069b")), QStringLiteral("\u2068ab\u2069"));
     QCOMPARE(RemoteText::isolate(QString()), QString());
+}
+
+void TestCoreText::isolateOnlyWhereOrderCanChange()
+{
+    const QString notice = QStringLiteral("User \"%1\" is connect...");
+    // Left-to-right letters, digits, punctuation and spaces on both sides: nothing can move.
+    for (const QString &name : {QStringLiteral("Peer 0001"), QStringLiteral("10.0.0.77"),
+                                QStringLiteral("\u0410\u043D\u043D\u0430 (work)!"), QStringLiteral("1st")})
+        QCOMPARE(RemoteText::isolateIn(name, notice), name);
+    // Right-to-left letters, Arabic-Indic digits and direction controls in the name, also beyond
+    // the first plane, and a lone surrogate that is no letter.
+    for (const QString &name : {QStringLiteral("\u05E9\u05DC\u05D5\u05DD"), QStringLiteral("Eve\u202Eexe"),
+                                QStringLiteral("a\u0661"), QStringLiteral("x\U00010800"),
+                                QStringLiteral("a\u200Fb"), QStringLiteral("a\u2066b")})
+        QCOMPARE(RemoteText::isolateIn(name, notice), RemoteText::isolate(name));
+    QCOMPARE(RemoteText::isolateIn(QStringLiteral("x") + QChar(0xD800), notice),
+             QStringLiteral("x") + QChar(0xD800));
+    // ... or anywhere around it: a translation written right to left.
+    QCOMPARE(RemoteText::isolateIn(QStringLiteral("Peer"), QStringLiteral("\u05D4\u05DE\u05E9 %1")),
+             QStringLiteral("\u2068Peer\u2069"));
+    QCOMPARE(RemoteText::isolateIn(QString(), notice), QString());
 }
 
 void TestCoreText::escapedNeverCarriesMarkup()

@@ -54,7 +54,7 @@ QString peerId(int n)
 
 QString connectLine(const QString &name)
 {
-    return "append 0 User \"\u2068" + name + "\u2069\" is connect...";
+    return "append 0 User \"" + name + "\" is connect...";
 }
 
 QList<int> members(const PeerRegistry &r, int group)
@@ -275,7 +275,7 @@ void TestRegistry::disconnectAndReturn()
     QSignalSpy removed(m_registry, &PeerRegistry::memberRemoved);
     QSignalSpy left(m_registry, &PeerRegistry::peerLeft);
     m_registry->ProcessDisconnectPacket(byePacket(peerId(1), "Xena"));
-    const QStringList expected{"notify Xena 0", "append 0 User \"\u2068Xena\u2069\" is disconnect...",
+    const QStringList expected{"notify Xena 0", "append 0 User \"Xena\" is disconnect...",
                                "sound 1",       "leaving 1",
                                "removed 1 1",   "left Xena"};
     QCOMPARE(m_log->events, expected);

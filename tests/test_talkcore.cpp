@@ -778,7 +778,8 @@ void TestTalkCore::presenceNoticesAndBlockedMembers()
     const int member = f.memberTalk(QStringLiteral("{G1}"), {MyId, ClaraId});
     const int own = f.core.openOwnGroupTalk(5, QStringLiteral("Team"), QStringLiteral("{OWN}"), {f.clara});
     f.events.clear();
-    const QString claraLeft = QStringLiteral("User \"") + QChar(0x2068) + "Clara" + QChar(0x2069) + "\" is disconnect...";
+    // A name that cannot reorder anything goes into the line as it is.
+    const QString claraLeft = QStringLiteral("User \"Clara\" is disconnect...");
     f.core.peerPresence(f.clara, QStringLiteral("127.0.0.3"), false, ClaraId, 0, 7, QStringLiteral("Clara"));
     // The notice, the line in the talk with everybody and in each talk of hers, then the sound.
     QCOMPARE(f.kinds(), (QStringList{"notice", "line", "line", "line", "sound"}));
@@ -795,8 +796,7 @@ void TestTalkCore::presenceNoticesAndBlockedMembers()
     QCOMPARE(f.eventsOf("line").size(), 3);
     // Without an alias the notice names the IP.
     QCOMPARE(f.eventsOf("line").at(1), QString::number(privateTalk) + u':' + BorisId + u'|' +
-                                           QStringLiteral("User \"") + QChar(0x2068) + "127.0.0.2" +
-                                           QChar(0x2069) + "\" is connect...");
+                                           QStringLiteral("User \"127.0.0.2\" is connect..."));
     QVERIFY(f.eventsOf("line").last().startsWith(QString::number(member) + u':'));
     QCOMPARE(f.events.last().talk, int(SoundUserConnect));
 

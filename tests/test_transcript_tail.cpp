@@ -8,6 +8,8 @@
 #include "talks/ui/TalkManager.h"
 #include "talks/ui/frConnectUserUn.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -15,6 +17,8 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
+
+#include "features/RemoteText.h"
 
 class TestTranscriptTail : public QObject {
     Q_OBJECT
@@ -29,6 +33,7 @@ private Q_SLOTS:
     void clearsAndClosingTalksInsideASlice();
     void theQueueMarksItsSlices();
     void looksAsLinesLaidOutOneByOne();
+    void namesThatCannotReorderDrawTheSameWithoutIsolates();
 
 private:
     QTextEdit *allUsers() const { return m_manager->frame(0)->reAllMessage(); }
@@ -302,4 +307,34 @@ void TestTranscriptTail::looksAsLinesLaidOutOneByOne()
 }
 
 QTEST_MAIN(TestTranscriptTail)
+// A notice line drawn as a transcript draws it; the pixels, to compare two texts on screen.
+QImage drawnLine(const QString &text)
+{
+    QTextDocument doc;
+    doc.setTextWidth(400);
+    doc.setPlainText(text);
+    QImage image(400, 40, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    doc.drawContents(&painter);
+    return image;
+}
+
+void TestTranscriptTail::namesThatCannotReorderDrawTheSameWithoutIsolates()
+{
+    const QString notice = QStringLiteral("User \"%1\" is connect...");
+    for (const QString &name : {QStringLiteral("Peer 0001"), QStringLiteral("Anna (work)!"),
+                                QStringLiteral("1st"), QStringLiteral("10.0.0.77")}) {
+        QCOMPARE(RemoteText::isolateIn(name, notice), name);
+        QCOMPARE(drawnLine(notice.arg(name)), drawnLine(notice.arg(RemoteText::isolate(name))));
+        const QString header = u'[' + name + QStringLiteral("] 12.30");
+        QCOMPARE(drawnLine(header), drawnLine(u'[' + RemoteText::isolate(name) + QStringLiteral("] 12.30")));
+    }
+    // Where the order can change, the isolate is what keeps it: an override in the name would turn
+    // the rest of the line around.
+    const QString override = QStringLiteral("Eve\u202Eexe");
+    QVERIFY(drawnLine(u'[' + override + QStringLiteral("] 12.30")) !=
+            drawnLine(u'[' + RemoteText::isolateIn(override, u"] 12.30") + QStringLiteral("] 12.30")));
+}
+
 #include "test_transcript_tail.moc"

@@ -397,7 +397,7 @@ void TalkCore::peerPresence(int peerIndex, const QString &ip, bool connected, co
 {
     const QString format =
         ConstUnit::text(connected ? ConstUnit::Text::ConnectUser : ConstUnit::Text::DisconnectUser);
-    const QString body = ConstUnit::Format(format, {RemoteText::isolate(DisplayName(alias, ip))});
+    const QString body = ConstUnit::Format(format, {RemoteText::isolateIn(DisplayName(alias, ip), format)});
     QList<int> concerned;
     for (int i = 1; i < count(); ++i) {
         const Talk &t = *m_talks[size_t(i)];

@@ -21,6 +21,11 @@ inline QString name(const QString &name)
 {
     return RemoteText::isolate(name);
 }
+// A name for a line whose other text is `around`: isolated only where either may reorder.
+inline QString nameIn(const QString &name, QStringView around)
+{
+    return RemoteText::isolateIn(name, around);
+}
 // A name for places that read "&" as a shortcut marker: tab captions, menu and toolbar items.
 QString menuText(const QString &name);
 

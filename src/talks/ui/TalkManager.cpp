@@ -368,12 +368,12 @@ void TalkManager::AppendLine(int sheet, const TalkLine &line)
         if (!m_actions.showPicture || m_actions.showPicture->isChecked()) {
             AppendBullet(cursor, ProfileImages32(), picture < 0 ? 0 : picture);
         }
-        QString header = u'[' + PeerText::name(name) + u']';
+        QString tail;
         if (isChecked(m_actions.showUserIP))
-            header += QStringLiteral(" IP:") + ip;
+            tail += QStringLiteral(" IP:") + ip;
         if (!m_actions.showTime || m_actions.showTime->isChecked())
-            header += u' ' + m_clock.text();
-        AppendTextItem(cursor, header, *m_style, 1);
+            tail += u' ' + m_clock.text();
+        AppendTextItem(cursor, u'[' + PeerText::nameIn(name, tail) + u']' + tail, *m_style, 1);
         headerEnd = cursor.position();
         AppendNewParagraph(cursor, *m_style, 1);
         DecodeContext context;
