@@ -86,6 +86,11 @@ int FileShare::Offer(const QStringList &paths)
     return taken;
 }
 
+bool FileShare::ServeBeforeOffering()
+{
+    return ensureListening();
+}
+
 void FileShare::setKeys(TransferKeyring keys)
 {
     m_keys = std::move(keys);
