@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QNetworkProxy>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -116,6 +117,7 @@ private Q_SLOTS:
     void ownerListensBeforeItsMessageLeaves();
     void refusedConnectionIsTriedAgain();
     void ownerThatNeverListensFailsInTime();
+    void busyPortIsReportedOnce();
 };
 
 // What the receiver may do at the first moment it can: connect while the owner is still in its send.
@@ -216,6 +218,36 @@ void TestTransferStart::ownerThatNeverListensFailsInTime()
              qPrintable(QString::number(took)));
     QVERIFY2(took < limits.refusedRetryMs + 2000, qPrintable(QString::number(took)));
     QVERIFY(QDir(save).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// The port is taken by something else: the early try before the send is quiet, the offer says why.
+void TestTransferStart::busyPortIsReportedOnce()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("own/busy.bin"));
+    QVERIFY(writeFile(source, "busy"));
+    QTcpServer squatter;
+    squatter.setProxy(QNetworkProxy::NoProxy);
+    QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
+    RecordingTransport transport{Loopback};
+    FileShare share(
+        &transport,
+        [] {
+            return LocalIdentity{IdOwner, Loopback};
+        },
+        true, squatter.serverPort());
+    QSignalSpy notices(&share, &FileShare::notice);
+    QVERIFY(!share.ServeBeforeOffering());
+    QCOMPARE(notices.size(), 0);
+    QCOMPARE(share.Offer({source}), 1);
+    QVERIFY(!share.engine().isListening());
+    QCOMPARE(notices.size(), 1);
+    QVERIFY(notices.first().first().toString().contains(QString::number(squatter.serverPort())));
+    // Once the port is free, the next send serves.
+    squatter.close();
+    QVERIFY(share.ServeBeforeOffering());
+    QVERIFY(accepts(share.engine().serverPort()));
+    QCOMPARE(notices.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestTransferStart)

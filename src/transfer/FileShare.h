@@ -61,7 +61,7 @@ public:
     int Offer(const QStringList &paths);
     // Serves on the TCP port from now on, before the message with the references goes out: its
     // receivers may connect the moment it reaches them, while this side is still sending it. False
-    // when the port cannot be had (a notice says why).
+    // when the port cannot be had; the offer after the send gives the notice.
     bool ServeBeforeOffering();
 
     // A received FILETO: accepted only when SERVERID is my ID and it names one of my offers. A
@@ -85,7 +85,7 @@ Q_SIGNALS:
     void notice(const QString &text);
 
 private:
-    bool ensureListening();
+    bool ensureListening(bool quiet = false);
     bool sendFileTo(const ReceiveRequest &request);
     void hashInBackground(const QString &path);
 
