@@ -38,6 +38,19 @@ bool hasEvent(const QByteArray &output, const QString &name)
     return false;
 }
 
+// The lines that say why a transfer went wrong: a failure message is cut short, so they go first.
+QByteArray failureLines(const QByteArray &output)
+{
+    QByteArray lines;
+    for (const QByteArray &line : output.split('\n')) {
+        const QString event =
+            QJsonDocument::fromJson(line).object().value(QStringLiteral("event")).toString();
+        if (event == QStringLiteral("transfer-failed") || event == QStringLiteral("transfer-notice"))
+            lines += line + '\n';
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestSealedTransferWire : public QObject {
@@ -106,19 +119,25 @@ void TestSealedTransferWire::fileCrossesTheWireSealed()
         [&] {
             borisOut += boris->readAllStandardOutput();
             wire.drain();
-            return anna->state() == QProcess::NotRunning;
+            return anna->state() == QProcess::NotRunning ||
+                   hasEvent(borisOut, QStringLiteral("transfer-failed"));
         },
         20000);
+    // A fetch that failed is the answer already: the owner would only serve on until its time is up.
+    QVERIFY2(!hasEvent(borisOut, QStringLiteral("transfer-failed")),
+             (failureLines(borisOut) + borisOut).constData());
     const QByteArray annaOut = anna->readAllStandardOutput() + anna->readAllStandardError();
     QVERIFY2(sent && anna->exitCode() == 0, annaOut.constData());
-    QVERIFY2(waitUntil(
-                 [&] {
-                     borisOut += boris->readAllStandardOutput();
-                     wire.drain();
-                     return hasEvent(borisOut, QStringLiteral("transfer-done"));
-                 },
-                 5000),
-             (annaOut + borisOut + boris->readAllStandardError()).constData());
+    QVERIFY2(
+        waitUntil(
+            [&] {
+                borisOut += boris->readAllStandardOutput();
+                wire.drain();
+                return hasEvent(borisOut, QStringLiteral("transfer-done"));
+            },
+            5000),
+        (failureLines(borisOut) + failureLines(annaOut) + annaOut + borisOut + boris->readAllStandardError())
+            .constData());
     boris->terminate();
     QVERIFY(boris->waitForFinished(10000));
     wire.drain();

@@ -5,6 +5,8 @@
 #include "talks/TalkCore.h"
 #include "transfer/FileReferences.h"
 
+#include <QFileInfo>
+
 FileExchange::FileExchange(PacketTransport *transport, std::function<LocalIdentity()> identity, bool loopback,
                            quint16 port, QObject *parent)
     : QObject(parent)
@@ -86,6 +88,15 @@ QStringList FileExchange::ownPaths(const QString &body) const
 void FileExchange::sending(const QString &body)
 {
     m_sending = ownPaths(body);
+    // A receiver on another computer may connect the moment the text reaches it, before the send
+    // has even returned here: a port that only listens once the offers are listed would refuse it.
+    // The offers themselves are listed right after the send, before any request is handled.
+    for (const QString &path : std::as_const(m_sending)) {
+        if (QFileInfo::exists(path)) {
+            m_share->ServeBeforeOffering();
+            break;
+        }
+    }
 }
 
 void FileExchange::sent(int talkId, SendResult result)

@@ -59,7 +59,7 @@ void FileShare::hashInBackground(const QString &path)
     });
 }
 
-bool FileShare::ensureListening()
+bool FileShare::ensureListening(bool quiet)
 {
     if (m_engine->isListening())
         return true;
@@ -67,6 +67,8 @@ bool FileShare::ensureListening()
     if (m_engine->Listen(
             m_loopback ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(QHostAddress::AnyIPv4), m_port))
         return true;
+    if (quiet)
+        return false;
     Q_EMIT notice(
         QStringLiteral("Cannot serve files on TCP port %1: %2").arg(m_port).arg(m_engine->listenError()));
     return false;
@@ -84,6 +86,12 @@ int FileShare::Offer(const QStringList &paths)
     if (taken > 0)
         ensureListening();
     return taken;
+}
+
+bool FileShare::ServeBeforeOffering()
+{
+    // The offer right after the send tries once more, and says why when it cannot.
+    return ensureListening(true);
 }
 
 void FileShare::setKeys(TransferKeyring keys)

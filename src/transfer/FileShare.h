@@ -59,6 +59,10 @@ public:
     // with a FILETO. Starts serving on the TCP port on the first offer, and hashes offered files in
     // the background. The number of paths taken.
     int Offer(const QStringList &paths);
+    // Serves on the TCP port from now on, before the message with the references goes out: its
+    // receivers may connect the moment it reaches them, while this side is still sending it. False
+    // when the port cannot be had; the offer after the send gives the notice.
+    bool ServeBeforeOffering();
 
     // A received FILETO: accepted only when SERVERID is my ID and it names one of my offers. A
     // sealed one (see setKeys) grants the transfer to the requester's key; a plain one that claims a
@@ -81,7 +85,7 @@ Q_SIGNALS:
     void notice(const QString &text);
 
 private:
-    bool ensureListening();
+    bool ensureListening(bool quiet = false);
     bool sendFileTo(const ReceiveRequest &request);
     void hashInBackground(const QString &path);
 

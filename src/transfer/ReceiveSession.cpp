@@ -53,21 +53,8 @@ TransferOutcome ReceiveSession::run()
     // The owner is a peer on this network; a proxy from the system's settings must not carry
     // the bytes.
     socket.setProxy(QNetworkProxy::NoProxy);
-    const QHostAddress local(m_request.clientIp);
-    if (!local.isNull())
-        socket.bind(local, 0);
-    socket.connectToHost(owner, m_request.port);
-    QElapsedTimer waited;
-    waited.start();
-    while (!socket.waitForConnected(TransferChannel::WaitSliceMs)) {
-        if (m_shared->cancel.load())
-            return end(TransferState::Cancelled, QStringLiteral("Cancelled"));
-        if (socket.state() == QAbstractSocket::UnconnectedState ||
-            waited.elapsed() > m_limits.connectTimeoutMs)
-            return end(
-                TransferState::Failed,
-                QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
-    }
+    if (const std::optional<TransferOutcome> failed = connectTo(owner, socket))
+        return *failed;
     TransferChannel channel(socket.socketDescriptor(), m_shared->cancel, m_limits);
     // An owner with keys is only ever asked through the stream: never by the plain wire instead.
     if (!m_request.ownerBoxKey.isEmpty()) {
@@ -92,6 +79,38 @@ TransferOutcome ReceiveSession::run()
     if (!manifest)
         return end(TransferState::Failed, QStringLiteral("The owner sent an unreadable list of files"));
     return receiveAll(channel, *manifest);
+}
+
+std::optional<TransferOutcome> ReceiveSession::connectTo(const QHostAddress &owner, QTcpSocket &socket)
+{
+    const QHostAddress local(m_request.clientIp);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (!local.isNull())
+            socket.bind(local, 0);
+        socket.connectToHost(owner, m_request.port);
+        while (!socket.waitForConnected(TransferChannel::WaitSliceMs)) {
+            if (m_shared->cancel.load())
+                return end(TransferState::Cancelled, QStringLiteral("Cancelled"));
+            if (socket.state() == QAbstractSocket::UnconnectedState ||
+                waited.elapsed() > m_limits.connectTimeoutMs)
+                break;
+        }
+        if (socket.state() == QAbstractSocket::ConnectedState)
+            return std::nullopt;
+        // The owner's message may reach us before its port listens: a refusal is tried again for a
+        // moment, anything else ends the fetch.
+        const bool again = socket.error() == QAbstractSocket::ConnectionRefusedError &&
+                           waited.elapsed() + RefusedRetryGapMs <= m_limits.refusedRetryMs;
+        if (!again)
+            return end(
+                TransferState::Failed,
+                QStringLiteral("Cannot connect to %1: %2").arg(m_request.serverIp, socket.errorString()));
+        socket.abort();
+        if (!TransferOps::sleepUnlessCancelled(RefusedRetryGapMs, m_shared->cancel))
+            return end(TransferState::Cancelled, QStringLiteral("Cancelled"));
+    }
 }
 
 QString ReceiveSession::partialPath(const QString &target, const QString &relative) const

@@ -10,10 +10,13 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class BackgroundHash;
 class IdentityKeys;
 class QFile;
+class QHostAddress;
+class QTcpSocket;
 class TransferChannel;
 struct ManifestEntry;
 struct TransferManifest;
@@ -31,9 +34,14 @@ public:
 
     TransferOutcome run();
 
+    // Between two tries of a connection the owner refused.
+    static constexpr int RefusedRetryGapMs = 100;
+
 private:
     enum class FileResult { Ok, Skipped, Failed, ChannelFailed };
 
+    // Connected, or how the fetch ended.
+    std::optional<TransferOutcome> connectTo(const QHostAddress &owner, QTcpSocket &socket);
     QString partialPath(const QString &target, const QString &relative) const;
     // Only a partial file this fetch made itself is ever resumed.
     qint64 resumableSize(const QString &part) const;

@@ -18,6 +18,9 @@ struct TransferLimits {
     int frameDeadlineMs = 30000; // a frame, once begun, is through within this
     int stallMs = 60000;         // and the next one begins within this (hashing a resumed file, a rate limit)
     int connectTimeoutMs = 10000;
+    // A refused connection is tried again within this: an owner's port may listen a moment after
+    // its message arrived. Past it the fetch fails.
+    int refusedRetryMs = 3000;
 
     // The requester's side.
     int maxDownloads = 4;
