@@ -126,7 +126,13 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir m_dir;
-    SettingsStore store() const { return SettingsStore(m_dir.filePath("variants.ini")); }
+    // A file of its own for every test: a file removed and written again within a millisecond at the
+    // same size would still be the one parsed before, to this process.
+    int m_round = 0;
+    SettingsStore store() const
+    {
+        return SettingsStore(m_dir.filePath(QStringLiteral("variants-%1.ini").arg(m_round)));
+    }
     std::unique_ptr<TestPeer> anna, boris;
     void startTwo();
 };
@@ -140,7 +146,7 @@ void TestAutoReply::initTestCase()
 
 void TestAutoReply::init()
 {
-    QFile::remove(m_dir.filePath("variants.ini"));
+    ++m_round;
     MessageBox::clearShownTexts();
 }
 
