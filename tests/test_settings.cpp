@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void missingFileReadsDefaults();
     void writeToUnreadableStoreFails();
     void writesReadBackAtOnce();
+    void batchCopiesAndLocksAtItsFirstChange();
     void wholeIniText_data();
     void wholeIniText();
 
@@ -769,7 +771,7 @@ void TestSettings::sectionTextsAndSingleRemoval()
     const auto texts = store().readSectionTexts(QStringLiteral("Pins"), 10);
     QVERIFY(texts);
     QCOMPARE(*texts, (QHash<QString, QString>{{QStringLiteral("{A}"), QStringLiteral("one")},
-                                             {QStringLiteral("B"), QStringLiteral("two")}}));
+                                              {QStringLiteral("B"), QStringLiteral("two")}}));
     QCOMPARE(store().readSectionTexts(QStringLiteral("Pins"), 1)->size(), qsizetype(1));
     QVERIFY(store().readSectionTexts(QStringLiteral("None"), 10)->isEmpty());
     QVERIFY(!unreadableStore().readSectionTexts(QStringLiteral("Pins"), 10));
@@ -1116,4 +1118,41 @@ void TestSettings::localEntryFromStore()
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
+void TestSettings::batchCopiesAndLocksAtItsFirstChange()
+{
+    const SettingsStore settings = store();
+    writeSetting(settings, Setting::StayOnTop, true);
+    const QString before = iniText();
+    const QString lockPath = iniPath() + QStringLiteral(".lock");
+    const auto files = [this] {
+        return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+    };
+    {
+        const SettingsStore::Batch batch(settings);
+        QCOMPARE(readSetting(settings, Setting::StayOnTop), true);
+        // Only read so far: no copy, and another writer is not kept waiting for the lock.
+        QCOMPARE(files(), QStringList{QStringLiteral("settings.ini")});
+        QLockFile other(lockPath);
+        QVERIFY(other.tryLock(0));
+        other.unlock();
+        // The first change takes the lock and works on a copy; reads in the batch see it.
+        writeSetting(settings, Setting::StayOnTop, false);
+        QCOMPARE(readSetting(settings, Setting::StayOnTop), false);
+        QVERIFY(!QLockFile(lockPath).tryLock(0));
+        QCOMPARE(files().size(), 3);
+        QCOMPARE(iniText(), before);
+    }
+    QCOMPARE(readSetting(settings, Setting::StayOnTop), false);
+    QVERIFY(iniText().contains(QStringLiteral("Value=0")));
+    QCOMPARE(files(), QStringList{QStringLiteral("settings.ini")});
+    // A batch that only read leaves the file as it was.
+    const QString after = iniText();
+    {
+        const SettingsStore::Batch batch(settings);
+        QCOMPARE(readSetting(settings, Setting::StayOnTop), false);
+    }
+    QCOMPARE(iniText(), after);
+    QCOMPARE(files(), QStringList{QStringLiteral("settings.ini")});
+}
+
 #include "test_settings.moc"

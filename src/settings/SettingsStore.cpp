@@ -59,14 +59,33 @@ SettingsStore::SettingsStore(const QString &iniFile)
 {}
 
 namespace {
-// The store that a Batch holds open, and the key it was opened for. A file store is open as the copy
-// of a transaction.
+// The store that a Batch holds open, and the key it was opened for. A file store is read as it is
+// until the batch's first change, and from then on through the copy of a transaction: most batches
+// (a turn of arriving peers) only read, and need neither the copy nor the file's lock.
 struct OpenBatch {
     QString key;
     QString location;
+    bool file = false;
     std::unique_ptr<IniFileTransaction> transaction;
     std::shared_ptr<QSettings> settings;
     int depth = 0;
+
+    // Ready to take a change: a file store's transaction is begun. False when no copy could be made;
+    // then the batch is over for this store, and every access goes its own way.
+    bool readyToChange()
+    {
+        if (!file || transaction)
+            return true;
+        auto begun = std::make_unique<IniFileTransaction>(location);
+        QSettings *copy = begun->settings();
+        if (!copy) {
+            settings.reset();
+            return false;
+        }
+        settings = std::shared_ptr<QSettings>(std::shared_ptr<QSettings>(), copy);
+        transaction = std::move(begun);
+        return true;
+    }
 };
 
 OpenBatch &openBatch()
@@ -94,16 +113,8 @@ SettingsStore::Batch::Batch(const SettingsStore &store)
     if (batch.depth++ == 0) {
         batch.key = store.batchKey();
         batch.location = store.location();
-        if (store.isFile()) {
-            batch.transaction = std::make_unique<IniFileTransaction>(batch.location);
-            // Without a copy every access goes its own way, and each write fails on its own.
-            if (QSettings *copy = batch.transaction->settings())
-                batch.settings = std::shared_ptr<QSettings>(std::shared_ptr<QSettings>(), copy);
-            else
-                batch.transaction.reset();
-        } else {
-            batch.settings = store.openNew();
-        }
+        batch.file = store.isFile();
+        batch.settings = store.openNew();
     }
     m_active = true;
 }
@@ -117,13 +128,14 @@ SettingsStore::Batch::~Batch()
         // A batch that only read has nothing to tell.
         if (batch.transaction->isChanged())
             SettingsWriteReport::instance().record(batch.location, batch.transaction->commit());
-    } else if (batch.settings) {
+    } else if (batch.settings && !batch.file) {
         batch.settings->sync();
         SettingsWriteReport::instance().record(batch.location,
                                                batch.settings->status() == QSettings::NoError);
     }
     batch.settings.reset();
     batch.transaction.reset();
+    batch.file = false;
     batch.key.clear();
     batch.location.clear();
 }
@@ -186,7 +198,7 @@ SettingsStore::ReadResult SettingsStore::read(const QString &section, const QStr
 
 bool SettingsStore::change(const std::function<EditResult(QSettings &)> &edit) const
 {
-    if (inBatch()) {
+    if (inBatch() && openBatch().readyToChange()) {
         OpenBatch &batch = openBatch();
         const EditResult result = edit(*batch.settings);
         if (result == EditResult::Changed && batch.transaction)
