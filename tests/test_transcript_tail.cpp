@@ -324,7 +324,7 @@ void TestTranscriptTail::namesThatCannotReorderDrawTheSameWithoutIsolates()
 {
     const QString notice = QStringLiteral("User \"%1\" is connect...");
     for (const QString &name : {QStringLiteral("Peer 0001"), QStringLiteral("Anna (work)!"),
-                                QStringLiteral("1st"), QStringLiteral("10.0.0.77")}) {
+                                QStringLiteral("1st"), QStringLiteral("127.0.0.77")}) {
         QCOMPARE(RemoteText::isolateIn(name, notice), name);
         QCOMPARE(drawnLine(notice.arg(name)), drawnLine(notice.arg(RemoteText::isolate(name))));
         const QString header = u'[' + name + QStringLiteral("] 12.30");
