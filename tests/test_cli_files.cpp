@@ -6,6 +6,7 @@
 #include "cli/CliOptions.h"
 #include "net/UdpTransport.h"
 #include "peers/PeerRegistry.h"
+#include "support/Files.h"
 #include "support/ScriptedQuestions.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
@@ -31,19 +32,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     QByteArray data(size, Qt::Uninitialized);
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(data.data()), size / 4);
     return data;
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 AppContext loopbackContext(const TempFolder &folder, const QString &alias)

@@ -2,8 +2,8 @@
 // page, the exact FILETO, the transfer over TCP port 54812, refusals, resume, and the windows.
 
 #include "PeerHarness.h"
+#include "support/Files.h"
 
-#include "features/ui/StatusPanels.h"
 #include "app/ui/MainActionList.h"
 #include "features/ui/FileDialogs.h"
 #include "features/ui/MessageBox.h"
@@ -63,19 +63,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     QByteArray data(size, Qt::Uninitialized);
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(data.data()), size / 4);
     return data;
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // "Insert files" with the chooser answered, then "Send message" in the talk with everybody.

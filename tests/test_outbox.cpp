@@ -1,4 +1,5 @@
 // Messages that wait for their addressee: bounds, restart, damaged files.
+#include "support/Files.h"
 #include "talks/Outbox.h"
 
 #include <QDir>
@@ -13,18 +14,6 @@ namespace {
 const QDateTime Start = QDateTime(QDate(2024, 6, 1), QTime(12, 0), Qt::UTC);
 const QString Boris = QStringLiteral("{B0000000-0000-0000-0000-000000000001}");
 const QString Anna = QStringLiteral("{A0000000-0000-0000-0000-000000000002}");
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 } // namespace
 

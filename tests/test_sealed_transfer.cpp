@@ -7,6 +7,7 @@
 #include "crypto/TransferKeys.h"
 #include "protocol/ProtocolClassUn.h"
 #include "protocol/SendMessageUn.h"
+#include "support/Files.h"
 #include "support/RecordingTransport.h"
 #include "support/Wait.h"
 #include "transfer/FileShare.h"
@@ -215,12 +216,6 @@ QByteArray readExactly(QTcpSocket &socket, qint64 size)
         },
         5000);
     return got;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace

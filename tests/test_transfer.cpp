@@ -5,6 +5,7 @@
 
 #include "protocol/ProtocolClassUn.h"
 #include "protocol/SendMessageUn.h"
+#include "support/Files.h"
 #include "support/RecordingTransport.h"
 #include "transfer/DownloadQueue.h"
 #include "transfer/FileOffers.h"
@@ -86,19 +87,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     for (qsizetype i = size / 4 * 4; i < size; ++i)
         data[i] = char(i);
     return data;
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The partial files of fetches into a folder: hidden names of the program's own.

@@ -6,6 +6,7 @@
 #include "app/ChatCore.h"
 #include "peers/PeerRegistry.h"
 #include "protocol/ProtocolClassUn.h"
+#include "support/Files.h"
 #include "support/PeerHub.h"
 #include "support/RecordingTransport.h"
 #include "support/Wait.h"
@@ -33,19 +34,6 @@ namespace {
 const QString IdOwner = QStringLiteral("{5A5A0001-2222-3333-4444-555555555555}");
 const QString IdAsker = QStringLiteral("{5A5A0002-BBBB-CCCC-DDDD-EEEEEEEEEEEE}");
 const QString Loopback = QStringLiteral("127.0.0.1");
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A loopback port that nothing listens on at the moment.
 quint16 freePort()
