@@ -1,6 +1,7 @@
 // Lines received in one slice of packet handling go into their transcript under one edit, laid out
 // and followed to the end when the slice ends; whatever looks at the transcript before sees it whole.
 #include "app/ChatCore.h"
+#include "features/ui/ImageList.h"
 #include "net/PacketQueue.h"
 #include "support/PeerHub.h"
 #include "support/Wait.h"
@@ -17,6 +18,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
+#include <QUrl>
 
 #include "features/RemoteText.h"
 
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void theQueueMarksItsSlices();
     void looksAsLinesLaidOutOneByOne();
     void namesThatCannotReorderDrawTheSameWithoutIsolates();
+    void aPictureIsKeptOnceAsAPixmap();
 
 private:
     QTextEdit *allUsers() const { return m_manager->frame(0)->reAllMessage(); }
@@ -43,6 +46,18 @@ private:
         m_manager->AppendMessage(sheet, boris->id(), QStringLiteral("127.0.0.2"),
                                  length > 0 ? text + QString(length, u'x') : text, 0x00336699, 3,
                                  QStringLiteral("Boris"));
+    }
+    // The resource names of the pictures in the transcript.
+    static QStringList pictureNames(const QTextDocument *doc)
+    {
+        QStringList names;
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().charFormat().isImageFormat())
+                    names.append(it.fragment().charFormat().toImageFormat().name());
+            }
+        }
+        return names;
     }
     static bool laidOut(const QTextDocument *doc)
     {
@@ -335,6 +350,35 @@ void TestTranscriptTail::namesThatCannotReorderDrawTheSameWithoutIsolates()
     const QString override = QStringLiteral("Eve\u202Eexe");
     QVERIFY(drawnLine(u'[' + override + QStringLiteral("] 12.30")) !=
             drawnLine(u'[' + RemoteText::isolateIn(override, u"] 12.30") + QStringLiteral("] 12.30")));
+}
+
+void TestTranscriptTail::aPictureIsKeptOnceAsAPixmap()
+{
+    QTextEdit *transcript = allUsers();
+    transcript->clear();
+    append(0, 1);
+    append(0, 2);
+    QStringList names = pictureNames(transcript->document());
+    QCOMPARE(names.size(), 2);
+    QCOMPARE(names.first(), names.last());
+    QTextDocument *doc = transcript->document();
+    // Laid out and painted, the picture is still the pixmap it was stored as: the layout, which asks
+    // for it at every line, has nothing to convert.
+    transcript->viewport()->grab();
+    const QVariant stored = doc->resource(QTextDocument::ImageResource, QUrl(names.first()));
+    QCOMPARE(stored.userType(), QMetaType::QPixmap);
+    const QImage expected = ProfileImages32().image(3);
+    QCOMPARE(stored.value<QPixmap>().toImage().convertToFormat(expected.format()), expected);
+
+    // A cleared transcript drops its pictures; the next line stores its picture again.
+    transcript->clear();
+    append(0, 3);
+    doc = transcript->document();
+    names = pictureNames(doc);
+    QCOMPARE(names.size(), 1);
+    const QVariant again = doc->resource(QTextDocument::ImageResource, QUrl(names.first()));
+    QVERIFY(!again.isNull());
+    QCOMPARE(again.value<QPixmap>().toImage().convertToFormat(expected.format()), expected);
 }
 
 #include "test_transcript_tail.moc"

@@ -6,6 +6,9 @@
 #include "talks/ui/RVStyle.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QGuiApplication>
+#include <QHash>
+#include <QPixmap>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextImageFormat>
@@ -13,6 +16,28 @@
 #include <QUrl>
 
 namespace {
+
+// The pictures a document holds already: a picture shown on every line is stored once.
+class ImageResourceNames : public QObject {
+public:
+    static constexpr char ObjectName[] = "perixImageResourceNames";
+
+    explicit ImageResourceNames(QTextDocument *doc)
+        : QObject(doc)
+    {
+        setObjectName(QLatin1StringView(ObjectName));
+        // Clearing a document drops its resources.
+        connect(doc, &QTextDocument::contentsChange, this, [this, doc](int, int removed, int) {
+            if (removed > 0 && doc->isEmpty())
+                m_names.clear();
+        });
+    }
+    QString nameOf(qint64 key) const { return m_names.value(key); }
+    void add(qint64 key, const QString &name) { m_names.insert(key, name); }
+
+private:
+    QHash<qint64, QString> m_names;
+};
 
 RichItemKind imageKind(const QTextCharFormat &format)
 {
@@ -173,9 +198,24 @@ int lineOfPosition(const QTextDocument *doc, int position)
 QString RegisterImageResource(QTextDocument *doc, const QImage &image)
 {
     // The cache key follows the image data, so repeated pictures share one resource.
-    const QString name = QStringLiteral("perix-image:%1").arg(image.cacheKey());
-    if (doc)
-        doc->addResource(QTextDocument::ImageResource, QUrl(name), image);
+    const qint64 key = image.cacheKey();
+    auto *names = doc ? dynamic_cast<ImageResourceNames *>(doc->findChild<QObject *>(
+                            QLatin1StringView(ImageResourceNames::ObjectName), Qt::FindDirectChildrenOnly))
+                      : nullptr;
+    if (doc && !names)
+        names = new ImageResourceNames(doc);
+    if (names) {
+        if (const QString known = names->nameOf(key); !known.isEmpty())
+            return known;
+    }
+    const QString name = QStringLiteral("perix-image:%1").arg(key);
+    if (doc) {
+        // As a pixmap: the layout asks for the picture at every line showing it, and would convert an
+        // image each time.
+        doc->addResource(QTextDocument::ImageResource, QUrl(name),
+                         qGuiApp ? QVariant(QPixmap::fromImage(image)) : QVariant(image));
+        names->add(key, name);
+    }
     return name;
 }
 
