@@ -56,6 +56,7 @@ SettingsStore::SettingsStore() = default;
 SettingsStore::SettingsStore(const QString &iniFile)
     : m_userStore(false)
     , m_iniFile(iniFile)
+    , m_absoluteFile(QFileInfo(iniFile).absoluteFilePath())
 {}
 
 namespace {
@@ -97,7 +98,7 @@ OpenBatch &openBatch()
 
 QString SettingsStore::batchKey() const
 {
-    return m_userStore ? QStringLiteral("user-store") : QFileInfo(m_iniFile).absoluteFilePath();
+    return m_userStore ? QStringLiteral("user-store") : m_absoluteFile;
 }
 
 bool SettingsStore::inBatch() const
@@ -178,7 +179,7 @@ QString SettingsStore::location() const
 {
     // Opening an INI file here would use up its one format-error report before the next real access.
     if (!m_userStore)
-        return QFileInfo(m_iniFile).absoluteFilePath();
+        return m_absoluteFile;
     // Not the open batch: that is a copy.
     return openNew()->fileName();
 }

@@ -104,4 +104,6 @@ private:
 
     bool m_userStore = true;
     QString m_iniFile;
+    // Made once: every read in a batch asks whether the batch is this file's.
+    QString m_absoluteFile;
 };
