@@ -1,11 +1,14 @@
 #include "PeerHarness.h"
 
+#include "app/ui/AfterFirstPaint.h"
 #include "app/ui/MainActionList.h"
 #include "app/ui/MainMenus.h"
 #include "features/ui/MessageBox.h"
 #include "features/ui/ShellOpen.h"
 #include "features/ui/StatusPanels.h"
+#include "net/PacketQueue.h"
 #include "peers/ui/UserGroupBox.h"
+#include "protocol/SendMessageUn.h"
 #include "settings/iniFileUn.h"
 
 #include <QAction>
@@ -59,6 +62,7 @@ private Q_SLOTS:
     void linksAndLocalIdentity();
     void iconSizeAndCaptions();
     void eventNoticeInStatusBar();
+    void shortTurnsUntilTheFirstFrame();
 };
 
 void TestMainWindow::initTestCase()
@@ -401,6 +405,41 @@ void TestMainWindow::eventNoticeInStatusBar()
     QVERIFY(waitUntil([&] { return !status->isNoticeShown(); }));
     QVERIFY(status->panelText(5).isEmpty());
     boris.close();
+    anna.close();
+}
+
+void TestMainWindow::shortTurnsUntilTheFirstFrame()
+{
+    RawPeer boris;
+    QVERIFY(boris.isReady());
+    RUserID user;
+    user.ID = QStringLiteral("{B0B0B0B0-0000-0000-0000-000000000001}");
+    user.Alias = QStringLiteral("Boris");
+    user.IP = QStringLiteral("127.0.0.2");
+    TestPeer anna("Anna");
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    anna.start();
+    // Kept from the screen, the window shows no frame: packets are handled in short turns, so that
+    // the frame would not wait behind them, but they are handled.
+    anna.mainWindow()->hide();
+    PacketQueue *queue = anna.mainWindow()->handlingQueue();
+    QCOMPARE(queue->sliceMs(), 1);
+    boris.send(BuildPresencePacket(user, true));
+    QVERIFY(waitUntil([&] { return anna.onlineCount() == 1; }, 1000));
+    QVERIFY(sinceStart.elapsed() < AfterFirstPaint::LatestMs);
+    QCOMPARE(queue->sliceMs(), 1);
+    // The arrival is listed; showing its notice (and laying out its line) waits for the frame.
+    const StatusPanels *status = anna.mainWindow()->statusPanels();
+    QTest::qWait(100);
+    QVERIFY(status->panelText(5).isEmpty());
+    // The first frame gives back the usual turns, and the arrivals are shown.
+    anna.mainWindow()->show();
+    QVERIFY(waitUntil([&] { return queue->sliceMs() == PacketQueue::SliceMs; }, 1000));
+    QVERIFY(waitUntil([&] { return !status->panelText(5).isEmpty(); }, 1000));
+    QVERIFY(status->panelText(5).contains(QStringLiteral("Boris")));
+    QVERIFY2(sinceStart.elapsed() < AfterFirstPaint::LatestMs,
+             qPrintable(QString::number(sinceStart.elapsed())));
     anna.close();
 }
 

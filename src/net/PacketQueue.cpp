@@ -43,7 +43,7 @@ void PacketQueue::drain()
     Q_EMIT sliceStarted();
     QElapsedTimer slice;
     slice.start();
-    for (int handled = 0; size() > 0 && handled < SlicePackets && slice.elapsed() < SliceMs; ++handled) {
+    for (int handled = 0; size() > 0 && handled < SlicePackets && slice.elapsed() < m_sliceMs; ++handled) {
         if (m_gate && !m_gate())
             break;
         std::deque<Packet> &lane = m_urgentPackets.empty() ? m_packets : m_urgentPackets;

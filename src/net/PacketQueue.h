@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 
@@ -27,6 +28,9 @@ public:
 
     explicit PacketQueue(Handler handler, QObject *parent = nullptr);
 
+    // Handling time of one turn, up to SliceMs: shorter while the window's first frame is due.
+    void setSliceMs(int ms) { m_sliceMs = std::clamp(ms, 1, SliceMs); }
+    int sliceMs() const { return m_sliceMs; }
     // While the gate answers false (a modal window is open), packets only wait.
     void setGate(Gate gate) { m_gate = std::move(gate); }
     // Packets the test picks (cheap ones that others wait for, such as a newcomer's NEW) are handled
@@ -58,5 +62,6 @@ private:
     std::deque<Packet> m_packets;
     QTimer m_timer;
     bool m_draining = false;
+    int m_sliceMs = SliceMs;
     qint64 m_dropped = 0;
 };
