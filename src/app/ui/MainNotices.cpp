@@ -1,5 +1,6 @@
 #include "app/ui/MainNotices.h"
 
+#include "app/ui/AfterFirstPaint.h"
 #include "features/LngUn.h"
 #include "features/ui/ImageList.h"
 #include "features/ui/PeerText.h"
@@ -25,6 +26,12 @@ MainNotices::MainNotices(StatusPanels *status, TrayIcon *tray, QWidget *window)
     connect(m_timerHintInformation, &QTimer::timeout, this, [this] {
         m_tray->stopAnimation();
         m_status->ClearNotice();
+    });
+    // Laying out a crowd's arrival lines waits for the window's first frame.
+    AfterFirstPaint::run(window, [this] {
+        m_windowShown = true;
+        if (std::exchange(m_endAfterFirstFrame, false))
+            EndBatch();
     });
 }
 
@@ -57,6 +64,10 @@ void MainNotices::BeginBatch(QTextEdit *allUsersTranscript)
 
 void MainNotices::EndBatch()
 {
+    if (!m_windowShown) {
+        m_endAfterFirstFrame = true;
+        return;
+    }
     m_batch.end();
     if (const std::optional<BatchedNotice> notice = std::exchange(m_batchedNotice, std::nullopt))
         Notify(notice->format, notice->alias, notice->sheet, notice->picture, notice->ip);

@@ -16,7 +16,8 @@ class TrayIcon;
 
 // The main window's event notices: the notice in the status bar with its picture, the tray icon's
 // animation and balloon, for five seconds after the latest event. Arrivals of one turn are shown
-// together: the talk with everybody takes their lines as one edit and only the last notice is shown.
+// together: the talk with everybody takes their lines as one edit and only the last notice is shown;
+// before the window's first frame, they wait for it.
 class MainNotices : public QObject {
     Q_OBJECT
 public:
@@ -48,4 +49,6 @@ private:
     TranscriptBatch m_batch;
     std::optional<BatchedNotice> m_batchedNotice;
     std::function<bool()> m_balloonWanted;
+    bool m_windowShown = false;
+    bool m_endAfterFirstFrame = false;
 };

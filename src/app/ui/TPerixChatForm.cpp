@@ -57,7 +57,6 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <utility>
 
 TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport &transport, QWidget *parent)
     : QMainWindow(parent)
@@ -88,12 +87,7 @@ TPerixChatForm::TPerixChatForm(AppContext &context, ChatCore &chat, UdpTransport
     FormCreate();
     // A busy network answering the start is handled in short turns until the user sees the window.
     m_queue->setSliceMs(1);
-    AfterFirstPaint::run(this, [this] {
-        m_firstFramePainted = true;
-        m_queue->setSliceMs(PacketQueue::SliceMs);
-        if (std::exchange(m_arrivalsAfterFirstFrame, false))
-            m_notices->EndBatch();
-    });
+    AfterFirstPaint::run(this, [this] { m_queue->setSliceMs(PacketQueue::SliceMs); });
 }
 
 TPerixChatForm::~TPerixChatForm()
@@ -124,13 +118,7 @@ void TPerixChatForm::connectChat()
         if (const TfrConnectUser *all = m_talks->frame(0))
             m_notices->BeginBatch(all->reAllMessage());
     });
-    // Laying out a crowd's arrival lines waits for the window's first frame.
-    connect(registry, &PeerRegistry::arrivalsFlushed, this, [this] {
-        if (m_firstFramePainted)
-            m_notices->EndBatch();
-        else
-            m_arrivalsAfterFirstFrame = true;
-    });
+    connect(registry, &PeerRegistry::arrivalsFlushed, m_notices, &MainNotices::EndBatch);
 }
 
 void TPerixChatForm::connectTalks()

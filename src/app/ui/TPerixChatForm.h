@@ -146,8 +146,6 @@ private:
     MainNotices *m_notices = nullptr;
     TfmUserList *m_userList = nullptr;
     bool m_firstShow = true;
-    bool m_firstFramePainted = false;
-    bool m_arrivalsAfterFirstFrame = false;
     bool m_closed = false;
     bool m_quietClose = false;
     FileOfferCommands *m_fileCommands = nullptr;
