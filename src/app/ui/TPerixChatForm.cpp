@@ -16,7 +16,6 @@
 #include "app/ui/TalkKeysView.h"
 #include "app/ui/TfmAbout.h"
 #include "features/LngUn.h"
-#include "features/ScreenFit.h"
 #include "features/ui/DesktopNotifier.h"
 #include "features/ui/EventSounds.h"
 #include "features/ui/ImageList.h"
@@ -48,8 +47,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -527,27 +524,6 @@ void TPerixChatForm::FormCloseQuery()
     SetTransportOpen(false);
     m_tray->setEnabled(false);
     m_tray->hideIcon();
-}
-
-void TPerixChatForm::restorePlacement()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QSize desktop = screen ? screen->virtualSize() : QSize(1024, 768);
-    const QSize workArea = screen ? screen->availableSize() : desktop;
-    const QRect stored =
-        MainWindowPlacement(readPlacement(m_context.store, Setting::MainWindowSection), desktop, workArea);
-    const QScreen *target = QGuiApplication::screenAt(stored.center());
-    const QRect placement = target ? FitIntoArea(stored, target->availableGeometry()) : stored;
-    move(placement.topLeft());
-    resize(placement.size());
-}
-
-void TPerixChatForm::storeSettings() const
-{
-    writePlacement(m_context.store, Setting::MainWindowSection, QRect(pos(), size()));
-    writeToolbarLayout(m_context.store, saveState());
-    m_actions->writeOptions(m_context.store);
-    m_lngMenu->StoreChoice(m_context.store);
 }
 
 void TPerixChatForm::ShowLocalIdentity(const RUserID &local)
