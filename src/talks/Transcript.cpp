@@ -61,9 +61,10 @@ QList<TranscriptParagraph> Transcript::paragraphs() const
 void Transcript::trimAnimations(int keep)
 {
     // The oldest go first, so a count of those gone says which they were.
-    while (m_animations > qMax(keep, 0)) {
-        --m_animations;
-        ++m_trimmedAnimations;
+    const int excess = m_animations - qMax(keep, 0);
+    if (excess > 0) {
+        m_animations -= excess;
+        m_trimmedAnimations += excess;
     }
 }
 
