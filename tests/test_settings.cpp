@@ -1117,7 +1117,6 @@ void TestSettings::localEntryFromStore()
     QCOMPARE(applied.ID, entry.ID);
 }
 
-QTEST_GUILESS_MAIN(TestSettings)
 void TestSettings::batchCopiesAndLocksAtItsFirstChange()
 {
     const SettingsStore settings = store();
@@ -1155,4 +1154,5 @@ void TestSettings::batchCopiesAndLocksAtItsFirstChange()
     QCOMPARE(files(), QStringList{QStringLiteral("settings.ini")});
 }
 
+QTEST_GUILESS_MAIN(TestSettings)
 #include "test_settings.moc"

@@ -321,7 +321,6 @@ void TestTranscriptTail::looksAsLinesLaidOutOneByOne()
     QCOMPARE(held->viewport()->grab().toImage(), single->viewport()->grab().toImage());
 }
 
-QTEST_MAIN(TestTranscriptTail)
 // A notice line drawn as a transcript draws it; the pixels, to compare two texts on screen.
 QImage drawnLine(const QString &text)
 {
@@ -381,4 +380,5 @@ void TestTranscriptTail::aPictureIsKeptOnceAsAPixmap()
     QCOMPARE(again.value<QPixmap>().toImage().convertToFormat(expected.format()), expected);
 }
 
+QTEST_MAIN(TestTranscriptTail)
 #include "test_transcript_tail.moc"
