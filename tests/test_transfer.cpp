@@ -7,6 +7,7 @@
 #include "protocol/SendMessageUn.h"
 #include "support/Files.h"
 #include "support/RecordingTransport.h"
+#include "support/SharePair.h"
 #include "transfer/DownloadQueue.h"
 #include "transfer/FileOffers.h"
 #include "transfer/FileShare.h"
@@ -106,54 +107,19 @@ qint64 partialSize(const QString &folder)
     return paths.size() == 1 ? QFileInfo(paths.first()).size() : -1;
 }
 
-// An owner and a requester, each with its file share, the requester's FILETO delivered to the owner.
-struct Pair {
-    RecordingTransport ownerTransport{Loopback};
-    RecordingTransport askerTransport{Loopback};
-    std::unique_ptr<FileShare> owner;
-    std::unique_ptr<FileShare> asker;
-    TransferLimits limits;
-
+// An owner and a requester; the requester is made when the owner has a port.
+struct Pair : SharePair {
     explicit Pair(quint16 port = 0, const TransferLimits &limits = TransferLimits())
-        : limits(limits)
-    {
-        owner = std::make_unique<FileShare>(
-            &ownerTransport,
-            [] {
-                return LocalIdentity{IdOwner, Loopback};
-            },
-            true, port);
-        owner->engine().setLimits(limits);
-        QObject::connect(&askerTransport, &RecordingTransport::packetSent, &askerTransport,
-                         [this](const Packet &p) {
-                             if (owner && ClassifyPacket(p) == pkFileTo)
-                                 owner->ProcessFileTo(p);
-                         });
-    }
+        : SharePair(IdOwner, IdAsker, port, limits)
+    {}
     // The requester connects to the port the owner got.
     void offer(const QStringList &paths)
     {
         QCOMPARE(owner->Offer(paths), int(paths.size()));
         QVERIFY(owner->engine().isListening());
         if (!asker)
-            asker = std::make_unique<FileShare>(
-                &askerTransport,
-                [] {
-                    return LocalIdentity{IdAsker, Loopback};
-                },
-                true, owner->engine().serverPort());
+            addAsker(owner->engine().serverPort());
         asker->engine().setLimits(limits);
-    }
-    int request(const QString &path, const QString &saveDir, std::optional<ExistingChoice> choice = {})
-    {
-        return asker->Request(OfferedFile{7, path, IdOwner, Loopback, QStringLiteral("Owner")}, saveDir,
-                              choice);
-    }
-    TransferInfo info(int id) const { return asker->engine().info(id).value_or(TransferInfo{}); }
-    bool ended(int id) const
-    {
-        const TransferState s = info(id).state;
-        return s == TransferState::Done || s == TransferState::Failed || s == TransferState::Cancelled;
     }
 };
 

@@ -9,6 +9,7 @@
 #include "support/Files.h"
 #include "support/PeerHub.h"
 #include "support/RecordingTransport.h"
+#include "support/SharePair.h"
 #include "support/Wait.h"
 #include "transfer/FileExchange.h"
 #include "transfer/FileReferences.h"
@@ -56,44 +57,12 @@ bool accepts(quint16 port)
     return connected;
 }
 
-// An owner and a requester on one fixed port, the requester's FILETO handed straight to the owner.
-struct Pair {
-    RecordingTransport ownerTransport{Loopback};
-    RecordingTransport askerTransport{Loopback};
-    std::unique_ptr<FileShare> owner;
-    std::unique_ptr<FileShare> asker;
-
+// An owner and a requester on one fixed port.
+struct Pair : SharePair {
     Pair(quint16 port, const TransferLimits &limits)
+        : SharePair(IdOwner, IdAsker, port, limits)
     {
-        owner = std::make_unique<FileShare>(
-            &ownerTransport,
-            [] {
-                return LocalIdentity{IdOwner, Loopback};
-            },
-            true, port);
-        asker = std::make_unique<FileShare>(
-            &askerTransport,
-            [] {
-                return LocalIdentity{IdAsker, Loopback};
-            },
-            true, port);
-        owner->engine().setLimits(limits);
-        asker->engine().setLimits(limits);
-        QObject::connect(&askerTransport, &RecordingTransport::packetSent, &askerTransport,
-                         [this](const Packet &p) {
-                             if (ClassifyPacket(p) == pkFileTo)
-                                 owner->ProcessFileTo(p);
-                         });
-    }
-    int request(const QString &path, const QString &saveDir)
-    {
-        return asker->Request(OfferedFile{3, path, IdOwner, Loopback, QStringLiteral("Owner")}, saveDir, {});
-    }
-    TransferInfo info(int id) const { return asker->engine().info(id).value_or(TransferInfo{}); }
-    bool ended(int id) const
-    {
-        const TransferState s = info(id).state;
-        return s == TransferState::Done || s == TransferState::Failed || s == TransferState::Cancelled;
+        addAsker(port);
     }
 };
 
